@@ -1,0 +1,67 @@
+#include "app/Brand.h"
+
+const std::array<TBrandProfile, brCount>& BrandProfiles() {
+    static const std::array<TBrandProfile, brCount> profiles = {{
+        {"talmori", "Talmori Studio", "Talmori", false, "", false, false, false,
+         "https://www.talmori.example/gif-clip-maker/buy",
+         "https://www.talmori.example/gif-clip-maker/guide", "https://www.talmori.example/support"},
+        {"ftalm", "Talmori Studio", "Talmori", true, "", false, false, false,
+         "https://www.talmori.example/gif-clip-maker/buy?edition=free",
+         "https://www.talmori.example/gif-clip-maker/guide", "https://www.talmori.example/support"},
+        {"durwen", "Durwen", "Durwen", false, "", false, false, false,
+         "https://www.durwen.example/gif-clip-maker/buy",
+         "https://www.durwen.example/gif-clip-maker/guide", "https://www.durwen.example/support"},
+        {"pelmat", "Pelmatix", "", false, " Pro", true, false, false,
+         "https://www.pelmatix.example/store?product=gif-clip-maker-pro",
+         "https://www.pelmatix.example/gif-clip-maker-pro/guide",
+         "https://www.pelmatix.example/support"},
+        {"qopa", "Qopasoft", "Qopasoft", false, "", true, false, false,
+         "https://www.qopasoft.example/gif-clip-maker/buy?src=app",
+         "https://www.qopasoft.example/gif-clip-maker/guide",
+         "https://www.qopasoft.example/support"},
+        {"brenvik", "Brenviksoft", "Brenviksoft", false, "", false, true, false,
+         "https://www.brenviksoft.example/gif-clip-maker/buy",
+         "https://www.brenviksoft.example/gif-clip-maker/guide",
+         "https://www.brenviksoft.example/support"},
+    }};
+    return profiles;
+}
+
+TBrandId SelectBrand(const TBrandSwitches& switches) {
+    if (switches.Talmori)
+        return brTalmori;
+    if (switches.Ftalm)
+        return brFtalm;
+    if (switches.Durwen)
+        return brDurwen;
+    if (switches.Pelmat)
+        return brPelmat;
+    if (switches.Qopa)
+        return brQopa;
+    return brBrenvik;
+}
+
+TBrandSwitches BuildBrandSwitches() {
+    TBrandSwitches switches;
+#ifdef VG_BRAND_TALMORI
+    switches.Talmori = true;
+#endif
+#ifdef VG_BRAND_FTALM
+    switches.Ftalm = true;
+#endif
+#ifdef VG_BRAND_DURWEN
+    switches.Durwen = true;
+#endif
+#ifdef VG_BRAND_PELMAT
+    switches.Pelmat = true;
+#endif
+#ifdef VG_BRAND_QOPA
+    switches.Qopa = true;
+#endif
+    return switches;
+}
+
+const TBrandProfile& CurrentBrand() {
+    static const TBrandProfile& profile = BrandProfiles()[SelectBrand(BuildBrandSwitches())];
+    return profile;
+}

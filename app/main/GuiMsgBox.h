@@ -1,0 +1,4 @@
+#pragma once
+
+// Makes the program's message boxes real windows (QMessageBox).
+void InstallGuiMsgBox();

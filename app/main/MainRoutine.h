@@ -1,0 +1,17 @@
+#pragma once
+// The life of the program's process: the start-up objects, the single-instance test, the
+// installation check, the settings, the main window and the message loop, and the shutdown.
+
+#include <QString>
+
+struct TRunOptions {
+    // The program folder; empty: the folder of the executable.
+    QString AppPath;
+    // Stops the message loop as soon as the main window is shown (tests).
+    bool QuitWhenShown = false;
+};
+
+// Runs the program on the existing QApplication and returns the process exit code:
+// 0 after a normal end or a second start, 1 when the program cannot run (not installed, no
+// usable work folder).
+int RunApplication(const TRunOptions& options = {});

@@ -1,0 +1,69 @@
+// The program's entry.
+
+#include "app/main/GuiMsgBox.h"
+#include "app/main/MainRoutine.h"
+
+#include <QApplication>
+#include <QSocketNotifier>
+#include <QWidget>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void OnTerminateSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
+}
+
+// A request to terminate (log-out, kill) ends the message loop like closing the window, so the
+// settings are saved and the work folder is emptied.
+void InstallTerminateHandler(QApplication& app) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [&app] {
+        char byte;
+        [[maybe_unused]] const ssize_t got = ::read(signalPipe[0], &byte, 1);
+        const auto windows = QApplication::topLevelWidgets();
+        for (QWidget* window : windows)
+            window->close();
+        app.quit();
+    });
+    struct sigaction action = {};
+    action.sa_handler = OnTerminateSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGHUP, &action, nullptr);
+}
+
+bool HasDisplay() {
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    if (platform && *platform)
+        return true;
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    return (x11 && *x11) || (wayland && *wayland);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (!HasDisplay()) {
+        std::fprintf(stderr, "No display is available (DISPLAY and WAYLAND_DISPLAY are not set): "
+                             "the program window cannot be shown.\n");
+        return 2;
+    }
+    // The program takes no arguments; whatever is on the command line is ignored.
+    QApplication app(argc, argv);
+    InstallGuiMsgBox();
+    InstallTerminateHandler(app);
+    return RunApplication();
+}

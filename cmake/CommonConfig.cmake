@@ -1,0 +1,44 @@
+# Strictness and build switches shared by every target of the project.
+
+# Brand profile chosen at build time. The profile header applies the switches in a fixed order
+# and the first one that is on wins; with none on, the default brand applies.
+set(VG_BRAND "qopa" CACHE STRING "Brand profile: talmori, ftalm, durwen, pelmat, qopa or brenvik")
+set_property(CACHE VG_BRAND PROPERTY STRINGS talmori ftalm durwen pelmat qopa brenvik)
+
+# A developer build skips the installation checks and logs "Debug Version". It is independent of
+# CMAKE_BUILD_TYPE so that every build people test and run behaves as a release build.
+option(VG_DEBUG_BUILD "Developer build: skip installation checks" OFF)
+
+option(VG_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+option(VG_TSAN "Build with ThreadSanitizer" OFF)
+
+add_library(vg_options INTERFACE)
+target_compile_options(vg_options INTERFACE -Wall -Wextra -Wpedantic -Werror -Wno-unused-parameter)
+target_compile_definitions(vg_options INTERFACE
+  QT_NO_FOREACH
+  VG_VERSION_MAJOR=${PROJECT_VERSION_MAJOR}
+  VG_VERSION_MINOR=${PROJECT_VERSION_MINOR}
+  VG_VERSION_PATCH=${PROJECT_VERSION_PATCH}
+  VG_VERSION_TWEAK=${PROJECT_VERSION_TWEAK})
+
+string(TOUPPER "${VG_BRAND}" _vg_brand_upper)
+if(NOT VG_BRAND MATCHES "^(talmori|ftalm|durwen|pelmat|qopa|brenvik)$")
+  message(FATAL_ERROR "Unknown brand profile '${VG_BRAND}'")
+endif()
+if(NOT VG_BRAND STREQUAL "brenvik")
+  # brenvik is the profile that applies when no switch is on.
+  target_compile_definitions(vg_options INTERFACE VG_BRAND_${_vg_brand_upper}=1)
+endif()
+if(VG_DEBUG_BUILD)
+  target_compile_definitions(vg_options INTERFACE VG_DEBUG_BUILD=1)
+endif()
+
+if(VG_SANITIZE)
+  target_compile_options(vg_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer
+                                              -fno-sanitize-recover=undefined)
+  target_link_options(vg_options INTERFACE -fsanitize=address,undefined)
+endif()
+if(VG_TSAN)
+  target_compile_options(vg_options INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+  target_link_options(vg_options INTERFACE -fsanitize=thread)
+endif()

@@ -1,0 +1,38 @@
+#pragma once
+// The diagnostic log: plain UTF-8 text, one line per call,
+// "yyyy-MM-dd hh:mm:ss.zzz [pid:thread] text". Every process and thread of the user appends to
+// the same file; a named lock serialises the appends.
+
+#include <QMutex>
+#include <QString>
+#include <memory>
+
+class TNamedLock;
+
+class TLog {
+public:
+    // Prepares appending to `fileName`; nothing is created on disk until the first line.
+    TLog(const QString& fileName, const QString& mutexName);
+    ~TLog();
+    TLog(const TLog&) = delete;
+    TLog& operator=(const TLog&) = delete;
+
+    QString FileName() const { return FFileName; }
+    // Appends one line. A file that cannot be written loses the line and nothing else happens.
+    void LogMsg(const QString& text);
+
+    static QString FormatLine(const QString& text);
+
+private:
+    QString FFileName;
+    QMutex FLock;
+    std::unique_ptr<TNamedLock> FNamedLock;
+};
+
+// The global log object; none before the application core creates it and after it is freed.
+TLog* LogObj();
+// Hands the global log object over (the caller keeps ownership); nullptr ends logging.
+void SetLogObj(TLog* log);
+
+// Appends one line through the global log object; without one the line is dropped.
+void MsgOut(const QString& text);
