@@ -66,16 +66,16 @@ QImage DrawStartBackground() {
     p.fillRect(image.rect(), gradient);
     p.setPen(Qt::NoPen);
     for (int i = 0; i < 9; ++i) {
-        const qreal x = 560 + i * 78;
+        const qreal x = 660 + i * 78;
         const qreal y = 40 + (i % 3) * 22;
         p.setBrush(QColor(255, 255, 255, 18 + (i % 4) * 6));
         p.drawRoundedRect(QRectF(x, y, 64, 150), 8, 8);
     }
     p.setBrush(QColor(255, 255, 255, 26));
     for (int i = 0; i < 40; ++i)
-        p.drawRect(QRectF(520 + i * 18, 12, 9, 9));
+        p.drawRect(QRectF(620 + i * 18, 12, 9, 9));
     for (int i = 0; i < 40; ++i)
-        p.drawRect(QRectF(520 + i * 18, h - 21, 9, 9));
+        p.drawRect(QRectF(620 + i * 18, h - 21, 9, 9));
     return image.convertToFormat(QImage::Format_RGB888);
 }
 

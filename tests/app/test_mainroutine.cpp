@@ -1,0 +1,91 @@
+// The main routine run in-process: installation check, work folder failure, a normal run.
+
+#include "app/VGApp.h"
+#include "app/main/MainRoutine.h"
+#include "common/CommonFunctions.h"
+#include "tests/support/TestUtils.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <gtest/gtest.h>
+
+namespace {
+struct TBoxRecorder {
+    TBoxRecorder() {
+        FOld = SetMsgBoxHandler([this](const TMsgBoxRequest& request) {
+            Boxes.push_back(request);
+            return int(mrOK);
+        });
+    }
+    ~TBoxRecorder() { SetMsgBoxHandler(FOld); }
+    std::vector<TMsgBoxRequest> Boxes;
+    TMsgBoxHandler FOld;
+};
+
+struct TRegistryFile {
+    explicit TRegistryFile(const QString& fileName, const QByteArray& contents) {
+        WriteFile(fileName, contents);
+        SetRegistryFileName(fileName);
+    }
+    ~TRegistryFile() { SetRegistryFileName({}); }
+};
+
+QStringList LogTexts() {
+    QStringList texts;
+    for (const QString& line : ReadLines(TApp::GetDataPath() + QLatin1String("Log.txt")))
+        texts << line.section(QLatin1String("] "), 1);
+    return texts;
+}
+} // namespace
+
+TEST(MainRoutine, AMissingIdentifierShowsTheInstallationMessageAndEnds) {
+    for (const QByteArray& contents :
+         {QByteArray(), QByteArray("[SOFTWARE\\Classes\\QOPAVG.ProjFile]\ninsguid=\n")}) {
+        TScopedUserFolders folders;
+        TRegistryFile registry(folders.Root() + QLatin1String("registry.ini"), contents);
+        TBoxRecorder boxes;
+        EXPECT_EQ(RunApplication({QStringLiteral(VG_PROGRAM_DIR), true}), 1);
+        ASSERT_EQ(boxes.Boxes.size(), 1u);
+        EXPECT_EQ(boxes.Boxes[0].Text,
+                  QStringLiteral("Installation information missing, try \"Run as administrator\" "
+                                 "or reinstall \"Qopasoft GIF Clip Maker\"."));
+        EXPECT_EQ(boxes.Boxes[0].Buttons, 1);
+        EXPECT_EQ(boxes.Boxes[0].Icon, 4);
+        EXPECT_EQ(boxes.Boxes[0].DefaultButton, 1);
+        EXPECT_FALSE(QFileInfo::exists(TApp::GetDataPath() + QLatin1String("ConfigSet.vgset")));
+        EXPECT_EQ(LogTexts().last(), QStringLiteral("over"));
+        EXPECT_EQ(App, nullptr);
+    }
+}
+
+TEST(MainRoutine, AnUnusableDataFolderIsReportedAndTheProgramEnds) {
+    TScopedUserFolders folders;
+    TRegistryFile registry(folders.Root() + QLatin1String("registry.ini"),
+                           "[SOFTWARE\\Classes\\QOPAVG.ProjFile]\ninsguid={X}\n");
+    ASSERT_TRUE(QDir().mkpath(folders.DataHome()));
+    ASSERT_TRUE(WriteFile(folders.DataHome() + QLatin1String("Qopasoft"), "a file"));
+    TBoxRecorder boxes;
+    EXPECT_EQ(RunApplication({QStringLiteral(VG_PROGRAM_DIR), true}), 1);
+    ASSERT_EQ(boxes.Boxes.size(), 1u);
+    EXPECT_TRUE(boxes.Boxes[0].Text.contains(folders.DataHome() +
+                                             QLatin1String("Qopasoft/GIF Clip Maker/Temp/")));
+    EXPECT_EQ(boxes.Boxes[0].Icon, int(miError));
+}
+
+TEST(MainRoutine, AnInstalledStartShowsTheMainWindowAndEmptiesTheWorkFolderAtTheEnd) {
+    TScopedUserFolders folders;
+    TRegistryFile registry(folders.Root() + QLatin1String("registry.ini"),
+                           "[SOFTWARE\\Classes\\QOPAVG.ProjFile]\ninsguid={X}\n");
+    TBoxRecorder boxes;
+    // A frame picture left behind by an earlier run is removed at the end of this one.
+    const QString temp = TApp::GetDataPath() + QLatin1String("Temp/");
+    ASSERT_TRUE(QDir().mkpath(temp));
+    ASSERT_TRUE(WriteFile(temp + QLatin1String("{OLD}.bmp"), "BM"));
+    EXPECT_EQ(RunApplication({QStringLiteral(VG_PROGRAM_DIR), true}), 0);
+    EXPECT_TRUE(boxes.Boxes.empty());
+    EXPECT_FALSE(QFileInfo::exists(temp + QLatin1String("{OLD}.bmp")));
+    const QStringList texts = LogTexts();
+    EXPECT_TRUE(texts.contains(QStringLiteral("Start program")));
+    EXPECT_EQ(texts.last(), QStringLiteral("over"));
+    EXPECT_EQ(App, nullptr);
+}
