@@ -1,0 +1,132 @@
+#pragma once
+// The video decoder contract: the main window, the project, the playback and seek workers and the
+// conversion engine drive a decoder only through this interface, so tests can put a fake in its
+// place.
+//
+// Times are PTS values: signed 64-bit counts of microseconds measured from the start of the file
+// (the first frame of a video is at or very near 0, even when the container's clock starts later).
+
+#include <QFlags>
+#include <QObject>
+#include <QString>
+#include <cstdint>
+#include <functional>
+
+class QImage;
+
+// Ticks of a PTS per second.
+constexpr int64_t Unit_Nano = 1000000;
+
+// "No time set". Spelled exactly as the decoding library spells it, so both definitions agree
+// whichever header comes first.
+#ifndef AV_NOPTS_VALUE
+#define AV_NOPTS_VALUE ((int64_t)UINT64_C(0x8000000000000000))
+#endif
+static_assert(AV_NOPTS_VALUE == INT64_MIN, "AV_NOPTS_VALUE is the smallest 64-bit value");
+
+// How `Seek` chooses its landing point. The empty set lands on the first key frame at or after the
+// time; `Backward` on the last key frame at or before it; `Any` on any frame, key frame or not.
+enum class TSeekFlag : uint32_t {
+    Backward = 1,
+    Any = 4,
+};
+Q_DECLARE_FLAGS(TSeekFlags, TSeekFlag)
+Q_DECLARE_OPERATORS_FOR_FLAGS(TSeekFlags)
+
+// Facts of one video stream. Width and height are the size of the pictures `CopyToBitmap`
+// produces: the size a player shows (rotation applied, pixels made square). All zero for a
+// stream that does not exist.
+struct TVideoStreamInfo {
+    int Width = 0;
+    int Height = 0;
+    int FrameRateNum = 0; // frames per second as a fraction; 0/0 when the file gives none
+    int FrameRateDen = 0;
+    int CodedWidth = 0; // size of the decoded pictures before rotation and aspect correction
+    int CodedHeight = 0;
+    int Rotation = 0; // clockwise degrees applied to the pictures: 0, 90, 180 or 270
+    QString CodecName;
+};
+
+// Facts of the open file.
+struct TFileStreamInfo {
+    int64_t Duration = 0;  // PTS ticks from the start of the file to its end; 0 when unknown
+    int64_t StartTime = 0; // where the file's own clock starts, in microseconds (informative)
+    QString FormatName;
+};
+
+// The "go on" question a cancellable locate asks between frames.
+using TGoOnFunc = std::function<bool()>;
+
+class TCustomDecoder : public QObject {
+public:
+    explicit TCustomDecoder(QObject* owner = nullptr) : QObject(owner) {}
+    ~TCustomDecoder() override = default;
+
+    // Prepares the decoding libraries from `folder`. The libraries are the system's, so the folder
+    // may be empty or missing; returns whether decoding is available.
+    virtual bool LoadAVLib(const QString& folder) = 0;
+
+    // Opens a video file, closing any file open before. `formatName` forces a container format by
+    // its short name ("mpegts", "matroska" ...); empty lets the file's contents decide. Returns
+    // false when the file cannot be opened or holds no decodable video stream; callers judge
+    // success from `VideoStreamIndex` and the stream facts.
+    virtual bool LoadFile(const QString& fileName, const QString& formatName = QString()) = 0;
+    virtual void CloseFile() = 0;
+
+    // Index of the video stream in the file; negative when there is none (or no file is open).
+    virtual int VideoStreamIndex() const = 0;
+    virtual TVideoStreamInfo GetVideoStreamInfos(int index) const = 0;
+    TVideoStreamInfo GetVideoStreamInfo() const { return GetVideoStreamInfos(VideoStreamIndex()); }
+    virtual TFileStreamInfo GetFileStreamInfo() const = 0;
+
+    // 24 gives QImage::Format_RGB888 pictures, 32 gives QImage::Format_RGB32; other values keep the
+    // current depth.
+    virtual void SetBitmapBitsPixel(int bits) = 0;
+    virtual int BitmapBitsPixel() const = 0;
+
+    // Makes the next video frame current. `count` greater than 1 steps over that many frames and
+    // leaves the last one current; any other value steps one frame. False at the end of the stream
+    // or on an error; the frame current before stays current.
+    virtual bool Decode(int count = -1) = 0;
+
+    // PTS of the current frame; AV_NOPTS_VALUE when there is none.
+    virtual int64_t CurrentPTS() const = 0;
+
+    // Writes the current frame's picture into `bitmap`, at video size and in the depth chosen by
+    // `SetBitmapBitsPixel`. The image is reused when it already has that size and format. False
+    // (and `bitmap` untouched) when no frame is current.
+    virtual bool CopyToBitmap(QImage& bitmap) = 0;
+
+    // Repositions the stream near `pts` as `flags` says. True when the stream was repositioned; the
+    // next `Decode` then yields the first frame there.
+    virtual bool Seek(int64_t pts, TSeekFlags flags) = 0;
+
+    // Makes current the frame shown at `pts`: the last frame whose PTS is not greater than `pts`,
+    // or the first frame of the video when `pts` lies before it. The next `Decode` continues with
+    // the frame after it. The same `pts` always gives the same frame.
+    virtual bool LocateVideoPTS(int64_t pts) = 0;
+    // As `LocateVideoPTS`, but asks `goOn` between frames and returns false as soon as it answers
+    // false.
+    virtual bool LocateVideoPTSCallback(int64_t pts, const TGoOnFunc& goOn) = 0;
+};
+
+// The locate routines in their free-standing form, as the project and the workers call them.
+inline bool LocateVideoPTS(TCustomDecoder* decoder, int64_t pts) {
+    return decoder != nullptr && decoder->LocateVideoPTS(pts);
+}
+inline bool LocateVideoPTSCallback(TCustomDecoder* decoder, int64_t pts, const TGoOnFunc& goOn) {
+    return decoder != nullptr && decoder->LocateVideoPTSCallback(pts, goOn);
+}
+
+// "hh:mm:ss.fff" with `digits` fraction digits (3 gives milliseconds, 0 leaves out the point).
+// The fraction is cut, not rounded, so a frame prints at the millisecond it has begun. Negative
+// times get a leading "-"; AV_NOPTS_VALUE gives an empty text.
+QString FormatPTS(int64_t pts, int digits = 3);
+
+// Reads a time written as FormatPTS writes it. It also reads the texts of a time edit with an
+// input mask that the user filled only partly: every blank position ("_" or space) counts as the
+// digit 0, so "01:__:__.___" is one hour, "00:1_:00.000" ten minutes and "00:00:02.5__" 2.5
+// seconds. Fewer fields are read from the right ("05.250", "01:05"). Fields may exceed their
+// usual range ("00:90:00.000" is 90 minutes). A leading "-" negates. Text that is not a time
+// (letters, too many fields, an empty text) gives AV_NOPTS_VALUE.
+int64_t StrToPTS(const QString& text, int digits = 3);
