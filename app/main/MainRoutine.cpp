@@ -4,6 +4,7 @@
 #include "app/VGUIApp.h"
 #include "app/main/StartSettings.h"
 #include "common/CommonFunctions.h"
+#include "localisation/Language.h"
 #include "mainwindow/MainFrm.h"
 
 #include <QApplication>
@@ -51,6 +52,7 @@ struct TProcessObjects {
 } // namespace
 
 int RunApplication(const TRunOptions& options) {
+    InstallLanguageHooks();
     TProcessObjects objects;
 
     // A1 to A4: the picture holder, the settings, the core with its log and work folder.

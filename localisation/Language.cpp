@@ -1,0 +1,86 @@
+#include "localisation/Language.h"
+
+#include "app/VGApp.h"
+#include "common/MsgBox.h"
+
+#include <QCoreApplication>
+#include <QDomDocument>
+#include <QFile>
+#include <QFileInfo>
+
+TLanguage* Language = nullptr;
+
+TLanguage::TLanguage(const QString& appPath) : FAppPath(appPath) {
+    if (FAppPath.isEmpty())
+        FAppPath = App ? App->AppPath : QCoreApplication::applicationDirPath() + QLatin1Char('/');
+    if (!FAppPath.endsWith(QLatin1Char('/')))
+        FAppPath += QLatin1Char('/');
+}
+
+TLanguage::~TLanguage() = default;
+
+QString TLanguage::LanguagePath(const QString& name) const {
+    return FAppPath + QLatin1String("Languages/") + name + QLatin1String(".xml");
+}
+
+bool TLanguage::LoadLanguage(const QString& name) {
+    LoadTried = true;
+    const QString path = LanguagePath(name);
+    const QFileInfo info(path);
+    if (!info.exists() || !info.isFile())
+        return false;
+
+    FDocument.reset();
+    auto document = std::make_unique<QDomDocument>();
+    QFile file(path);
+    bool parsed = file.open(QIODevice::ReadOnly);
+    if (parsed) {
+        parsed = document->setContent(&file) && !document->documentElement().isNull();
+    }
+    if (!parsed) {
+        MsgBox(QString::fromLatin1(LanguageLoadFailedText), mbOK, miNone, 1);
+        LoadFailed = true;
+        return false;
+    }
+    FDocument = std::move(document);
+    LanguageId = FDocument->documentElement().attribute(QStringLiteral("Id"));
+    LanguageFile = path;
+    LanguageName = name;
+    return true;
+}
+
+bool TLanguage::IsLoaded() {
+    if (!LoadTried)
+        LoadLanguage(LanguageName);
+    return FDocument && !LoadFailed;
+}
+
+QString TLanguage::GetText(const QString& key) {
+    if (!LoadTried)
+        LoadLanguage(LanguageName);
+    if (!FDocument || LoadFailed)
+        return {};
+    for (QDomElement entry = FDocument->documentElement().firstChildElement(); !entry.isNull();
+         entry = entry.nextSiblingElement()) {
+        if (entry.tagName() == key)
+            return entry.text();
+    }
+    return {};
+}
+
+QString GetLanguageText(const QString& key) {
+    return Language ? Language->GetText(key) : QString();
+}
+
+void InstallLanguageHooks() {
+    TApp::SetLanguageHooks(
+        [](const QString& name) {
+            delete Language;
+            Language = new TLanguage();
+            Language->LoadLanguage(name);
+        },
+        [] {
+            delete Language;
+            Language = nullptr;
+        });
+}
