@@ -1,0 +1,698 @@
+// The FFmpeg decoder. One file is open at a time; one decoded frame is current and at most one
+// more (read ahead while locating) waits to be handed out by the next Decode.
+
+#include "decoder/FFDecoder.h"
+
+#include "common/Log.h"
+
+#include <QFile>
+#include <QImage>
+#include <QTransform>
+#include <cmath>
+#include <mutex>
+#include <utility>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/display.h>
+#include <libavutil/pixdesc.h>
+#include <libswscale/swscale.h>
+}
+
+namespace {
+
+// FFmpeg objects owned by unique_ptr. avformat_close_input and the *_free routines take the
+// address of the pointer and clear it; the deleters hand them a local copy.
+struct TFormatCloser {
+    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
+};
+struct TCodecFreer {
+    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
+};
+struct TFrameFreer {
+    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
+};
+struct TPacketFreer {
+    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
+};
+struct TSwsFreer {
+    void operator()(SwsContext* context) const { sws_freeContext(context); }
+};
+using TFormatPtr = std::unique_ptr<AVFormatContext, TFormatCloser>;
+using TCodecPtr = std::unique_ptr<AVCodecContext, TCodecFreer>;
+using TFramePtr = std::unique_ptr<AVFrame, TFrameFreer>;
+using TPacketPtr = std::unique_ptr<AVPacket, TPacketFreer>;
+using TSwsPtr = std::unique_ptr<SwsContext, TSwsFreer>;
+
+constexpr AVRational MicroBase = {1, int(Unit_Nano)};
+
+// A file whose packets the decoder keeps refusing is treated as ended.
+constexpr int MaxRefusedPackets = 200;
+// After a seek, packets before the first key frame are passed over, but no further than this: a
+// stream without marked key frames (intra refresh) is then decoded as it comes.
+constexpr int MaxSkippedPackets = 600;
+// Without an index to consult, a locate this close ahead of the current frame decodes forward.
+constexpr int64_t ForwardWithoutIndex = 2 * Unit_Nano;
+// A locate steps back this far (doubling) when a seek lands after the wanted time.
+constexpr int64_t FirstBackStep = Unit_Nano;
+constexpr int MaxSeekAttempts = 6;
+
+QString ErrorText(int error) {
+    char buffer[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(error, buffer, sizeof buffer);
+    return QString::fromUtf8(buffer);
+}
+
+// The full-range ("J") formats are old spellings; swscale wants the plain format and the range.
+AVPixelFormat PlainFormat(AVPixelFormat format, bool& fullRange) {
+    switch (format) {
+    case AV_PIX_FMT_YUVJ420P:
+        fullRange = true;
+        return AV_PIX_FMT_YUV420P;
+    case AV_PIX_FMT_YUVJ422P:
+        fullRange = true;
+        return AV_PIX_FMT_YUV422P;
+    case AV_PIX_FMT_YUVJ444P:
+        fullRange = true;
+        return AV_PIX_FMT_YUV444P;
+    case AV_PIX_FMT_YUVJ440P:
+        fullRange = true;
+        return AV_PIX_FMT_YUV440P;
+    case AV_PIX_FMT_YUVJ411P:
+        fullRange = true;
+        return AV_PIX_FMT_YUV411P;
+    default:
+        return format;
+    }
+}
+
+// The YUV matrix of a frame; unmarked high-definition pictures follow BT.709, smaller ones BT.601,
+// as players assume.
+int SwsColorspace(AVColorSpace space, int height) {
+    switch (space) {
+    case AVCOL_SPC_BT709:
+        return SWS_CS_ITU709;
+    case AVCOL_SPC_FCC:
+        return SWS_CS_FCC;
+    case AVCOL_SPC_BT470BG:
+    case AVCOL_SPC_SMPTE170M:
+        return SWS_CS_ITU601;
+    case AVCOL_SPC_SMPTE240M:
+        return SWS_CS_SMPTE240M;
+    case AVCOL_SPC_BT2020_NCL:
+    case AVCOL_SPC_BT2020_CL:
+        return SWS_CS_BT2020;
+    default:
+        return height >= 720 ? SWS_CS_ITU709 : SWS_CS_ITU601;
+    }
+}
+
+// Clockwise rotation in degrees (0, 90, 180, 270) a player applies to the stream's pictures.
+int StreamRotation(const AVStream* stream) {
+    const uint8_t* matrix = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr);
+    if (matrix == nullptr)
+        return 0;
+    const double counterClockwise = av_display_rotation_get(reinterpret_cast<const int32_t*>(matrix));
+    if (std::isnan(counterClockwise))
+        return 0;
+    long degrees = std::lround(-counterClockwise / 90.0) * 90;
+    degrees %= 360;
+    if (degrees < 0)
+        degrees += 360;
+    return int(degrees);
+}
+
+} // namespace
+
+struct TFFDecoder::TState {
+    QString LibraryFolder;
+    QString FileName;
+    QString FormatName;
+    int BitsPixel = 24;
+
+    TFormatPtr Format;
+    TCodecPtr Codec;
+    TPacketPtr Packet;
+    AVStream* Stream = nullptr;
+    int StreamIndex = -1;
+    AVRational TimeBase = {1, 1};
+    int64_t StartTs = 0; // the stream's time that PTS 0 stands for, in stream units
+
+    TVideoStreamInfo Info;
+    TFileStreamInfo FileInfo;
+    int64_t FrameDuration = 0; // nominal, in PTS ticks; 0 when unknown
+    int64_t FirstFramePts = AV_NOPTS_VALUE;
+
+    // The current frame and the one read ahead of it.
+    TFramePtr Current, Pending, Spare;
+    int64_t CurrentPts = AV_NOPTS_VALUE;
+    int64_t PendingPts = AV_NOPTS_VALUE;
+    bool HasCurrent = false;
+    bool HasPending = false;
+
+    // Reading state.
+    bool InputEnded = false;   // the decoder was told that no packet follows
+    bool DecoderEnded = false; // and has given out everything
+    bool SkipToKey = false;    // a seek happened: pass packets over until a key frame
+    int SkippedPackets = 0;
+    int64_t LeadingLimit = AV_NOPTS_VALUE; // frames before the seek's key frame are dropped
+    int64_t LastPts = AV_NOPTS_VALUE;
+
+    // Picture conversion, kept between frames while nothing about the pictures changes.
+    TSwsPtr Sws;
+    int SwsSrcWidth = 0, SwsSrcHeight = 0, SwsSrcFormat = -1, SwsColor = -1, SwsRange = -1;
+    int SwsDstWidth = 0, SwsDstHeight = 0, SwsDstFormat = -1;
+    QImage Unrotated;
+
+    bool IsOpen() const { return Codec != nullptr && StreamIndex >= 0; }
+
+    int64_t ToPts(int64_t ts) const { return av_rescale_q(ts - StartTs, TimeBase, MicroBase); }
+    int64_t ToStreamTs(int64_t pts) const {
+        return StartTs + av_rescale_q(pts, MicroBase, TimeBase);
+    }
+
+    void Close();
+    bool Open(const QString& fileName, const QString& formatName);
+    bool ReceiveFrame(TFramePtr& target, int64_t& pts);
+    void ResetReading();
+    bool SeekStream(int64_t ts, int flags);
+    bool Rewind();
+    bool LocateAt(int64_t pts, const TGoOnFunc* goOn);
+    bool DecodeForward(int64_t pts, const TGoOnFunc* goOn);
+    bool ForwardIsCheaper(int64_t pts) const;
+    bool Convert(const AVFrame* frame, QImage& image);
+};
+
+void TFFDecoder::TState::Close() {
+    Sws.reset();
+    Unrotated = QImage();
+    Current.reset();
+    Pending.reset();
+    Spare.reset();
+    Packet.reset();
+    Codec.reset();
+    Format.reset();
+    Stream = nullptr;
+    StreamIndex = -1;
+    TimeBase = {1, 1};
+    StartTs = 0;
+    Info = TVideoStreamInfo();
+    FileInfo = TFileStreamInfo();
+    FrameDuration = 0;
+    FirstFramePts = AV_NOPTS_VALUE;
+    HasCurrent = HasPending = false;
+    CurrentPts = PendingPts = AV_NOPTS_VALUE;
+    SwsSrcWidth = SwsSrcHeight = SwsDstWidth = SwsDstHeight = 0;
+    SwsSrcFormat = SwsColor = SwsRange = SwsDstFormat = -1;
+    ResetReading();
+}
+
+void TFFDecoder::TState::ResetReading() {
+    InputEnded = false;
+    DecoderEnded = false;
+    SkipToKey = false;
+    SkippedPackets = 0;
+    LeadingLimit = AV_NOPTS_VALUE;
+    LastPts = AV_NOPTS_VALUE;
+}
+
+bool TFFDecoder::TState::Open(const QString& fileName, const QString& formatName) {
+    Close();
+    const QByteArray path = QFile::encodeName(fileName);
+    const AVInputFormat* forced = nullptr;
+    if (!formatName.isEmpty()) {
+        forced = av_find_input_format(formatName.toUtf8().constData());
+        if (forced == nullptr) {
+            MsgOut(QStringLiteral("decoder: unknown container format %1").arg(formatName));
+            return false;
+        }
+    }
+
+    AVFormatContext* opened = nullptr;
+    // On failure avformat_open_input frees what it allocated and leaves the pointer null.
+    int result = avformat_open_input(&opened, path.constData(), forced, nullptr);
+    if (result < 0) {
+        MsgOut(QStringLiteral("decoder: cannot open %1: %2").arg(fileName, ErrorText(result)));
+        return false;
+    }
+    Format.reset(opened);
+    result = avformat_find_stream_info(Format.get(), nullptr);
+    if (result < 0) {
+        MsgOut(QStringLiteral("decoder: no stream information in %1: %2")
+                   .arg(fileName, ErrorText(result)));
+        Close();
+        return false;
+    }
+
+    // The video stream: a real one, not a cover picture. The library's choice first, then any.
+    int chosen = av_find_best_stream(Format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    auto usable = [this](int index) {
+        if (index < 0 || unsigned(index) >= Format->nb_streams)
+            return false;
+        const AVStream* stream = Format->streams[index];
+        return stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
+               (stream->disposition & AV_DISPOSITION_ATTACHED_PIC) == 0 &&
+               stream->codecpar->width > 0 && stream->codecpar->height > 0 &&
+               avcodec_find_decoder(stream->codecpar->codec_id) != nullptr;
+    };
+    if (!usable(chosen)) {
+        chosen = -1;
+        for (unsigned i = 0; i < Format->nb_streams && chosen < 0; ++i)
+            if (usable(int(i)))
+                chosen = int(i);
+    }
+    if (chosen < 0) {
+        MsgOut(QStringLiteral("decoder: no video stream in %1").arg(fileName));
+        Close();
+        return false;
+    }
+    Stream = Format->streams[chosen];
+    // Packets of the other streams are not even read out of the file.
+    for (unsigned i = 0; i < Format->nb_streams; ++i)
+        if (int(i) != chosen)
+            Format->streams[i]->discard = AVDISCARD_ALL;
+
+    const AVCodec* codec = avcodec_find_decoder(Stream->codecpar->codec_id);
+    Codec.reset(avcodec_alloc_context3(codec));
+    Packet.reset(av_packet_alloc());
+    Current.reset(av_frame_alloc());
+    Pending.reset(av_frame_alloc());
+    Spare.reset(av_frame_alloc());
+    if (!Codec || !Packet || !Current || !Pending || !Spare) {
+        Close();
+        return false;
+    }
+    result = avcodec_parameters_to_context(Codec.get(), Stream->codecpar);
+    if (result >= 0) {
+        Codec->pkt_timebase = Stream->time_base;
+        Codec->thread_count = 0; // as many as the machine has cores
+        Codec->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+        result = avcodec_open2(Codec.get(), codec, nullptr);
+    }
+    if (result < 0) {
+        MsgOut(QStringLiteral("decoder: cannot open the %1 decoder for %2: %3")
+                   .arg(QString::fromUtf8(codec->name), fileName, ErrorText(result)));
+        Close();
+        return false;
+    }
+    StreamIndex = chosen;
+    TimeBase = Stream->time_base;
+    if (Stream->start_time != AV_NOPTS_VALUE)
+        StartTs = Stream->start_time;
+    else if (Format->start_time != AV_NOPTS_VALUE)
+        StartTs = av_rescale_q(Format->start_time, AV_TIME_BASE_Q, TimeBase);
+    else
+        StartTs = 0;
+
+    // Sizes as a player shows the pictures.
+    const int codedWidth = Stream->codecpar->width;
+    const int codedHeight = Stream->codecpar->height;
+    int width = codedWidth;
+    int height = codedHeight;
+    const AVRational aspect = av_guess_sample_aspect_ratio(Format.get(), Stream, nullptr);
+    if (aspect.num > 0 && aspect.den > 0 && aspect.num != aspect.den) {
+        const double factor = av_q2d(aspect);
+        if (factor >= 1.0 / 16 && factor <= 16) {
+            // Widen for wide pixels, heighten for tall ones: no detail is thrown away.
+            if (factor > 1)
+                width = std::max(1, int(std::lround(codedWidth * factor)));
+            else
+                height = std::max(1, int(std::lround(codedHeight / factor)));
+        }
+    }
+    Info.CodedWidth = codedWidth;
+    Info.CodedHeight = codedHeight;
+    Info.Rotation = StreamRotation(Stream);
+    SwsDstWidth = width;
+    SwsDstHeight = height;
+    if (Info.Rotation == 90 || Info.Rotation == 270)
+        std::swap(width, height);
+    Info.Width = width;
+    Info.Height = height;
+    AVRational rate = Stream->avg_frame_rate;
+    if (rate.num <= 0 || rate.den <= 0)
+        rate = Stream->r_frame_rate;
+    if (rate.num > 0 && rate.den > 0) {
+        Info.FrameRateNum = rate.num;
+        Info.FrameRateDen = rate.den;
+        FrameDuration = av_rescale(Unit_Nano, rate.den, rate.num);
+    }
+    Info.CodecName = QString::fromUtf8(codec->name);
+
+    // The file lasts from the video's start to the end of the longest stream.
+    FileInfo.FormatName = QString::fromUtf8(Format->iformat->name);
+    const int64_t startMicro = av_rescale_q(StartTs, TimeBase, MicroBase);
+    FileInfo.StartTime = startMicro;
+    if (Format->duration != AV_NOPTS_VALUE && Format->duration > 0) {
+        const int64_t fileStart =
+            Format->start_time != AV_NOPTS_VALUE ? Format->start_time : startMicro;
+        FileInfo.Duration = std::max<int64_t>(0, fileStart + Format->duration - startMicro);
+    } else if (Stream->duration != AV_NOPTS_VALUE && Stream->duration > 0) {
+        FileInfo.Duration = av_rescale_q(Stream->duration, TimeBase, MicroBase);
+    }
+
+    // A stream that does not yield a single picture is no video. The first frame waits for the
+    // first Decode.
+    int64_t pts = 0;
+    if (!ReceiveFrame(Pending, pts)) {
+        MsgOut(QStringLiteral("decoder: no picture decodes from %1").arg(fileName));
+        Close();
+        return false;
+    }
+    HasPending = true;
+    PendingPts = pts;
+    FirstFramePts = pts;
+    return true;
+}
+
+// Reads packets and decodes until the next frame comes out. False at the end of the stream, after
+// a read error (a file broken in the middle ends there) or when the decoder gives up.
+bool TFFDecoder::TState::ReceiveFrame(TFramePtr& target, int64_t& pts) {
+    if (!IsOpen() || DecoderEnded)
+        return false;
+    int refused = 0;
+    for (;;) {
+        int result = avcodec_receive_frame(Codec.get(), target.get());
+        if (result >= 0) {
+            int64_t ts = target->best_effort_timestamp;
+            if (ts == AV_NOPTS_VALUE)
+                ts = target->pts;
+            // Pictures shown before the key frame a seek landed on need the pictures before
+            // it: they come out damaged and are dropped.
+            if (LeadingLimit != AV_NOPTS_VALUE && ts != AV_NOPTS_VALUE) {
+                if (ts < LeadingLimit) {
+                    av_frame_unref(target.get());
+                    continue;
+                }
+                LeadingLimit = AV_NOPTS_VALUE;
+            }
+            if (ts != AV_NOPTS_VALUE)
+                pts = ToPts(ts);
+            else
+                pts = LastPts == AV_NOPTS_VALUE ? 0 : LastPts + FrameDuration;
+            LastPts = pts;
+            return true;
+        }
+        if (result != AVERROR(EAGAIN) || InputEnded) {
+            DecoderEnded = true;
+            return false;
+        }
+
+        result = av_read_frame(Format.get(), Packet.get());
+        if (result < 0) {
+            // End of file or a broken file: let the decoder hand out what it holds.
+            InputEnded = true;
+            avcodec_send_packet(Codec.get(), nullptr);
+            continue;
+        }
+        if (Packet->stream_index != StreamIndex) {
+            av_packet_unref(Packet.get());
+            continue;
+        }
+        if (SkipToKey) {
+            if ((Packet->flags & AV_PKT_FLAG_KEY) == 0 && ++SkippedPackets < MaxSkippedPackets) {
+                av_packet_unref(Packet.get());
+                continue;
+            }
+            SkipToKey = false;
+            if ((Packet->flags & AV_PKT_FLAG_KEY) != 0)
+                LeadingLimit = Packet->pts;
+        }
+        result = avcodec_send_packet(Codec.get(), Packet.get());
+        av_packet_unref(Packet.get());
+        if (result < 0 && result != AVERROR(EAGAIN) && ++refused > MaxRefusedPackets) {
+            InputEnded = true;
+            avcodec_send_packet(Codec.get(), nullptr);
+        }
+    }
+}
+
+bool TFFDecoder::TState::SeekStream(int64_t ts, int flags) {
+    if (av_seek_frame(Format.get(), StreamIndex, ts, flags) < 0)
+        return false;
+    avcodec_flush_buffers(Codec.get());
+    ResetReading();
+    SkipToKey = (flags & AVSEEK_FLAG_ANY) == 0;
+    HasPending = false;
+    PendingPts = AV_NOPTS_VALUE;
+    return true;
+}
+
+// Back to the first frame: by a seek when the container allows it, else by opening the file
+// again. Afterwards the first frame is current.
+bool TFFDecoder::TState::Rewind() {
+    const int64_t firstTs = ToStreamTs(FirstFramePts);
+    int64_t pts = 0;
+    if (SeekStream(std::min(firstTs, StartTs), AVSEEK_FLAG_BACKWARD) &&
+        ReceiveFrame(Spare, pts) && pts == FirstFramePts) {
+        std::swap(Current, Spare);
+        HasCurrent = true;
+        CurrentPts = pts;
+        return true;
+    }
+    const QString fileName = FileName;
+    const QString formatName = FormatName;
+    const int bits = BitsPixel;
+    if (!Open(fileName, formatName))
+        return false;
+    FileName = fileName;
+    FormatName = formatName;
+    BitsPixel = bits;
+    std::swap(Current, Pending);
+    HasPending = false;
+    HasCurrent = true;
+    CurrentPts = PendingPts;
+    return true;
+}
+
+bool TFFDecoder::TState::ForwardIsCheaper(int64_t pts) const {
+    if (!HasCurrent || CurrentPts > pts)
+        return false;
+    const int64_t target = ToStreamTs(pts);
+    const int entry = av_index_search_timestamp(Stream, target, AVSEEK_FLAG_BACKWARD);
+    if (entry >= 0) {
+        const AVIndexEntry* key = avformat_index_get_entry(Stream, entry);
+        // The key frame a seek would land on is not ahead of the current frame: decoding on from
+        // here does less work than starting there.
+        if (key != nullptr)
+            return ToPts(key->timestamp) <= CurrentPts;
+    }
+    return pts - CurrentPts <= ForwardWithoutIndex;
+}
+
+// From the current frame, decodes on until the next frame would lie after `pts`. That frame is
+// kept for the next Decode. At the end of the stream the last frame stays current.
+bool TFFDecoder::TState::DecodeForward(int64_t pts, const TGoOnFunc* goOn) {
+    for (;;) {
+        if (!HasPending) {
+            int64_t next = 0;
+            if (!ReceiveFrame(Pending, next))
+                return HasCurrent;
+            HasPending = true;
+            PendingPts = next;
+            if (goOn != nullptr && !(*goOn)())
+                return false;
+        }
+        if (HasCurrent && PendingPts > pts)
+            return true;
+        std::swap(Current, Pending);
+        HasCurrent = true;
+        CurrentPts = PendingPts;
+        HasPending = false;
+    }
+}
+
+bool TFFDecoder::TState::LocateAt(int64_t pts, const TGoOnFunc* goOn) {
+    if (!IsOpen())
+        return false;
+    if (goOn != nullptr && !(*goOn)())
+        return false;
+    // Already there, or near enough ahead to decode on.
+    if (HasCurrent && CurrentPts <= pts) {
+        if (HasPending && PendingPts > pts)
+            return true;
+        if (!HasPending && DecoderEnded)
+            return true;
+        if (ForwardIsCheaper(pts))
+            return DecodeForward(pts, goOn);
+    }
+
+    int64_t target = pts;
+    int64_t step = FirstBackStep;
+    for (int attempt = 0; attempt < MaxSeekAttempts; ++attempt) {
+        bool atStart = target <= FirstFramePts;
+        if (!atStart) {
+            int64_t first = 0;
+            if (!SeekStream(ToStreamTs(target), AVSEEK_FLAG_BACKWARD) ||
+                !ReceiveFrame(Spare, first)) {
+                atStart = true;
+            } else {
+                std::swap(Current, Spare);
+                HasCurrent = true;
+                CurrentPts = first;
+                if (first > pts && first > FirstFramePts) {
+                    // The key frame found starts after the wanted time: look further back.
+                    target = std::min(target, first) - step;
+                    step *= 2;
+                    continue;
+                }
+            }
+        }
+        if (atStart && !Rewind())
+            return false;
+        if (goOn != nullptr && !(*goOn)())
+            return false;
+        return DecodeForward(pts, goOn);
+    }
+    if (!Rewind())
+        return false;
+    return DecodeForward(pts, goOn);
+}
+
+bool TFFDecoder::TState::Convert(const AVFrame* frame, QImage& image) {
+    bool fullRange = frame->color_range == AVCOL_RANGE_JPEG;
+    const AVPixelFormat source = PlainFormat(AVPixelFormat(frame->format), fullRange);
+    const AVPixelFormat target = image.format() == QImage::Format_RGB32 ? AV_PIX_FMT_RGB32
+                                                                         : AV_PIX_FMT_RGB24;
+    const int color = SwsColorspace(frame->colorspace, frame->height);
+    if (!Sws || SwsSrcWidth != frame->width || SwsSrcHeight != frame->height ||
+        SwsSrcFormat != source || SwsColor != color || SwsRange != int(fullRange) ||
+        SwsDstFormat != target) {
+        const bool scaled = frame->width != SwsDstWidth || frame->height != SwsDstHeight;
+        Sws.reset(sws_getContext(frame->width, frame->height, source, SwsDstWidth, SwsDstHeight,
+                                 target, scaled ? SWS_BICUBIC : SWS_POINT, nullptr, nullptr,
+                                 nullptr));
+        if (!Sws)
+            return false;
+        sws_setColorspaceDetails(Sws.get(), sws_getCoefficients(color), fullRange ? 1 : 0,
+                                 sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
+        SwsSrcWidth = frame->width;
+        SwsSrcHeight = frame->height;
+        SwsSrcFormat = source;
+        SwsColor = color;
+        SwsRange = int(fullRange);
+        SwsDstFormat = target;
+    }
+    uint8_t* planes[4] = {image.bits(), nullptr, nullptr, nullptr};
+    int strides[4] = {int(image.bytesPerLine()), 0, 0, 0};
+    return sws_scale(Sws.get(), frame->data, frame->linesize, 0, frame->height, planes, strides) >
+           0;
+}
+
+TFFDecoder::TFFDecoder(QObject* owner) : TCustomDecoder(owner), F(std::make_unique<TState>()) {
+    // The libraries' own console messages would only repeat what the results say.
+    static std::once_flag quiet;
+    std::call_once(quiet, [] { av_log_set_level(AV_LOG_FATAL); });
+}
+
+TFFDecoder::~TFFDecoder() = default;
+
+bool TFFDecoder::LoadAVLib(const QString& folder) {
+    F->LibraryFolder = folder;
+    return true;
+}
+
+QString TFFDecoder::LibraryFolder() const { return F->LibraryFolder; }
+
+bool TFFDecoder::LoadFile(const QString& fileName, const QString& formatName) {
+    if (!F->Open(fileName, formatName))
+        return false;
+    F->FileName = fileName;
+    F->FormatName = formatName;
+    return true;
+}
+
+void TFFDecoder::CloseFile() {
+    F->Close();
+    F->FileName.clear();
+    F->FormatName.clear();
+}
+
+int TFFDecoder::VideoStreamIndex() const { return F->StreamIndex; }
+
+TVideoStreamInfo TFFDecoder::GetVideoStreamInfos(int index) const {
+    if (index < 0 || index != F->StreamIndex)
+        return TVideoStreamInfo();
+    return F->Info;
+}
+
+TFileStreamInfo TFFDecoder::GetFileStreamInfo() const { return F->FileInfo; }
+
+void TFFDecoder::SetBitmapBitsPixel(int bits) {
+    if (bits == 24 || bits == 32)
+        F->BitsPixel = bits;
+}
+
+int TFFDecoder::BitmapBitsPixel() const { return F->BitsPixel; }
+
+bool TFFDecoder::Decode(int count) {
+    if (!F->IsOpen())
+        return false;
+    const int steps = count > 1 ? count : 1;
+    for (int i = 0; i < steps; ++i) {
+        if (F->HasPending) {
+            std::swap(F->Current, F->Pending);
+            F->CurrentPts = F->PendingPts;
+            F->HasPending = false;
+        } else {
+            int64_t pts = 0;
+            if (!F->ReceiveFrame(F->Spare, pts))
+                return false;
+            std::swap(F->Current, F->Spare);
+            F->CurrentPts = pts;
+        }
+        F->HasCurrent = true;
+    }
+    return true;
+}
+
+int64_t TFFDecoder::CurrentPTS() const { return F->HasCurrent ? F->CurrentPts : AV_NOPTS_VALUE; }
+
+bool TFFDecoder::CurrentIsKeyFrame() const {
+    return F->HasCurrent && (F->Current->key_frame != 0 || F->Current->pict_type == AV_PICTURE_TYPE_I);
+}
+
+bool TFFDecoder::CopyToBitmap(QImage& bitmap) {
+    if (!F->IsOpen() || !F->HasCurrent)
+        return false;
+    const QImage::Format format =
+        F->BitsPixel == 32 ? QImage::Format_RGB32 : QImage::Format_RGB888;
+    const int rotation = F->Info.Rotation;
+    QImage& direct = rotation == 0 ? bitmap : F->Unrotated;
+    if (direct.width() != F->SwsDstWidth || direct.height() != F->SwsDstHeight ||
+        direct.format() != format) {
+        QImage fresh(F->SwsDstWidth, F->SwsDstHeight, format);
+        if (fresh.isNull())
+            return false;
+        direct = std::move(fresh);
+    }
+    if (!F->Convert(F->Current.get(), direct))
+        return false;
+    if (rotation != 0)
+        bitmap = direct.transformed(QTransform().rotate(rotation));
+    return true;
+}
+
+bool TFFDecoder::Seek(int64_t pts, TSeekFlags flags) {
+    if (!F->IsOpen() || pts == AV_NOPTS_VALUE)
+        return false;
+    int avFlags = 0;
+    if (flags.testFlag(TSeekFlag::Backward))
+        avFlags |= AVSEEK_FLAG_BACKWARD;
+    if (flags.testFlag(TSeekFlag::Any))
+        avFlags |= AVSEEK_FLAG_ANY;
+    return F->SeekStream(F->ToStreamTs(pts), avFlags);
+}
+
+bool TFFDecoder::LocateVideoPTS(int64_t pts) {
+    if (pts == AV_NOPTS_VALUE)
+        return false;
+    return F->LocateAt(pts, nullptr);
+}
+
+bool TFFDecoder::LocateVideoPTSCallback(int64_t pts, const TGoOnFunc& goOn) {
+    if (pts == AV_NOPTS_VALUE)
+        return false;
+    return F->LocateAt(pts, goOn ? &goOn : nullptr);
+}

@@ -1,0 +1,41 @@
+#pragma once
+// The video decoder on the FFmpeg libraries: demuxing, threaded decoding and conversion of the
+// pictures to RGB as a player shows them (rotation applied, pixels made square, any bit depth
+// brought to 8 bits per channel).
+
+#include "decoder/CustomDecoder.h"
+
+#include <memory>
+
+class TFFDecoder : public TCustomDecoder {
+public:
+    explicit TFFDecoder(QObject* owner = nullptr);
+    ~TFFDecoder() override;
+
+    bool LoadAVLib(const QString& folder) override;
+    bool LoadFile(const QString& fileName, const QString& formatName = QString()) override;
+    void CloseFile() override;
+
+    int VideoStreamIndex() const override;
+    TVideoStreamInfo GetVideoStreamInfos(int index) const override;
+    TFileStreamInfo GetFileStreamInfo() const override;
+
+    void SetBitmapBitsPixel(int bits) override;
+    int BitmapBitsPixel() const override;
+
+    bool Decode(int count = -1) override;
+    int64_t CurrentPTS() const override;
+    bool CopyToBitmap(QImage& bitmap) override;
+    bool Seek(int64_t pts, TSeekFlags flags) override;
+    bool LocateVideoPTS(int64_t pts) override;
+    bool LocateVideoPTSCallback(int64_t pts, const TGoOnFunc& goOn) override;
+
+    // Whether the current frame is a key frame (intra picture); false when there is none.
+    bool CurrentIsKeyFrame() const;
+    // The folder handed to LoadAVLib.
+    QString LibraryFolder() const;
+
+private:
+    struct TState;
+    std::unique_ptr<TState> F;
+};
