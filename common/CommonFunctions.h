@@ -1,6 +1,7 @@
 #pragma once
 // The helper library in one include.
 
+#include "common/Bitmaps.h"
 #include "common/Folders.h"
 #include "common/Guid.h"
 #include "common/InstanceChannel.h"

@@ -1,0 +1,37 @@
+#pragma once
+// Picture routines shared by the conversion engine and the settings preview, so both turn and
+// mirror pictures the same way.
+
+#include <QImage>
+#include <QRect>
+
+// A rectangle by its edges, as pictures and the settings store it: Right and Bottom lie just
+// outside it, so the width is Right - Left.
+struct TRectL {
+    int Left = 0;
+    int Top = 0;
+    int Right = 0;
+    int Bottom = 0;
+    int Width() const { return Right - Left; }
+    int Height() const { return Bottom - Top; }
+    bool IsEmpty() const { return Right <= Left || Bottom <= Top; }
+    QRect ToQRect() const { return QRect(Left, Top, Width(), Height()); }
+    static TRectL FromQRect(const QRect& r) {
+        return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+    }
+    bool operator==(const TRectL&) const = default;
+};
+
+// Turns the picture clockwise by `quarterTurns` × 90 degrees (0 none, 1 90°, 2 180°, 3 270°;
+// other values are taken modulo 4).
+QImage RotateImage(const QImage& image, int quarterTurns);
+
+// Mirrors the picture: bit 1 horizontally (left and right swap), bit 2 vertically.
+QImage FlipImage(const QImage& image, int flip);
+
+// Rotation first, then the horizontal flip, then the vertical flip: the order every output
+// frame is turned in.
+QImage RotateAndFlip(const QImage& image, int quarterTurns, int flip);
+
+// The size a picture of `size` has after `quarterTurns` clockwise quarter turns.
+QSize RotatedSize(const QSize& size, int quarterTurns);

@@ -1,0 +1,66 @@
+#include "engine/FramePlan.h"
+
+#include <algorithm>
+#include <cmath>
+
+int RoundHalfEven(double value) {
+    return static_cast<int>(std::nearbyint(value)); // the default rounding mode: to even
+}
+
+bool IsCustomScale(double sizeScale) {
+    return std::fabs(sizeScale + 1.0) < 1e-6;
+}
+
+QSize ComputeOutputSize(const QSize& baseSize, double sizeScale, int customWidth,
+                        int customHeight) {
+    if (IsCustomScale(sizeScale))
+        return {customWidth, customHeight};
+    if (std::fabs(sizeScale - 1.0) < 1e-9)
+        return baseSize;
+    return {RoundHalfEven(baseSize.width() * sizeScale),
+            RoundHalfEven(baseSize.height() * sizeScale)};
+}
+
+double EffectiveFrameRate(int fps, double speed) {
+    if (fps <= 0 || speed <= 0)
+        return 0;
+    return std::min<double>(fps, 50.0 / speed);
+}
+
+std::vector<int64_t> SampleTimes(int64_t start, int64_t end, double rate, int64_t limit) {
+    std::vector<int64_t> times;
+    if (rate <= 0 || end < start || limit <= 0)
+        return times;
+    const double step = 1e6 / rate;
+    for (int64_t k = 0; k < limit; ++k) {
+        const int64_t t = start + static_cast<int64_t>(std::llround(k * step));
+        if (t > end)
+            break;
+        times.push_back(t);
+    }
+    return times;
+}
+
+std::vector<int> OrderFrames(int count, int sequence, int maxCount) {
+    std::vector<int> order;
+    if (count <= 0 || maxCount <= 0)
+        return order;
+    if (sequence == 1) {
+        for (int i = count - 1; i >= 0; --i)
+            order.push_back(i);
+    } else {
+        for (int i = 0; i < count; ++i)
+            order.push_back(i);
+        if (sequence == 2)
+            for (int i = count - 2; i >= 1; --i)
+                order.push_back(i);
+    }
+    if (static_cast<int>(order.size()) > maxCount)
+        order.resize(static_cast<size_t>(maxCount));
+    return order;
+}
+
+int FrameDelayCs(int position, double periodCs) {
+    return static_cast<int>(std::llround((position + 1) * periodCs) -
+                            std::llround(position * periodCs));
+}

@@ -1,0 +1,35 @@
+#pragma once
+// The arithmetic of a conversion: output sizes, when frames are sampled, in which order they are
+// shown and for how long.
+
+#include <QRect>
+#include <QSize>
+#include <cstdint>
+#include <vector>
+
+// Rounds to the nearest integer, halves to the even neighbour (360.5 → 360, 361.5 → 362).
+int RoundHalfEven(double value);
+
+// The size of an output frame before it is turned: the base size (crop rectangle, or the whole
+// video) times `sizeScale` (1, 0.5, 0.25), or the custom size when `sizeScale` is -1.
+QSize ComputeOutputSize(const QSize& baseSize, double sizeScale, int customWidth, int customHeight);
+
+// True when `sizeScale` means "custom size" (-1, with a small tolerance).
+bool IsCustomScale(double sizeScale);
+
+// The GIF's display rate: frames closer than 2 hundredths of a second are shown at 10 by most
+// viewers, so a rate that would need them is lowered to 50 frames per second of playback.
+double EffectiveFrameRate(int fps, double speed);
+
+// The times (PTS) at which the clip is sampled: start, start + 1/rate, ... up to and including
+// end. `limit` caps how many are listed.
+std::vector<int64_t> SampleTimes(int64_t start, int64_t end, double rate, int64_t limit);
+
+// Frame order: 0 as sampled, 1 reversed, 2 forwards then backwards without showing the two
+// turning-point frames twice. Returns indices into the sampled frames, at most `maxCount`.
+std::vector<int> OrderFrames(int count, int sequence, int maxCount);
+
+// Display time of the frame at `position` in hundredths of a second: the rounded running total
+// after it minus the rounded running total before it, so the sum over the GIF stays within one
+// hundredth of a second of position count × period.
+int FrameDelayCs(int position, double periodCs);

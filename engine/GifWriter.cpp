@@ -1,0 +1,192 @@
+#include "engine/GifWriter.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+int GifCodeSize(int paletteSize) {
+    int bits = 2;
+    while ((1 << bits) < paletteSize && bits < 8)
+        ++bits;
+    return bits;
+}
+
+namespace {
+
+// The string table is indexed directly by (prefix code << 8 | next index): a lookup is one
+// memory access. A generation stamp per slot makes clearing the table free.
+class TLzwTable {
+public:
+    TLzwTable() : FStamp(4096 * 256, 0), FCode(4096 * 256, 0) {}
+    void Clear() { ++FGeneration; }
+    int Find(uint32_t key) const { return FStamp[key] == FGeneration ? FCode[key] : -1; }
+    void Insert(uint32_t key, int code) {
+        FStamp[key] = FGeneration;
+        FCode[key] = static_cast<uint16_t>(code);
+    }
+
+private:
+    std::vector<uint32_t> FStamp;
+    std::vector<uint16_t> FCode;
+    uint32_t FGeneration = 1;
+};
+
+class TBitSink {
+public:
+    explicit TBitSink(QByteArray& out) : FOut(out) {}
+    void Put(int code, int bits) {
+        FAccumulator |= static_cast<uint64_t>(code) << FCount;
+        FCount += bits;
+        while (FCount >= 8) {
+            FOut.append(static_cast<char>(FAccumulator & 0xFF));
+            FAccumulator >>= 8;
+            FCount -= 8;
+        }
+    }
+    void Flush() {
+        if (FCount > 0)
+            FOut.append(static_cast<char>(FAccumulator & 0xFF));
+        FAccumulator = 0;
+        FCount = 0;
+    }
+
+private:
+    QByteArray& FOut;
+    uint64_t FAccumulator = 0;
+    int FCount = 0;
+};
+
+constexpr int maxCode = 4095;
+
+} // namespace
+
+QByteArray GifLzwEncode(const uchar* indices, qsizetype count, int codeSize) {
+    thread_local std::unique_ptr<TLzwTable> table;
+    if (!table)
+        table = std::make_unique<TLzwTable>();
+    table->Clear();
+
+    QByteArray packed;
+    packed.reserve(count / 2 + 64);
+    TBitSink sink(packed);
+    const int clearCode = 1 << codeSize;
+    const int endCode = clearCode + 1;
+    int runningCode = endCode + 1;
+    int runningBits = codeSize + 1;
+    int limit = 1 << runningBits;
+
+    // Writes one code, then widens the codes once the table has outgrown their width. The
+    // decoder adds its table entry one code later than we do, which this order matches.
+    auto output = [&](int code) {
+        sink.Put(code, runningBits);
+        if (runningCode >= limit && code <= maxCode && runningBits < 12)
+            limit = 1 << ++runningBits;
+    };
+
+    output(clearCode);
+    if (count > 0) {
+        int current = indices[0];
+        for (qsizetype i = 1; i < count; ++i) {
+            const int pixel = indices[i];
+            const uint32_t key =
+                (static_cast<uint32_t>(current) << 8) | static_cast<uint32_t>(pixel);
+            const int found = table->Find(key);
+            if (found >= 0) {
+                current = found;
+                continue;
+            }
+            output(current);
+            current = pixel;
+            if (runningCode >= maxCode) {
+                output(clearCode);
+                runningCode = endCode + 1;
+                runningBits = codeSize + 1;
+                limit = 1 << runningBits;
+                table->Clear();
+            } else {
+                table->Insert(key, runningCode++);
+            }
+        }
+        output(current);
+    }
+    output(endCode);
+    sink.Flush();
+
+    QByteArray data;
+    data.reserve(packed.size() + packed.size() / 255 + 3);
+    data.append(static_cast<char>(codeSize));
+    for (qsizetype offset = 0; offset < packed.size(); offset += 255) {
+        const qsizetype length = std::min<qsizetype>(255, packed.size() - offset);
+        data.append(static_cast<char>(length));
+        data.append(packed.constData() + offset, length);
+    }
+    data.append('\0');
+    return data;
+}
+
+namespace {
+void PutWord(QByteArray& bytes, int value) {
+    bytes.append(static_cast<char>(value & 0xFF));
+    bytes.append(static_cast<char>((value >> 8) & 0xFF));
+}
+} // namespace
+
+bool TGifWriter::Write(const QByteArray& bytes) {
+    if (!FOk)
+        return false;
+    if (FDevice->write(bytes) != bytes.size())
+        FOk = false;
+    return FOk;
+}
+
+bool TGifWriter::WriteHeader(int width, int height, const QVector<QRgb>& palette,
+                             std::optional<int> loopCount) {
+    const int bits = GifCodeSize(static_cast<int>(palette.size()));
+    QByteArray bytes("GIF89a");
+    PutWord(bytes, width);
+    PutWord(bytes, height);
+    // Global colour table present, colour resolution 8 bits, table size 2^bits.
+    bytes.append(static_cast<char>(0x80 | (7 << 4) | (bits - 1)));
+    bytes.append('\0'); // background colour index
+    bytes.append('\0'); // square pixels
+    for (int i = 0; i < (1 << bits); ++i) {
+        const QRgb color = i < palette.size() ? palette[i] : 0;
+        bytes.append(static_cast<char>(qRed(color)));
+        bytes.append(static_cast<char>(qGreen(color)));
+        bytes.append(static_cast<char>(qBlue(color)));
+    }
+    if (loopCount) {
+        bytes.append("\x21\xFF\x0B", 3);
+        bytes.append("NETSCAPE2.0");
+        bytes.append("\x03\x01", 2);
+        PutWord(bytes, std::clamp(*loopCount, 0, 65535));
+        bytes.append('\0');
+    }
+    return Write(bytes);
+}
+
+bool TGifWriter::WriteFrame(const TGifFrame& frame) {
+    QByteArray bytes;
+    bytes.reserve(frame.Data.size() + 32);
+    // Graphic control extension: disposal, transparency and delay.
+    bytes.append("\x21\xF9\x04", 3);
+    const int packed = ((frame.Disposal & 7) << 2) | (frame.TransparentIndex >= 0 ? 1 : 0);
+    bytes.append(static_cast<char>(packed));
+    PutWord(bytes, std::clamp(frame.DelayCs, 0, 65535));
+    bytes.append(static_cast<char>(frame.TransparentIndex >= 0 ? frame.TransparentIndex : 0));
+    bytes.append('\0');
+    // Image descriptor without a local colour table.
+    bytes.append('\x2C');
+    PutWord(bytes, frame.Rect.x());
+    PutWord(bytes, frame.Rect.y());
+    PutWord(bytes, frame.Rect.width());
+    PutWord(bytes, frame.Rect.height());
+    bytes.append('\0');
+    bytes.append(frame.Data);
+    return Write(bytes);
+}
+
+bool TGifWriter::WriteTrailer() {
+    return Write(QByteArray(1, '\x3B'));
+}

@@ -1,0 +1,47 @@
+#pragma once
+// A GIF89a writer: LZW compression of indexed pictures and the file's blocks. Compression is a
+// free function so several frames can be compressed at once on different threads; writing the
+// blocks is sequential.
+
+#include <QByteArray>
+#include <QIODevice>
+#include <QRect>
+#include <QVector>
+#include <QtGui/qrgb.h>
+#include <optional>
+
+// The number of bits the palette's indices need, as GIF counts them (at least 2).
+int GifCodeSize(int paletteSize);
+
+// Compresses `count` palette indices (each below 1 << codeSize) into GIF image data: the minimum
+// code size byte, the data sub-blocks of at most 255 bytes, and the block terminator.
+QByteArray GifLzwEncode(const uchar* indices, qsizetype count, int codeSize);
+
+// One compressed frame, ready to be written.
+struct TGifFrame {
+    QRect Rect;                // position and size on the logical screen
+    int DelayCs = 0;           // display time in hundredths of a second (0 to 65535)
+    int TransparentIndex = -1; // palette index that leaves the pixel below unchanged; -1: none
+    int Disposal = 1;          // 1: leave the frame in place for the next one to draw over
+    QByteArray Data;           // from GifLzwEncode
+};
+
+class TGifWriter {
+public:
+    explicit TGifWriter(QIODevice* device) : FDevice(device) {}
+
+    // Header, logical screen and the global palette (padded to a power of two). `loopCount`:
+    // none writes no loop extension (the GIF plays once); 0 loops forever; n plays n more times.
+    bool WriteHeader(int width, int height, const QVector<QRgb>& palette,
+                     std::optional<int> loopCount);
+    bool WriteFrame(const TGifFrame& frame);
+    bool WriteTrailer();
+
+    // False once any write failed (a full disk, a closed device).
+    bool Ok() const { return FOk; }
+
+private:
+    bool Write(const QByteArray& bytes);
+    QIODevice* FDevice;
+    bool FOk = true;
+};

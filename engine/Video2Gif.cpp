@@ -1,0 +1,369 @@
+#include "engine/Video2Gif.h"
+
+#include "common/Messages.h"
+#include "decoder/FFDecoder.h"
+#include "engine/FramePlan.h"
+#include "engine/GifEncoder.h"
+#include "engine/Quantizer.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QPainter>
+#include <QSaveFile>
+#include <QTemporaryFile>
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace {
+
+constexpr int maxSide = 16384;
+
+// Output frames wait on disk between the two passes (palette, then encoding), so memory stays
+// small whatever the frame count, and any frame order is a matter of reading in another order.
+// A reverse run keeps only the last frames it can use: slots are reused in a ring.
+class TFrameSpill {
+public:
+    TFrameSpill(const QString& folder, qint64 frameBytes, int capacity)
+        : FFile(QDir(folder).filePath(QStringLiteral(".gif-frames-XXXXXX"))),
+          FFrameBytes(frameBytes), FCapacity(capacity) {}
+    bool Open() { return FFile.open(); }
+    QString ErrorString() const { return FFile.errorString(); }
+    int Slot(int index) const { return FCapacity > 0 ? index % FCapacity : index; }
+    bool Write(int index, const uchar* data) {
+        return FFile.seek(Slot(index) * FFrameBytes) &&
+               FFile.write(reinterpret_cast<const char*>(data), FFrameBytes) == FFrameBytes;
+    }
+    bool Read(int index, uchar* data) {
+        return FFile.seek(Slot(index) * FFrameBytes) &&
+               FFile.read(reinterpret_cast<char*>(data), FFrameBytes) == FFrameBytes;
+    }
+
+private:
+    QTemporaryFile FFile;
+    qint64 FFrameBytes;
+    int FCapacity;
+};
+
+TConversionResult Failure(const QString& text) {
+    TConversionResult result;
+    result.Error = text;
+    return result;
+}
+
+TConversionResult Cancelled() {
+    TConversionResult result;
+    result.Cancelled = true;
+    return result;
+}
+
+QString CheckRequest(const TVGConvertFlag& r) {
+    if (r.VideoFile.isEmpty())
+        return QStringLiteral("No video file was given.");
+    if (r.GifFile.isEmpty())
+        return QStringLiteral("No GIF file name was given.");
+    if (r.GifFPS <= 0)
+        return QStringLiteral("The frame rate must be at least 1 frame per second (it is %1).")
+            .arg(r.GifFPS);
+    if (!(r.GifSpeed > 0) || !std::isfinite(r.GifSpeed))
+        return QStringLiteral("The speed must be greater than 0 (it is %1).").arg(r.GifSpeed);
+    if (r.GifMaxFrame <= 0)
+        return QStringLiteral("The maximum frame count must be at least 1 (it is %1).")
+            .arg(r.GifMaxFrame);
+    if (r.StartPTS >= r.EndPTS)
+        return QStringLiteral("The clip holds no frames: its end must come after its start.");
+    if (IsCustomScale(r.SizeScale) && (r.CustomWidth <= 0 || r.CustomHeight <= 0))
+        return QStringLiteral("The output size must be at least 1 × 1 pixel (it is %1 × %2).")
+            .arg(r.CustomWidth)
+            .arg(r.CustomHeight);
+    if (!IsCustomScale(r.SizeScale) && !(r.SizeScale > 0 && r.SizeScale <= 1))
+        return QStringLiteral("The size factor %1 is not valid.").arg(r.SizeScale);
+    if (r.CropEnabled && r.CropRect.IsEmpty())
+        return QStringLiteral("The crop rectangle is empty.");
+    const QFileInfo target(r.GifFile);
+    if (!target.absoluteDir().exists())
+        return QStringLiteral("The folder of the GIF file \"%1\" does not exist.")
+            .arg(QDir::toNativeSeparators(target.absolutePath()));
+    return {};
+}
+
+// Copies a picture's rows into tightly packed red-green-blue bytes.
+void PackRgb(const QImage& image, uchar* out) {
+    const QImage rgb = image.format() == QImage::Format_RGB888
+                           ? image
+                           : image.convertToFormat(QImage::Format_RGB888);
+    const qsizetype rowBytes = static_cast<qsizetype>(rgb.width()) * 3;
+    for (int y = 0; y < rgb.height(); ++y)
+        std::memcpy(out + y * rowBytes, rgb.constScanLine(y), static_cast<size_t>(rowBytes));
+}
+
+void RgbToRgba(const uchar* rgb, qsizetype pixels, uchar* rgba) {
+    for (qsizetype i = 0; i < pixels; ++i) {
+        rgba[i * 4] = rgb[i * 3];
+        rgba[i * 4 + 1] = rgb[i * 3 + 1];
+        rgba[i * 4 + 2] = rgb[i * 3 + 2];
+        rgba[i * 4 + 3] = 255;
+    }
+}
+
+// Reports progress only when the percentage moves.
+class TProgress {
+public:
+    explicit TProgress(const std::function<void(int)>& report) : FReport(report) {}
+    void Set(double percent) {
+        const int value = std::clamp(static_cast<int>(percent), 0, 100);
+        if (value != FLast && FReport) {
+            FLast = value;
+            FReport(value);
+        }
+    }
+
+private:
+    const std::function<void(int)>& FReport;
+    int FLast = -1;
+};
+
+} // namespace
+
+TConversionResult RunConversion(const TVGConvertFlag& request,
+                                const std::function<void(int)>& progressReport,
+                                const std::atomic<bool>& cancel,
+                                const TDecoderFactory& decoderFactory) {
+    TProgress progress(progressReport);
+    if (const QString problem = CheckRequest(request); !problem.isEmpty())
+        return Failure(problem);
+
+    // The source.
+    std::unique_ptr<TCustomDecoder> decoder =
+        decoderFactory ? decoderFactory() : std::make_unique<TFFDecoder>();
+    decoder->LoadAVLib(request.LibPath);
+    const QString videoName = QDir::toNativeSeparators(request.VideoFile);
+    if (!decoder->LoadFile(request.VideoFile) || decoder->VideoStreamIndex() < 0)
+        return Failure(QStringLiteral("The video file \"%1\" cannot be opened or holds no video.")
+                           .arg(videoName));
+    const TVideoStreamInfo info = decoder->GetVideoStreamInfo();
+    if (info.Width <= 0 || info.Height <= 0)
+        return Failure(QStringLiteral("The video file \"%1\" holds no picture that can be read.")
+                           .arg(videoName));
+    decoder->SetBitmapBitsPixel(32);
+
+    // Sizes.
+    const QRect videoRect(0, 0, info.Width, info.Height);
+    QRect cropRect = videoRect;
+    if (request.CropEnabled) {
+        cropRect = request.CropRect.ToQRect().intersected(videoRect);
+        if (cropRect.isEmpty())
+            return Failure(QStringLiteral("The crop rectangle lies outside the %1 × %2 video.")
+                               .arg(info.Width)
+                               .arg(info.Height));
+    }
+    const QSize outSize = ComputeOutputSize(cropRect.size(), request.SizeScale, request.CustomWidth,
+                                            request.CustomHeight);
+    if (outSize.width() < 1 || outSize.height() < 1)
+        return Failure(
+            QStringLiteral("The output size must be at least 1 × 1 pixel (it is %1 × %2).")
+                .arg(outSize.width())
+                .arg(outSize.height()));
+    if (outSize.width() > maxSide || outSize.height() > maxSide)
+        return Failure(QStringLiteral("The output size %1 × %2 is too large; at most %3 pixels a "
+                                      "side can be written.")
+                           .arg(outSize.width())
+                           .arg(outSize.height())
+                           .arg(maxSide));
+    const QSize finalSize = RotatedSize(outSize, request.Rotate);
+    const qint64 frameBytes = static_cast<qint64>(finalSize.width()) * finalSize.height() * 3;
+
+    // When frames are taken from the clip.
+    const double rate = EffectiveFrameRate(request.GifFPS, request.GifSpeed);
+    const int maxFrames = request.GifMaxFrame;
+    const bool reverse = request.Sequence == 1;
+    // A forward order never needs more frames than the maximum; a reverse one needs the last
+    // ones, so it reads the whole clip and keeps the last frames in a ring.
+    const std::vector<int64_t> samples =
+        SampleTimes(request.StartPTS, request.EndPTS, rate, std::numeric_limits<int64_t>::max());
+    if (samples.empty())
+        return Failure(QStringLiteral("The clip holds no frames."));
+
+    const QString folder = QFileInfo(request.GifFile).absolutePath();
+    TFrameSpill spill(folder, frameBytes, reverse ? maxFrames : 0);
+    if (!spill.Open())
+        return Failure(QStringLiteral("The GIF file cannot be written in \"%1\": %2")
+                           .arg(QDir::toNativeSeparators(folder), spill.ErrorString()));
+
+    // Pass 1: decode, sample, leave out deleted frames, crop, scale, draw overlays, turn.
+    const auto goOn = [&cancel] { return !cancel.load(); };
+    if (!decoder->LocateVideoPTSCallback(request.StartPTS, goOn)) {
+        if (cancel)
+            return Cancelled();
+        return Failure(QStringLiteral("The video file \"%1\" cannot be read at the start of the "
+                                      "clip (%2).")
+                           .arg(videoName, FormatPTS(request.StartPTS, 3)));
+    }
+    // A frame's expected duration lets us skip copying frames that the next sample will not
+    // show; when a gap proves the guess wrong, the frame is located again.
+    const int64_t frameDuration =
+        info.FrameRateNum > 0 && info.FrameRateDen > 0
+            ? static_cast<int64_t>(std::llround(1e6 * info.FrameRateDen / info.FrameRateNum))
+            : 0;
+    QImage picture;
+    int64_t currentPts = decoder->CurrentPTS();
+    bool pictureReady = decoder->CopyToBitmap(picture);
+    bool nextValid = decoder->Decode();
+    int64_t nextPts = nextValid ? decoder->CurrentPTS() : AV_NOPTS_VALUE;
+
+    std::vector<uchar> processed(static_cast<size_t>(frameBytes));
+    int64_t processedPts = AV_NOPTS_VALUE;
+    int kept = 0;
+    for (size_t k = 0; k < samples.size(); ++k) {
+        if (cancel)
+            return Cancelled();
+        const int64_t t = samples[k];
+        while (nextValid && nextPts <= t) {
+            currentPts = nextPts;
+            pictureReady = false;
+            if (!(frameDuration > 0 && currentPts + frameDuration <= t))
+                pictureReady = decoder->CopyToBitmap(picture);
+            nextValid = decoder->Decode();
+            nextPts = nextValid ? decoder->CurrentPTS() : AV_NOPTS_VALUE;
+            if (cancel)
+                return Cancelled();
+        }
+        if (!pictureReady) {
+            // The guess skipped the frame this sample shows: fetch it again.
+            if (!decoder->LocateVideoPTSCallback(currentPts, goOn) ||
+                !decoder->CopyToBitmap(picture))
+                return cancel ? Cancelled()
+                              : Failure(QStringLiteral("The video file \"%1\" cannot be read at "
+                                                       "%2.")
+                                            .arg(videoName, FormatPTS(currentPts, 3)));
+            pictureReady = true;
+            nextValid = decoder->Decode();
+            nextPts = nextValid ? decoder->CurrentPTS() : AV_NOPTS_VALUE;
+        }
+        if (request.FrameFilter && request.FrameFilter(currentPts))
+            continue;
+        if (currentPts != processedPts) {
+            QImage frame = request.CropEnabled ? picture.copy(cropRect) : picture;
+            if (frame.size() != outSize)
+                frame = frame.scaled(outSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            if (request.DrawOverlays) {
+                if (frame.format() != QImage::Format_RGB32 &&
+                    frame.format() != QImage::Format_ARGB32_Premultiplied)
+                    frame = frame.convertToFormat(QImage::Format_RGB32);
+                QPainter painter(&frame);
+                painter.setRenderHint(QPainter::Antialiasing);
+                painter.setRenderHint(QPainter::TextAntialiasing);
+                painter.setRenderHint(QPainter::SmoothPixmapTransform);
+                request.DrawOverlays(painter, frame.width(), frame.height());
+            }
+            frame = RotateAndFlip(frame, request.Rotate, request.Flip);
+            PackRgb(frame, processed.data());
+            processedPts = currentPts;
+        }
+        if (!spill.Write(kept, processed.data()))
+            return Failure(QStringLiteral("Writing the frames in \"%1\" failed: %2. Is the disk "
+                                          "full?")
+                               .arg(QDir::toNativeSeparators(folder), spill.ErrorString()));
+        ++kept;
+        progress.Set(60.0 * static_cast<double>(k + 1) / static_cast<double>(samples.size()));
+        if (!reverse && kept >= maxFrames)
+            break;
+    }
+    if (kept == 0)
+        return Failure(QStringLiteral("Every frame of the clip is marked deleted: there is "
+                                      "nothing to convert."));
+
+    // The frames the GIF shows, in its order.
+    const int first = reverse ? std::max(0, kept - maxFrames) : 0;
+    const int available = kept - first;
+    const std::vector<int> order = OrderFrames(available, request.Sequence, maxFrames);
+
+    // The palette, from every second frame (every frame of a short clip).
+    const qsizetype pixels = static_cast<qsizetype>(finalSize.width()) * finalSize.height();
+    std::vector<uchar> rgba(static_cast<size_t>(pixels) * 4);
+    TPaletteBuilder palette(255, 5);
+    const int stride = available > 24 ? 2 : 1;
+    for (int i = 0; i < available; i += stride) {
+        if (cancel)
+            return Cancelled();
+        if (!spill.Read(first + i, processed.data()))
+            return Failure(
+                QStringLiteral("Reading back the frames failed: %1.").arg(spill.ErrorString()));
+        RgbToRgba(processed.data(), pixels, rgba.data());
+        palette.AddPixels(rgba.data(), finalSize.width(), finalSize.height(),
+                          finalSize.width() * 4);
+        progress.Set(60.0 + 10.0 * (i + 1) / available);
+    }
+    const QVector<QRgb> colors = palette.Build();
+    if (colors.isEmpty())
+        return Failure(QStringLiteral("No palette could be made for the GIF."));
+
+    // Pass 2: remap, compress and write, into a file that replaces the target only when whole.
+    const QString gifName = QDir::toNativeSeparators(request.GifFile);
+    QSaveFile output(request.GifFile);
+    if (!output.open(QIODevice::WriteOnly))
+        return Failure(QStringLiteral("The GIF file \"%1\" cannot be written: %2")
+                           .arg(gifName, output.errorString()));
+    std::optional<int> loopCount;
+    if (request.GifLoop < 0)
+        loopCount = 0;
+    else if (request.GifLoop > 0)
+        loopCount = request.GifLoop;
+    TGifEncoder encoder(&output, finalSize, loopCount, colors);
+    if (!encoder.Start())
+        return Failure(QStringLiteral("Writing the GIF file \"%1\" failed: %2")
+                           .arg(gifName, output.errorString()));
+    const double periodCs = 100.0 / (rate * request.GifSpeed);
+    for (size_t position = 0; position < order.size(); ++position) {
+        if (cancel) {
+            output.cancelWriting();
+            return Cancelled();
+        }
+        if (!spill.Read(first + order[position], processed.data()))
+            return Failure(
+                QStringLiteral("Reading back the frames failed: %1.").arg(spill.ErrorString()));
+        if (!encoder.AddFrame(processed.data(),
+                              FrameDelayCs(static_cast<int>(position), periodCs))) {
+            output.cancelWriting();
+            return Failure(QStringLiteral("Writing the GIF file \"%1\" failed: %2. Is the disk "
+                                          "full?")
+                               .arg(gifName, output.errorString()));
+        }
+        progress.Set(70.0 + 30.0 * static_cast<double>(position + 1) / order.size());
+    }
+    if (!encoder.Finish() || !output.commit())
+        return Failure(QStringLiteral("Writing the GIF file \"%1\" failed: %2. Is the disk full?")
+                           .arg(gifName, output.errorString()));
+
+    TConversionResult result;
+    result.Ok = true;
+    result.FramesWritten = static_cast<int>(order.size());
+    result.ImagesWritten = encoder.ImagesWritten();
+    result.Width = finalSize.width();
+    result.Height = finalSize.height();
+    progress.Set(100);
+    return result;
+}
+
+TVideo2GifThread::TVideo2GifThread(const TVGConvertFlag& request, TDecoderFactory decoderFactory)
+    : FRequest(request), FDecoderFactory(std::move(decoderFactory)) {}
+
+TVideo2GifThread::~TVideo2GifThread() {
+    Terminate();
+    wait();
+}
+
+void TVideo2GifThread::run() {
+    const QPointer<QObject> window = FRequest.Window;
+    FResult = RunConversion(
+        FRequest,
+        [&](int percent) { CheckPostMessage(window, FRequest.MsgProgress, percent & 0xFFFF, 0); },
+        FTerminated, FDecoderFactory);
+    if (FResult.Cancelled || FTerminated)
+        return;
+    if (FResult.Ok)
+        CheckPostMessage(window, FRequest.MsgEnd, FResult.FramesWritten, FRequest.GifMaxFrame);
+    else
+        CheckPostMessage(window, FRequest.MsgError, 0, 0, FResult.Error);
+}

@@ -1,0 +1,94 @@
+#pragma once
+// The conversion engine: turns a clip of a video into an animated GIF on its own thread.
+
+#include "common/Bitmaps.h"
+
+#include <QPointer>
+#include <QString>
+#include <QThread>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class QPainter;
+class TCustomDecoder;
+
+// Draws captions and logo on an output frame (cropped and scaled, not yet turned). Called on the
+// engine's thread.
+using TOverlayCallback = std::function<void(QPainter& painter, int width, int height)>;
+// Answers true for a source frame (by its PTS) that must be left out. Called on the engine's
+// thread.
+using TFrameFilter = std::function<bool(int64_t pts)>;
+
+// What to convert and how, and where to report.
+struct TVGConvertFlag {
+    QString VideoFile;
+    QString GifFile;
+    int64_t StartPTS = 0;
+    int64_t EndPTS = 0;
+    TRectL CropRect;
+    bool CropEnabled = false;
+    double SizeScale = 1.0; // 1, 0.5, 0.25, or -1 for the custom size
+    int CustomWidth = 0;
+    int CustomHeight = 0;
+    int GifMaxFrame = 1000;
+    int GifFPS = 8;
+    int Reserved = 0; // always 0
+    double GifSpeed = 1.0;
+    int GifLoop = -1;     // -1 endless, 0 play once, n: n more times
+    uint8_t Flip = 0;     // bit 1 horizontal, bit 2 vertical
+    uint8_t Rotate = 0;   // clockwise quarter turns
+    uint8_t Sequence = 0; // 0 clip order, 1 reverse, 2 ping-pong
+    TOverlayCallback DrawOverlays;
+    TFrameFilter FrameFilter;
+    QString LibPath; // the decoding libraries' folder
+    QPointer<QObject> Window;
+    int MsgEnd = 0x17EC;
+    int MsgProgress = 0x17EE;
+    int MsgError = 0x17ED;
+};
+
+using TDecoderFactory = std::function<std::unique_ptr<TCustomDecoder>()>;
+
+struct TConversionResult {
+    bool Ok = false;
+    bool Cancelled = false;
+    QString Error;         // for the user, when neither ok nor cancelled
+    int FramesWritten = 0; // frames of the GIF's sequence (unchanged frames count too)
+    int ImagesWritten = 0; // GIF images after merging unchanged frames
+    int Width = 0;         // size of the GIF
+    int Height = 0;
+};
+
+// Runs a whole conversion on the calling thread. `progress` receives 0 to 100; `cancel` is
+// polled often. A run that fails or is cancelled leaves no file behind and an older file at the
+// GIF path untouched.
+TConversionResult RunConversion(const TVGConvertFlag& request,
+                                const std::function<void(int)>& progress,
+                                const std::atomic<bool>& cancel,
+                                const TDecoderFactory& decoderFactory = {});
+
+// The engine's thread. Created suspended; `start()` runs it. It reports only by posting the
+// request's three messages to the request's window: progress (percent in wParam), then either
+// the end (wParam frames written, lParam the maximum frame count) or an error (its text in the
+// event), unless it was told to terminate.
+class TVideo2GifThread : public QThread {
+public:
+    explicit TVideo2GifThread(const TVGConvertFlag& request, TDecoderFactory decoderFactory = {});
+    // Requests termination and waits for the thread to end.
+    ~TVideo2GifThread() override;
+
+    void Terminate() { FTerminated = true; }
+    bool Terminated() const { return FTerminated; }
+    const TConversionResult& Result() const { return FResult; }
+
+protected:
+    void run() override;
+
+private:
+    TVGConvertFlag FRequest;
+    TDecoderFactory FDecoderFactory;
+    std::atomic<bool> FTerminated{false};
+    TConversionResult FResult;
+};

@@ -1,0 +1,65 @@
+#include "common/Bitmaps.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+// A 3 × 2 picture with a distinct colour per pixel: row 0 = a b c, row 1 = d e f.
+QImage Grid() {
+    QImage image(3, 2, QImage::Format_RGB32);
+    int n = 0;
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x, ++n)
+            image.setPixel(x, y, qRgb(n * 40, 0, 0));
+    return image;
+}
+int At(const QImage& image, int x, int y) {
+    return qRed(image.pixel(x, y)) / 40;
+}
+} // namespace
+
+TEST(Bitmaps, QuarterTurnsGoClockwise) {
+    const QImage r1 = RotateImage(Grid(), 1);
+    ASSERT_EQ(r1.size(), QSize(2, 3));
+    // Clockwise: the left column of the bottom row comes to the top left.
+    EXPECT_EQ(At(r1, 0, 0), 3);
+    EXPECT_EQ(At(r1, 1, 0), 0);
+    EXPECT_EQ(At(r1, 1, 2), 2);
+    const QImage r2 = RotateImage(Grid(), 2);
+    EXPECT_EQ(At(r2, 0, 0), 5);
+    EXPECT_EQ(At(r2, 2, 1), 0);
+    const QImage r3 = RotateImage(Grid(), 3);
+    ASSERT_EQ(r3.size(), QSize(2, 3));
+    EXPECT_EQ(At(r3, 0, 0), 2);
+    EXPECT_EQ(At(r3, 0, 2), 0);
+    EXPECT_EQ(RotateImage(Grid(), 4), Grid());
+    EXPECT_EQ(RotateImage(Grid(), -1), r3);
+    EXPECT_EQ(RotatedSize(QSize(640, 360), 1), QSize(360, 640));
+    EXPECT_EQ(RotatedSize(QSize(640, 360), 2), QSize(640, 360));
+}
+
+TEST(Bitmaps, FlipsMirrorAndTurningComesFirst) {
+    const QImage h = FlipImage(Grid(), 1);
+    EXPECT_EQ(At(h, 0, 0), 2);
+    EXPECT_EQ(At(h, 2, 1), 3);
+    const QImage v = FlipImage(Grid(), 2);
+    EXPECT_EQ(At(v, 0, 0), 3);
+    const QImage both = FlipImage(Grid(), 3);
+    EXPECT_EQ(At(both, 0, 0), 5);
+    EXPECT_EQ(FlipImage(Grid(), 0), Grid());
+    // Turn, then mirror left to right: different from mirroring first.
+    const QImage turned = RotateAndFlip(Grid(), 1, 1);
+    EXPECT_EQ(At(turned, 0, 0), 0);
+    EXPECT_EQ(At(turned, 1, 0), 3);
+    EXPECT_NE(turned, RotateImage(FlipImage(Grid(), 1), 1));
+}
+
+TEST(Bitmaps, EdgeRectanglesConvertToAndFromQtRectangles) {
+    const TRectL r{10, 20, 110, 70};
+    EXPECT_EQ(r.Width(), 100);
+    EXPECT_EQ(r.Height(), 50);
+    EXPECT_EQ(r.ToQRect(), QRect(10, 20, 100, 50));
+    EXPECT_EQ(TRectL::FromQRect(QRect(10, 20, 100, 50)), r);
+    EXPECT_TRUE((TRectL{5, 5, 5, 9}).IsEmpty());
+    EXPECT_TRUE((TRectL{5, 5, 4, 9}).IsEmpty());
+    EXPECT_FALSE(r.IsEmpty());
+}

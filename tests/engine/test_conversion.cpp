@@ -1,0 +1,310 @@
+// Whole conversions of real videos, read back with an independent GIF decoder.
+
+#include "common/Messages.h"
+#include "engine/Video2Gif.h"
+#include "tests/support/GifDecode.h"
+#include "tests/support/TestUtils.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+const QString bear = QStringLiteral(VG_MEDIA_DIR "/bear-h264-1280x720.mp4");
+
+TVGConvertFlag Request(const QString& gif) {
+    TVGConvertFlag r;
+    r.VideoFile = bear;
+    r.GifFile = gif;
+    r.StartPTS = 0;
+    r.EndPTS = 1000000;
+    r.SizeScale = 0.25;
+    r.GifFPS = 10;
+    r.GifSpeed = 1.0;
+    r.GifLoop = -1;
+    r.GifMaxFrame = 1000;
+    return r;
+}
+
+TConversionResult Convert(const TVGConvertFlag& request) {
+    std::atomic<bool> cancel{false};
+    return RunConversion(request, {}, cancel);
+}
+
+QStringList FilesIn(const QString& folder) {
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden);
+}
+
+class TRecorder : public QObject {
+public:
+    bool event(QEvent* event) override {
+        if (auto* m = dynamic_cast<TMessageEvent*>(event)) {
+            Messages.push_back({m->Message(), m->WParam, m->LParam, m->Text});
+            return true;
+        }
+        return QObject::event(event);
+    }
+    struct TEntry {
+        int Message;
+        qint64 WParam, LParam;
+        QString Text;
+    };
+    std::vector<TEntry> Messages;
+    int Count(int message) const {
+        return static_cast<int>(
+            std::count_if(Messages.begin(), Messages.end(),
+                          [&](const TEntry& e) { return e.Message == message; }));
+    }
+};
+} // namespace
+
+TEST(Conversion, SizesTurnsOrderAndTimingOfARealClip) {
+    QTemporaryDir dir;
+    TVGConvertFlag r = Request(dir.filePath(QStringLiteral("out.gif")));
+    r.SizeScale = 0.5;
+    r.Rotate = 1;
+    r.Sequence = 2;
+    const TConversionResult result = Convert(r);
+    ASSERT_TRUE(result.Ok) << result.Error.toStdString();
+    // 0.0, 0.1 ... 1.0 s: 11 samples; ping-pong shows 11 + 9.
+    EXPECT_EQ(result.FramesWritten, 20);
+    const TDecodedGif gif = DecodeGifFile(r.GifFile);
+    ASSERT_TRUE(gif.Ok) << gif.Error.toStdString();
+    EXPECT_EQ(gif.Width, 360);
+    EXPECT_EQ(gif.Height, 640);
+    EXPECT_EQ(gif.LoopCount, 0);
+    EXPECT_EQ(gif.TotalDelayCs(), 200);
+    // Ping-pong: the frame shown 8 positions after the turn equals the one 8 before it... the
+    // second frame and the last frame show the same source frame.
+    ASSERT_GE(gif.Composed.size(), 2u);
+    EXPECT_EQ(FilesIn(dir.path()), QStringList{QStringLiteral("out.gif")});
+}
+
+TEST(Conversion, ReplayCountsBecomeTheLoopExtension) {
+    QTemporaryDir dir;
+    for (int loop : {-1, 0, 1, 5}) {
+        TVGConvertFlag r = Request(dir.filePath(QStringLiteral("loop.gif")));
+        r.EndPTS = 300000;
+        r.GifLoop = loop;
+        ASSERT_TRUE(Convert(r).Ok);
+        const TDecodedGif gif = DecodeGifFile(r.GifFile);
+        if (loop == 0)
+            EXPECT_FALSE(gif.LoopCount.has_value());
+        else
+            EXPECT_EQ(gif.LoopCount, loop < 0 ? 0 : loop);
+    }
+}
+
+TEST(Conversion, FastPlaybackDropsFramesEvenlyInsteadOfTooShortDelays) {
+    QTemporaryDir dir;
+    TVGConvertFlag r = Request(dir.filePath(QStringLiteral("fast.gif")));
+    r.GifFPS = 30;
+    r.GifSpeed = 2.0;
+    r.EndPTS = 2000000;
+    const TConversionResult result = Convert(r);
+    ASSERT_TRUE(result.Ok);
+    // 25 frames per second of video at double speed: 2 hundredths each.
+    EXPECT_EQ(result.FramesWritten, 51);
+    const TDecodedGif gif = DecodeGifFile(r.GifFile);
+    for (const auto& image : gif.Images)
+        EXPECT_GE(image.DelayCs, 2);
+    EXPECT_EQ(gif.TotalDelayCs(), 102);
+}
+
+TEST(Conversion, TheMaximumFrameCountCutsTheGifAndIsReported) {
+    QTemporaryDir dir;
+    TVGConvertFlag r = Request(dir.filePath(QStringLiteral("max.gif")));
+    r.GifMaxFrame = 4;
+    TRecorder window;
+    r.Window = &window;
+    {
+        TVideo2GifThread thread(r);
+        thread.start();
+        ASSERT_TRUE(
+            WaitFor([&] { return window.Count(r.MsgEnd) + window.Count(r.MsgError) > 0; }, 60000));
+    }
+    QCoreApplication::processEvents();
+    ASSERT_EQ(window.Count(r.MsgEnd), 1);
+    EXPECT_EQ(window.Count(r.MsgError), 0);
+    const auto& end = window.Messages.back();
+    EXPECT_EQ(end.Message, r.MsgEnd);
+    EXPECT_EQ(end.WParam, 4);
+    EXPECT_EQ(end.LParam, 4);
+    EXPECT_GE(window.Count(r.MsgProgress), 2);
+    for (const auto& m : window.Messages) {
+        if (m.Message == r.MsgProgress) {
+            EXPECT_LE(m.WParam, 100);
+        }
+    }
+    EXPECT_EQ(DecodeGifFile(r.GifFile).TotalDelayCs(), 40);
+}
+
+TEST(Conversion, OverlaysAreDrawnBeforeTheFrameIsTurned) {
+    QTemporaryDir dir;
+    TVGConvertFlag r = Request(dir.filePath(QStringLiteral("overlay.gif")));
+    r.EndPTS = 200000;
+    r.Flip = 1; // mirrored left to right after drawing
+    int calls = 0;
+    QSize seen;
+    r.DrawOverlays = [&](QPainter& painter, int width, int height) {
+        ++calls;
+        seen = QSize(width, height);
+        painter.fillRect(QRect(0, 0, 40, 30), QColor(0, 255, 0));
+    };
+    const TConversionResult result = Convert(r);
+    ASSERT_TRUE(result.Ok);
+    EXPECT_EQ(seen, QSize(320, 180));
+    EXPECT_GE(calls, 1);
+    const TDecodedGif gif = DecodeGifFile(r.GifFile);
+    const QImage& first = gif.Composed.front();
+    const QRgb topRight = first.pixel(320 - 20, 15);
+    EXPECT_GT(qGreen(topRight), 200);
+    EXPECT_LT(qRed(topRight), 60);
+    EXPECT_LT(qGreen(first.pixel(20, 15)), 200); // the left corner is the video's
+}
+
+TEST(Conversion, TheFrameFilterLeavesFramesOutAndAllDeletedIsAnError) {
+    QTemporaryDir dir;
+    TVGConvertFlag r = Request(dir.filePath(QStringLiteral("filter.gif")));
+    std::vector<int64_t> asked;
+    r.FrameFilter = [&](int64_t pts) {
+        asked.push_back(pts);
+        return pts < 500000;
+    };
+    const TConversionResult result = Convert(r);
+    ASSERT_TRUE(result.Ok);
+    EXPECT_EQ(result.FramesWritten, 5); // 0.6 ... 1.0 s
+    EXPECT_FALSE(asked.empty());
+
+    r.FrameFilter = [](int64_t) { return true; };
+    const TConversionResult none = Convert(r);
+    EXPECT_FALSE(none.Ok);
+    EXPECT_TRUE(none.Error.contains(QLatin1String("deleted")));
+}
+
+TEST(Conversion, BadRequestsGetAClearTextAndWriteNothing) {
+    QTemporaryDir dir;
+    const QString gif = dir.filePath(QStringLiteral("bad.gif"));
+    const QString textFile = dir.filePath(QStringLiteral("notes.mp4"));
+    ASSERT_TRUE(WriteFile(textFile, "this is not a video"));
+    struct TCase {
+        const char* Name;
+        std::function<void(TVGConvertFlag&)> Change;
+        const char* Expect;
+    };
+    const std::vector<TCase> cases = {
+        {"fps 0", [](TVGConvertFlag& r) { r.GifFPS = 0; }, "frame rate"},
+        {"fps -5", [](TVGConvertFlag& r) { r.GifFPS = -5; }, "frame rate"},
+        {"speed 0", [](TVGConvertFlag& r) { r.GifSpeed = 0; }, "speed"},
+        {"speed -1", [](TVGConvertFlag& r) { r.GifSpeed = -1; }, "speed"},
+        {"max 0", [](TVGConvertFlag& r) { r.GifMaxFrame = 0; }, "maximum frame count"},
+        {"start = end", [](TVGConvertFlag& r) { r.EndPTS = r.StartPTS; }, "end must come after"},
+        {"start > end", [](TVGConvertFlag& r) { r.StartPTS = 2000000; }, "end must come after"},
+        {"custom 0",
+         [](TVGConvertFlag& r) {
+             r.SizeScale = -1;
+             r.CustomWidth = 0;
+             r.CustomHeight = 50;
+         },
+         "output size"},
+        {"empty crop",
+         [](TVGConvertFlag& r) {
+             r.CropEnabled = true;
+             r.CropRect = {10, 10, 10, 50};
+         },
+         "crop rectangle is empty"},
+        {"crop outside",
+         [](TVGConvertFlag& r) {
+             r.CropEnabled = true;
+             r.CropRect = {5000, 0, 5100, 50};
+         },
+         "outside"},
+        {"huge custom",
+         [](TVGConvertFlag& r) {
+             r.SizeScale = -1;
+             r.CustomWidth = 100000;
+             r.CustomHeight = 50;
+         },
+         "too large"},
+        {"missing video",
+         [&](TVGConvertFlag& r) { r.VideoFile = dir.filePath(QStringLiteral("none.mp4")); },
+         "cannot be opened"},
+        {"text as video", [&](TVGConvertFlag& r) { r.VideoFile = textFile; }, "cannot be opened"},
+        {"audio only",
+         [](TVGConvertFlag& r) {
+             r.VideoFile = QStringLiteral(VG_MEDIA_DIR "/audio-only-mp3-with-cover-art-30s.mp3");
+         },
+         "holds no video"},
+        {"missing folder",
+         [&](TVGConvertFlag& r) { r.GifFile = dir.filePath(QStringLiteral("no/such/x.gif")); },
+         "does not exist"},
+    };
+    for (const TCase& c : cases) {
+        TVGConvertFlag r = Request(gif);
+        c.Change(r);
+        const TConversionResult result = Convert(r);
+        EXPECT_FALSE(result.Ok) << c.Name;
+        EXPECT_TRUE(result.Error.contains(QLatin1String(c.Expect)))
+            << c.Name << ": " << result.Error.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(gif)) << c.Name;
+    }
+    EXPECT_EQ(FilesIn(dir.path()), QStringList{QStringLiteral("notes.mp4")});
+}
+
+TEST(Conversion, CancellingKeepsAnOlderGifAndLeavesNoPartialFile) {
+    QTemporaryDir dir;
+    const QString gif = dir.filePath(QStringLiteral("keep.gif"));
+    ASSERT_TRUE(WriteFile(gif, "GIF89a old contents"));
+    TVGConvertFlag r = Request(gif);
+    r.EndPTS = 2700000;
+    r.SizeScale = 1.0;
+    for (int stopAt : {5, 65, 80}) {
+        std::atomic<bool> cancel{false};
+        const TConversionResult result = RunConversion(
+            r,
+            [&](int percent) {
+                if (percent >= stopAt)
+                    cancel = true;
+            },
+            cancel);
+        EXPECT_TRUE(result.Cancelled) << stopAt;
+        EXPECT_FALSE(result.Ok);
+        EXPECT_EQ(ReadTextFile(gif), QStringLiteral("GIF89a old contents"));
+        EXPECT_EQ(FilesIn(dir.path()), QStringList{QStringLiteral("keep.gif")});
+    }
+}
+
+TEST(Conversion, ATerminatedThreadPostsNeitherEndNorError) {
+    QTemporaryDir dir;
+    TVGConvertFlag r = Request(dir.filePath(QStringLiteral("t.gif")));
+    r.EndPTS = 2700000;
+    r.SizeScale = 1.0;
+    TRecorder window;
+    r.Window = &window;
+    {
+        TVideo2GifThread thread(r);
+        thread.start();
+        ASSERT_TRUE(WaitFor([&] { return window.Count(r.MsgProgress) > 0; }, 30000));
+        thread.Terminate();
+        thread.wait();
+        EXPECT_TRUE(thread.Result().Cancelled);
+    }
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window.Count(r.MsgEnd), 0);
+    EXPECT_EQ(window.Count(r.MsgError), 0);
+    EXPECT_FALSE(QFileInfo::exists(r.GifFile));
+}
+
+TEST(Conversion, AnErrorReachesTheWindowAsItsText) {
+    TVGConvertFlag r = Request(QStringLiteral("/nonexistent-folder/x.gif"));
+    TRecorder window;
+    r.Window = &window;
+    TVideo2GifThread thread(r);
+    thread.start();
+    ASSERT_TRUE(WaitFor([&] { return window.Count(r.MsgError) == 1; }, 30000));
+    EXPECT_TRUE(window.Messages.back().Text.contains(QLatin1String("does not exist")));
+    EXPECT_EQ(window.Count(r.MsgEnd), 0);
+}

@@ -1,0 +1,138 @@
+#include "engine/GifEncoder.h"
+#include "engine/Quantizer.h"
+#include "tests/support/GifDecode.h"
+
+#include <QBuffer>
+#include <QPainter>
+#include <gtest/gtest.h>
+
+namespace {
+// A test picture: a soft gradient with a red square at `x`.
+QImage Scene(int width, int height, int x) {
+    QImage image(width, height, QImage::Format_RGB888);
+    for (int y = 0; y < height; ++y)
+        for (int i = 0; i < width; ++i)
+            image.setPixel(i, y, qRgb(i * 255 / width, y * 255 / height, 128));
+    QPainter painter(&image);
+    painter.fillRect(QRect(x, height / 3, 20, 20), QColor(220, 20, 30));
+    return image;
+}
+
+std::vector<uchar> Packed(const QImage& image) {
+    std::vector<uchar> out(static_cast<size_t>(image.width()) * image.height() * 3);
+    for (int y = 0; y < image.height(); ++y)
+        std::memcpy(out.data() + static_cast<size_t>(y) * image.width() * 3, image.constScanLine(y),
+                    static_cast<size_t>(image.width()) * 3);
+    return out;
+}
+
+QVector<QRgb> PaletteOf(const std::vector<QImage>& frames) {
+    TPaletteBuilder builder;
+    for (const QImage& frame : frames) {
+        const QImage rgba = frame.convertToFormat(QImage::Format_RGBA8888);
+        builder.AddPixels(rgba.constBits(), rgba.width(), rgba.height(),
+                          static_cast<int>(rgba.bytesPerLine()));
+    }
+    return builder.Build();
+}
+
+double MeanError(const QImage& a, const QImage& b) {
+    double sum = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) +
+                   std::abs(qBlue(p) - qBlue(q));
+        }
+    return sum / (3.0 * a.width() * a.height());
+}
+
+QByteArray Encode(const std::vector<QImage>& frames, const std::vector<int>& delays,
+                  int* images = nullptr) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    TGifEncoder encoder(&buffer, frames[0].size(), 0, PaletteOf(frames));
+    EXPECT_TRUE(encoder.Start());
+    for (size_t i = 0; i < frames.size(); ++i)
+        EXPECT_TRUE(encoder.AddFrame(Packed(frames[i]).data(), delays[i]));
+    EXPECT_TRUE(encoder.Finish());
+    if (images)
+        *images = encoder.ImagesWritten();
+    return bytes;
+}
+} // namespace
+
+TEST(GifEncoder, WhatTheViewerShowsStaysCloseToEveryFrame) {
+    std::vector<QImage> frames;
+    for (int i = 0; i < 12; ++i)
+        frames.push_back(Scene(160, 90, 5 + i * 11));
+    const TDecodedGif gif = DecodeGifBytes(Encode(frames, std::vector<int>(12, 10)));
+    ASSERT_TRUE(gif.Ok) << gif.Error.toStdString();
+    ASSERT_EQ(gif.Composed.size(), 12u);
+    for (size_t i = 0; i < frames.size(); ++i) {
+        EXPECT_LT(MeanError(gif.Composed[i], frames[i].convertToFormat(QImage::Format_ARGB32)), 4.0)
+            << "frame " << i;
+        // The moving square is really there, in its colour.
+        const QRgb centre = gif.Composed[i].pixel(5 + static_cast<int>(i) * 11 + 10, 40);
+        EXPECT_GT(qRed(centre), 180);
+        EXPECT_LT(qGreen(centre), 60);
+    }
+    // After the first frame only the region around the moving square is stored.
+    EXPECT_EQ(gif.Images[0].Width, 160);
+    for (size_t i = 1; i < gif.Images.size(); ++i) {
+        EXPECT_LE(gif.Images[i].Width, 40);
+        EXPECT_LE(gif.Images[i].Height, 22);
+        EXPECT_GE(gif.Images[i].TransparentIndex, 0);
+    }
+}
+
+TEST(GifEncoder, UnchangedFramesLengthenTheFrameBefore) {
+    const QImage a = Scene(64, 48, 3), b = Scene(64, 48, 30);
+    int images = 0;
+    const TDecodedGif gif =
+        DecodeGifBytes(Encode({a, a, a, b, b, a}, {10, 12, 13, 5, 5, 7}, &images));
+    ASSERT_TRUE(gif.Ok);
+    ASSERT_EQ(gif.Images.size(), 3u);
+    EXPECT_EQ(images, 3);
+    EXPECT_EQ(gif.Images[0].DelayCs, 35);
+    EXPECT_EQ(gif.Images[1].DelayCs, 10);
+    EXPECT_EQ(gif.Images[2].DelayCs, 7);
+    EXPECT_EQ(gif.TotalDelayCs(), 52);
+}
+
+TEST(GifEncoder, AStillLongerThanTheDelayFieldIsCarriedByATinyFrame) {
+    const QImage a = Scene(32, 32, 2);
+    const TDecodedGif gif = DecodeGifBytes(Encode({a, a, a}, {40000, 30000, 30000}));
+    ASSERT_TRUE(gif.Ok);
+    EXPECT_EQ(gif.TotalDelayCs(), 100000);
+    for (const auto& image : gif.Images)
+        EXPECT_LE(image.DelayCs, 65535);
+    ASSERT_GE(gif.Images.size(), 2u);
+    EXPECT_EQ(gif.Images[1].Width, 1);
+    // The tiny frame changes nothing on screen.
+    EXPECT_EQ(gif.Composed.back(), gif.Composed.front());
+}
+
+TEST(GifEncoder, AnEmptyPaletteOrSizeIsRefused) {
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    TGifEncoder noColours(&buffer, QSize(4, 4), std::nullopt, {});
+    EXPECT_FALSE(noColours.Start());
+    TGifEncoder noSize(&buffer, QSize(0, 4), std::nullopt, {qRgb(1, 2, 3)});
+    EXPECT_FALSE(noSize.Start());
+    EXPECT_FALSE(noSize.AddFrame(nullptr, 3));
+}
+
+TEST(Remapper, KeepsExactPaletteColoursAndMapsClearPixelsToTheTransparentEntry) {
+    const QVector<QRgb> palette = {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255), 0};
+    TRemapper remapper(palette, 3, 0.0f);
+    ASSERT_TRUE(remapper.IsValid());
+    const uchar rgba[] = {0, 0, 250, 255, 250, 5, 0, 255, 9, 9, 9, 0, 0, 240, 10, 255};
+    uchar indices[4] = {};
+    ASSERT_TRUE(remapper.Remap(rgba, 4, 1, 16, indices));
+    EXPECT_EQ(indices[0], 2);
+    EXPECT_EQ(indices[1], 0);
+    EXPECT_EQ(indices[2], 3);
+    EXPECT_EQ(indices[3], 1);
+}

@@ -1,0 +1,67 @@
+#include "engine/FramePlan.h"
+
+#include <gtest/gtest.h>
+#include <numeric>
+
+TEST(FramePlan, HalvesRoundToTheEvenNeighbour) {
+    EXPECT_EQ(RoundHalfEven(360.5), 360);
+    EXPECT_EQ(RoundHalfEven(361.5), 362);
+    EXPECT_EQ(RoundHalfEven(180.25), 180);
+    EXPECT_EQ(ComputeOutputSize({721, 405}, 0.5, 0, 0), QSize(360, 202));
+    EXPECT_EQ(ComputeOutputSize({723, 401}, 0.5, 0, 0), QSize(362, 200));
+    EXPECT_EQ(ComputeOutputSize({854, 480}, 0.25, 0, 0), QSize(214, 120)); // 213.5 → 214
+    EXPECT_EQ(ComputeOutputSize({854, 480}, 1.0, 0, 0), QSize(854, 480));
+    EXPECT_EQ(ComputeOutputSize({200, 200}, -1.0, 400, 100), QSize(400, 100));
+    EXPECT_EQ(ComputeOutputSize({200, 200}, -1.0000001, 0, 0), QSize(0, 0));
+}
+
+TEST(FramePlan, TheDisplayRateNeverNeedsDelaysBelowTwoHundredths) {
+    EXPECT_DOUBLE_EQ(EffectiveFrameRate(8, 1.0), 8.0);
+    EXPECT_DOUBLE_EQ(EffectiveFrameRate(60, 1.0), 50.0);
+    EXPECT_DOUBLE_EQ(EffectiveFrameRate(30, 2.0), 25.0);
+    EXPECT_DOUBLE_EQ(EffectiveFrameRate(30, 0.5), 30.0);
+    EXPECT_EQ(EffectiveFrameRate(0, 1.0), 0.0);
+    EXPECT_EQ(EffectiveFrameRate(10, 0.0), 0.0);
+    for (int fps : {1, 7, 8, 24, 25, 30, 50, 60, 100})
+        for (double speed : {0.2, 0.5, 1.0, 1.5, 2.0, 4.0}) {
+            const double period = 100.0 / (EffectiveFrameRate(fps, speed) * speed);
+            for (int position = 0; position < 200; ++position)
+                ASSERT_GE(FrameDelayCs(position, period), 2) << fps << " fps at " << speed;
+        }
+}
+
+TEST(FramePlan, SamplesIncludeBothEndsAndStepByTheRate) {
+    const auto times = SampleTimes(1000000, 2000000, 8, 1000);
+    ASSERT_EQ(times.size(), 9u);
+    EXPECT_EQ(times.front(), 1000000);
+    EXPECT_EQ(times[1], 1125000);
+    EXPECT_EQ(times.back(), 2000000);
+    EXPECT_EQ(SampleTimes(0, 900000, 3, 1000).back(), 666667);
+    EXPECT_EQ(SampleTimes(0, 1000000, 3, 1000).size(), 4u);
+    EXPECT_EQ(SampleTimes(0, 10000000, 25, 7).size(), 7u);
+    EXPECT_TRUE(SampleTimes(5, 4, 25, 100).empty());
+    EXPECT_TRUE(SampleTimes(0, 4, 0, 100).empty());
+}
+
+TEST(FramePlan, OrdersAreOriginalReverseAndPingPongWithoutDoubledTurns) {
+    EXPECT_EQ(OrderFrames(4, 0, 100), (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_EQ(OrderFrames(4, 1, 100), (std::vector<int>{3, 2, 1, 0}));
+    EXPECT_EQ(OrderFrames(4, 2, 100), (std::vector<int>{0, 1, 2, 3, 2, 1}));
+    EXPECT_EQ(OrderFrames(2, 2, 100), (std::vector<int>{0, 1}));
+    EXPECT_EQ(OrderFrames(1, 2, 100), (std::vector<int>{0}));
+    EXPECT_EQ(OrderFrames(5, 2, 7), (std::vector<int>{0, 1, 2, 3, 4, 3, 2}));
+    EXPECT_EQ(OrderFrames(5, 1, 2), (std::vector<int>{4, 3}));
+    EXPECT_TRUE(OrderFrames(0, 0, 10).empty());
+    EXPECT_TRUE(OrderFrames(3, 0, 0).empty());
+}
+
+TEST(FramePlan, DelaysAddUpToTheRunningTotalWithinOneHundredth) {
+    for (double period : {12.5, 100.0 / 3, 100.0 / 7.0 / 1.3, 2.0, 4.1666666}) {
+        for (int count : {1, 2, 3, 10, 99, 1000}) {
+            int total = 0;
+            for (int i = 0; i < count; ++i)
+                total += FrameDelayCs(i, period);
+            EXPECT_LE(std::abs(total - count * period), 1.0) << period << " x " << count;
+        }
+    }
+}
