@@ -1,0 +1,245 @@
+#include "ui/BaseUIFrm.h"
+
+#include "app/Brand.h"
+#include "localisation/Language.h"
+#include "ui/SkinArt.h"
+#include "ui/UIUtils.h"
+#include "widgets/Anchors.h"
+#include "widgets/FlatControls.h"
+#include "widgets/SkinButton.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+
+namespace {
+
+std::function<QWidget*()>& OwnerProvider() {
+    static std::function<QWidget*()> provider;
+    return provider;
+}
+
+// The main window: a visible window of ours that is not a dialog.
+QWidget* FindDialogOwner(const QWidget* dialog) {
+    if (OwnerProvider())
+        return OwnerProvider()();
+    const auto windows = QApplication::topLevelWidgets();
+    for (QWidget* window : windows) {
+        if (window != dialog && window->isVisible() && qobject_cast<TBaseForm*>(window) &&
+            !qobject_cast<TBaseUIForm*>(window))
+            return window;
+    }
+    return nullptr;
+}
+
+TSkinImage* MakeImage(QWidget* parent, const char* name, const QRect& bounds, bool stretch,
+                      int anchors) {
+    auto* image = new TSkinImage(parent);
+    image->setObjectName(QString::fromLatin1(name));
+    image->setGeometry(bounds);
+    image->SetStretch(stretch);
+    image->SetPicture(DrawSkinPart(image->objectName(), {}, BuiltInSkinPalette()));
+    SetAnchors(image, anchors);
+    return image;
+}
+
+TSkinButton* MakeButton(QWidget* parent, const char* name, const QRect& bounds, int anchors) {
+    auto* button = new TSkinButton(parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(bounds);
+    const TSkinPalette palette = BuiltInSkinPalette();
+    button->SetPicture(TSkinState::Normal,
+                       DrawSkinPart(button->objectName(), QStringLiteral("normal"), palette));
+    button->SetPicture(TSkinState::Hot,
+                       DrawSkinPart(button->objectName(), QStringLiteral("hot"), palette));
+    button->SetPicture(TSkinState::Down,
+                       DrawSkinPart(button->objectName(), QStringLiteral("down"), palette));
+    SetAnchors(button, anchors);
+    return button;
+}
+
+} // namespace
+
+void SetDialogOwnerProvider(std::function<QWidget*()> provider) {
+    OwnerProvider() = std::move(provider);
+}
+
+TBaseUIForm::TBaseUIForm(QWidget* parent) : TBaseForm(parent) {
+    resize(DesignWidth, DesignHeight);
+    setMinimumSize(164, 333);
+    QPalette p = palette();
+    p.setColor(QPalette::Window, Qt::white);
+    p.setColor(QPalette::WindowText, Qt::black);
+    setPalette(p);
+    setAutoFillBackground(true);
+
+    const int w = DesignWidth, h = DesignHeight;
+    imgTop = MakeImage(this, "imgTop", QRect(0, 0, w, 31), true, akLeft | akTop | akRight);
+    imgLeft = MakeImage(this, "imgLeft", QRect(0, 0, 5, h), true, akLeft | akTop | akBottom);
+    imgRight = MakeImage(this, "imgRight", QRect(w - 6, 0, 6, h), true, akTop | akRight | akBottom);
+    imgBottom =
+        MakeImage(this, "imgBottom", QRect(0, h - 6, w, 6), true, akLeft | akRight | akBottom);
+    imgTopLeft = MakeImage(this, "imgTopLeft", QRect(0, 0, 5, 31), false, akLeft | akTop);
+    imgTopRight = MakeImage(this, "imgTopRight", QRect(w - 6, 0, 6, 31), false, akTop | akRight);
+    imgBottomLeft =
+        MakeImage(this, "imgBottomLeft", QRect(0, h - 9, 8, 9), false, akLeft | akBottom);
+    imgBottomRight =
+        MakeImage(this, "imgBottomRight", QRect(w - 9, h - 9, 9, 9), false, akRight | akBottom);
+    for (TSkinImage* corner : {imgTopLeft, imgTopRight, imgBottomLeft, imgBottomRight})
+        corner->SetAutoSize(true);
+    imgIco = MakeImage(this, "imgIco", QRect(10, 7, 18, 18), false, akLeft | akTop);
+
+    lblCaption = new QLabel(this);
+    lblCaption->setObjectName(QStringLiteral("lblCaption"));
+    QFont captionFont(QStringLiteral("Arial"));
+    captionFont.setPixelSize(13);
+    captionFont.setBold(true);
+    lblCaption->setFont(captionFont);
+    QPalette captionPalette = lblCaption->palette();
+    captionPalette.setColor(QPalette::WindowText, Qt::white);
+    lblCaption->setPalette(captionPalette);
+    lblCaption->setAttribute(Qt::WA_TranslucentBackground);
+    lblCaption->move(34, 8);
+
+    btnMin = MakeButton(this, "btnMin", QRect(w - 77, 8, 17, 17), akTop | akRight);
+    btnRestore = MakeButton(this, "btnRestore", QRect(w - 54, 8, 17, 17), akTop | akRight);
+    btnMax = MakeButton(this, "btnMax", QRect(w - 54, 8, 17, 17), akTop | akRight);
+    btnCloseMe = MakeButton(this, "btnCloseMe", QRect(w - 31, 8, 17, 17), akTop | akRight);
+    btnMin->hide();
+    btnRestore->hide();
+    btnMax->hide();
+    btnMin->setToolTip(QStringLiteral("Minimize"));
+    btnMax->setToolTip(QStringLiteral("Maximize"));
+    btnRestore->setToolTip(QStringLiteral("Restore"));
+    btnCloseMe->setToolTip(QStringLiteral("Close"));
+    for (TSkinButton* button : {btnMin, btnRestore, btnMax, btnCloseMe})
+        button->setFocusPolicy(Qt::NoFocus);
+
+    btnCancelMe =
+        MakeButton(this, "btnCancelMe", QRect(w - 89, h - 41, 71, 23), akRight | akBottom);
+    btnOkMe = MakeButton(this, "btnOkMe", QRect(w - 168, h - 41, 71, 23), akRight | akBottom);
+    btnOkMe->setText(QStringLiteral("OK"));
+    btnCancelMe->setText(QStringLiteral("Cancel"));
+    QFont buttonFont(QStringLiteral("Arial"));
+    buttonFont.setPixelSize(12);
+    btnOkMe->setFont(buttonFont);
+    btnCancelMe->setFont(buttonFont);
+    btnOkMe->SetTextColor(QColor(33, 37, 41));
+    btnCancelMe->SetTextColor(QColor(33, 37, 41));
+    setTabOrder(btnOkMe, btnCancelMe);
+
+    connect(btnMax, &QAbstractButton::clicked, this, [this] { btnMaxClick(); });
+    connect(btnRestore, &QAbstractButton::clicked, this, [this] { btnRestoreClick(); });
+    connect(btnMin, &QAbstractButton::clicked, this, [this] { btnMinClick(); });
+    connect(btnCloseMe, &QAbstractButton::clicked, this, [this] { btnCloseMeClick(); });
+    connect(btnOkMe, &QAbstractButton::clicked, this, [this] { btnOkMeClick(); });
+    connect(btnCancelMe, &QAbstractButton::clicked, this, [this] { btnCancelMeClick(); });
+    MakeRoundRectForm(this, RoundCorner);
+}
+
+void TBaseUIForm::SetCaption(const QString& caption) {
+    setWindowTitle(caption);
+    lblCaption->setText(caption);
+    lblCaption->adjustSize();
+}
+
+void TBaseUIForm::ApplyLanguage() {
+    if (!IsLanguageLoaded())
+        return;
+    btnOkMe->setText(GetLanguageText(QStringLiteral("CUI_TBaseUI3Form_btnOkMe")));
+    btnCancelMe->setText(GetLanguageText(QStringLiteral("CUI_TBaseUI3Form_btnCancelMe")));
+}
+
+void TBaseUIForm::ApplySkin() {
+    if (CurrentBrand().OwnSkins)
+        LoadFormSkin(this, QStringLiteral("TBaseUIForm"));
+}
+
+void TBaseUIForm::AdjustForDpi() {
+    LayoutFrameImages(this, imgLeft, imgRight, imgTop, imgBottom, imgTopLeft, imgTopRight,
+                      imgBottomLeft, imgBottomRight);
+    imgIco->move(10, 7);
+    lblCaption->move(lblCaption->x(), 7);
+    for (TSkinButton* button : {btnMin, btnMax, btnRestore, btnCloseMe})
+        button->move(button->x(), 8);
+}
+
+TSkinButton* TBaseUIForm::FrontMaxButton() const {
+    // The later sibling paints over the earlier one.
+    const auto siblings = children();
+    const qsizetype max = siblings.indexOf(btnMax), restore = siblings.indexOf(btnRestore);
+    return restore > max ? btnRestore : btnMax;
+}
+
+void TBaseUIForm::btnMaxClick() {
+    showMaximized();
+    btnRestore->raise();
+}
+
+void TBaseUIForm::btnRestoreClick() {
+    showNormal();
+    btnMax->raise();
+}
+
+void TBaseUIForm::btnMinClick() {
+    // The whole program goes to the task bar, not only the dialog.
+    const auto windows = QApplication::topLevelWidgets();
+    for (QWidget* window : windows) {
+        if (window->isVisible() &&
+            !(window->windowType() == Qt::Popup || window->windowType() == Qt::ToolTip))
+            window->showMinimized();
+    }
+}
+
+void TBaseUIForm::btnCloseMeClick() {
+    close();
+}
+
+void TBaseUIForm::btnOkMeClick() {
+    SetModalResult(1);
+}
+
+void TBaseUIForm::btnCancelMeClick() {
+    SetModalResult(2);
+}
+
+void TBaseUIForm::imgTopDblClick() {
+    if (!btnMax->isVisibleTo(this))
+        return;
+    if (isMaximized())
+        btnRestoreClick();
+    else
+        btnMaxClick();
+}
+
+void TBaseUIForm::resizeEvent(QResizeEvent* event) {
+    TBaseForm::resizeEvent(event);
+    MakeRoundRectForm(this, RoundCorner);
+}
+
+void TBaseUIForm::showEvent(QShowEvent* event) {
+    TBaseForm::showEvent(event);
+    if (FPlaced || isMaximized())
+        return;
+    FPlaced = true;
+    if (QWidget* owner = FindDialogOwner(this)) {
+        const QRect area = owner->frameGeometry();
+        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+    } else {
+        CenterInWorkArea();
+    }
+}
+
+bool TBaseUIForm::FormKeyDown(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape &&
+        !(event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier))) {
+        close();
+        return true;
+    }
+    return false;
+}
+
+bool TBaseUIForm::IsCaptionWidget(QWidget* widget) const {
+    return widget == imgTop || widget == imgTopLeft || widget == imgTopRight ||
+           widget == lblCaption;
+}

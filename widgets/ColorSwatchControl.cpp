@@ -1,0 +1,73 @@
+#include "widgets/ColorSwatchControl.h"
+
+#include "widgets/FlatStyle.h"
+
+#include <QColorDialog>
+#include <QPainter>
+
+namespace {
+TColorSwatchControl::TColorChooser& Chooser() {
+    static TColorSwatchControl::TColorChooser chooser;
+    return chooser;
+}
+} // namespace
+
+TColorSwatchControl::TColorSwatchControl(QWidget* parent) : QAbstractButton(parent) {
+    setAttribute(Qt::WA_Hover);
+    setFocusPolicy(Qt::TabFocus);
+    connect(this, &QAbstractButton::clicked, this, &TColorSwatchControl::Choose);
+}
+
+TColorSwatchControl::TColorChooser TColorSwatchControl::SetColorChooser(TColorChooser chooser) {
+    TColorChooser old = std::move(Chooser());
+    Chooser() = std::move(chooser);
+    return old;
+}
+
+void TColorSwatchControl::SetSelectedColor(TColor color) {
+    color &= 0xFFFFFF;
+    if (color == FColor)
+        return;
+    FColor = color;
+    update();
+    if (signalsBlocked())
+        return;
+    emit Changed();
+    if (OnChange)
+        OnChange();
+}
+
+void TColorSwatchControl::nextCheckState() {}
+
+void TColorSwatchControl::Choose() {
+    QColor color = WinColorToQColor(FColor);
+    bool chosen;
+    if (Chooser()) {
+        chosen = Chooser()(color, this);
+    } else {
+        const QColor picked = QColorDialog::getColor(color, window());
+        chosen = picked.isValid();
+        color = picked;
+    }
+    if (chosen && color.isValid())
+        SetSelectedColor(QColorToWinColor(color));
+}
+
+void TColorSwatchControl::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const TFlatColors& c = FlatColors();
+    const bool hot = underMouse() && isEnabled();
+    painter.setPen(QPen(hot ? c.AccentSoft : c.Border, 1));
+    painter.setBrush(isDown() ? c.ButtonDown : hot ? c.ButtonHot : c.ButtonFace);
+    painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 4, 4);
+    // The swatch, and a small arrow that says a choice opens.
+    const QRectF swatch(4, 4, width() - 18, height() - 8);
+    painter.setPen(QPen(c.Border.darker(115), 1));
+    painter.setBrush(isEnabled() ? WinColorToQColor(FColor) : c.Face);
+    painter.drawRoundedRect(swatch, 2, 2);
+    painter.setPen(QPen(isEnabled() ? c.Text : c.DisabledText, 1.2));
+    const QPointF m(width() - 7.5, height() / 2.0);
+    painter.drawPolyline(QPolygonF({QPointF(m.x() - 2.5, m.y() - 1), QPointF(m.x(), m.y() + 1.5),
+                                    QPointF(m.x() + 2.5, m.y() - 1)}));
+}

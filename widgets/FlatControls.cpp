@@ -1,0 +1,234 @@
+#include "widgets/FlatControls.h"
+
+#include "widgets/FlatStyle.h"
+
+#include <QDesktopServices>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOptionSlider>
+#include <QUrl>
+
+// TSkinImage
+
+TSkinImage::TSkinImage(QWidget* parent) : QWidget(parent) {}
+
+void TSkinImage::SetPicture(const QImage& picture) {
+    FPicture = picture;
+    if (FAutoSize && !FPicture.isNull())
+        resize(FPicture.size());
+    update();
+}
+
+bool TSkinImage::LoadFromFile(const QString& fileName) {
+    const QImage picture(fileName);
+    if (picture.isNull())
+        return false;
+    SetPicture(picture);
+    return true;
+}
+
+void TSkinImage::SetAutoSize(bool autoSize) {
+    FAutoSize = autoSize;
+    if (FAutoSize && !FPicture.isNull())
+        resize(FPicture.size());
+}
+
+void TSkinImage::paintEvent(QPaintEvent*) {
+    if (FPicture.isNull())
+        return;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    if (FStretch)
+        painter.drawImage(rect(), FPicture);
+    else if (FCenter)
+        painter.drawImage((width() - FPicture.width()) / 2, (height() - FPicture.height()) / 2,
+                          FPicture);
+    else
+        painter.drawImage(0, 0, FPicture);
+}
+
+void TSkinImage::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && OnDblClick)
+        OnDblClick();
+    QWidget::mouseDoubleClickEvent(event);
+}
+
+// TPaintBox
+
+void TPaintBox::paintEvent(QPaintEvent*) {
+    if (!OnPaint)
+        return;
+    QPainter painter(this);
+    OnPaint(painter);
+}
+
+// TFlatPanel
+
+TFlatPanel::TFlatPanel(QWidget* parent)
+    : QWidget(parent), FColor(FlatColors().Face), FBorderColor(FlatColors().Border) {}
+
+void TFlatPanel::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const int b = FBorderWidth;
+    if (FRadius > 0) {
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(b > 0 ? QPen(FBorderColor, b) : QPen(Qt::NoPen));
+        painter.setBrush(FColor);
+        const qreal inset = b / 2.0;
+        painter.drawRoundedRect(QRectF(rect()).adjusted(inset, inset, -inset, -inset), FRadius,
+                                FRadius);
+    } else {
+        if (b > 0)
+            painter.fillRect(rect(), FBorderColor);
+        painter.fillRect(rect().adjusted(b, b, -b, -b), FColor);
+    }
+    if (OnPaint)
+        OnPaint(painter);
+}
+
+void TFlatPanel::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (OnResize)
+        OnResize();
+}
+
+// TFlatGroupBox
+
+TFlatGroupBox::TFlatGroupBox(const QString& caption, QWidget* parent)
+    : QWidget(parent), FCaption(caption), FFrameColor(FlatColors().Border) {}
+
+void TFlatGroupBox::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QFontMetrics metrics(font());
+    const int top = FCaption.isEmpty() ? 0 : metrics.height() / 2;
+    const QRectF frame = QRectF(rect()).adjusted(0.5, top + 0.5, -0.5, -0.5);
+    painter.setPen(QPen(FFrameColor, 1));
+    painter.setBrush(FFaceColor.isValid() ? QBrush(FFaceColor) : QBrush(Qt::NoBrush));
+    painter.drawRoundedRect(frame, 4, 4);
+    if (!FCaption.isEmpty()) {
+        const int textWidth = metrics.horizontalAdvance(FCaption);
+        const QRect textRect(10, 0, textWidth + 8, metrics.height());
+        const QColor behind = FFaceColor.isValid() ? FFaceColor
+                              : parentWidget() ? parentWidget()->palette().color(QPalette::Window)
+                                               : palette().color(QPalette::Window);
+        painter.fillRect(textRect, behind);
+        painter.setPen(isEnabled() ? palette().color(QPalette::WindowText)
+                                   : FlatColors().DisabledText);
+        painter.drawText(textRect, Qt::AlignCenter, FCaption);
+    }
+}
+
+// TSeparator
+
+TSeparator::TSeparator(Qt::Orientation orientation, QWidget* parent)
+    : QWidget(parent), FOrientation(orientation), FColor(FlatColors().Border) {}
+
+void TSeparator::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    if (FOrientation == Qt::Horizontal)
+        painter.fillRect(QRect(0, height() / 2, width(), 1), FColor);
+    else
+        painter.fillRect(QRect(width() / 2, 0, 1, height()), FColor);
+}
+
+// TLinkLabel
+
+namespace {
+TLinkLabel::TUrlOpener& UrlOpener() {
+    static TLinkLabel::TUrlOpener opener;
+    return opener;
+}
+} // namespace
+
+TLinkLabel::TLinkLabel(QWidget* parent) : QLabel(parent) {
+    setCursor(Qt::PointingHandCursor);
+    QPalette p = palette();
+    p.setColor(QPalette::WindowText, p.color(QPalette::Highlight));
+    setPalette(p);
+}
+
+TLinkLabel::TUrlOpener TLinkLabel::SetUrlOpener(TUrlOpener opener) {
+    TUrlOpener old = std::move(UrlOpener());
+    UrlOpener() = std::move(opener);
+    return old;
+}
+
+void TLinkLabel::mouseReleaseEvent(QMouseEvent* event) {
+    QLabel::mouseReleaseEvent(event);
+    if (event->button() != Qt::LeftButton || !rect().contains(event->position().toPoint()))
+        return;
+    emit clicked();
+    if (FUrl.isEmpty())
+        return;
+    if (UrlOpener())
+        UrlOpener()(FUrl);
+    else
+        QDesktopServices::openUrl(QUrl(FUrl));
+}
+
+// TTrackBar
+
+TTrackBar::TTrackBar(QWidget* parent) : QSlider(Qt::Horizontal, parent) {}
+
+void TTrackBar::SetThumbPicture(const QImage& picture) {
+    FThumb = picture;
+    update();
+}
+
+bool TTrackBar::LoadThumbPicture(const QString& fileName) {
+    const QImage picture(fileName);
+    if (picture.isNull())
+        return false;
+    SetThumbPicture(picture);
+    return true;
+}
+
+QRect TTrackBar::ThumbRect() const {
+    const int w = FThumb.isNull() ? 14 : FThumb.width();
+    const int h = FThumb.isNull() ? 14 : FThumb.height();
+    const int span = qMax(0, width() - w);
+    const int x = QStyle::sliderPositionFromValue(minimum(), maximum(), sliderPosition(), span,
+                                                  invertedAppearance());
+    return QRect(x, (height() - h) / 2, w, h);
+}
+
+int TTrackBar::PositionAt(int x) const {
+    const int w = ThumbRect().width();
+    return QStyle::sliderValueFromPosition(minimum(), maximum(), x - w / 2, qMax(0, width() - w),
+                                           invertedAppearance());
+}
+
+void TTrackBar::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const TFlatColors& c = FlatColors();
+    const QRect thumb = ThumbRect();
+    const qreal y = height() / 2.0;
+    const QRectF track(thumb.width() / 2.0, y - 2, width() - thumb.width(), 4);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(c.Border);
+    painter.drawRoundedRect(track, 2, 2);
+    QRectF done = track;
+    done.setRight(thumb.center().x());
+    painter.setBrush(isEnabled() ? c.Accent : c.Border);
+    if (done.width() > 0)
+        painter.drawRoundedRect(done, 2, 2);
+    if (!FThumb.isNull()) {
+        painter.drawImage(thumb.topLeft(), FThumb);
+    } else {
+        painter.setPen(QPen(isEnabled() ? c.Accent : c.Border, 1.5));
+        painter.setBrush(Qt::white);
+        painter.drawEllipse(QRectF(thumb).adjusted(1, 1, -1, -1));
+    }
+}
+
+void TTrackBar::mousePressEvent(QMouseEvent* event) {
+    // A click beside the thumb jumps there at once, as users expect of a media track bar.
+    if (event->button() == Qt::LeftButton && !ThumbRect().contains(event->position().toPoint())) {
+        setSliderPosition(PositionAt(event->position().toPoint().x()));
+        triggerAction(SliderMove);
+    }
+    QSlider::mousePressEvent(event);
+}
