@@ -178,12 +178,14 @@ TConversionResult RunConversion(const TVGConvertFlag& request,
     const double rate = EffectiveFrameRate(request.GifFPS, request.GifSpeed);
     const int maxFrames = request.GifMaxFrame;
     const bool reverse = request.Sequence == 1;
-    // A forward order never needs more frames than the maximum; a reverse one needs the last
-    // ones, so it reads the whole clip and keeps the last frames in a ring.
-    const std::vector<int64_t> samples =
-        SampleTimes(request.StartPTS, request.EndPTS, rate, std::numeric_limits<int64_t>::max());
-    if (samples.empty())
-        return Failure(QStringLiteral("The clip holds no frames."));
+    // A clip that runs past the end of the video ends with it.
+    const int64_t duration = decoder->GetFileStreamInfo().Duration;
+    const int64_t clipEnd = duration > 0 ? std::min(request.EndPTS, duration) : request.EndPTS;
+    if (clipEnd < request.StartPTS)
+        return Failure(QStringLiteral("The clip starts at %1, after the end of the video (%2).")
+                           .arg(FormatPTS(request.StartPTS, 3), FormatPTS(duration, 3)));
+    const double step = 1e6 / rate;
+    const int64_t halfPeriod = static_cast<int64_t>(std::llround(step / 2));
 
     const QString folder = QFileInfo(request.GifFile).absolutePath();
     TFrameSpill spill(folder, frameBytes, reverse ? maxFrames : 0);
@@ -215,14 +217,25 @@ TConversionResult RunConversion(const TVGConvertFlag& request,
     std::vector<uchar> processed(static_cast<size_t>(frameBytes));
     int64_t processedPts = AV_NOPTS_VALUE;
     int kept = 0;
-    for (size_t k = 0; k < samples.size(); ++k) {
+    // Samples are taken at start, start + 1/rate, ... up to and including the clip's end; a
+    // forward order never needs more than the maximum frame count, a reverse one keeps the last
+    // frames in a ring.
+    for (int64_t k = 0;; ++k) {
         if (cancel)
             return Cancelled();
-        const int64_t t = samples[k];
-        while (nextValid && nextPts <= t) {
+        const int64_t t = request.StartPTS + static_cast<int64_t>(std::llround(k * step));
+        if (t > clipEnd)
+            break;
+        // Past the last frame of the video (its duration unknown or wrong): stop there.
+        if (!nextValid && t > currentPts + std::max<int64_t>(frameDuration, 1) && k > 0)
+            break;
+        // A GIF frame stands for the stretch of video from its time to the next one's; it shows
+        // the frame from the middle of that stretch (never one past the clip's end).
+        const int64_t pick = std::min(t + halfPeriod - 1, clipEnd);
+        while (nextValid && nextPts <= pick) {
             currentPts = nextPts;
             pictureReady = false;
-            if (!(frameDuration > 0 && currentPts + frameDuration <= t))
+            if (!(frameDuration > 0 && currentPts + frameDuration <= pick))
                 pictureReady = decoder->CopyToBitmap(picture);
             nextValid = decoder->Decode();
             nextPts = nextValid ? decoder->CurrentPTS() : AV_NOPTS_VALUE;
@@ -266,7 +279,8 @@ TConversionResult RunConversion(const TVGConvertFlag& request,
                                           "full?")
                                .arg(QDir::toNativeSeparators(folder), spill.ErrorString()));
         ++kept;
-        progress.Set(60.0 * static_cast<double>(k + 1) / static_cast<double>(samples.size()));
+        progress.Set(60.0 * static_cast<double>(t - request.StartPTS + 1) /
+                     static_cast<double>(std::max<int64_t>(1, clipEnd - request.StartPTS + 1)));
         if (!reverse && kept >= maxFrames)
             break;
     }
