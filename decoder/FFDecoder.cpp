@@ -6,6 +6,7 @@
 #include "common/Log.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QTransform>
 #include <cmath>
@@ -56,7 +57,7 @@ constexpr int MaxSkippedPackets = 600;
 constexpr int64_t ForwardWithoutIndex = 2 * Unit_Nano;
 // A locate steps back this far (doubling) when a seek lands after the wanted time.
 constexpr int64_t FirstBackStep = Unit_Nano;
-constexpr int MaxSeekAttempts = 6;
+constexpr int MaxSeekAttempts = 8;
 
 QString ErrorText(int error) {
     char buffer[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -113,7 +114,8 @@ int StreamRotation(const AVStream* stream) {
     const uint8_t* matrix = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr);
     if (matrix == nullptr)
         return 0;
-    const double counterClockwise = av_display_rotation_get(reinterpret_cast<const int32_t*>(matrix));
+    const double counterClockwise =
+        av_display_rotation_get(reinterpret_cast<const int32_t*>(matrix));
     if (std::isnan(counterClockwise))
         return 0;
     long degrees = std::lround(-counterClockwise / 90.0) * 90;
@@ -121,6 +123,20 @@ int StreamRotation(const AVStream* stream) {
     if (degrees < 0)
         degrees += 360;
     return int(degrees);
+}
+
+// swscale writes whole blocks of pixels and so may run a little past the end of a line, and past
+// the end of the last one. The pictures it writes into are therefore made here, with a spare line
+// and some bytes more; the picture frees its memory itself.
+QImage PaddedImage(int width, int height, QImage::Format format) {
+    const qsizetype bytesPerPixel = format == QImage::Format_RGB32 ? 4 : 3;
+    const qsizetype stride = (qsizetype(width) * bytesPerPixel + 63) & ~qsizetype(63);
+    const size_t bytes = size_t(stride) * size_t(height + 1) + 256;
+    auto* data = static_cast<uchar*>(av_malloc(bytes));
+    if (data == nullptr)
+        return QImage();
+    return QImage(
+        data, width, height, stride, format, [](void* memory) { av_free(memory); }, data);
 }
 
 } // namespace
@@ -158,12 +174,16 @@ struct TFFDecoder::TState {
     int SkippedPackets = 0;
     int64_t LeadingLimit = AV_NOPTS_VALUE; // frames before the seek's key frame are dropped
     int64_t LastPts = AV_NOPTS_VALUE;
+    int64_t LastTs = AV_NOPTS_VALUE; // time stamp of the last frame received, in stream units
+    int64_t KeyTs = AV_NOPTS_VALUE;  // time stamp of the key frame packet a seek landed on
+    bool LastGuessed = false;        // the last frame had no time stamp and none to count on from
 
     // Picture conversion, kept between frames while nothing about the pictures changes.
     TSwsPtr Sws;
     int SwsSrcWidth = 0, SwsSrcHeight = 0, SwsSrcFormat = -1, SwsColor = -1, SwsRange = -1;
     int SwsDstWidth = 0, SwsDstHeight = 0, SwsDstFormat = -1;
-    QImage Unrotated;
+    QImage Unrotated; // rotated pictures are converted here first
+    QImage Output;    // the picture last handed out, kept to recognise it when it comes back
 
     bool IsOpen() const { return Codec != nullptr && StreamIndex >= 0; }
 
@@ -178,6 +198,7 @@ struct TFFDecoder::TState {
     void ResetReading();
     bool SeekStream(int64_t ts, int flags);
     bool Rewind();
+    bool LandBefore(int64_t pts);
     bool LocateAt(int64_t pts, const TGoOnFunc* goOn);
     bool DecodeForward(int64_t pts, const TGoOnFunc* goOn);
     bool ForwardIsCheaper(int64_t pts) const;
@@ -187,6 +208,7 @@ struct TFFDecoder::TState {
 void TFFDecoder::TState::Close() {
     Sws.reset();
     Unrotated = QImage();
+    Output = QImage();
     Current.reset();
     Pending.reset();
     Spare.reset();
@@ -215,10 +237,19 @@ void TFFDecoder::TState::ResetReading() {
     SkippedPackets = 0;
     LeadingLimit = AV_NOPTS_VALUE;
     LastPts = AV_NOPTS_VALUE;
+    LastTs = AV_NOPTS_VALUE;
+    KeyTs = AV_NOPTS_VALUE;
+    LastGuessed = false;
 }
 
 bool TFFDecoder::TState::Open(const QString& fileName, const QString& formatName) {
     Close();
+    // Only plain files: reading a pipe or a device could wait forever.
+    const QFileInfo file(fileName);
+    if (!file.isFile()) {
+        MsgOut(QStringLiteral("decoder: %1 is no file").arg(fileName));
+        return false;
+    }
     const QByteArray path = QFile::encodeName(fileName);
     const AVInputFormat* forced = nullptr;
     if (!formatName.isEmpty()) {
@@ -360,6 +391,15 @@ bool TFFDecoder::TState::Open(const QString& fileName, const QString& formatName
         Close();
         return false;
     }
+    // Where the container stamps its packets by decoding order (AVI, MP4 without an edit list)
+    // the first picture shown comes a little after the stream's start: the video starts there.
+    if (pts > 0 && LastTs != AV_NOPTS_VALUE) {
+        StartTs = LastTs;
+        FileInfo.StartTime = av_rescale_q(StartTs, TimeBase, MicroBase);
+        FileInfo.Duration = std::max<int64_t>(0, FileInfo.Duration - pts);
+        pts = 0;
+        LastPts = 0;
+    }
     HasPending = true;
     PendingPts = pts;
     FirstFramePts = pts;
@@ -387,10 +427,17 @@ bool TFFDecoder::TState::ReceiveFrame(TFramePtr& target, int64_t& pts) {
                 }
                 LeadingLimit = AV_NOPTS_VALUE;
             }
+            LastTs = ts;
+            // A frame without a time stamp (containers that stamp only the decoding order, at
+            // the end of the stream) follows the frame before it. After a seek there is none:
+            // the time of the key frame is a guess that a locate does not rely on.
+            LastGuessed = ts == AV_NOPTS_VALUE && LastPts == AV_NOPTS_VALUE;
             if (ts != AV_NOPTS_VALUE)
                 pts = ToPts(ts);
+            else if (LastPts != AV_NOPTS_VALUE)
+                pts = LastPts + FrameDuration;
             else
-                pts = LastPts == AV_NOPTS_VALUE ? 0 : LastPts + FrameDuration;
+                pts = KeyTs != AV_NOPTS_VALUE ? ToPts(KeyTs) : 0;
             LastPts = pts;
             return true;
         }
@@ -416,8 +463,10 @@ bool TFFDecoder::TState::ReceiveFrame(TFramePtr& target, int64_t& pts) {
                 continue;
             }
             SkipToKey = false;
-            if ((Packet->flags & AV_PKT_FLAG_KEY) != 0)
+            if ((Packet->flags & AV_PKT_FLAG_KEY) != 0) {
                 LeadingLimit = Packet->pts;
+                KeyTs = Packet->pts != AV_NOPTS_VALUE ? Packet->pts : Packet->dts;
+            }
         }
         result = avcodec_send_packet(Codec.get(), Packet.get());
         av_packet_unref(Packet.get());
@@ -434,36 +483,56 @@ bool TFFDecoder::TState::SeekStream(int64_t ts, int flags) {
     avcodec_flush_buffers(Codec.get());
     ResetReading();
     SkipToKey = (flags & AVSEEK_FLAG_ANY) == 0;
-    HasPending = false;
-    PendingPts = AV_NOPTS_VALUE;
+    // Neither the frame decoded before nor the one read ahead is where the stream now stands.
+    HasCurrent = HasPending = false;
+    CurrentPts = PendingPts = AV_NOPTS_VALUE;
     return true;
 }
 
 // Back to the first frame: by a seek when the container allows it, else by opening the file
-// again. Afterwards the first frame is current.
+// again. Afterwards the first frame waits for the next Decode.
 bool TFFDecoder::TState::Rewind() {
     const int64_t firstTs = ToStreamTs(FirstFramePts);
     int64_t pts = 0;
     if (SeekStream(std::min(firstTs, StartTs), AVSEEK_FLAG_BACKWARD) &&
-        ReceiveFrame(Spare, pts) && pts == FirstFramePts) {
-        std::swap(Current, Spare);
-        HasCurrent = true;
-        CurrentPts = pts;
+        ReceiveFrame(Pending, pts) && pts == FirstFramePts) {
+        HasPending = true;
+        PendingPts = pts;
         return true;
     }
     const QString fileName = FileName;
     const QString formatName = FormatName;
     const int bits = BitsPixel;
-    if (!Open(fileName, formatName))
-        return false;
+    const bool opened = Open(fileName, formatName);
     FileName = fileName;
     FormatName = formatName;
     BitsPixel = bits;
-    std::swap(Current, Pending);
-    HasPending = false;
-    HasCurrent = true;
-    CurrentPts = PendingPts;
-    return true;
+    return opened;
+}
+
+// Positions the stream on the last key frame at or before `pts` (the first frame of the video
+// when `pts` lies before it) and decodes that frame, which waits for the next Decode.
+bool TFFDecoder::TState::LandBefore(int64_t pts) {
+    int64_t target = pts;
+    int64_t step = FirstBackStep;
+    for (int attempt = 0; attempt < MaxSeekAttempts && target > FirstFramePts; ++attempt) {
+        if (!SeekStream(ToStreamTs(target), AVSEEK_FLAG_BACKWARD))
+            break;
+        int64_t first = 0;
+        if (ReceiveFrame(Pending, first)) {
+            HasPending = true;
+            PendingPts = first;
+            if ((first <= pts || first <= FirstFramePts) && !LastGuessed)
+                return true;
+            target = std::min(target, first);
+        }
+        // Landed after the wanted time (a container without an index, or a key frame shown
+        // later than it is stored), on a frame of unknown time, or on no key frame at all:
+        // look further back.
+        target -= step;
+        step *= 2;
+    }
+    return Rewind();
 }
 
 bool TFFDecoder::TState::ForwardIsCheaper(int64_t pts) const {
@@ -517,35 +586,9 @@ bool TFFDecoder::TState::LocateAt(int64_t pts, const TGoOnFunc* goOn) {
         if (ForwardIsCheaper(pts))
             return DecodeForward(pts, goOn);
     }
-
-    int64_t target = pts;
-    int64_t step = FirstBackStep;
-    for (int attempt = 0; attempt < MaxSeekAttempts; ++attempt) {
-        bool atStart = target <= FirstFramePts;
-        if (!atStart) {
-            int64_t first = 0;
-            if (!SeekStream(ToStreamTs(target), AVSEEK_FLAG_BACKWARD) ||
-                !ReceiveFrame(Spare, first)) {
-                atStart = true;
-            } else {
-                std::swap(Current, Spare);
-                HasCurrent = true;
-                CurrentPts = first;
-                if (first > pts && first > FirstFramePts) {
-                    // The key frame found starts after the wanted time: look further back.
-                    target = std::min(target, first) - step;
-                    step *= 2;
-                    continue;
-                }
-            }
-        }
-        if (atStart && !Rewind())
-            return false;
-        if (goOn != nullptr && !(*goOn)())
-            return false;
-        return DecodeForward(pts, goOn);
-    }
-    if (!Rewind())
+    if (!LandBefore(pts))
+        return false;
+    if (goOn != nullptr && !(*goOn)())
         return false;
     return DecodeForward(pts, goOn);
 }
@@ -553,8 +596,8 @@ bool TFFDecoder::TState::LocateAt(int64_t pts, const TGoOnFunc* goOn) {
 bool TFFDecoder::TState::Convert(const AVFrame* frame, QImage& image) {
     bool fullRange = frame->color_range == AVCOL_RANGE_JPEG;
     const AVPixelFormat source = PlainFormat(AVPixelFormat(frame->format), fullRange);
-    const AVPixelFormat target = image.format() == QImage::Format_RGB32 ? AV_PIX_FMT_RGB32
-                                                                         : AV_PIX_FMT_RGB24;
+    const AVPixelFormat target =
+        image.format() == QImage::Format_RGB32 ? AV_PIX_FMT_RGB32 : AV_PIX_FMT_RGB24;
     const int color = SwsColorspace(frame->colorspace, frame->height);
     if (!Sws || SwsSrcWidth != frame->width || SwsSrcHeight != frame->height ||
         SwsSrcFormat != source || SwsColor != color || SwsRange != int(fullRange) ||
@@ -593,7 +636,9 @@ bool TFFDecoder::LoadAVLib(const QString& folder) {
     return true;
 }
 
-QString TFFDecoder::LibraryFolder() const { return F->LibraryFolder; }
+QString TFFDecoder::LibraryFolder() const {
+    return F->LibraryFolder;
+}
 
 bool TFFDecoder::LoadFile(const QString& fileName, const QString& formatName) {
     if (!F->Open(fileName, formatName))
@@ -609,7 +654,9 @@ void TFFDecoder::CloseFile() {
     F->FormatName.clear();
 }
 
-int TFFDecoder::VideoStreamIndex() const { return F->StreamIndex; }
+int TFFDecoder::VideoStreamIndex() const {
+    return F->StreamIndex;
+}
 
 TVideoStreamInfo TFFDecoder::GetVideoStreamInfos(int index) const {
     if (index < 0 || index != F->StreamIndex)
@@ -617,14 +664,18 @@ TVideoStreamInfo TFFDecoder::GetVideoStreamInfos(int index) const {
     return F->Info;
 }
 
-TFileStreamInfo TFFDecoder::GetFileStreamInfo() const { return F->FileInfo; }
+TFileStreamInfo TFFDecoder::GetFileStreamInfo() const {
+    return F->FileInfo;
+}
 
 void TFFDecoder::SetBitmapBitsPixel(int bits) {
     if (bits == 24 || bits == 32)
         F->BitsPixel = bits;
 }
 
-int TFFDecoder::BitmapBitsPixel() const { return F->BitsPixel; }
+int TFFDecoder::BitmapBitsPixel() const {
+    return F->BitsPixel;
+}
 
 bool TFFDecoder::Decode(int count) {
     if (!F->IsOpen())
@@ -647,42 +698,69 @@ bool TFFDecoder::Decode(int count) {
     return true;
 }
 
-int64_t TFFDecoder::CurrentPTS() const { return F->HasCurrent ? F->CurrentPts : AV_NOPTS_VALUE; }
+int64_t TFFDecoder::CurrentPTS() const {
+    return F->HasCurrent ? F->CurrentPts : AV_NOPTS_VALUE;
+}
 
 bool TFFDecoder::CurrentIsKeyFrame() const {
-    return F->HasCurrent && (F->Current->key_frame != 0 || F->Current->pict_type == AV_PICTURE_TYPE_I);
+    return F->HasCurrent &&
+           (F->Current->key_frame != 0 || F->Current->pict_type == AV_PICTURE_TYPE_I);
 }
 
 bool TFFDecoder::CopyToBitmap(QImage& bitmap) {
     if (!F->IsOpen() || !F->HasCurrent)
         return false;
-    const QImage::Format format =
-        F->BitsPixel == 32 ? QImage::Format_RGB32 : QImage::Format_RGB888;
-    const int rotation = F->Info.Rotation;
-    QImage& direct = rotation == 0 ? bitmap : F->Unrotated;
-    if (direct.width() != F->SwsDstWidth || direct.height() != F->SwsDstHeight ||
-        direct.format() != format) {
-        QImage fresh(F->SwsDstWidth, F->SwsDstHeight, format);
-        if (fresh.isNull())
+    const QImage::Format format = F->BitsPixel == 32 ? QImage::Format_RGB32 : QImage::Format_RGB888;
+    const int width = F->SwsDstWidth;
+    const int height = F->SwsDstHeight;
+    if (F->Info.Rotation != 0) {
+        if (F->Unrotated.width() != width || F->Unrotated.height() != height ||
+            F->Unrotated.format() != format)
+            F->Unrotated = PaddedImage(width, height, format);
+        if (F->Unrotated.isNull() || !F->Convert(F->Current.get(), F->Unrotated))
             return false;
-        direct = std::move(fresh);
+        bitmap = F->Unrotated.transformed(QTransform().rotate(F->Info.Rotation));
+        return !bitmap.isNull();
     }
-    if (!F->Convert(F->Current.get(), direct))
+    // The picture handed out last time comes back: when no one else shares it, it is written in
+    // place, without allocating or copying.
+    if (!F->Output.isNull() && bitmap.constBits() == F->Output.constBits() &&
+        bitmap.format() == format && bitmap.width() == width && bitmap.height() == height) {
+        F->Output = QImage();
+        if (bitmap.isDetached()) {
+            const bool converted = F->Convert(F->Current.get(), bitmap);
+            F->Output = bitmap;
+            return converted;
+        }
+    }
+    QImage fresh = PaddedImage(width, height, format);
+    if (fresh.isNull() || !F->Convert(F->Current.get(), fresh))
         return false;
-    if (rotation != 0)
-        bitmap = direct.transformed(QTransform().rotate(rotation));
+    bitmap = fresh;
+    F->Output = std::move(fresh);
     return true;
 }
 
 bool TFFDecoder::Seek(int64_t pts, TSeekFlags flags) {
     if (!F->IsOpen() || pts == AV_NOPTS_VALUE)
         return false;
+    // Landing backward is checked by decoding the frame there: containers without an index land
+    // only near the time, and on no key frame.
+    if (flags.testFlag(TSeekFlag::Backward) && !flags.testFlag(TSeekFlag::Any))
+        return F->LandBefore(pts);
     int avFlags = 0;
     if (flags.testFlag(TSeekFlag::Backward))
         avFlags |= AVSEEK_FLAG_BACKWARD;
     if (flags.testFlag(TSeekFlag::Any))
         avFlags |= AVSEEK_FLAG_ANY;
-    return F->SeekStream(F->ToStreamTs(pts), avFlags);
+    if (!F->SeekStream(F->ToStreamTs(pts), avFlags))
+        return false;
+    int64_t first = 0;
+    if (!F->ReceiveFrame(F->Pending, first))
+        return false;
+    F->HasPending = true;
+    F->PendingPts = first;
+    return true;
 }
 
 bool TFFDecoder::LocateVideoPTS(int64_t pts) {

@@ -15,7 +15,9 @@ int64_t PowerOfTen(int exponent) {
     return value;
 }
 
-bool IsBlank(QChar ch) { return ch == QLatin1Char('_') || ch == QLatin1Char(' '); }
+bool IsBlank(QChar ch) {
+    return ch == QLatin1Char('_') || ch == QLatin1Char(' ');
+}
 
 // Reads a whole-number field in which blanks stand for the digit 0. False for any other character
 // or a field too long to be a time.
