@@ -212,7 +212,7 @@ void TBaseForm::FormCreate() {
 
 int TBaseForm::HitTest(const QPoint& clientPoint) const {
     TBorderInfo info;
-    if (isMaximized() || !GetBorderInfo(info))
+    if (IsWindowMaximized() || !GetBorderInfo(info))
         return htClient;
     return BorderHitTest(info, size(), clientPoint, htClient);
 }
@@ -295,18 +295,29 @@ void TBaseForm::closeEvent(QCloseEvent* event) {
     }
 }
 
-void TBaseForm::changeEvent(QEvent* event) {
-    QWidget::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange)
-        ApplyMinMaxInfo();
-}
-
 void TBaseForm::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
 }
 
+void TBaseForm::SetMaximized(bool maximized) {
+    if (maximized) {
+        if (!FMaximized) {
+            FRestoreGeometry = isMaximized() ? normalGeometry() : geometry();
+            FMaximized = true;
+        }
+        ApplyMinMaxInfo();
+        return;
+    }
+    if (FMaximized) {
+        FMaximized = false;
+        setGeometry(FRestoreGeometry);
+    } else if (isMaximized()) {
+        showNormal();
+    }
+}
+
 void TBaseForm::ApplyMinMaxInfo() {
-    if (!isMaximized())
+    if (!FMaximized)
         return;
     const QRect area = GetMaximizeArea();
     if (geometry() != area)
@@ -353,7 +364,7 @@ bool TBaseForm::HandleMouse(QWidget* widget, QEvent* event) {
         if (FCaptionPressed && (mouse->buttons() & Qt::LeftButton)) {
             // Moving by the title bar: the desktop moves the window when it can.
             FCaptionPressed = false;
-            if (isMaximized())
+            if (IsWindowMaximized())
                 return true;
             if (!windowHandle() || !windowHandle()->startSystemMove()) {
                 FDragKind = dkMove;

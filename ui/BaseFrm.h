@@ -89,6 +89,14 @@ public:
     QRect GetMaximizeArea() const;
     void CenterInWorkArea();
 
+    // Maximized: the window covers its maximize area (GetMaximizeArea) and its edges do not
+    // resize it. The program maximizes its borderless windows itself, so the area rule holds on
+    // every desktop; a window the desktop maximized counts as maximized too.
+    bool IsWindowMaximized() const { return FMaximized || isMaximized(); }
+    void SetMaximized(bool maximized);
+    // Puts a maximized window on its maximize area again (after the screen changed).
+    void ApplyMinMaxInfo();
+
     // Is a language file active (the language object's IsLoaded)?
     static bool IsLanguageLoaded();
 
@@ -113,7 +121,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    void changeEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
     // A key pressed anywhere in the window, before its control sees it; true when handled.
@@ -122,14 +129,14 @@ protected:
     virtual bool IsCaptionWidget(QWidget* widget) const;
     // A double-click on the title bar.
     virtual void CaptionDoubleClicked() {}
-    // Keeps a maximized window on its maximize area (what Windows does on WM_GETMINMAXINFO).
-    void ApplyMinMaxInfo();
 
 private:
     bool HandleMouse(QWidget* widget, QEvent* event);
     void UpdateEdgeCursor(int hitTest);
 
     bool FCreated = false;
+    bool FMaximized = false;
+    QRect FRestoreGeometry;
     int FModalResult = 0;
     QEventLoop* FModalLoop = nullptr;
     // Moving or resizing by hand where the desktop cannot do it for us.

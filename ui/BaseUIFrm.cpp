@@ -172,12 +172,12 @@ TSkinButton* TBaseUIForm::FrontMaxButton() const {
 }
 
 void TBaseUIForm::btnMaxClick() {
-    showMaximized();
+    SetMaximized(true);
     btnRestore->raise();
 }
 
 void TBaseUIForm::btnRestoreClick() {
-    showNormal();
+    SetMaximized(false);
     btnMax->raise();
 }
 
@@ -206,7 +206,7 @@ void TBaseUIForm::btnCancelMeClick() {
 void TBaseUIForm::imgTopDblClick() {
     if (!btnMax->isVisibleTo(this))
         return;
-    if (isMaximized())
+    if (IsWindowMaximized())
         btnRestoreClick();
     else
         btnMaxClick();
@@ -219,7 +219,7 @@ void TBaseUIForm::resizeEvent(QResizeEvent* event) {
 
 void TBaseUIForm::showEvent(QShowEvent* event) {
     TBaseForm::showEvent(event);
-    if (FPlaced || isMaximized())
+    if (FPlaced || IsWindowMaximized())
         return;
     FPlaced = true;
     if (QWidget* owner = FindDialogOwner(this)) {

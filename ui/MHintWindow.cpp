@@ -18,22 +18,29 @@ int ScreenWidthAt(const QPoint& point) {
 }
 } // namespace
 
+namespace {
+void SetUpTip(QLabel* label) {
+    label->setPalette(QToolTip::palette());
+    label->setAutoFillBackground(true);
+    label->setBackgroundRole(QPalette::ToolTipBase);
+    label->setForegroundRole(QPalette::ToolTipText);
+    label->setFont(QToolTip::font());
+    label->setFrameStyle(QFrame::Box | QFrame::Plain);
+    label->setLineWidth(HintBorder);
+    label->setMargin(HintMargin - HintBorder);
+    label->setWordWrap(true);
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setAttribute(Qt::WA_ShowWithoutActivating);
+}
+} // namespace
+
 TMHint::TMHint()
     : FWindow(std::make_unique<QLabel>(nullptr, Qt::ToolTip | Qt::FramelessWindowHint |
-                                                    Qt::WindowStaysOnTopHint)) {
-    QPalette palette = QToolTip::palette();
-    FWindow->setPalette(palette);
-    FWindow->setAutoFillBackground(true);
-    FWindow->setBackgroundRole(QPalette::ToolTipBase);
-    FWindow->setForegroundRole(QPalette::ToolTipText);
-    FWindow->setFont(QToolTip::font());
-    FWindow->setFrameStyle(QFrame::Box | QFrame::Plain);
-    FWindow->setLineWidth(HintBorder);
-    FWindow->setMargin(HintMargin - HintBorder);
-    FWindow->setWordWrap(true);
-    FWindow->setTextFormat(Qt::PlainText);
-    FWindow->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    FWindow->setAttribute(Qt::WA_ShowWithoutActivating);
+                                                    Qt::WindowStaysOnTopHint)),
+      FMeasure(std::make_unique<QLabel>()) {
+    SetUpTip(FWindow.get());
+    SetUpTip(FMeasure.get());
 }
 
 TMHint::~TMHint() = default;
@@ -45,7 +52,9 @@ QSize TMHint::MeasureHint(const QString& text) const {
     const QRect box =
         metrics.boundingRect(QRect(0, 0, screenWidth - frame, 0),
                              Qt::AlignLeft | Qt::TextWordWrap | Qt::TextExpandTabs, text);
-    return QSize(qMin(box.width() + frame, screenWidth), box.height() + frame);
+    const int width = qMin(box.width() + frame, screenWidth);
+    FMeasure->setText(text);
+    return QSize(width, qMax(box.height() + frame, FMeasure->heightForWidth(width)));
 }
 
 void TMHint::ShowHintAt(const QPoint& point, const QString& text) {

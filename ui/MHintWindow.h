@@ -30,4 +30,7 @@ public:
 
 private:
     std::unique_ptr<QLabel> FWindow;
+    // A twin of the tooltip that is never shown: it measures texts the way the tooltip lays
+    // them out.
+    std::unique_ptr<QLabel> FMeasure;
 };
