@@ -1,0 +1,256 @@
+#include "project/VGProject.h"
+
+#include "app/VGApp.h"
+#include "common/Log.h"
+#include "common/Messages.h"
+#include "decoder/CustomDecoder.h"
+#include "engine/Video2Gif.h"
+#include "project/VGConfig.h"
+
+#include <QFile>
+#include <cmath>
+
+TProjectDefaults ProjectDefaultsFromConfig() {
+    TProjectDefaults d;
+    if (!Config)
+        return d;
+    d.GifFPS = Config->GifFPS;
+    d.GifSpeed = Config->GifSpeed;
+    d.GifLoop = Config->GifLoop;
+    d.SizeStyle = Config->SizeStyle;
+    d.FontName = Config->FontName;
+    d.FontSize = Config->FontSize;
+    d.FontColor = Config->FontColor;
+    d.FontStyles = static_cast<int>(Config->FontStyles.Bits() & 0x0F);
+    d.GifMaxFrame = Config->GifMaxFrame;
+    return d;
+}
+
+TVGProj::TVGProj(std::function<TProjectDefaults()> defaults)
+    : StartPTS(AV_NOPTS_VALUE), EndPTS(AV_NOPTS_VALUE), FDefaults(std::move(defaults)) {
+    ApplyDefaults();
+}
+
+TVGProj::~TVGProj() = default;
+
+void TVGProj::ApplyDefaults() {
+    const TProjectDefaults d = FDefaults ? FDefaults() : ProjectDefaultsFromConfig();
+    GifFPS = d.GifFPS;
+    GifSpeed = d.GifSpeed;
+    GifLoop = d.GifLoop;
+    SizeStyle = d.SizeStyle;
+    for (int i = 0; i < Texts.Count(); ++i)
+        ApplyFontTo(Texts[i]);
+}
+
+void TVGProj::ApplyFontTo(TTextObj* text) const {
+    if (!text)
+        return;
+    const TProjectDefaults d = FDefaults ? FDefaults() : ProjectDefaultsFromConfig();
+    text->FontName = d.FontName;
+    text->FontSize = d.FontSize;
+    text->FontColor = d.FontColor;
+    text->FontStyles = d.FontStyles;
+}
+
+void TVGProj::DropLogoImage() {
+    QMutexLocker locker(&FLogoLock);
+    LogoImage = QImage();
+}
+
+void TVGProj::ReadStreamInfo(TCustomDecoder* decoder) {
+    if (!decoder)
+        return;
+    const int index = decoder->VideoStreamIndex();
+    if (index < 0) {
+        VideoWidth = VideoHeight = 0;
+        FrameRate = 0;
+    } else {
+        const TVideoStreamInfo info = decoder->GetVideoStreamInfos(index);
+        VideoWidth = info.Width;
+        VideoHeight = info.Height;
+        FrameRate = info.FrameRateDen > 0
+                        ? static_cast<double>(info.FrameRateNum) / info.FrameRateDen
+                        : 0.0;
+    }
+    Duration = decoder->GetFileStreamInfo().Duration;
+}
+
+bool TVGProj::IsVideoValid() const {
+    return VideoWidth >= 1 && VideoHeight >= 1;
+}
+
+bool TVGProj::IsClipValid() const {
+    return StartPTS != AV_NOPTS_VALUE && EndPTS != AV_NOPTS_VALUE && StartPTS < EndPTS;
+}
+
+bool TVGProj::IsInClip(int64_t pts) const {
+    if (pts == StartPTS || pts == EndPTS)
+        return true;
+    return IsClipValid() && StartPTS <= pts && pts <= EndPTS;
+}
+
+bool TVGProj::SameShownTime(int64_t a, int64_t b) {
+    if (a == b)
+        return true;
+    // Two times at the far ends of the range would overflow a plain subtraction.
+    const bool close = (a > b ? static_cast<uint64_t>(a) - static_cast<uint64_t>(b)
+                              : static_cast<uint64_t>(b) - static_cast<uint64_t>(a)) <
+                       static_cast<uint64_t>(Unit_Nano / 1000);
+    return close && FormatPTS(a, 3) == FormatPTS(b, 3);
+}
+
+void TVGProj::SnapClipToFrame(const TVGFrame* frame) {
+    if (!frame) {
+        for (int i = 0; i < Frames.Count(); ++i)
+            SnapClipToFrame(Frames[i]);
+        return;
+    }
+    if (StartPTS != AV_NOPTS_VALUE && SameShownTime(StartPTS, frame->PTS))
+        StartPTS = frame->PTS;
+    if (EndPTS != AV_NOPTS_VALUE && SameShownTime(EndPTS, frame->PTS))
+        EndPTS = frame->PTS;
+}
+
+int TVGProj::FrameDuration(TCustomDecoder* decoder) {
+    if (!decoder)
+        return 0;
+    const TVideoStreamInfo info = decoder->GetVideoStreamInfo();
+    if (info.FrameRateNum == 0 || info.FrameRateDen == 0)
+        return 0;
+    return static_cast<int>(
+        std::llround(static_cast<double>(Unit_Nano) * info.FrameRateDen / info.FrameRateNum));
+}
+
+TVGFrame* TVGProj::AddDecodedFrame(TCustomDecoder* decoder) {
+    QImage bitmap;
+    if (!decoder || !decoder->CopyToBitmap(bitmap))
+        return nullptr;
+    const QString fileName = App ? App->NewTempFileName(QStringLiteral(".bmp")) : QString();
+    // A picture that cannot be written (a full disk) keeps the frame in the list without a
+    // file; the strip then shows it without a thumbnail.
+    if (!fileName.isEmpty() && !bitmap.save(fileName, "BMP")) {
+        MsgOut(QStringLiteral("cannot write frame picture ") + fileName);
+        QFile::remove(fileName);
+    }
+    TVGFrame* frame = Frames.AddFrame(fileName, decoder->CurrentPTS());
+    SnapClipToFrame(frame);
+    return frame;
+}
+
+TVGFrame* TVGProj::NextFrame(TCustomDecoder* decoder, TVGFrame* frame, int& skip) {
+    if (frame && frame->Next) {
+        ++skip;
+        return frame->Next;
+    }
+    for (int i = 0; i < skip + 1; ++i)
+        if (!decoder->Decode(-1))
+            return nullptr;
+    skip = 0;
+    if (TVGFrame* found = Frames.FindFrame(decoder->CurrentPTS()))
+        return found;
+    return AddDecodedFrame(decoder);
+}
+
+void TVGProj::ExtractFrames(TCustomDecoder* decoder, int count, QObject* window,
+                            std::vector<TVGFrame*>& result, int64_t pts) {
+    SendMessage(window, Msg::ExtractProgress, 0, count);
+    if (!decoder || !LocateVideoPTS(decoder, pts))
+        return;
+    TVGFrame* frame = Frames.FindFrame(decoder->CurrentPTS());
+    if (!frame)
+        frame = AddDecodedFrame(decoder);
+    if (!frame)
+        return;
+    result.push_back(frame);
+    SendMessage(window, Msg::ExtractProgress, 1, count);
+    int skip = 0;
+    for (int i = 0; i < count - 1; ++i) {
+        TVGFrame* next = NextFrame(decoder, frame, skip);
+        if (!next)
+            break;
+        TVGFrames::SetPrior(next, frame);
+        TVGFrames::SetNext(frame, next);
+        result.push_back(next);
+        SendMessage(window, Msg::ExtractProgress, i + 2, count);
+        frame = next;
+    }
+}
+
+void TVGProj::ExtractFramesBefore(TCustomDecoder* decoder, int count, QObject* window,
+                                  std::vector<TVGFrame*>& result, int64_t pts) {
+    SendMessage(window, Msg::ExtractProgress, 0, count);
+    if (!decoder)
+        return;
+    const int64_t start =
+        std::max<int64_t>(0, pts - static_cast<int64_t>(count) * FrameDuration(decoder));
+    if (!LocateVideoPTS(decoder, start) || decoder->CurrentPTS() >= pts)
+        return;
+    TVGFrame* frame = Frames.FindFrame(decoder->CurrentPTS());
+    if (!frame)
+        frame = AddDecodedFrame(decoder);
+    if (!frame)
+        return;
+    result.push_back(frame);
+    SendMessage(window, Msg::ExtractProgress, 1, count);
+    int skip = 0;
+    for (int i = 0; frame->PTS < pts; ++i) {
+        TVGFrame* next = NextFrame(decoder, frame, skip);
+        if (!next)
+            break;
+        TVGFrames::SetPrior(next, frame);
+        TVGFrames::SetNext(frame, next);
+        result.push_back(next);
+        SendMessage(window, Msg::ExtractProgress, i + 2, count);
+        frame = next;
+    }
+}
+
+bool TVGProj::HasDeletedFrameInClip() const {
+    for (int i = 0; i < Frames.Count(); ++i)
+        if (Frames[i]->Deleted && IsInClip(Frames[i]->PTS))
+            return true;
+    return false;
+}
+
+bool TVGProj::IsFrameDeleted(int64_t pts) const {
+    const TVGFrame* frame = Frames.FindFrame(pts);
+    return frame && frame->Deleted;
+}
+
+std::unique_ptr<TVideo2GifThread> TVGProj::StartConversion(QObject* window) {
+    DropLogoImage();
+    const TProjectDefaults defaults = FDefaults ? FDefaults() : ProjectDefaultsFromConfig();
+    TVGConvertFlag request;
+    request.VideoFile = VideoFile;
+    request.GifFile = GifFile;
+    request.StartPTS = StartPTS;
+    request.EndPTS = EndPTS;
+    request.CropRect = CropRect;
+    request.CropEnabled = CropEnabled;
+    request.SizeScale = SizeScale();
+    request.CustomWidth = CustomWidth;
+    request.CustomHeight = CustomHeight;
+    request.GifMaxFrame = defaults.GifMaxFrame;
+    request.GifFPS = GifFPS;
+    request.Reserved = 0;
+    request.GifSpeed = GifSpeed;
+    request.GifLoop = GifLoop;
+    request.Flip = Flip;
+    request.Rotate = Rotate;
+    request.Sequence = Sequence;
+    request.DrawOverlays = [this](QPainter& painter, int width, int height) {
+        DrawOutputOverlays(painter, width, height);
+    };
+    if (HasDeletedFrameInClip())
+        request.FrameFilter = [this](int64_t pts) { return IsFrameDeleted(pts); };
+    request.LibPath =
+        LibPath.isEmpty() && App ? App->AppPath + QLatin1String("resource/FFDLL/") : LibPath;
+    request.Window = window;
+    request.MsgEnd = Msg::ConvertFinished;
+    request.MsgProgress = Msg::ConvertProgress;
+    request.MsgError = Msg::ConvertError;
+    auto thread = std::make_unique<TVideo2GifThread>(request);
+    thread->start();
+    return thread;
+}

@@ -1,0 +1,126 @@
+#pragma once
+// The project: one opened video and everything chosen for the GIF made from it, the frames
+// decoded so far, and the drawing rules for captions and logo.
+
+#include "common/Bitmaps.h"
+#include "project/VGElements.h"
+#include "project/VGFrames.h"
+#include "project/VGSizeStyle.h"
+
+#include <QImage>
+#include <QMutex>
+#include <QPointF>
+#include <QRectF>
+#include <QSize>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QObject;
+class QPainter;
+class TCustomDecoder;
+class TVideo2GifThread;
+
+// The values a new project takes from the settings.
+struct TProjectDefaults {
+    int GifFPS = 8;
+    double GifSpeed = 1.0;
+    int GifLoop = -1;
+    TSizeStyle SizeStyle = ssHalf;
+    QString FontName = QStringLiteral("Arial");
+    int FontSize = 14;
+    int FontColor = 16777215;
+    int FontStyles = 0;
+    int GifMaxFrame = 1000;
+};
+
+// The defaults of the global settings object (built-in values while there is none).
+TProjectDefaults ProjectDefaultsFromConfig();
+
+class TVGProj {
+public:
+    // `defaults` supplies what ApplyDefaults copies; without one, the global settings do.
+    explicit TVGProj(std::function<TProjectDefaults()> defaults = {});
+    ~TVGProj();
+    TVGProj(const TVGProj&) = delete;
+    TVGProj& operator=(const TVGProj&) = delete;
+
+    // Fields.
+    QImage LogoImage; // the logo picture, loaded on first use
+    QString VideoFile;
+    QString GifFile;
+    int64_t StartPTS;
+    int64_t EndPTS;
+    TRectL CropRect;
+    bool CropEnabled = false;
+    TSizeStyle SizeStyle = ssHalf;
+    int CustomWidth = 0;
+    int CustomHeight = 0;
+    int GifFPS = 8;
+    double GifSpeed = 1.0;
+    int GifLoop = -1;
+    TVGFrames Frames;
+    int VideoWidth = 0;
+    int VideoHeight = 0;
+    int64_t Duration = 0;
+    double FrameRate = 0;
+    TTextList Texts;
+    TVGLogo Logo;
+    uint8_t Flip = 0;
+    uint8_t Rotate = 0;
+    uint8_t Sequence = 0;
+
+    // Project life.
+    void ApplyDefaults();
+    void ApplyFontTo(TTextObj* text) const;
+    void DropLogoImage();
+
+    // Stream and clip.
+    void ReadStreamInfo(TCustomDecoder* decoder);
+    bool IsVideoValid() const;
+    bool IsClipValid() const;
+    bool IsInClip(int64_t pts) const;
+    static bool SameShownTime(int64_t a, int64_t b);
+    void SnapClipToFrame(const TVGFrame* frame = nullptr);
+    static int FrameDuration(TCustomDecoder* decoder);
+
+    // Frames.
+    TVGFrame* AddDecodedFrame(TCustomDecoder* decoder);
+    TVGFrame* NextFrame(TCustomDecoder* decoder, TVGFrame* frame, int& skip);
+    void ExtractFrames(TCustomDecoder* decoder, int count, QObject* window,
+                       std::vector<TVGFrame*>& result, int64_t pts);
+    void ExtractFramesBefore(TCustomDecoder* decoder, int count, QObject* window,
+                             std::vector<TVGFrame*>& result, int64_t pts);
+    bool HasDeletedFrameInClip() const;
+    bool IsFrameDeleted(int64_t pts) const;
+
+    // Conversion: fills the request and starts the engine, which reports to `window`.
+    std::unique_ptr<TVideo2GifThread> StartConversion(QObject* window);
+
+    // Sizes of the output frames.
+    double SizeScale() const;
+    QSize BaseSize() const;
+    double ScaleX() const;
+    double ScaleY() const;
+    QSize GetOutputSize() const;
+    QSize GetFinalSize() const;
+
+    // Captions and logo.
+    void DrawTexts(QPainter& painter, bool sourceMode) const;
+    void DrawLogo(QPainter& painter, bool sourceMode);
+    void DrawOverlays(QImage& bitmap);
+    void DrawOutputOverlays(QPainter& painter, int width, int height);
+    QRectF MeasureText(const TTextObj* text) const;
+    TVGElement* ElementAt(const QPointF& point);
+
+    // Where the program's decoding library folder and work folder are (set by the main window).
+    QString LibPath;
+
+private:
+    QPointF OutputPoint(const TVGElement& element) const;
+    bool EnsureLogoImage();
+    std::function<TProjectDefaults()> FDefaults;
+    mutable QMutex FLogoLock;
+};

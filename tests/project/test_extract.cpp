@@ -1,0 +1,188 @@
+// Frame extraction and the conversion request on generated test videos whose frames carry their
+// own index.
+
+#include "app/VGApp.h"
+#include "common/Messages.h"
+#include "decoder/FFDecoder.h"
+#include "engine/Video2Gif.h"
+#include "project/VGProject.h"
+#include "tests/fixtures/generator/FramePattern.h"
+#include "tests/support/GifDecode.h"
+#include "tests/support/TestUtils.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <gtest/gtest.h>
+
+namespace {
+const QString video = QStringLiteral(VG_FIXTURE_DIR "/h264-bframes-320x240-25fps.mp4");
+constexpr int64_t period = 40000; // 25 frames per second
+
+// Counts the steps the project asks for itself, outside the decoder's own locate.
+class TCountingDecoder : public TFFDecoder {
+public:
+    bool Decode(int count = -1) override {
+        ++Decodes;
+        return TFFDecoder::Decode(count);
+    }
+    bool LocateVideoPTS(int64_t pts) override {
+        const int before = Decodes;
+        const bool ok = TFFDecoder::LocateVideoPTS(pts);
+        Decodes = before;
+        return ok;
+    }
+    int Decodes = 0;
+};
+
+class TProgressWindow : public QObject {
+public:
+    bool event(QEvent* event) override {
+        if (auto* m = dynamic_cast<TMessageEvent*>(event)) {
+            if (m->Message() == Msg::ExtractProgress)
+                Progress.push_back({m->WParam, m->LParam});
+            else
+                Other.push_back(m->Message());
+            return true;
+        }
+        return QObject::event(event);
+    }
+    std::vector<std::pair<qint64, qint64>> Progress;
+    std::vector<int> Other;
+};
+
+// Every test gets its own data folder and application core, for the frame pictures.
+class ProjectExtract : public ::testing::Test {
+protected:
+    void SetUp() override {
+        FApp = std::make_unique<TApp>(QStringLiteral(VG_PROGRAM_DIR));
+        App = FApp.get();
+        ASSERT_TRUE(Decoder.LoadFile(video)) << video.toStdString();
+        Project.VideoFile = video;
+        Project.ReadStreamInfo(&Decoder);
+        Project.StartPTS = 0;
+        Project.EndPTS = Project.Duration;
+    }
+    void TearDown() override { App = nullptr; }
+    int Index(const TVGFrame* frame) const {
+        return fixture::ReadIndexPattern(QImage(frame->FileName));
+    }
+    QStringList WorkFiles() const { return QDir(FApp->TempPath).entryList(QDir::Files); }
+
+    TScopedUserFolders Folders;
+    std::unique_ptr<TApp> FApp;
+    TCountingDecoder Decoder;
+    TVGProj Project{[] { return TProjectDefaults(); }};
+    TProgressWindow Window;
+};
+} // namespace
+
+TEST_F(ProjectExtract, StreamFactsAreRead) {
+    EXPECT_TRUE(Project.IsVideoValid());
+    EXPECT_EQ(Project.VideoWidth, 320);
+    EXPECT_EQ(Project.VideoHeight, 240);
+    EXPECT_DOUBLE_EQ(Project.FrameRate, 25.0);
+    EXPECT_EQ(TVGProj::FrameDuration(&Decoder), 40000);
+    EXPECT_NEAR(static_cast<double>(Project.Duration), 150 * 40000.0, 40000.0);
+}
+
+TEST_F(ProjectExtract, AGroupIsTheRightFramesLinkedSortedAndWrittenOnce) {
+    std::vector<TVGFrame*> group;
+    Project.ExtractFrames(&Decoder, 30, &Window, group, 60 * period + 5000);
+    ASSERT_EQ(group.size(), 30u);
+    for (int i = 0; i < 30; ++i) {
+        EXPECT_EQ(Index(group[static_cast<size_t>(i)]), 60 + i);
+        if (i > 0) {
+            EXPECT_EQ(group[static_cast<size_t>(i)]->Prior, group[static_cast<size_t>(i - 1)]);
+            EXPECT_EQ(group[static_cast<size_t>(i - 1)]->Next, group[static_cast<size_t>(i)]);
+            EXPECT_GT(group[static_cast<size_t>(i)]->PTS, group[static_cast<size_t>(i - 1)]->PTS);
+        }
+    }
+    ASSERT_EQ(Window.Progress.size(), 31u);
+    for (size_t i = 0; i < Window.Progress.size(); ++i)
+        EXPECT_EQ(Window.Progress[i], std::make_pair(qint64(i), qint64(30)));
+    EXPECT_EQ(WorkFiles().size(), 30);
+
+    // The same group again: found by its links, no file written, nothing decoded beyond the
+    // locate.
+    Decoder.Decodes = 0;
+    std::vector<TVGFrame*> again;
+    Project.ExtractFrames(&Decoder, 30, &Window, again, 60 * period + 5000);
+    EXPECT_EQ(again, group);
+    EXPECT_EQ(Decoder.Decodes, 0);
+    EXPECT_EQ(WorkFiles().size(), 30);
+    EXPECT_EQ(Project.Frames.Count(), 30);
+
+    // An overlapping later group reuses the shared frames and adds the rest.
+    std::vector<TVGFrame*> later;
+    Project.ExtractFrames(&Decoder, 30, &Window, later, 75 * period);
+    ASSERT_EQ(later.size(), 30u);
+    EXPECT_EQ(later.front(), group[15]);
+    EXPECT_EQ(Index(later.back()), 104);
+    EXPECT_EQ(Project.Frames.Count(), 45);
+    EXPECT_EQ(WorkFiles().size(), 45);
+}
+
+TEST_F(ProjectExtract, AGroupAtTheEndIsShorterAndReportsEachFrame) {
+    std::vector<TVGFrame*> group;
+    Project.ExtractFrames(&Decoder, 30, &Window, group, 140 * period);
+    ASSERT_EQ(group.size(), 10u);
+    EXPECT_EQ(Index(group.back()), 149);
+    EXPECT_EQ(Window.Progress.size(), 11u);
+}
+
+TEST_F(ProjectExtract, TheGroupBeforeATimeEndsAtTheFrameShownThere) {
+    std::vector<TVGFrame*> group;
+    Project.ExtractFramesBefore(&Decoder, 30, &Window, group, 100 * period);
+    ASSERT_FALSE(group.empty());
+    EXPECT_EQ(Index(group.front()), 70);
+    EXPECT_EQ(Index(group.back()), 100);
+    // Less than N frame periods into the video: located at 0.
+    std::vector<TVGFrame*> early;
+    Project.ExtractFramesBefore(&Decoder, 30, &Window, early, 5 * period);
+    ASSERT_FALSE(early.empty());
+    EXPECT_EQ(Index(early.front()), 0);
+    EXPECT_EQ(Index(early.back()), 5);
+}
+
+TEST_F(ProjectExtract, ATypedStartSnapsToTheFrameShownAtThatMillisecond) {
+    Project.StartPTS = StrToPTS(QStringLiteral("00:00:01.000"), 3);
+    std::vector<TVGFrame*> group;
+    Project.ExtractFrames(&Decoder, 3, &Window, group, 24 * period);
+    ASSERT_EQ(group.size(), 3u);
+    const TVGFrame* shown = group[1];
+    EXPECT_EQ(FormatPTS(shown->PTS, 3), QStringLiteral("00:00:01.000"));
+    EXPECT_EQ(Project.StartPTS, shown->PTS);
+}
+
+TEST_F(ProjectExtract, TheConversionLeavesOutDeletedFramesOfTheClip) {
+    std::vector<TVGFrame*> group;
+    Project.ExtractFrames(&Decoder, 30, &Window, group, 0);
+    ASSERT_EQ(group.size(), 30u);
+    for (int i = 10; i < 20; ++i)
+        group[static_cast<size_t>(i)]->Deleted = true;
+    Project.StartPTS = group.front()->PTS;
+    Project.EndPTS = group.back()->PTS;
+    Project.GifFPS = 25;
+    Project.SizeStyle = ssOriginal;
+    Project.GifFile = FApp->TempPath + QLatin1String("preview.gif");
+    ASSERT_TRUE(Project.HasDeletedFrameInClip());
+    auto thread = Project.StartConversion(&Window);
+    thread->wait();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(thread->Result().Ok) << thread->Result().Error.toStdString();
+    ASSERT_FALSE(Window.Other.empty());
+    EXPECT_EQ(Window.Other.back(), Msg::ConvertFinished);
+    const TDecodedGif gif = DecodeGifFile(Project.GifFile);
+    ASSERT_TRUE(gif.Ok);
+    std::vector<int> shown;
+    for (const QImage& frame : gif.Composed) {
+        const int index = fixture::ReadIndexPattern(frame.convertToFormat(QImage::Format_RGB32));
+        if (shown.empty() || shown.back() != index)
+            shown.push_back(index);
+    }
+    std::vector<int> expected;
+    for (int i = 0; i < 30; ++i)
+        if (i < 10 || i >= 20)
+            expected.push_back(i);
+    EXPECT_EQ(shown, expected);
+}
