@@ -2,6 +2,7 @@
 
 #include "common/Messages.h"
 #include "engine/Video2Gif.h"
+#include "tests/fixtures/generator/FramePattern.h"
 #include "tests/support/GifDecode.h"
 #include "tests/support/TestUtils.h"
 
@@ -311,4 +312,94 @@ TEST(Conversion, AnErrorReachesTheWindowAsItsText) {
     ASSERT_TRUE(WaitFor([&] { return window.Count(r.MsgError) == 1; }, 30000));
     EXPECT_TRUE(window.Messages.back().Text.contains(QLatin1String("does not exist")));
     EXPECT_EQ(window.Count(r.MsgEnd), 0);
+}
+
+// Frame identity on a generated video whose frames carry their index (25 fps, B-frames).
+namespace {
+const QString indexed = QStringLiteral(VG_FIXTURE_DIR "/h264-bframes-320x240-25fps.mp4");
+
+std::vector<int> ShownIndices(const QString& gifFile) {
+    const TDecodedGif gif = DecodeGifFile(gifFile);
+    std::vector<int> shown;
+    for (size_t i = 0; i < gif.Composed.size(); ++i) {
+        const QImage frame = gif.Composed[i].convertToFormat(QImage::Format_RGB32);
+        const int index = fixture::ReadIndexPattern(frame);
+        // An image that only lengthens the one before shows the same picture.
+        shown.push_back(index);
+    }
+    return shown;
+}
+
+TVGConvertFlag IndexedRequest(const QString& gif, int first, int last) {
+    TVGConvertFlag r = Request(gif);
+    r.VideoFile = indexed;
+    r.StartPTS = first * 40000;
+    r.EndPTS = last * 40000;
+    r.GifFPS = 25;
+    r.SizeScale = 1.0;
+    return r;
+}
+} // namespace
+
+TEST(ConversionFrames, EveryOrderShowsExactlyTheClipsFrames) {
+    QTemporaryDir dir;
+    TVGConvertFlag r = IndexedRequest(dir.filePath(QStringLiteral("o.gif")), 40, 47);
+    ASSERT_TRUE(Convert(r).Ok);
+    EXPECT_EQ(ShownIndices(r.GifFile), (std::vector<int>{40, 41, 42, 43, 44, 45, 46, 47}));
+    r.Sequence = 1;
+    ASSERT_TRUE(Convert(r).Ok);
+    EXPECT_EQ(ShownIndices(r.GifFile), (std::vector<int>{47, 46, 45, 44, 43, 42, 41, 40}));
+    r.Sequence = 2;
+    ASSERT_TRUE(Convert(r).Ok);
+    EXPECT_EQ(ShownIndices(r.GifFile),
+              (std::vector<int>{40, 41, 42, 43, 44, 45, 46, 47, 46, 45, 44, 43, 42, 41}));
+    // The maximum keeps the first frames of the order; for a reverse order, the clip's last.
+    r.GifMaxFrame = 3;
+    r.Sequence = 1;
+    const TConversionResult cut = Convert(r);
+    ASSERT_TRUE(cut.Ok);
+    EXPECT_EQ(cut.FramesWritten, 3);
+    EXPECT_EQ(ShownIndices(r.GifFile), (std::vector<int>{47, 46, 45}));
+}
+
+TEST(ConversionFrames, HalfTheRateTakesEverySecondFrameAndSlowMotionLengthensThem) {
+    QTemporaryDir dir;
+    TVGConvertFlag r = IndexedRequest(dir.filePath(QStringLiteral("h.gif")), 10, 30);
+    r.GifFPS = 12; // samples 1/12 s apart: frames nearest to the middle of each stretch
+    ASSERT_TRUE(Convert(r).Ok);
+    const std::vector<int> shown = ShownIndices(r.GifFile);
+    ASSERT_GE(shown.size(), 9u);
+    for (size_t i = 1; i < shown.size(); ++i) {
+        EXPECT_GT(shown[i], shown[i - 1]);
+        EXPECT_LE(shown[i] - shown[i - 1], 3);
+    }
+    EXPECT_GE(shown.front(), 10);
+    EXPECT_LE(shown.back(), 30);
+    r.GifFPS = 25;
+    r.GifSpeed = 0.5;
+    ASSERT_TRUE(Convert(r).Ok);
+    const TDecodedGif slow = DecodeGifFile(r.GifFile);
+    EXPECT_EQ(slow.TotalDelayCs(), 21 * 8); // 21 frames at 8 hundredths
+}
+
+TEST(ConversionFrames, TurnsAndMirrorsMoveAKnownCorner) {
+    QTemporaryDir dir;
+    // Overlay a red mark in the top left corner of the unturned frame, then follow it.
+    struct TCase {
+        int Rotate, Flip;
+        QPoint Expected; // in the 320 × 240 (or 240 × 320) GIF
+    };
+    const TCase cases[] = {{0, 0, {5, 5}},   {1, 0, {234, 5}}, {2, 0, {314, 234}}, {3, 0, {5, 314}},
+                           {0, 1, {314, 5}}, {0, 2, {5, 234}}, {1, 1, {5, 5}}};
+    for (const TCase& c : cases) {
+        TVGConvertFlag r = IndexedRequest(dir.filePath(QStringLiteral("t.gif")), 0, 1);
+        r.Rotate = static_cast<uint8_t>(c.Rotate);
+        r.Flip = static_cast<uint8_t>(c.Flip);
+        r.DrawOverlays = [](QPainter& p, int, int) { p.fillRect(0, 0, 12, 12, QColor(255, 0, 0)); };
+        ASSERT_TRUE(Convert(r).Ok);
+        const QImage frame = DecodeGifFile(r.GifFile).Composed.front();
+        const QRgb mark = frame.pixel(c.Expected);
+        EXPECT_GT(qRed(mark), 200) << c.Rotate << "/" << c.Flip;
+        EXPECT_LT(qGreen(mark), 60) << c.Rotate << "/" << c.Flip;
+    }
 }
