@@ -1,14 +1,18 @@
-// gifclipmaker-cli: converts a clip of a video into an animated GIF without a window, with the
-// same engine the program uses.
+// gifclipmaker-cli: converts a clip of a video into an animated GIF without a window. It fills a
+// project as the program's dialogs do, and the project starts the same engine.
 
-#include "decoder/CustomDecoder.h"
-#include "engine/FramePlan.h"
+#include "common/Messages.h"
+#include "decoder/FFDecoder.h"
 #include "engine/Video2Gif.h"
+#include "project/VGProject.h"
 
+#include <QColor>
 #include <QCommandLineParser>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QRegularExpression>
+#include <QTimer>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -52,12 +56,51 @@ int Usage(const QString& message) {
     return 2;
 }
 
+// Receives the engine's messages and ends the event loop at the end or an error.
+class TReceiver : public QObject {
+public:
+    explicit TReceiver(bool showProgress) : FShowProgress(showProgress) {}
+    bool event(QEvent* event) override;
+    QEventLoop Loop;
+    bool Finished = false;
+    QString Error;
+    qint64 Frames = 0, MaxFrames = 0;
+
+private:
+    bool FShowProgress;
+};
+
 void DrawProgress(int percent) {
     const int width = 40;
     const int filled = percent * width / 100;
     std::fprintf(stderr, "\r[%s%s] %3d%%", std::string(static_cast<size_t>(filled), '#').c_str(),
                  std::string(static_cast<size_t>(width - filled), ' ').c_str(), percent);
     std::fflush(stderr);
+}
+
+bool TReceiver::event(QEvent* event) {
+    auto* message = dynamic_cast<TMessageEvent*>(event);
+    if (!message)
+        return QObject::event(event);
+    switch (message->Message()) {
+    case Msg::ConvertProgress:
+        if (FShowProgress)
+            DrawProgress(static_cast<int>(message->WParam & 0xFFFF));
+        break;
+    case Msg::ConvertFinished:
+        Finished = true;
+        Frames = message->WParam;
+        MaxFrames = message->LParam;
+        Loop.quit();
+        break;
+    case Msg::ConvertError:
+        Error = message->Text;
+        Loop.quit();
+        break;
+    default:
+        break;
+    }
+    return true;
 }
 
 } // namespace
@@ -109,10 +152,37 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption maxFrames(QStringLiteral("max-frames"),
                                        QStringLiteral("Most frames to write (1000)."),
                                        QStringLiteral("n"), QStringLiteral("1000"));
+    const QCommandLineOption caption(QStringLiteral("caption"),
+                                     QStringLiteral("A caption at video pixel X,Y: \"X,Y:text\" "
+                                                    "(\\n starts a new line). May be repeated."),
+                                     QStringLiteral("caption"));
+    const QCommandLineOption font(QStringLiteral("font"),
+                                  QStringLiteral("Caption font family (Arial)."),
+                                  QStringLiteral("family"), QStringLiteral("Arial"));
+    const QCommandLineOption fontSize(QStringLiteral("font-size"),
+                                      QStringLiteral("Caption font size (14)."),
+                                      QStringLiteral("size"), QStringLiteral("14"));
+    const QCommandLineOption color(QStringLiteral("color"),
+                                   QStringLiteral("Caption colour: a name or #RRGGBB (white)."),
+                                   QStringLiteral("colour"), QStringLiteral("white"));
+    const QCommandLineOption bold(QStringLiteral("bold"), QStringLiteral("Bold captions."));
+    const QCommandLineOption italic(QStringLiteral("italic"), QStringLiteral("Italic captions."));
+    const QCommandLineOption align(QStringLiteral("align"),
+                                   QStringLiteral("Captions start at (left), end at (right) or are "
+                                                  "centred on (center) their point (left)."),
+                                   QStringLiteral("how"), QStringLiteral("left"));
+    const QCommandLineOption logo(QStringLiteral("logo"),
+                                  QStringLiteral("A logo picture drawn into --logo-rect."),
+                                  QStringLiteral("file"));
+    const QCommandLineOption logoRect(QStringLiteral("logo-rect"),
+                                      QStringLiteral("The logo's place in video pixels: "
+                                                     "x,y,width,height."),
+                                      QStringLiteral("rect"));
     const QCommandLineOption quiet({QStringLiteral("q"), QStringLiteral("quiet")},
                                    QStringLiteral("No progress bar."));
-    parser.addOptions(
-        {start, end, size, fps, speed, replays, crop, flip, rotate, order, maxFrames, quiet});
+    parser.addOptions({start, end,    size,   fps,       speed,   replays,  crop,
+                       flip,  rotate, order,  maxFrames, caption, font,     fontSize,
+                       color, bold,   italic, align,     logo,    logoRect, quiet});
     parser.process(app);
 
     const QStringList files = parser.positionalArguments();
@@ -200,33 +270,119 @@ int main(int argc, char* argv[]) {
         return Usage(QStringLiteral("the order \"%1\" is not original, reverse or pingpong")
                          .arg(parser.value(order)));
 
-    // Without an end the clip runs to the end of the video.
-    if (!parser.isSet(end)) {
-        // The engine stops at the last frame; an end far away is the whole rest of the video.
-        request.EndPTS = std::max<int64_t>(request.StartPTS + 1, request.EndPTS);
+    // The project: what the program's dialogs would have set.
+    TVGProj project([&request] {
+        TProjectDefaults defaults;
+        defaults.GifMaxFrame = request.GifMaxFrame;
+        return defaults;
+    });
+    TFFDecoder decoder;
+    decoder.LoadAVLib(QString());
+    decoder.LoadFile(request.VideoFile);
+    project.ReadStreamInfo(&decoder);
+    if (!project.IsVideoValid()) {
+        std::fprintf(stderr,
+                     "gifclipmaker-cli: the video file \"%s\" cannot be opened or holds no "
+                     "video.\n",
+                     qUtf8Printable(request.VideoFile));
+        return 1;
+    }
+    decoder.CloseFile();
+    project.VideoFile = request.VideoFile;
+    project.GifFile = request.GifFile;
+    project.StartPTS = request.StartPTS;
+    project.EndPTS =
+        parser.isSet(end) ? request.EndPTS : std::max(project.Duration, request.StartPTS + 1);
+    project.CropEnabled = request.CropEnabled;
+    project.CropRect = request.CropEnabled ? request.CropRect
+                                           : TRectL{0, 0, project.VideoWidth, project.VideoHeight};
+    project.SizeStyle = request.SizeScale < 0      ? ssCustom
+                        : request.SizeScale == 1.0 ? ssOriginal
+                        : request.SizeScale == 0.5 ? ssHalf
+                                                   : ssQuarter;
+    project.CustomWidth = request.CustomWidth;
+    project.CustomHeight = request.CustomHeight;
+    project.GifFPS = request.GifFPS;
+    project.GifSpeed = request.GifSpeed;
+    project.GifLoop = request.GifLoop;
+    project.Flip = request.Flip;
+    project.Rotate = request.Rotate;
+    project.Sequence = request.Sequence;
+
+    const QColor textColor(parser.value(color));
+    if (!textColor.isValid())
+        return Usage(QStringLiteral("the colour \"%1\" is not a colour").arg(parser.value(color)));
+    const int captionSize = parser.value(fontSize).toInt(&ok);
+    if (!ok || captionSize <= 0)
+        return Usage(QStringLiteral("the font size \"%1\" is not a whole number above 0")
+                         .arg(parser.value(fontSize)));
+    const QString alignText = parser.value(align).toLower();
+    const int alignment = alignText == QLatin1String("left")     ? 0
+                          : alignText == QLatin1String("right")  ? 1
+                          : alignText == QLatin1String("center") ? 2
+                                                                 : -1;
+    if (alignment < 0)
+        return Usage(QStringLiteral("the alignment \"%1\" is not left, right or center")
+                         .arg(parser.value(align)));
+    const QStringList captions = parser.values(caption);
+    for (const QString& value : captions) {
+        const qsizetype colon = value.indexOf(QLatin1Char(':'));
+        if (colon < 0 || !ParseInts(value.left(colon), 2, values))
+            return Usage(QStringLiteral("the caption \"%1\" is not X,Y:text").arg(value));
+        TTextObj* text = project.Texts.Add();
+        text->X = values[0];
+        text->Y = values[1];
+        text->Text = value.mid(colon + 1).replace(QLatin1String("\\n"), QLatin1String("\n"));
+        text->FontName = parser.value(font);
+        text->FontSize = captionSize;
+        text->FontColor = textColor.red() | (textColor.green() << 8) | (textColor.blue() << 16);
+        text->FontStyles =
+            (parser.isSet(bold) ? fsBoldBit : 0) | (parser.isSet(italic) ? fsItalicBit : 0);
+        text->Alignment = static_cast<uint8_t>(alignment);
+    }
+    if (parser.isSet(logo)) {
+        if (!QFileInfo::exists(parser.value(logo)) || QImage(parser.value(logo)).isNull())
+            return Usage(
+                QStringLiteral("the logo \"%1\" is not a picture file").arg(parser.value(logo)));
+        if (!ParseInts(parser.value(logoRect), 4, values))
+            return Usage(QStringLiteral("give the logo's place with --logo-rect x,y,width,height"));
+        project.Logo.Enabled = true;
+        project.Logo.FileName = parser.value(logo);
+        project.Logo.X = values[0];
+        project.Logo.Y = values[1];
+        project.Logo.Width = values[2];
+        project.Logo.Height = values[3];
     }
 
     std::signal(SIGINT, OnInterrupt);
     std::signal(SIGTERM, OnInterrupt);
     const bool showProgress = !parser.isSet(quiet);
-    const TConversionResult result = RunConversion(
-        request,
-        [&](int percent) {
-            if (showProgress)
-                DrawProgress(percent);
-        },
-        interrupted);
+    TReceiver receiver(showProgress);
+    std::unique_ptr<TVideo2GifThread> thread = project.StartConversion(&receiver);
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (interrupted) {
+            thread->Terminate();
+            receiver.Loop.quit();
+        }
+    });
+    watch.start(50);
+    receiver.Loop.exec();
+    thread->wait();
     if (showProgress)
         std::fprintf(stderr, "\n");
-    if (result.Cancelled) {
+    if (interrupted && !receiver.Finished) {
         std::fprintf(stderr, "gifclipmaker-cli: stopped; nothing was written.\n");
         return 130;
     }
-    if (!result.Ok) {
-        std::fprintf(stderr, "gifclipmaker-cli: %s\n", qUtf8Printable(result.Error));
+    if (!receiver.Finished) {
+        std::fprintf(stderr, "gifclipmaker-cli: %s\n", qUtf8Printable(receiver.Error));
         return 1;
     }
-    std::printf("%s: %d × %d, %d frames (%d images)\n", qUtf8Printable(request.GifFile),
-                result.Width, result.Height, result.FramesWritten, result.ImagesWritten);
+    const TConversionResult& result = thread->Result();
+    std::printf("%s: %d × %d, %d frames (%d images)%s\n", qUtf8Printable(request.GifFile),
+                result.Width, result.Height, result.FramesWritten, result.ImagesWritten,
+                receiver.Frames >= receiver.MaxFrames ? " - the maximum frame count was reached"
+                                                      : "");
     return 0;
 }
