@@ -34,8 +34,8 @@ Q_DECLARE_FLAGS(TSeekFlags, TSeekFlag)
 Q_DECLARE_OPERATORS_FOR_FLAGS(TSeekFlags)
 
 // Facts of one video stream. Width and height are the size of the pictures `CopyToBitmap`
-// produces: the size a player shows (rotation applied, pixels made square). All zero for a
-// stream that does not exist.
+// produces: the size a player shows (rotation applied, pixels made square). All zero for any
+// index but the decoder's video stream.
 struct TVideoStreamInfo {
     int Width = 0;
     int Height = 0;
@@ -85,8 +85,8 @@ public:
     virtual int BitmapBitsPixel() const = 0;
 
     // Makes the next video frame current. `count` greater than 1 steps over that many frames and
-    // leaves the last one current; any other value steps one frame. False at the end of the stream
-    // or on an error; the frame current before stays current.
+    // leaves the last one current; any other value steps one frame. False when the stream ends
+    // (or breaks) first; the last frame decoded stays current.
     virtual bool Decode(int count = -1) = 0;
 
     // PTS of the current frame; AV_NOPTS_VALUE when there is none.
@@ -97,8 +97,10 @@ public:
     // (and `bitmap` untouched) when no frame is current.
     virtual bool CopyToBitmap(QImage& bitmap) = 0;
 
-    // Repositions the stream near `pts` as `flags` says. True when the stream was repositioned; the
-    // next `Decode` then yields the first frame there.
+    // Repositions the stream near `pts` as `flags` says. True when the stream was repositioned and
+    // a frame decodes there; the next `Decode` yields that frame. No frame is current until then.
+    // The time of a frame reached by a seek may be an estimate in containers that stamp only the
+    // decoding order (AVI); a locate is always exact.
     virtual bool Seek(int64_t pts, TSeekFlags flags) = 0;
 
     // Makes current the frame shown at `pts`: the last frame whose PTS is not greater than `pts`,

@@ -641,8 +641,11 @@ QString TFFDecoder::LibraryFolder() const {
 }
 
 bool TFFDecoder::LoadFile(const QString& fileName, const QString& formatName) {
-    if (!F->Open(fileName, formatName))
+    if (!F->Open(fileName, formatName)) {
+        F->FileName.clear();
+        F->FormatName.clear();
         return false;
+    }
     F->FileName = fileName;
     F->FormatName = formatName;
     return true;
