@@ -233,6 +233,46 @@ void TFlatStyle::drawComplexControl(ComplexControl control, const QStyleOptionCo
             return;
         }
     }
+    if (control == CC_ScrollBar) {
+        const auto* bar = qstyleoption_cast<const QStyleOptionSlider*>(option);
+        if (bar) {
+            painter->fillRect(option->rect, c.Face);
+            const QRect handle = subControlRect(CC_ScrollBar, option, SC_ScrollBarSlider, widget);
+            const bool hot = (option->state & State_MouseOver) &&
+                             (option->activeSubControls & SC_ScrollBarSlider);
+            const bool down =
+                (option->state & State_Sunken) && (option->activeSubControls & SC_ScrollBarSlider);
+            QRectF thumb = QRectF(handle).adjusted(2, 2, -2, -2);
+            const qreal r = qMin(thumb.width(), thumb.height()) / 2;
+            painter->save();
+            painter->setRenderHint(QPainter::Antialiasing);
+            painter->setPen(Qt::NoPen);
+            painter->setBrush(down ? c.Accent : hot ? c.Border.darker(125) : c.Border);
+            if (handle.isValid() && option->state & State_Enabled)
+                painter->drawRoundedRect(thumb, r, r);
+            // Small chevrons on the step buttons.
+            painter->setPen(QPen(option->state & State_Enabled ? c.Text : c.DisabledText, 1.2));
+            painter->setBrush(Qt::NoBrush);
+            const bool horizontal = bar->orientation == Qt::Horizontal;
+            for (const SubControl sub : {SC_ScrollBarSubLine, SC_ScrollBarAddLine}) {
+                const QRectF box = subControlRect(CC_ScrollBar, option, sub, widget);
+                if (box.isEmpty())
+                    continue;
+                const QPointF m = box.center();
+                const qreal d = sub == SC_ScrollBarSubLine ? -1 : 1;
+                if (horizontal)
+                    painter->drawPolyline(QPolygonF({QPointF(m.x() - d * 1.5, m.y() - 3),
+                                                     QPointF(m.x() + d * 1.5, m.y()),
+                                                     QPointF(m.x() - d * 1.5, m.y() + 3)}));
+                else
+                    painter->drawPolyline(QPolygonF({QPointF(m.x() - 3, m.y() - d * 1.5),
+                                                     QPointF(m.x(), m.y() + d * 1.5),
+                                                     QPointF(m.x() + 3, m.y() - d * 1.5)}));
+            }
+            painter->restore();
+            return;
+        }
+    }
     if (control == CC_Slider) {
         const auto* slider = qstyleoption_cast<const QStyleOptionSlider*>(option);
         if (slider && slider->orientation == Qt::Horizontal) {
@@ -269,6 +309,8 @@ int TFlatStyle::pixelMetric(PixelMetric metric, const QStyleOption* option,
         return 3;
     case PM_DefaultFrameWidth:
         return 1;
+    case PM_ScrollBarExtent:
+        return 12;
     default:
         return QProxyStyle::pixelMetric(metric, option, widget);
     }
