@@ -7,7 +7,6 @@
 #include "ui/SkinArt.h"
 
 #include <QDir>
-#include <QFile>
 #include <QGuiApplication>
 #include <cstdio>
 
@@ -38,8 +37,5 @@ int main(int argc, char* argv[]) {
             }
         }
     }
-    QFile stamp(folder + QLatin1String(".skingen"));
-    if (!stamp.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        ok = false;
     return ok ? 0 : 1;
 }

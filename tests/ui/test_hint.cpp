@@ -48,7 +48,6 @@ TEST(MHint, LineBreaksMakeItTallerAndWideTextWrapsAtTheScreenWidth) {
     // The tip shows every line: its label wraps at the measured width.
     hint.ShowHintAt(QPoint(0, 0), wide);
     EXPECT_EQ(hint.Window()->size(), wrapped);
-    EXPECT_GE(hint.Window()->heightForWidth(wrapped.width()), 0);
     EXPECT_LE(hint.Window()->heightForWidth(wrapped.width()), wrapped.height());
 }
 
