@@ -114,10 +114,12 @@ std::optional<int64_t> TDecoderSeek::Show() {
     if (!Busy.load(std::memory_order_acquire))
         return std::nullopt; // a newer request came: it is served next
     const int64_t shown = Decoder->CurrentPTS();
-    Synchronize([this] {
+    const bool handedOver = Synchronize([this] {
         if (OnFrame)
             OnFrame(Decoder, Picture);
     });
+    if (!handedOver)
+        return std::nullopt; // stopped meanwhile: the window never saw it
     return shown;
 }
 
