@@ -2,6 +2,7 @@
 // value writes, enabling groups, shortened link labels and the rounded shape.
 
 #include "tests/widgets/WidgetTestUtils.h"
+#include "ui/SkinArt.h"
 #include "ui/UIUtils.h"
 #include "widgets/ColorSwatchControl.h"
 #include "widgets/FlatControls.h"
@@ -312,4 +313,46 @@ TEST(MakeRoundRectForm, CutsTheCornersOnly) {
     EXPECT_TRUE(mask.contains(QPoint(0, 50)));
     EXPECT_TRUE(mask.contains(QPoint(5, 5)));
     EXPECT_TRUE(mask.contains(QPoint(199, 50)));
+}
+
+TEST(SkinArt, EveryFramePictureHasTheSizeItsPlaceNeeds) {
+    struct Size {
+        const char* Component;
+        QSize Expected; // 0: any
+    } sizes[] = {{"imgTopLeft", {5, 31}},    {"imgTopRight", {6, 31}}, {"imgBottomLeft", {8, 9}},
+                 {"imgBottomRight", {9, 9}}, {"imgIco", {18, 18}},     {"btnMin", {17, 17}},
+                 {"btnMax", {17, 17}},       {"btnRestore", {17, 17}}, {"btnCloseMe", {17, 17}},
+                 {"btnOkMe", {71, 23}},      {"btnCancelMe", {71, 23}}};
+    for (const TSkinPalette& palette : {BuiltInSkinPalette(), BrandSkinPalette("qopa")}) {
+        for (const Size& size : sizes)
+            EXPECT_EQ(
+                DrawSkinPart(QLatin1String(size.Component), QStringLiteral("hot"), palette).size(),
+                size.Expected)
+                << size.Component;
+        EXPECT_EQ(DrawSkinPart(QStringLiteral("imgTop"), {}, palette).height(), 31);
+        EXPECT_EQ(DrawSkinPart(QStringLiteral("imgLeft"), {}, palette).width(), 5);
+        EXPECT_EQ(DrawSkinPart(QStringLiteral("imgRight"), {}, palette).width(), 6);
+        EXPECT_EQ(DrawSkinPart(QStringLiteral("imgBottom"), {}, palette).height(), 6);
+        EXPECT_TRUE(DrawSkinPart(QStringLiteral("btnHelp"), {}, palette).isNull());
+    }
+    // The states of a button differ; the brand's look differs from the built-in one.
+    const TSkinPalette qopa = BrandSkinPalette(QStringLiteral("qopa"));
+    const QImage normal =
+        DrawSkinPart(QStringLiteral("btnCloseMe"), QStringLiteral("normal"), qopa);
+    const QImage hot = DrawSkinPart(QStringLiteral("btnCloseMe"), QStringLiteral("hot"), qopa);
+    EXPECT_NE(normal.pixel(1, 8), hot.pixel(1, 8));
+    EXPECT_NE(DrawSkinPart(QStringLiteral("imgTop"), {}, qopa).pixel(10, 15),
+              DrawSkinPart(QStringLiteral("imgTop"), {}, BuiltInSkinPalette()).pixel(10, 15));
+    // Every part listed for the skin folder can be drawn, with a distinct file name.
+    QStringList names;
+    for (const TSkinPart& part : BaseUIFormSkinParts()) {
+        EXPECT_FALSE(DrawSkinPart(part.Component, part.State, qopa).isNull())
+            << qPrintable(part.Component);
+        names << part.FileName(QStringLiteral("TBaseUIForm"));
+    }
+    EXPECT_TRUE(names.contains("TBaseUIForm.imgTop.jpg"));
+    EXPECT_TRUE(names.contains("TBaseUIForm.btnOkMe.hot.bmp"));
+    EXPECT_TRUE(names.contains("TBaseUIForm.imgIco.bmp"));
+    names.removeDuplicates();
+    EXPECT_EQ(names.size(), BaseUIFormSkinParts().size());
 }
