@@ -39,3 +39,10 @@ void RegisterTestClasses() {
     RegisterProjClass(TTestCircle::StaticClass());
     RegisterProjClass(TTestNode::StaticClass());
 }
+
+QString Names(const TBaseObjList& list) {
+    QString names;
+    for (int i = 0; i < list.Count(); ++i)
+        names += list.ItemAs<TTestShape>(i)->Name;
+    return names;
+}

@@ -109,5 +109,15 @@ public:
     static void DeclareProps(TPropDecl<TTestNode>& p);
 };
 
-// Registers the item classes (TTestShape, TTestCircle, TTestNode) once.
+// Registers the item classes (TTestShape, TTestCircle, TTestNode).
 void RegisterTestClasses();
+
+// A new item with a name and a width.
+template <class T> T* New(const QString& name, int width) {
+    auto* item = new T;
+    item->Name = name;
+    item->SetWidth(width);
+    return item;
+}
+// The names of a list's items, joined.
+QString Names(const TBaseObjList& list);
