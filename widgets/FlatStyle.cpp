@@ -7,6 +7,7 @@
 #include <QPainterPath>
 #include <QStyleFactory>
 #include <QStyleOption>
+#include <QTabBar>
 
 const TFlatColors& FlatColors() {
     static const TFlatColors colors;
@@ -109,6 +110,13 @@ void TFlatStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* opt
         painter->drawRect(option->rect.adjusted(0, 0, -1, -1));
         return;
     }
+    case PE_FrameTabWidget: {
+        painter->fillRect(option->rect, c.Window);
+        painter->setPen(c.Border);
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRect(option->rect.adjusted(0, 0, -1, -1));
+        return;
+    }
     case PE_FrameGroupBox: {
         RoundedFrame(painter, option->rect, c.Border, QColor(), 4);
         return;
@@ -178,6 +186,36 @@ void TFlatStyle::drawControl(ControlElement element, const QStyleOption* option,
             arrow.rect = QRect(r.right() - 12, r.top() + (r.height() - 8) / 2, 8, 8);
             QProxyStyle::drawPrimitive(PE_IndicatorArrowRight, &arrow, painter, widget);
         }
+        return;
+    }
+    case CE_TabBarTabShape: {
+        const auto* tab = qstyleoption_cast<const QStyleOptionTab*>(option);
+        if (!tab || (tab->shape != QTabBar::RoundedNorth && tab->shape != QTabBar::TriangularNorth))
+            break;
+        const bool selected = option->state & State_Selected;
+        const bool hot = (option->state & State_MouseOver) && (option->state & State_Enabled);
+        QRect r = option->rect;
+        if (!selected)
+            r.adjust(0, 3, 0, 0);
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        QPainterPath path;
+        const QRectF f = QRectF(r).adjusted(0.5, 0.5, -0.5, selected ? 1.0 : -0.5);
+        path.moveTo(f.bottomLeft());
+        path.lineTo(f.left(), f.top() + 3);
+        path.quadTo(f.topLeft(), QPointF(f.left() + 3, f.top()));
+        path.lineTo(f.right() - 3, f.top());
+        path.quadTo(f.topRight(), QPointF(f.right(), f.top() + 3));
+        path.lineTo(f.bottomRight());
+        painter->setPen(QPen(c.Border, 1));
+        painter->setBrush(selected ? c.Window : hot ? c.ButtonHot : c.Face);
+        painter->drawPath(path);
+        if (selected) {
+            painter->setPen(QPen(c.Accent, 2));
+            painter->drawLine(QPointF(f.left() + 2, f.top() + 1),
+                              QPointF(f.right() - 2, f.top() + 1));
+        }
+        painter->restore();
         return;
     }
     case CE_ProgressBarGroove: {

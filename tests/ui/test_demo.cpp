@@ -19,10 +19,13 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -139,6 +142,41 @@ public:
     TThumbStrip* Strip;
 };
 
+// The kind of page the settings dialog shows: tabs, a list, a memo and small buttons.
+class TPagesForm : public TBaseUIForm {
+public:
+    TPagesForm() {
+        resize(420, 360);
+        SetCaption(QStringLiteral("Setting"));
+        auto* pages = new QTabWidget(this);
+        pages->setGeometry(16, 42, 388, 262);
+        auto* page = new QWidget();
+        pages->addTab(page, QStringLiteral("Genernal"));
+        pages->addTab(new QWidget(), QStringLiteral("Add Text"));
+        pages->addTab(new QWidget(), QStringLiteral("Logo"));
+        pages->setCurrentIndex(1);
+        auto* textPage = pages->currentWidget();
+        auto* list = new QListWidget(textPage);
+        list->setGeometry(10, 10, 150, 120);
+        list->addItems({QStringLiteral("Text 1"), QStringLiteral("Text 2")});
+        list->setCurrentRow(1);
+        auto* memo = new QPlainTextEdit(QStringLiteral("Hello GIF"), textPage);
+        memo->setGeometry(170, 10, 200, 120);
+        int x = 10;
+        for (const char* caption : {"+", "-"}) {
+            auto* button = new TSkinButton(textPage);
+            button->setGeometry(x, 140, 28, 24);
+            button->setText(QString::fromLatin1(caption));
+            x += 34;
+        }
+        auto* align = new TSkinButton(textPage);
+        align->setGeometry(x, 140, 28, 24);
+        align->setText(QStringLiteral("R"));
+        align->SetStayDown(true);
+        FormCreate();
+    }
+};
+
 QImage RenderAt(QWidget* widget, qreal scale) {
     QImage image(widget->size() * scale, QImage::Format_RGB32);
     image.setDevicePixelRatio(scale);
@@ -221,5 +259,12 @@ TEST(Demo, EveryControlDrawsAtBothResolutions) {
     EXPECT_TRUE(normal.save(out + QLatin1String("/demo-96dpi.png")));
     EXPECT_TRUE(large.save(out + QLatin1String("/demo-144dpi.png")));
     EXPECT_TRUE(menuShot.save(out + QLatin1String("/menu-144dpi.png")));
+
+    TPagesForm pages;
+    pages.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&pages));
+    const QImage pagesShot = RenderAt(&pages, 1.0);
+    EXPECT_EQ(pagesShot.pixelColor(200, 320), QColor(Qt::white));
+    EXPECT_TRUE(pagesShot.save(out + QLatin1String("/pages-96dpi.png")));
     App = nullptr;
 }
