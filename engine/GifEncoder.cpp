@@ -11,12 +11,16 @@ constexpr int maxDelayCs = 65535;
 } // namespace
 
 TGifEncoder::TGifEncoder(QIODevice* device, QSize size, std::optional<int> loopCount,
-                         const QVector<QRgb>& palette, const TGifEncoderOptions& options)
-    : FWriter(device), FSize(size), FLoopCount(loopCount), FPalette(palette), FOptions(options) {
-    if (FPalette.size() > 255)
-        FPalette.resize(255);
-    FTransparentIndex = static_cast<int>(FPalette.size());
-    FPalette.append(qRgb(0, 0, 0));
+                         const std::vector<QVector<QRgb>>& palettes,
+                         const TGifEncoderOptions& options)
+    : FWriter(device), FSize(size), FLoopCount(loopCount), FOptions(options) {
+    for (const QVector<QRgb>& palette : palettes) {
+        TPaletteSlot slot;
+        slot.Colors = palette.mid(0, 255);
+        slot.TransparentIndex = static_cast<int>(slot.Colors.size());
+        slot.Colors.append(qRgb(0, 0, 0));
+        FPalettes.push_back(std::move(slot));
+    }
     FPool.setMaxThreadCount(std::max(1, options.Threads));
 }
 
@@ -27,52 +31,59 @@ TGifEncoder::~TGifEncoder() {
 }
 
 bool TGifEncoder::Start() {
-    if (FSize.isEmpty() || FSize.width() > 65535 || FSize.height() > 65535 || FPalette.size() < 2) {
+    const bool palettesOk = !FPalettes.empty() &&
+                            std::all_of(FPalettes.begin(), FPalettes.end(),
+                                        [](const TPaletteSlot& p) { return p.Colors.size() >= 2; });
+    if (FSize.isEmpty() || FSize.width() > 65535 || FSize.height() > 65535 || !palettesOk) {
         FOk = false;
         return false;
     }
     FStarted = true;
-    return FWriter.WriteHeader(FSize.width(), FSize.height(), FPalette, FLoopCount);
+    return FWriter.WriteHeader(FSize.width(), FSize.height(), FPalettes[0].Colors, FLoopCount);
 }
 
-std::unique_ptr<TRemapper> TGifEncoder::TakeRemapper() {
+std::unique_ptr<TRemapper> TGifEncoder::TakeRemapper(int palette) {
+    TPaletteSlot& slot = FPalettes[static_cast<size_t>(palette)];
     {
         std::lock_guard<std::mutex> lock(FRemapperLock);
-        if (!FRemappers.empty()) {
-            auto remapper = std::move(FRemappers.back());
-            FRemappers.pop_back();
+        if (!slot.Remappers.empty()) {
+            auto remapper = std::move(slot.Remappers.back());
+            slot.Remappers.pop_back();
             return remapper;
         }
     }
-    return std::make_unique<TRemapper>(FPalette, FTransparentIndex, FOptions.Dither);
+    return std::make_unique<TRemapper>(slot.Colors, slot.TransparentIndex, FOptions.Dither);
 }
 
-void TGifEncoder::ReturnRemapper(std::unique_ptr<TRemapper> remapper) {
+void TGifEncoder::ReturnRemapper(int palette, std::unique_ptr<TRemapper> remapper) {
     std::lock_guard<std::mutex> lock(FRemapperLock);
-    FRemappers.push_back(std::move(remapper));
+    FPalettes[static_cast<size_t>(palette)].Remappers.push_back(std::move(remapper));
 }
 
-QByteArray TGifEncoder::Encode(const QRect& rect, const std::vector<uchar>& rgba) {
+QByteArray TGifEncoder::Encode(int palette, const QRect& rect, const std::vector<uchar>& rgba) {
     const qsizetype count = static_cast<qsizetype>(rect.width()) * rect.height();
     std::vector<uchar> indices(static_cast<size_t>(count));
-    auto remapper = TakeRemapper();
-    if (!remapper->IsValid() || !remapper->Remap(rgba.data(), rect.width(), rect.height(),
-                                                 rect.width() * 4, indices.data())) {
-        ReturnRemapper(std::move(remapper));
+    auto remapper = TakeRemapper(palette);
+    const bool ok = remapper->IsValid() && remapper->Remap(rgba.data(), rect.width(), rect.height(),
+                                                           rect.width() * 4, indices.data());
+    ReturnRemapper(palette, std::move(remapper));
+    if (!ok)
         return {};
-    }
-    ReturnRemapper(std::move(remapper));
-    return GifLzwEncode(indices.data(), count, GifCodeSize(static_cast<int>(FPalette.size())));
+    const int colors = static_cast<int>(FPalettes[static_cast<size_t>(palette)].Colors.size());
+    return GifLzwEncode(indices.data(), count, GifCodeSize(colors));
 }
 
-void TGifEncoder::Submit(const QRect& rect, std::vector<uchar> rgba, int delayCs,
+void TGifEncoder::Submit(int palette, const QRect& rect, std::vector<uchar> rgba, int delayCs,
                          bool transparency) {
     TJob job;
     job.Rect = rect;
     job.DelayCs = delayCs;
-    job.TransparentIndex = transparency ? FTransparentIndex : -1;
-    job.Data = QtConcurrent::run(
-        &FPool, [this, rect, pixels = std::move(rgba)] { return Encode(rect, pixels); });
+    job.Palette = palette;
+    job.TransparentIndex =
+        transparency ? FPalettes[static_cast<size_t>(palette)].TransparentIndex : -1;
+    job.Data = QtConcurrent::run(&FPool, [this, palette, rect, pixels = std::move(rgba)] {
+        return Encode(palette, rect, pixels);
+    });
     FJobs.push_back(std::move(job));
 }
 
@@ -90,6 +101,8 @@ bool TGifEncoder::WriteFront() {
     frame.TransparentIndex = job.TransparentIndex;
     frame.Disposal = 1;
     frame.Data = data;
+    if (job.Palette != 0)
+        frame.LocalPalette = FPalettes[static_cast<size_t>(job.Palette)].Colors;
     if (!FWriter.WriteFrame(frame)) {
         FOk = false;
         return false;
@@ -98,8 +111,8 @@ bool TGifEncoder::WriteFront() {
     return true;
 }
 
-bool TGifEncoder::AddFrame(const uchar* rgb, int delayCs) {
-    if (!FStarted || !Ok())
+bool TGifEncoder::AddFrame(const uchar* rgb, int delayCs, int palette) {
+    if (!FStarted || !Ok() || palette < 0 || palette >= static_cast<int>(FPalettes.size()))
         return false;
     delayCs = std::clamp(delayCs, 0, maxDelayCs);
     const int width = FSize.width(), height = FSize.height();
@@ -115,7 +128,7 @@ bool TGifEncoder::AddFrame(const uchar* rgb, int delayCs) {
             rgba[i * 4 + 2] = rgb[i * 3 + 2];
             rgba[i * 4 + 3] = 255;
         }
-        Submit(QRect(0, 0, width, height), std::move(rgba), delayCs, false);
+        Submit(palette, QRect(0, 0, width, height), std::move(rgba), delayCs, false);
         return true;
     }
 
@@ -158,7 +171,7 @@ bool TGifEncoder::AddFrame(const uchar* rgb, int delayCs) {
         }
         // The delay field is full: a one-pixel transparent frame carries the rest of the time.
         std::vector<uchar> rgba(4, 0);
-        Submit(QRect(0, 0, 1, 1), std::move(rgba), delayCs, true);
+        Submit(palette, QRect(0, 0, 1, 1), std::move(rgba), delayCs, true);
     } else {
         const QRect box(QPoint(left, top), QPoint(right, bottom));
         std::vector<uchar> rgba(static_cast<size_t>(box.width()) * box.height() * 4);
@@ -173,7 +186,7 @@ bool TGifEncoder::AddFrame(const uchar* rgb, int delayCs) {
                 out[3] = mark[x] ? 255 : 0;
             }
         }
-        Submit(box, std::move(rgba), delayCs, true);
+        Submit(palette, box, std::move(rgba), delayCs, true);
     }
     // Keep a few frames in flight; the last one may still grow by unchanged frames.
     while (static_cast<int>(FJobs.size()) > FOptions.Threads * 2 + 1)

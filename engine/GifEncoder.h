@@ -1,5 +1,7 @@
 #pragma once
-// Turns a sequence of equally sized RGB frames into an animated GIF with one shared palette.
+// Turns a sequence of equally sized RGB frames into an animated GIF. Frames share a few palettes
+// (one per scene, say): the first is the file's global palette, the others are written as the
+// frames' own colour tables.
 //
 // Each frame after the first is reduced to what changed: pixels within a small distance of what
 // the viewer already sees become transparent, the frame is cut to the box around the changed
@@ -29,9 +31,12 @@ struct TGifEncoderOptions {
 
 class TGifEncoder {
 public:
-    // `palette`: up to 255 opaque colours; one more entry is added for transparency.
+    // Each palette: up to 255 opaque colours; one more entry is added for transparency.
     TGifEncoder(QIODevice* device, QSize size, std::optional<int> loopCount,
-                const QVector<QRgb>& palette, const TGifEncoderOptions& options = {});
+                const std::vector<QVector<QRgb>>& palettes, const TGifEncoderOptions& options = {});
+    TGifEncoder(QIODevice* device, QSize size, std::optional<int> loopCount,
+                const QVector<QRgb>& palette, const TGifEncoderOptions& options = {})
+        : TGifEncoder(device, size, loopCount, std::vector<QVector<QRgb>>{palette}, options) {}
     ~TGifEncoder();
     TGifEncoder(const TGifEncoder&) = delete;
     TGifEncoder& operator=(const TGifEncoder&) = delete;
@@ -39,41 +44,48 @@ public:
     // Writes the file's header. False when the palette is unusable or the device fails.
     bool Start();
     // Adds a frame: size.height() rows of size.width() × 3 bytes (red, green, blue), shown for
-    // `delayCs` hundredths of a second.
-    bool AddFrame(const uchar* rgb, int delayCs);
+    // `delayCs` hundredths of a second, in the colours of palette number `palette`.
+    bool AddFrame(const uchar* rgb, int delayCs, int palette = 0);
     // Writes what is pending and the trailer.
     bool Finish();
 
     // GIF images written so far (unchanged frames are merged into the one before).
     int ImagesWritten() const { return FImagesWritten; }
     bool Ok() const { return FOk && FWriter.Ok(); }
-    int TransparentIndex() const { return FTransparentIndex; }
+    int TransparentIndex(int palette = 0) const {
+        return FPalettes[static_cast<size_t>(palette)].TransparentIndex;
+    }
 
 private:
     struct TJob {
         QRect Rect;
         int DelayCs = 0;
         int TransparentIndex = -1;
+        int Palette = 0;
         QFuture<QByteArray> Data;
     };
-    QByteArray Encode(const QRect& rect, const std::vector<uchar>& rgba);
-    std::unique_ptr<TRemapper> TakeRemapper();
-    void ReturnRemapper(std::unique_ptr<TRemapper> remapper);
-    void Submit(const QRect& rect, std::vector<uchar> rgba, int delayCs, bool transparency);
+    struct TPaletteSlot {
+        QVector<QRgb> Colors; // with the transparent entry last
+        int TransparentIndex = -1;
+        std::vector<std::unique_ptr<TRemapper>> Remappers; // idle ones
+    };
+    QByteArray Encode(int palette, const QRect& rect, const std::vector<uchar>& rgba);
+    std::unique_ptr<TRemapper> TakeRemapper(int palette);
+    void ReturnRemapper(int palette, std::unique_ptr<TRemapper> remapper);
+    void Submit(int palette, const QRect& rect, std::vector<uchar> rgba, int delayCs,
+                bool transparency);
     bool WriteFront();
 
     TGifWriter FWriter;
     QSize FSize;
     std::optional<int> FLoopCount;
-    QVector<QRgb> FPalette;
-    int FTransparentIndex = -1;
+    std::vector<TPaletteSlot> FPalettes;
     TGifEncoderOptions FOptions;
     std::vector<uchar> FReference; // source colour of each pixel when it was last drawn
     bool FHaveReference = false;
     std::deque<TJob> FJobs;
     QThreadPool FPool;
     std::mutex FRemapperLock;
-    std::vector<std::unique_ptr<TRemapper>> FRemappers;
     int FImagesWritten = 0;
     bool FOk = true;
     bool FStarted = false;

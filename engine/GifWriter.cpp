@@ -176,13 +176,24 @@ bool TGifWriter::WriteFrame(const TGifFrame& frame) {
     PutWord(bytes, std::clamp(frame.DelayCs, 0, 65535));
     bytes.append(static_cast<char>(frame.TransparentIndex >= 0 ? frame.TransparentIndex : 0));
     bytes.append('\0');
-    // Image descriptor without a local colour table.
+    // Image descriptor, with the frame's own colour table when it has one.
     bytes.append('\x2C');
     PutWord(bytes, frame.Rect.x());
     PutWord(bytes, frame.Rect.y());
     PutWord(bytes, frame.Rect.width());
     PutWord(bytes, frame.Rect.height());
-    bytes.append('\0');
+    if (frame.LocalPalette.isEmpty()) {
+        bytes.append('\0');
+    } else {
+        const int bits = GifCodeSize(static_cast<int>(frame.LocalPalette.size()));
+        bytes.append(static_cast<char>(0x80 | (bits - 1)));
+        for (int i = 0; i < (1 << bits); ++i) {
+            const QRgb color = i < frame.LocalPalette.size() ? frame.LocalPalette[i] : 0;
+            bytes.append(static_cast<char>(qRed(color)));
+            bytes.append(static_cast<char>(qGreen(color)));
+            bytes.append(static_cast<char>(qBlue(color)));
+        }
+    }
     bytes.append(frame.Data);
     return Write(bytes);
 }

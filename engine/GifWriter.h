@@ -19,11 +19,12 @@ QByteArray GifLzwEncode(const uchar* indices, qsizetype count, int codeSize);
 
 // One compressed frame, ready to be written.
 struct TGifFrame {
-    QRect Rect;                // position and size on the logical screen
-    int DelayCs = 0;           // display time in hundredths of a second (0 to 65535)
-    int TransparentIndex = -1; // palette index that leaves the pixel below unchanged; -1: none
-    int Disposal = 1;          // 1: leave the frame in place for the next one to draw over
-    QByteArray Data;           // from GifLzwEncode
+    QRect Rect;                 // position and size on the logical screen
+    int DelayCs = 0;            // display time in hundredths of a second (0 to 65535)
+    int TransparentIndex = -1;  // palette index that leaves the pixel below unchanged; -1: none
+    int Disposal = 1;           // 1: leave the frame in place for the next one to draw over
+    QByteArray Data;            // from GifLzwEncode
+    QVector<QRgb> LocalPalette; // the frame's own colours; empty: the global palette
 };
 
 class TGifWriter {

@@ -13,7 +13,9 @@
 #include <QSaveFile>
 #include <QTemporaryFile>
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <map>
 #include <vector>
 
 namespace {
@@ -106,6 +108,33 @@ void RgbToRgba(const uchar* rgb, qsizetype pixels, uchar* rgba) {
         rgba[i * 4 + 3] = 255;
     }
 }
+
+// A coarse colour histogram of a frame (4 × 4 × 4 bins of every 4th pixel), to tell scenes apart.
+using TColorSignature = std::array<float, 64>;
+
+TColorSignature Signature(const uchar* rgb, qsizetype pixels) {
+    TColorSignature bins{};
+    int counted = 0;
+    for (qsizetype i = 0; i < pixels; i += 4, ++counted) {
+        const uchar* p = rgb + i * 3;
+        bins[static_cast<size_t>((p[0] >> 6) * 16 + (p[1] >> 6) * 4 + (p[2] >> 6))] += 1;
+    }
+    for (float& bin : bins)
+        bin /= static_cast<float>(std::max(counted, 1));
+    return bins;
+}
+
+float SignatureDistance(const TColorSignature& a, const TColorSignature& b) {
+    float sum = 0;
+    for (size_t i = 0; i < a.size(); ++i)
+        sum += std::fabs(a[i] - b[i]);
+    return sum;
+}
+
+// A new scene starts where the colours change this much (of at most 2) from one frame to the
+// next, once the current scene has a few frames.
+constexpr float sceneCutDistance = 0.6f;
+constexpr int shortestScene = 3;
 
 // Reports progress only when the percentage moves.
 class TProgress {
@@ -217,6 +246,11 @@ TConversionResult RunConversion(const TVGConvertFlag& request,
     std::vector<uchar> processed(static_cast<size_t>(frameBytes));
     int64_t processedPts = AV_NOPTS_VALUE;
     int kept = 0;
+    // Each scene gets a palette of its own: the scene of every frame kept.
+    const qsizetype pixels = static_cast<qsizetype>(finalSize.width()) * finalSize.height();
+    std::vector<int> sceneOf;
+    TColorSignature lastSignature{}, signature{};
+    int scene = 0, sceneLength = 0;
     // Samples are taken at start, start + 1/rate, ... up to and including the clip's end; a
     // forward order never needs more than the maximum frame count, a reverse one keeps the last
     // frames in a ring.
@@ -273,7 +307,16 @@ TConversionResult RunConversion(const TVGConvertFlag& request,
             frame = RotateAndFlip(frame, request.Rotate, request.Flip);
             PackRgb(frame, processed.data());
             processedPts = currentPts;
+            signature = Signature(processed.data(), pixels);
         }
+        if (kept > 0 && sceneLength >= shortestScene &&
+            SignatureDistance(lastSignature, signature) > sceneCutDistance) {
+            ++scene;
+            sceneLength = 0;
+        }
+        lastSignature = signature;
+        ++sceneLength;
+        sceneOf.push_back(scene);
         if (!spill.Write(kept, processed.data()))
             return Failure(QStringLiteral("Writing the frames in \"%1\" failed: %2. Is the disk "
                                           "full?")
@@ -293,25 +336,45 @@ TConversionResult RunConversion(const TVGConvertFlag& request,
     const int available = kept - first;
     const std::vector<int> order = OrderFrames(available, request.Sequence, maxFrames);
 
-    // The palette, from every second frame (every frame of a short clip).
-    const qsizetype pixels = static_cast<qsizetype>(finalSize.width()) * finalSize.height();
+    // The palettes: one per scene, from every second frame of a long scene. The scene with the
+    // most frames in the GIF gets the global palette; the others are written with their frames.
     std::vector<uchar> rgba(static_cast<size_t>(pixels) * 4);
-    TPaletteBuilder palette(255, 5);
-    const int stride = available > 24 ? 2 : 1;
-    for (int i = 0; i < available; i += stride) {
-        if (cancel)
-            return Cancelled();
-        if (!spill.Read(first + i, processed.data()))
-            return Failure(
-                QStringLiteral("Reading back the frames failed: %1.").arg(spill.ErrorString()));
-        RgbToRgba(processed.data(), pixels, rgba.data());
-        palette.AddPixels(rgba.data(), finalSize.width(), finalSize.height(),
-                          finalSize.width() * 4);
-        progress.Set(60.0 + 10.0 * (i + 1) / available);
+    std::map<int, int> framesOfScene;
+    for (int index : order)
+        ++framesOfScene[sceneOf[static_cast<size_t>(first + index)]];
+    std::vector<int> scenes;
+    for (const auto& [id, count] : framesOfScene)
+        scenes.push_back(id);
+    std::stable_sort(scenes.begin(), scenes.end(),
+                     [&](int a, int b) { return framesOfScene[a] > framesOfScene[b]; });
+    std::map<int, int> paletteOfScene;
+    std::vector<QVector<QRgb>> palettes;
+    int paletteFramesDone = 0;
+    for (int id : scenes) {
+        TPaletteBuilder builder(255, 5);
+        const int stride = framesOfScene[id] > 24 ? 2 : 1;
+        int seen = 0;
+        for (int i = 0; i < available; ++i) {
+            if (sceneOf[static_cast<size_t>(first + i)] != id)
+                continue;
+            if (seen++ % stride != 0)
+                continue;
+            if (cancel)
+                return Cancelled();
+            if (!spill.Read(first + i, processed.data()))
+                return Failure(
+                    QStringLiteral("Reading back the frames failed: %1.").arg(spill.ErrorString()));
+            RgbToRgba(processed.data(), pixels, rgba.data());
+            builder.AddPixels(rgba.data(), finalSize.width(), finalSize.height(),
+                              finalSize.width() * 4);
+            progress.Set(60.0 + 10.0 * (++paletteFramesDone) * stride / std::max(available, 1));
+        }
+        const QVector<QRgb> colors = builder.Build();
+        if (colors.isEmpty())
+            return Failure(QStringLiteral("No palette could be made for the GIF."));
+        paletteOfScene[id] = static_cast<int>(palettes.size());
+        palettes.push_back(colors);
     }
-    const QVector<QRgb> colors = palette.Build();
-    if (colors.isEmpty())
-        return Failure(QStringLiteral("No palette could be made for the GIF."));
 
     // Pass 2: remap, compress and write, into a file that replaces the target only when whole.
     const QString gifName = QDir::toNativeSeparators(request.GifFile);
@@ -324,7 +387,7 @@ TConversionResult RunConversion(const TVGConvertFlag& request,
         loopCount = 0;
     else if (request.GifLoop > 0)
         loopCount = request.GifLoop;
-    TGifEncoder encoder(&output, finalSize, loopCount, colors);
+    TGifEncoder encoder(&output, finalSize, loopCount, palettes);
     if (!encoder.Start())
         return Failure(QStringLiteral("Writing the GIF file \"%1\" failed: %2")
                            .arg(gifName, output.errorString()));
@@ -337,8 +400,9 @@ TConversionResult RunConversion(const TVGConvertFlag& request,
         if (!spill.Read(first + order[position], processed.data()))
             return Failure(
                 QStringLiteral("Reading back the frames failed: %1.").arg(spill.ErrorString()));
-        if (!encoder.AddFrame(processed.data(),
-                              FrameDelayCs(static_cast<int>(position), periodCs))) {
+        const int scene = sceneOf[static_cast<size_t>(first + order[position])];
+        if (!encoder.AddFrame(processed.data(), FrameDelayCs(static_cast<int>(position), periodCs),
+                              paletteOfScene[scene])) {
             output.cancelWriting();
             return Failure(QStringLiteral("Writing the GIF file \"%1\" failed: %2. Is the disk "
                                           "full?")

@@ -117,9 +117,9 @@ TEST(GifEncoder, AStillLongerThanTheDelayFieldIsCarriedByATinyFrame) {
 TEST(GifEncoder, AnEmptyPaletteOrSizeIsRefused) {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
-    TGifEncoder noColours(&buffer, QSize(4, 4), std::nullopt, {});
+    TGifEncoder noColours(&buffer, QSize(4, 4), std::nullopt, QVector<QRgb>());
     EXPECT_FALSE(noColours.Start());
-    TGifEncoder noSize(&buffer, QSize(0, 4), std::nullopt, {qRgb(1, 2, 3)});
+    TGifEncoder noSize(&buffer, QSize(0, 4), std::nullopt, QVector<QRgb>{qRgb(1, 2, 3)});
     EXPECT_FALSE(noSize.Start());
     EXPECT_FALSE(noSize.AddFrame(nullptr, 3));
 }
@@ -135,4 +135,37 @@ TEST(Remapper, KeepsExactPaletteColoursAndMapsClearPixelsToTheTransparentEntry) 
     EXPECT_EQ(indices[1], 0);
     EXPECT_EQ(indices[2], 3);
     EXPECT_EQ(indices[3], 1);
+}
+
+TEST(GifEncoder, FramesOfAnotherSceneCarryTheirOwnColourTable) {
+    // Two scenes whose colours have nothing in common.
+    auto ramp = [](QRgb (*color)(int)) {
+        QImage image(96, 32, QImage::Format_RGB888);
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 96; ++x)
+                image.setPixel(x, y, color(x * 255 / 95));
+        return image;
+    };
+    const QImage warm = ramp([](int v) { return qRgb(255, v, 0); });
+    const QImage cold = ramp([](int v) { return qRgb(0, v / 2, 255 - v / 3); });
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    TGifEncoder encoder(&buffer, warm.size(), 0,
+                        std::vector<QVector<QRgb>>{PaletteOf({warm}), PaletteOf({cold})});
+    ASSERT_TRUE(encoder.Start());
+    ASSERT_TRUE(encoder.AddFrame(Packed(warm).data(), 10, 0));
+    ASSERT_TRUE(encoder.AddFrame(Packed(cold).data(), 10, 1));
+    ASSERT_TRUE(encoder.AddFrame(Packed(warm).data(), 10, 0));
+    EXPECT_FALSE(encoder.AddFrame(Packed(warm).data(), 10, 2)); // no such palette
+    ASSERT_TRUE(encoder.Finish());
+    const TDecodedGif gif = DecodeGifBytes(bytes);
+    ASSERT_TRUE(gif.Ok) << gif.Error.toStdString();
+    ASSERT_EQ(gif.Composed.size(), 3u);
+    const QImage expected[] = {warm, cold, warm};
+    for (int i = 0; i < 3; ++i)
+        EXPECT_LT(MeanError(gif.Composed[static_cast<size_t>(i)],
+                            expected[i].convertToFormat(QImage::Format_ARGB32)),
+                  3.0)
+            << i;
 }
