@@ -2,6 +2,8 @@
 # Builds everything and runs every test through ctest.
 set -euo pipefail
 top="$(cd "$(dirname "$0")" && pwd)"
+# Compiler cache entries are shared between clones of the repository (paths relative to it).
+export CCACHE_BASEDIR="$top" CCACHE_NOHASHDIR=1
 "$top/scripts/install-deps"
 "$top/scripts/build"
 cd "$top/build"
