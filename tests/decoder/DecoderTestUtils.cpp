@@ -2,6 +2,8 @@
 
 #include "FramePattern.h"
 
+#include <QTransform>
+
 QString MediaFile(const QString& name) {
     return QStringLiteral(VG_MEDIA_DIR "/") + name;
 }
@@ -24,7 +26,14 @@ uint64_t PictureDigest(const QImage& image) {
     return hash;
 }
 
-std::vector<TDecodedFrame> DecodeAll(TCustomDecoder& decoder, bool readIndex, bool digest) {
+int ShownIndex(const QImage& picture, int rotation) {
+    if (rotation == 0)
+        return fixture::ReadIndexPattern(picture);
+    return fixture::ReadIndexPattern(picture.transformed(QTransform().rotate(-rotation)));
+}
+
+std::vector<TDecodedFrame> DecodeAll(TCustomDecoder& decoder, bool readIndex, bool digest,
+                                     int rotation) {
     std::vector<TDecodedFrame> frames;
     QImage picture;
     while (decoder.Decode(-1)) {
@@ -33,7 +42,7 @@ std::vector<TDecodedFrame> DecodeAll(TCustomDecoder& decoder, bool readIndex, bo
         if ((digest || readIndex) && decoder.CopyToBitmap(picture)) {
             frame.Digest = PictureDigest(picture);
             if (readIndex)
-                frame.Index = fixture::ReadIndexPattern(picture);
+                frame.Index = ShownIndex(picture, rotation);
         }
         frames.push_back(frame);
     }

@@ -20,8 +20,14 @@ struct TDecodedFrame {
 
 uint64_t PictureDigest(const QImage& image);
 
+// The index a generated picture shows, after turning it back by `rotation` clockwise degrees;
+// -1 when it shows none.
+int ShownIndex(const QImage& picture, int rotation = 0);
+
 // Decodes the open file from where it stands to its end; `digest` false skips the pictures.
-std::vector<TDecodedFrame> DecodeAll(TCustomDecoder& decoder, bool readIndex, bool digest = true);
+// Indexes are read from pictures turned back by `rotation`.
+std::vector<TDecodedFrame> DecodeAll(TCustomDecoder& decoder, bool readIndex, bool digest = true,
+                                     int rotation = 0);
 
 // The frame shown at `pts` by the rule of the locate: the last one whose time is not later, or the
 // first one when `pts` lies before every frame.

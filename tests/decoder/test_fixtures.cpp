@@ -34,7 +34,7 @@ protected:
 
     // Decodes the whole video once and checks that it is the video the generator made.
     std::vector<TDecodedFrame> Truth() {
-        std::vector<TDecodedFrame> frames = DecodeAll(Decoder, true);
+        std::vector<TDecodedFrame> frames = DecodeAll(Decoder, true, true, GetParam().Rotation);
         EXPECT_EQ(int(frames.size()), GetParam().Frames);
         for (size_t i = 0; i < frames.size(); ++i)
             EXPECT_EQ(frames[i].Index, int(i)) << "frame " << i;
@@ -46,7 +46,7 @@ protected:
         QImage picture;
         if (!Decoder.CopyToBitmap(picture))
             return -2;
-        return fixture::ReadIndexPattern(picture);
+        return ShownIndex(picture, GetParam().Rotation);
     }
 
     TFFDecoder Decoder;
@@ -56,9 +56,13 @@ TEST_P(FixtureVideo, StreamFactsMatchTheGenerator) {
     const TFixture& fix = GetParam();
     ASSERT_GE(Decoder.VideoStreamIndex(), 0);
     const TVideoStreamInfo info = Decoder.GetVideoStreamInfo();
-    EXPECT_EQ(info.Width, fix.Width);
-    EXPECT_EQ(info.Height, fix.Height);
-    EXPECT_EQ(info.Rotation, 0);
+    int width = 0, height = 0;
+    fixture::ShownSize(fix, width, height);
+    EXPECT_EQ(info.Width, width);
+    EXPECT_EQ(info.Height, height);
+    EXPECT_EQ(info.CodedWidth, fix.Width);
+    EXPECT_EQ(info.CodedHeight, fix.Height);
+    EXPECT_EQ(info.Rotation, fix.Rotation);
     if (!fix.Variable) {
         ASSERT_GT(info.FrameRateDen, 0);
         EXPECT_NEAR(double(info.FrameRateNum) / info.FrameRateDen,
@@ -146,6 +150,11 @@ TEST_P(FixtureVideo, SeekLandsOnKeyFrames) {
         }
         EXPECT_EQ(Decoder.CurrentPTS(), frames[size_t(index)].Pts);
     }
+    // Without flags the seek goes forward to a key frame.
+    ASSERT_TRUE(Decoder.Seek(frames[1].Pts, TSeekFlags()));
+    ASSERT_TRUE(Decoder.Decode(-1));
+    EXPECT_TRUE(Decoder.CurrentIsKeyFrame());
+    EXPECT_GE(CurrentIndex(), 1);
     // A locate after a seek does not take the frames on either side of the jump for neighbours.
     ASSERT_TRUE(Decoder.LocateVideoPTS(frames[0].Pts));
     ASSERT_TRUE(Decoder.Seek(frames.back().Pts, TSeekFlag::Backward));
@@ -171,32 +180,36 @@ TEST_P(FixtureVideo, CancelledLocateStopsAndTheNextOneStillWorks) {
 
 TEST_P(FixtureVideo, PicturesAtVideoSizeInTheChosenDepth) {
     const TFixture& fix = GetParam();
+    int width = 0, height = 0;
+    fixture::ShownSize(fix, width, height);
     ASSERT_TRUE(Decoder.Decode(-1));
     QImage picture;
     Decoder.SetBitmapBitsPixel(24);
     ASSERT_TRUE(Decoder.CopyToBitmap(picture));
     EXPECT_EQ(picture.format(), QImage::Format_RGB888);
-    EXPECT_EQ(picture.size(), QSize(fix.Width, fix.Height));
-    EXPECT_EQ(fixture::ReadIndexPattern(picture), 0);
+    EXPECT_EQ(picture.size(), QSize(width, height));
+    EXPECT_EQ(ShownIndex(picture, fix.Rotation), 0);
 
     Decoder.SetBitmapBitsPixel(32);
     ASSERT_TRUE(Decoder.Decode(-1));
     ASSERT_TRUE(Decoder.CopyToBitmap(picture));
     EXPECT_EQ(picture.format(), QImage::Format_RGB32);
-    EXPECT_EQ(picture.size(), QSize(fix.Width, fix.Height));
-    EXPECT_EQ(fixture::ReadIndexPattern(picture), 1);
+    EXPECT_EQ(picture.size(), QSize(width, height));
+    EXPECT_EQ(ShownIndex(picture, fix.Rotation), 1);
     // Opaque, grey as drawn: the pattern has no colour.
     const QRgb pixel = picture.pixel(picture.width() / 12, picture.height() / 8);
     EXPECT_EQ(qAlpha(pixel), 255);
     EXPECT_NEAR(qRed(pixel), qGreen(pixel), 6);
     EXPECT_NEAR(qBlue(pixel), qGreen(pixel), 6);
 
-    // A picture of the right size and depth is written in place.
+    // A picture of the right size and depth is written in place (turned pictures are made new).
     const uchar* before = picture.constBits();
     ASSERT_TRUE(Decoder.Decode(-1));
     ASSERT_TRUE(Decoder.CopyToBitmap(picture));
-    EXPECT_EQ(picture.constBits(), before);
-    EXPECT_EQ(fixture::ReadIndexPattern(picture), 2);
+    if (fix.Rotation == 0) {
+        EXPECT_EQ(picture.constBits(), before);
+    }
+    EXPECT_EQ(ShownIndex(picture, fix.Rotation), 2);
 }
 
 std::string FixtureName(const testing::TestParamInfo<TFixture>& info) {
