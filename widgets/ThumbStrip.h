@@ -118,6 +118,8 @@ public:
 
     // Layout and scrolling.
     void UpdatePhotos();
+    // Draws every item again (after the owner's decorations changed).
+    void Repaint() { viewport()->update(); }
     // 0 scrolls to the beginning; any value past the end (2147483647) to the end.
     void SetHorzScrollPos(int position);
     int HorzScrollPos() const;
