@@ -152,29 +152,38 @@ TVGFrame* TVGProj::NextFrame(TCustomDecoder* decoder, TVGFrame* frame, int& skip
     return AddDecodedFrame(decoder);
 }
 
+TVGFrame* TVGProj::CurrentFrame(TCustomDecoder* decoder) {
+    TVGFrame* frame = Frames.FindFrame(decoder->CurrentPTS());
+    return frame ? frame : AddDecodedFrame(decoder);
+}
+
+TVGFrame* TVGProj::ExtendGroup(TCustomDecoder* decoder, TVGFrame* frame, int& skip,
+                               std::vector<TVGFrame*>& result, size_t first, QObject* window,
+                               int count) {
+    TVGFrame* next = NextFrame(decoder, frame, skip);
+    if (!next)
+        return nullptr;
+    TVGFrames::SetPrior(next, frame);
+    TVGFrames::SetNext(frame, next);
+    result.push_back(next);
+    SendMessage(window, Msg::ExtractProgress, static_cast<qint64>(result.size() - first), count);
+    return next;
+}
+
 void TVGProj::ExtractFrames(TCustomDecoder* decoder, int count, QObject* window,
                             std::vector<TVGFrame*>& result, int64_t pts) {
     SendMessage(window, Msg::ExtractProgress, 0, count);
     if (!decoder || !LocateVideoPTS(decoder, pts))
         return;
-    TVGFrame* frame = Frames.FindFrame(decoder->CurrentPTS());
-    if (!frame)
-        frame = AddDecodedFrame(decoder);
+    TVGFrame* frame = CurrentFrame(decoder);
     if (!frame)
         return;
+    const size_t first = result.size();
     result.push_back(frame);
     SendMessage(window, Msg::ExtractProgress, 1, count);
     int skip = 0;
-    for (int i = 0; i < count - 1; ++i) {
-        TVGFrame* next = NextFrame(decoder, frame, skip);
-        if (!next)
-            break;
-        TVGFrames::SetPrior(next, frame);
-        TVGFrames::SetNext(frame, next);
-        result.push_back(next);
-        SendMessage(window, Msg::ExtractProgress, i + 2, count);
-        frame = next;
-    }
+    while (frame && static_cast<int>(result.size() - first) < count)
+        frame = ExtendGroup(decoder, frame, skip, result, first, window, count);
 }
 
 void TVGProj::ExtractFramesBefore(TCustomDecoder* decoder, int count, QObject* window,
@@ -186,24 +195,15 @@ void TVGProj::ExtractFramesBefore(TCustomDecoder* decoder, int count, QObject* w
         std::max<int64_t>(0, pts - static_cast<int64_t>(count) * FrameDuration(decoder));
     if (!LocateVideoPTS(decoder, start) || decoder->CurrentPTS() >= pts)
         return;
-    TVGFrame* frame = Frames.FindFrame(decoder->CurrentPTS());
-    if (!frame)
-        frame = AddDecodedFrame(decoder);
+    TVGFrame* frame = CurrentFrame(decoder);
     if (!frame)
         return;
+    const size_t first = result.size();
     result.push_back(frame);
     SendMessage(window, Msg::ExtractProgress, 1, count);
     int skip = 0;
-    for (int i = 0; frame->PTS < pts; ++i) {
-        TVGFrame* next = NextFrame(decoder, frame, skip);
-        if (!next)
-            break;
-        TVGFrames::SetPrior(next, frame);
-        TVGFrames::SetNext(frame, next);
-        result.push_back(next);
-        SendMessage(window, Msg::ExtractProgress, i + 2, count);
-        frame = next;
-    }
+    while (frame && frame->PTS < pts)
+        frame = ExtendGroup(decoder, frame, skip, result, first, window, count);
 }
 
 bool TVGProj::HasDeletedFrameInClip() const {

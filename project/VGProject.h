@@ -120,6 +120,11 @@ public:
 
 private:
     QPointF OutputPoint(const TVGElement& element) const;
+    // The frame the decoder stands on, from the list or newly added.
+    TVGFrame* CurrentFrame(TCustomDecoder* decoder);
+    // One more frame of a group after `frame`: linked, appended and reported; none at the end.
+    TVGFrame* ExtendGroup(TCustomDecoder* decoder, TVGFrame* frame, int& skip,
+                          std::vector<TVGFrame*>& result, size_t first, QObject* window, int count);
     bool EnsureLogoImage();
     std::function<TProjectDefaults()> FDefaults;
     mutable QMutex FLogoLock;
