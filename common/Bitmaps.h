@@ -33,5 +33,11 @@ QImage FlipImage(const QImage& image, int flip);
 // frame is turned in.
 QImage RotateAndFlip(const QImage& image, int quarterTurns, int flip);
 
+// Writes the picture as an uncompressed bitmap file (BMP, rows stored top-down): 32 bits per
+// pixel from a 32-bit picture, stored as it lies in memory, else 24 bits. Much faster than the
+// generic image writer, which matters for frame pictures written while the user waits. A file
+// that cannot be written whole is removed.
+bool SaveBitmapFile(const QImage& image, const QString& fileName);
+
 // The size a picture of `size` has after `quarterTurns` clockwise quarter turns.
 QSize RotatedSize(const QSize& size, int quarterTurns);

@@ -129,7 +129,7 @@ TVGFrame* TVGProj::AddDecodedFrame(TCustomDecoder* decoder) {
     const QString fileName = App ? App->NewTempFileName(QStringLiteral(".bmp")) : QString();
     // A picture that cannot be written (a full disk) keeps the frame in the list without a
     // file; the strip then shows it without a thumbnail.
-    if (!fileName.isEmpty() && !bitmap.save(fileName, "BMP")) {
+    if (!fileName.isEmpty() && !SaveBitmapFile(bitmap, fileName)) {
         MsgOut(QStringLiteral("cannot write frame picture ") + fileName);
         QFile::remove(fileName);
     }

@@ -1,5 +1,6 @@
 #include "common/Bitmaps.h"
 
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -62,4 +63,27 @@ TEST(Bitmaps, EdgeRectanglesConvertToAndFromQtRectangles) {
     EXPECT_TRUE((TRectL{5, 5, 5, 9}).IsEmpty());
     EXPECT_TRUE((TRectL{5, 5, 4, 9}).IsEmpty());
     EXPECT_FALSE(r.IsEmpty());
+}
+
+TEST(Bitmaps, BitmapFilesReadBackPixelForPixelInBothDepthsAndOddWidths) {
+    QTemporaryDir dir;
+    for (QImage::Format format : {QImage::Format_RGB32, QImage::Format_RGB888}) {
+        for (int width : {1, 3, 5, 64, 175}) {
+            QImage image(width, 7, format);
+            for (int y = 0; y < 7; ++y)
+                for (int x = 0; x < width; ++x)
+                    image.setPixel(x, y, qRgb((x * 37) & 255, (y * 91) & 255, (x + y) & 255));
+            const QString file = dir.filePath(QStringLiteral("f.bmp"));
+            ASSERT_TRUE(SaveBitmapFile(image, file));
+            const QImage back(file);
+            ASSERT_EQ(back.size(), image.size()) << width;
+            for (int y = 0; y < 7; ++y)
+                for (int x = 0; x < width; ++x)
+                    ASSERT_EQ(back.pixel(x, y) & 0xFFFFFF, image.pixel(x, y) & 0xFFFFFF)
+                        << format << " " << width << " at " << x << "," << y;
+        }
+    }
+    EXPECT_FALSE(SaveBitmapFile(QImage(), dir.filePath(QStringLiteral("none.bmp"))));
+    EXPECT_FALSE(SaveBitmapFile(QImage(4, 4, QImage::Format_RGB32),
+                                dir.filePath(QStringLiteral("missing/folder.bmp"))));
 }
