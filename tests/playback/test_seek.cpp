@@ -165,11 +165,3 @@ TEST(SeekFree, FreeingTheWorkerWhileItWaitsInAHandOverFinishesWithoutShowingIt) 
     EXPECT_THAT(rig.Shown, IsEmpty());
     EXPECT_THAT(rig.CallsOf(QStringLiteral("locate")), IsEmpty());
 }
-
-TEST(SeekFree, ANeverStartedWorkerWithARequestIsFreed) {
-    TSeekRig rig;
-    rig.Thread->RequestSeek(25 * FrameStep);
-    TSafeThread::SafeFree(rig.Thread);
-    EXPECT_EQ(rig.Thread, nullptr);
-    EXPECT_THAT(rig.Decoder.Calls(), IsEmpty());
-}
