@@ -63,9 +63,16 @@ int main(int argc, char* argv[]) {
         painter.end();
         times.push_back(timer.nsecsElapsed() / 1e6);
     }
+    // The last frame really carries the drawing: count the pixels it changed.
+    int changed = 0;
+    const QRgb background = QColor((frames - 1) % 255, 40, 90).rgb();
+    for (int y = 0; y < frame.height(); ++y)
+        for (int x = 0; x < frame.width(); ++x)
+            changed += frame.pixel(x, y) != background;
     std::sort(times.begin(), times.end());
+    std::printf("pixels drawn on the last frame: %d\n", changed);
     std::printf("DrawOutputOverlays, 640x360, 3 captions + logo, %d frames: median %.3f ms, "
-                "p95 %.3f ms, first %.3f ms\n",
+                "p95 %.3f ms, fastest %.3f ms\n",
                 frames, times[times.size() / 2], times[times.size() * 95 / 100], times.front());
     return 0;
 }
