@@ -171,22 +171,34 @@ TEST(PlayFree, FreeingTheWorkerWhileItWaitsInAHandOverFinishesWithoutShowingIt) 
     EXPECT_EQ(rig.Decoder.CountCalls(QStringLiteral("decode")), 0);
 }
 
-TEST(PlayFree, AThousandStartsAndStopsLeaveNoThreadDescriptorOrCallbackBehind) {
+TEST(Workers, AThousandStartsAndStopsOfEachLeaveNoThreadDescriptorOrCallbackBehind) {
+    // As the window does it: a playback worker, then a seek worker in its place, and again.
     auto token = std::make_shared<int>(0);
     TFakeDecoder decoder(EvenFrames(50, 40000, 10));
     TFakeClock clock;
     const int descriptorsBefore = OpenDescriptors();
     for (int round = 0; round < 1000; ++round) {
-        auto* thread = new TDecodePlayThread;
-        thread->Decoder = &decoder;
-        thread->Clock = &clock;
-        thread->OnFrame = [token](TCustomDecoder*, QImage&) {};
-        ASSERT_TRUE(thread->LocateAndStart(0));
+        auto* player = new TDecodePlayThread;
+        player->Decoder = &decoder;
+        player->Clock = &clock;
+        player->OnFrame = [token](TCustomDecoder*, QImage&) {};
+        ASSERT_TRUE(player->LocateAndStart(0));
         // Every other round the hand-overs get served for a moment; the rest are stopped while
         // the worker waits for the main thread.
         if (round % 2 == 0)
             QCoreApplication::processEvents();
-        TSafeThread::SafeFree(thread);
+        TSafeThread::SafeFree(player);
+
+        auto* seeker = new TDecoderSeek;
+        seeker->Decoder = &decoder;
+        seeker->Clock = &clock;
+        seeker->OnFrame = [token](TCustomDecoder*, QImage&) {};
+        seeker->Start();
+        seeker->RequestSeek(40000 * (round % 50));
+        if (round % 2 == 1)
+            QCoreApplication::processEvents();
+        seeker->RequestSeek(40000 * (49 - round % 50));
+        TSafeThread::SafeFree(seeker);
     }
     QCoreApplication::processEvents();
     EXPECT_EQ(OpenDescriptors(), descriptorsBefore);
