@@ -2,13 +2,20 @@
 
 #include "common/Log.h"
 
+#include <QAbstractEventDispatcher>
 #include <QSocketNotifier>
 #include <cerrno>
 #include <cstdint>
 #include <sys/eventfd.h>
+#include <system_error>
 #include <unistd.h>
 
 TSafeThread::TSafeThread() : FOwnerThread(std::this_thread::get_id()) {
+    if (QAbstractEventDispatcher::instance() == nullptr) {
+        // Nobody could ever serve a hand-over: refuse them rather than block the worker forever.
+        MsgOut(QStringLiteral("worker thread: created on a thread without an event loop"));
+        return;
+    }
     FWakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (FWakeFd < 0) {
         MsgOut(QStringLiteral("worker thread: no event descriptor (errno %1)").arg(errno));
@@ -27,8 +34,12 @@ TSafeThread::~TSafeThread() {
 void TSafeThread::Start() {
     if (FStarted || Terminated())
         return;
-    FStarted = true;
-    FThread = std::thread([this] { Run(); });
+    try {
+        FThread = std::thread([this] { Run(); });
+        FStarted = true;
+    } catch (const std::system_error& error) {
+        MsgOut(QStringLiteral("worker thread: cannot start (%1)").arg(error.what()));
+    }
 }
 
 void TSafeThread::Terminate() {

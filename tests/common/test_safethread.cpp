@@ -191,6 +191,25 @@ TEST(SafeThread, AnErrorThrownByTheBodyEndsTheThreadAndItIsFreedNormally) {
     EXPECT_EQ(record->Destroyed, 1);
 }
 
+TEST(SafeThread, AWorkerMadeWhereNoEventLoopRunsGetsItsHandOversRefusedInsteadOfHanging) {
+    TScopedUserFolders folders; // the refusal is logged
+    auto record = std::make_shared<TProbeRecord>();
+    std::atomic<int> result{-1};
+    std::atomic<bool> ran{false};
+    std::thread owner([&] {
+        auto* thread = new TProbeThread(record);
+        thread->Body = [&](TProbeThread& self) {
+            result = self.Synchronize([&] { ran = true; }) ? 1 : 0;
+        };
+        thread->Start();
+        TSafeThread::SafeFree(thread);
+    });
+    owner.join();
+    EXPECT_EQ(record->BodyRuns, 1);
+    EXPECT_EQ(result, 0);
+    EXPECT_FALSE(ran);
+}
+
 TEST(SafeThread, TheUniquePointerDeleterFreesThroughTheSafeStep) {
     auto record = std::make_shared<TProbeRecord>();
     {
