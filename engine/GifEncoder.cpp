@@ -5,6 +5,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 constexpr int maxDelayCs = 65535;
@@ -42,38 +43,15 @@ bool TGifEncoder::Start() {
     return FWriter.WriteHeader(FSize.width(), FSize.height(), FPalettes[0].Colors, FLoopCount);
 }
 
-std::unique_ptr<TRemapper> TGifEncoder::TakeRemapper(int palette) {
+TRemapper& TGifEncoder::RemapperOf(int palette) {
     TPaletteSlot& slot = FPalettes[static_cast<size_t>(palette)];
-    {
-        std::lock_guard<std::mutex> lock(FRemapperLock);
-        if (!slot.Remappers.empty()) {
-            auto remapper = std::move(slot.Remappers.back());
-            slot.Remappers.pop_back();
-            return remapper;
-        }
-    }
-    return std::make_unique<TRemapper>(slot.Colors, slot.TransparentIndex, FOptions.Dither);
+    if (!slot.Remapper)
+        slot.Remapper =
+            std::make_unique<TRemapper>(slot.Colors, slot.TransparentIndex, FOptions.Dither);
+    return *slot.Remapper;
 }
 
-void TGifEncoder::ReturnRemapper(int palette, std::unique_ptr<TRemapper> remapper) {
-    std::lock_guard<std::mutex> lock(FRemapperLock);
-    FPalettes[static_cast<size_t>(palette)].Remappers.push_back(std::move(remapper));
-}
-
-QByteArray TGifEncoder::Encode(int palette, const QRect& rect, const std::vector<uchar>& rgba) {
-    const qsizetype count = static_cast<qsizetype>(rect.width()) * rect.height();
-    std::vector<uchar> indices(static_cast<size_t>(count));
-    auto remapper = TakeRemapper(palette);
-    const bool ok = remapper->IsValid() && remapper->Remap(rgba.data(), rect.width(), rect.height(),
-                                                           rect.width() * 4, indices.data());
-    ReturnRemapper(palette, std::move(remapper));
-    if (!ok)
-        return {};
-    const int colors = static_cast<int>(FPalettes[static_cast<size_t>(palette)].Colors.size());
-    return GifLzwEncode(indices.data(), count, GifCodeSize(colors));
-}
-
-void TGifEncoder::Submit(int palette, const QRect& rect, std::vector<uchar> rgba, int delayCs,
+void TGifEncoder::Submit(int palette, const QRect& rect, std::vector<uchar> indices, int delayCs,
                          bool transparency) {
     TJob job;
     job.Rect = rect;
@@ -81,8 +59,10 @@ void TGifEncoder::Submit(int palette, const QRect& rect, std::vector<uchar> rgba
     job.Palette = palette;
     job.TransparentIndex =
         transparency ? FPalettes[static_cast<size_t>(palette)].TransparentIndex : -1;
-    job.Data = QtConcurrent::run(&FPool, [this, palette, rect, pixels = std::move(rgba)] {
-        return Encode(palette, rect, pixels);
+    const int codeSize =
+        GifCodeSize(static_cast<int>(FPalettes[static_cast<size_t>(palette)].Colors.size()));
+    job.Data = QtConcurrent::run(&FPool, [codeSize, pixels = std::move(indices)] {
+        return GifLzwEncode(pixels.data(), static_cast<qsizetype>(pixels.size()), codeSize);
     });
     FJobs.push_back(std::move(job));
 }
@@ -117,29 +97,55 @@ bool TGifEncoder::AddFrame(const uchar* rgb, int delayCs, int palette) {
     delayCs = std::clamp(delayCs, 0, maxDelayCs);
     const int width = FSize.width(), height = FSize.height();
     const qsizetype pixels = static_cast<qsizetype>(width) * height;
+    TRemapper& remapper = RemapperOf(palette);
+    if (!remapper.IsValid()) {
+        FOk = false;
+        return false;
+    }
 
     if (!FHaveReference) {
         FReference.assign(rgb, rgb + pixels * 3);
-        FHaveReference = true;
-        std::vector<uchar> rgba(static_cast<size_t>(pixels) * 4);
+        FShown.resize(static_cast<size_t>(pixels) * 3);
+        FBox.resize(static_cast<size_t>(pixels) * 4);
         for (qsizetype i = 0; i < pixels; ++i) {
-            rgba[i * 4] = rgb[i * 3];
-            rgba[i * 4 + 1] = rgb[i * 3 + 1];
-            rgba[i * 4 + 2] = rgb[i * 3 + 2];
-            rgba[i * 4 + 3] = 255;
+            FBox[i * 4] = rgb[i * 3];
+            FBox[i * 4 + 1] = rgb[i * 3 + 1];
+            FBox[i * 4 + 2] = rgb[i * 3 + 2];
+            FBox[i * 4 + 3] = 255;
         }
-        Submit(palette, QRect(0, 0, width, height), std::move(rgba), delayCs, false);
+        std::vector<uchar> indices(static_cast<size_t>(pixels));
+        remapper.Remap(FBox.data(), width, height, width * 4, indices.data());
+        for (qsizetype i = 0; i < pixels; ++i) {
+            const QRgb c = remapper.Color(indices[static_cast<size_t>(i)]);
+            FShown[i * 3] = static_cast<uchar>(qRed(c));
+            FShown[i * 3 + 1] = static_cast<uchar>(qGreen(c));
+            FShown[i * 3 + 2] = static_cast<uchar>(qBlue(c));
+        }
+        FHaveReference = true;
+        Submit(palette, QRect(0, 0, width, height), std::move(indices), delayCs, false);
         return true;
     }
 
-    // Which pixels changed, and the box around them.
+    // Nothing is drawn: the frame before stays longer on screen.
+    const auto lengthen = [&] {
+        if (!FJobs.empty() && FJobs.back().DelayCs + delayCs <= maxDelayCs) {
+            FJobs.back().DelayCs += delayCs;
+            return;
+        }
+        // The delay field is full: a one-pixel transparent frame carries the rest of the time.
+        const int clear = FPalettes[static_cast<size_t>(palette)].TransparentIndex;
+        Submit(palette, QRect(0, 0, 1, 1), std::vector<uchar>(1, static_cast<uchar>(clear)),
+               delayCs, true);
+    };
+
+    // Which pixels changed in the source since they were last drawn, and the box around them.
     const int threshold = FOptions.DiffThreshold;
-    std::vector<uchar> changed(static_cast<size_t>(pixels), 0);
+    FChanged.assign(static_cast<size_t>(pixels), 0);
     int left = width, right = -1, top = height, bottom = -1;
     for (int y = 0; y < height; ++y) {
         const uchar* src = rgb + static_cast<qsizetype>(y) * width * 3;
-        uchar* ref = FReference.data() + static_cast<qsizetype>(y) * width * 3;
-        uchar* mark = changed.data() + static_cast<qsizetype>(y) * width;
+        const uchar* ref = FReference.data() + static_cast<qsizetype>(y) * width * 3;
+        uchar* mark = FChanged.data() + static_cast<qsizetype>(y) * width;
         int rowLeft = -1, rowRight = -1;
         for (int x = 0; x < width; ++x) {
             const int d = std::max({std::abs(src[x * 3] - ref[x * 3]),
@@ -147,9 +153,6 @@ bool TGifEncoder::AddFrame(const uchar* rgb, int delayCs, int palette) {
                                     std::abs(src[x * 3 + 2] - ref[x * 3 + 2])});
             if (d > threshold) {
                 mark[x] = 1;
-                ref[x * 3] = src[x * 3];
-                ref[x * 3 + 1] = src[x * 3 + 1];
-                ref[x * 3 + 2] = src[x * 3 + 2];
                 if (rowLeft < 0)
                     rowLeft = x;
                 rowRight = x;
@@ -163,30 +166,70 @@ bool TGifEncoder::AddFrame(const uchar* rgb, int delayCs, int palette) {
         }
     }
 
-    if (right < 0) {
-        // Nothing changed: the frame before stays longer on screen.
-        if (!FJobs.empty() && FJobs.back().DelayCs + delayCs <= maxDelayCs) {
-            FJobs.back().DelayCs += delayCs;
-            return true;
-        }
-        // The delay field is full: a one-pixel transparent frame carries the rest of the time.
-        std::vector<uchar> rgba(4, 0);
-        Submit(palette, QRect(0, 0, 1, 1), std::move(rgba), delayCs, true);
-    } else {
-        const QRect box(QPoint(left, top), QPoint(right, bottom));
-        std::vector<uchar> rgba(static_cast<size_t>(box.width()) * box.height() * 4);
-        uchar* out = rgba.data();
+    if (right >= 0) {
+        // Remap the changed pixels of the box; the others are transparent.
+        const int boxWidth = right - left + 1, boxHeight = bottom - top + 1;
+        FBox.resize(static_cast<size_t>(boxWidth) * boxHeight * 4);
+        uchar* out = FBox.data();
         for (int y = top; y <= bottom; ++y) {
             const uchar* src = rgb + (static_cast<qsizetype>(y) * width + left) * 3;
-            const uchar* mark = changed.data() + static_cast<qsizetype>(y) * width + left;
-            for (int x = 0; x < box.width(); ++x, out += 4) {
+            const uchar* mark = FChanged.data() + static_cast<qsizetype>(y) * width + left;
+            for (int x = 0; x < boxWidth; ++x, out += 4) {
                 out[0] = src[x * 3];
                 out[1] = src[x * 3 + 1];
                 out[2] = src[x * 3 + 2];
                 out[3] = mark[x] ? 255 : 0;
             }
         }
-        Submit(palette, box, std::move(rgba), delayCs, true);
+        FIndices.resize(static_cast<size_t>(boxWidth) * boxHeight);
+        const qsizetype corner = static_cast<qsizetype>(top) * width + left;
+        remapper.Remap(FBox.data(), boxWidth, boxHeight, boxWidth * 4, FIndices.data(),
+                       FShown.data() + corner * 3, width * 3, FOptions.KeepDistance);
+
+        // The drawn pixels: what the viewer sees now, and the box around them.
+        const int clear = FPalettes[static_cast<size_t>(palette)].TransparentIndex;
+        int drawnLeft = width, drawnRight = -1, drawnTop = height, drawnBottom = -1;
+        for (int y = 0; y < boxHeight; ++y) {
+            const uchar* index = FIndices.data() + static_cast<qsizetype>(y) * boxWidth;
+            const qsizetype row = corner + static_cast<qsizetype>(y) * width;
+            const uchar* src = rgb + row * 3;
+            uchar* ref = FReference.data() + row * 3;
+            uchar* shown = FShown.data() + row * 3;
+            int rowLeft = -1, rowRight = -1;
+            for (int x = 0; x < boxWidth; ++x) {
+                if (index[x] == clear)
+                    continue;
+                const QRgb c = remapper.Color(index[x]);
+                std::memcpy(ref + x * 3, src + x * 3, 3);
+                shown[x * 3] = static_cast<uchar>(qRed(c));
+                shown[x * 3 + 1] = static_cast<uchar>(qGreen(c));
+                shown[x * 3 + 2] = static_cast<uchar>(qBlue(c));
+                if (rowLeft < 0)
+                    rowLeft = x;
+                rowRight = x;
+            }
+            if (rowLeft >= 0) {
+                drawnLeft = std::min(drawnLeft, rowLeft);
+                drawnRight = std::max(drawnRight, rowRight);
+                drawnTop = std::min(drawnTop, y);
+                drawnBottom = y;
+            }
+        }
+        if (drawnRight >= 0) {
+            const QRect drawn(QPoint(left + drawnLeft, top + drawnTop),
+                              QPoint(left + drawnRight, top + drawnBottom));
+            std::vector<uchar> indices(static_cast<size_t>(drawn.width()) * drawn.height());
+            for (int y = 0; y < drawn.height(); ++y)
+                std::memcpy(indices.data() + static_cast<qsizetype>(y) * drawn.width(),
+                            FIndices.data() + static_cast<qsizetype>(drawnTop + y) * boxWidth +
+                                drawnLeft,
+                            static_cast<size_t>(drawn.width()));
+            Submit(palette, drawn, std::move(indices), delayCs, true);
+        } else {
+            lengthen();
+        }
+    } else {
+        lengthen();
     }
     // Keep a few frames in flight; the last one may still grow by unchanged frames.
     while (static_cast<int>(FJobs.size()) > FOptions.Threads * 2 + 1)

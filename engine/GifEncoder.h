@@ -3,12 +3,14 @@
 // (one per scene, say): the first is the file's global palette, the others are written as the
 // frames' own colour tables.
 //
-// Each frame after the first is reduced to what changed: pixels within a small distance of what
-// the viewer already sees become transparent, the frame is cut to the box around the changed
-// pixels, and a frame without changes only lengthens the display time of the one before. The
-// comparison is made against the source colour each pixel had when it was last drawn, so slow
-// fades cannot drift further than that distance. Remapping and compression run on several
-// threads; frames are written in order.
+// Each frame after the first is reduced to what changed. A pixel whose source colour is within a
+// small distance of the colour it had when it was last drawn stays as the viewer sees it, so slow
+// fades cannot drift further than that distance. The other pixels are remapped with error
+// diffusion, and any of them for which the colour on screen is about as good as the nearest
+// palette colour keeps it too. Kept pixels are transparent, the frame is cut to the box around the
+// drawn ones, and a frame that draws nothing only lengthens the display time of the one before.
+// Remapping runs in frame order (each frame depends on what the one before left on screen);
+// compression runs on several threads; frames are written in order.
 
 #include "engine/GifWriter.h"
 
@@ -17,7 +19,6 @@
 #include <QThreadPool>
 #include <deque>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -26,7 +27,9 @@ class TRemapper;
 struct TGifEncoderOptions {
     float Dither = 0.4f;   // error diffusion strength, 0 to 1
     int DiffThreshold = 4; // largest channel difference that still counts as unchanged
-    int Threads = 2;       // remapping and compression threads
+    int KeepDistance = 0;  // how much worse (squared RGB distance) the colour on screen may be
+                           // than the nearest palette colour and still be kept
+    int Threads = 2;       // compression threads
 };
 
 class TGifEncoder {
@@ -67,12 +70,10 @@ private:
     struct TPaletteSlot {
         QVector<QRgb> Colors; // with the transparent entry last
         int TransparentIndex = -1;
-        std::vector<std::unique_ptr<TRemapper>> Remappers; // idle ones
+        std::unique_ptr<TRemapper> Remapper; // made when first used
     };
-    QByteArray Encode(int palette, const QRect& rect, const std::vector<uchar>& rgba);
-    std::unique_ptr<TRemapper> TakeRemapper(int palette);
-    void ReturnRemapper(int palette, std::unique_ptr<TRemapper> remapper);
-    void Submit(int palette, const QRect& rect, std::vector<uchar> rgba, int delayCs,
+    TRemapper& RemapperOf(int palette);
+    void Submit(int palette, const QRect& rect, std::vector<uchar> indices, int delayCs,
                 bool transparency);
     bool WriteFront();
 
@@ -82,10 +83,11 @@ private:
     std::vector<TPaletteSlot> FPalettes;
     TGifEncoderOptions FOptions;
     std::vector<uchar> FReference; // source colour of each pixel when it was last drawn
+    std::vector<uchar> FShown;     // the colour the viewer sees at each pixel
     bool FHaveReference = false;
+    std::vector<uchar> FChanged, FBox, FIndices; // work buffers of one frame
     std::deque<TJob> FJobs;
     QThreadPool FPool;
-    std::mutex FRemapperLock;
     int FImagesWritten = 0;
     bool FOk = true;
     bool FStarted = false;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <libimagequant.h>
 #include <omp.h>
 #include <vector>
@@ -20,11 +21,6 @@ std::vector<const uchar*> RowPointers(const uchar* rgba, int height, int bytesPe
     return rows;
 }
 
-int ColorDistance(QRgb a, QRgb b) {
-    const int dr = qRed(a) - qRed(b), dg = qGreen(a) - qGreen(b), db = qBlue(a) - qBlue(b),
-              da = qAlpha(a) - qAlpha(b);
-    return dr * dr + dg * dg + db * db + da * da;
-}
 } // namespace
 
 TPaletteBuilder::TPaletteBuilder(int maxColors, int speed) {
@@ -74,85 +70,152 @@ QVector<QRgb> TPaletteBuilder::Build() {
     return colors;
 }
 
+namespace {
+constexpr int cellBits = 4; // colour cubes of 16 × 16 × 16
+constexpr int cellsPerAxis = 256 >> cellBits;
+
+int Square(int v) {
+    return v * v;
+}
+// Squared distance from a value to the nearest and the farthest end of [low, high].
+int NearSquare(int v, int low, int high) {
+    return v < low ? Square(low - v) : v > high ? Square(v - high) : 0;
+}
+int FarSquare(int v, int low, int high) {
+    return Square(std::max(v - low, high - v));
+}
+} // namespace
+
 TRemapper::TRemapper(const QVector<QRgb>& palette, int transparentIndex, float dither)
-    : FPalette(palette) {
+    : FPalette(palette), FTransparent(transparentIndex),
+      FDither(static_cast<int>(std::lround(std::clamp(dither, 0.0f, 1.0f) * 256))) {
     if (palette.isEmpty() || palette.size() > 256)
         return;
-    KeepToThisThread();
-    FAttr = liq_attr_create();
-    if (!FAttr)
-        return;
-    liq_set_max_colors(FAttr, static_cast<int>(palette.size()));
-    // A one-pixel picture whose quantization keeps exactly the fixed colours: a result that
-    // belongs to this object alone, so remapping threads share nothing.
-    const QRgb first = palette[0];
-    uchar pixel[4] = {static_cast<uchar>(qRed(first)), static_cast<uchar>(qGreen(first)),
-                      static_cast<uchar>(qBlue(first)), 255};
-    if (transparentIndex == 0)
-        pixel[3] = 0;
-    liq_image* seed = liq_image_create_rgba(FAttr, pixel, 1, 1, 0);
-    if (!seed)
-        return;
     for (int i = 0; i < palette.size(); ++i) {
-        const QRgb c = palette[i];
-        const bool clear = i == transparentIndex;
-        liq_image_add_fixed_color(seed, liq_color{static_cast<unsigned char>(clear ? 0 : qRed(c)),
-                                                  static_cast<unsigned char>(clear ? 0 : qGreen(c)),
-                                                  static_cast<unsigned char>(clear ? 0 : qBlue(c)),
-                                                  static_cast<unsigned char>(clear ? 0 : 255)});
-        if (clear)
+        if (i == transparentIndex) {
             FPalette[i] = qRgba(0, 0, 0, 0);
-        else
-            FPalette[i] = qRgba(qRed(c), qGreen(c), qBlue(c), 255);
+            continue;
+        }
+        const QRgb c = palette[i];
+        FPalette[i] = qRgba(qRed(c), qGreen(c), qBlue(c), 255);
+        FEntries.push_back({qRed(c), qGreen(c), qBlue(c), i});
     }
-    if (liq_image_quantize(seed, FAttr, &FResult) != LIQ_OK)
-        FResult = nullptr;
-    liq_image_destroy(seed);
-    if (FResult)
-        liq_set_dithering_level(FResult, std::clamp(dither, 0.0f, 1.0f));
+    if (FEntries.empty())
+        return;
+    // For each cube, the entries that can be nearest to some colour in it: those whose nearest
+    // point of the cube is no further than the best entry's farthest point. Kept in order of that
+    // nearest distance, so a search can stop early.
+    const int cells = cellsPerAxis * cellsPerAxis * cellsPerAxis;
+    FCellStart.resize(static_cast<size_t>(cells) + 1);
+    std::vector<std::pair<int, int>> found; // near distance, entry
+    found.reserve(FEntries.size());
+    for (int cell = 0; cell < cells; ++cell) {
+        const int lowR = (cell >> (2 * (8 - cellBits))) << cellBits;
+        const int lowG = ((cell >> (8 - cellBits)) & (cellsPerAxis - 1)) << cellBits;
+        const int lowB = (cell & (cellsPerAxis - 1)) << cellBits;
+        const int side = (1 << cellBits) - 1;
+        int bestFar = INT_MAX;
+        for (const TEntry& e : FEntries)
+            bestFar = std::min(bestFar, FarSquare(e.R, lowR, lowR + side) +
+                                            FarSquare(e.G, lowG, lowG + side) +
+                                            FarSquare(e.B, lowB, lowB + side));
+        found.clear();
+        for (size_t i = 0; i < FEntries.size(); ++i) {
+            const TEntry& e = FEntries[i];
+            const int nearD = NearSquare(e.R, lowR, lowR + side) +
+                              NearSquare(e.G, lowG, lowG + side) +
+                              NearSquare(e.B, lowB, lowB + side);
+            if (nearD <= bestFar)
+                found.emplace_back(nearD, static_cast<int>(i));
+        }
+        std::sort(found.begin(), found.end());
+        FCellStart[static_cast<size_t>(cell)] = static_cast<int>(FCandidates.size());
+        for (const auto& [nearD, entry] : found) {
+            FCandidates.push_back(static_cast<uint8_t>(entry));
+            FCandidateNear.push_back(nearD);
+        }
+    }
+    FCellStart[static_cast<size_t>(cells)] = static_cast<int>(FCandidates.size());
 }
 
-TRemapper::~TRemapper() {
-    if (FResult)
-        liq_result_destroy(FResult);
-    if (FAttr)
-        liq_attr_destroy(FAttr);
+TRemapper::~TRemapper() = default;
+
+int TRemapper::Nearest(int r, int g, int b) const {
+    const int cell = ((r >> cellBits) << (2 * (8 - cellBits))) |
+                     ((g >> cellBits) << (8 - cellBits)) | (b >> cellBits);
+    const int end = FCellStart[static_cast<size_t>(cell) + 1];
+    int best = -1, bestDistance = INT_MAX;
+    for (int k = FCellStart[static_cast<size_t>(cell)]; k < end; ++k) {
+        if (FCandidateNear[static_cast<size_t>(k)] > bestDistance)
+            break;
+        const TEntry& e = FEntries[FCandidates[static_cast<size_t>(k)]];
+        const int d = Square(r - e.R) + Square(g - e.G) + Square(b - e.B);
+        if (d < bestDistance) {
+            bestDistance = d;
+            best = e.Index;
+        }
+    }
+    return best;
 }
 
-bool TRemapper::Remap(const uchar* rgba, int width, int height, int bytesPerLine, uchar* indices) {
-    if (!FResult || width <= 0 || height <= 0)
+bool TRemapper::Remap(const uchar* rgba, int width, int height, int bytesPerLine, uchar* indices,
+                      const uchar* shown, int shownBytesPerLine, int keepDistance) {
+    if (!IsValid() || width <= 0 || height <= 0)
         return false;
-    KeepToThisThread();
-    std::vector<const uchar*> rows = RowPointers(rgba, height, bytesPerLine);
-    liq_image* image = liq_image_create_rgba_rows(
-        FAttr, reinterpret_cast<void**>(const_cast<uchar**>(rows.data())), width, height, 0);
-    if (!image)
-        return false;
-    const bool ok = liq_write_remapped_image(FResult, image, indices,
-                                             static_cast<size_t>(width) * height) == LIQ_OK;
-    liq_image_destroy(image);
-    if (!ok)
-        return false;
-    // The library orders its palette as it likes: translate its indices to ours.
-    if (!FMapped) {
-        const liq_palette* local = liq_get_palette(FResult);
-        for (unsigned i = 0; i < local->count && i < 256; ++i) {
-            const liq_color& c = local->entries[i];
-            const QRgb color = qRgba(c.r, c.g, c.b, c.a);
-            int best = 0, bestDistance = INT_MAX;
-            for (int j = 0; j < FPalette.size(); ++j) {
-                const int d = ColorDistance(color, FPalette[j]);
-                if (d < bestDistance) {
-                    bestDistance = d;
-                    best = j;
+    // Error diffusion (Floyd and Steinberg's weights in sixteenths), along every other row from
+    // the right, so the error does not pile up on one side. Errors of this row and the next, with
+    // a spare pixel at each end.
+    const size_t rowLength = (static_cast<size_t>(width) + 2) * 3;
+    FErrors.assign(rowLength * 2, 0);
+    int* current = FErrors.data();
+    int* next = FErrors.data() + rowLength;
+    const bool keep = shown && FTransparent >= 0;
+    for (int y = 0; y < height; ++y) {
+        const uchar* in = rgba + static_cast<qsizetype>(y) * bytesPerLine;
+        const uchar* seen = keep ? shown + static_cast<qsizetype>(y) * shownBytesPerLine : nullptr;
+        uchar* out = indices + static_cast<qsizetype>(y) * width;
+        const bool forward = (y & 1) == 0;
+        const int step = forward ? 1 : -1;
+        std::fill(next, next + rowLength, 0);
+        for (int i = 0; i < width; ++i) {
+            const int x = forward ? i : width - 1 - i;
+            const uchar* p = in + x * 4;
+            if (p[3] == 0) {
+                out[x] = static_cast<uchar>(std::max(FTransparent, 0));
+                continue;
+            }
+            int* e = current + (x + 1) * 3;
+            const int r = std::clamp(p[0] + (e[0] + 8) / 16, 0, 255);
+            const int g = std::clamp(p[1] + (e[1] + 8) / 16, 0, 255);
+            const int b = std::clamp(p[2] + (e[2] + 8) / 16, 0, 255);
+            int index = Nearest(r, g, b);
+            QRgb chosen = FPalette[index];
+            if (keep) {
+                const uchar* s = seen + x * 3;
+                const int shownDistance = Square(r - s[0]) + Square(g - s[1]) + Square(b - s[2]);
+                const int nearDistance = Square(r - qRed(chosen)) + Square(g - qGreen(chosen)) +
+                                         Square(b - qBlue(chosen));
+                if (shownDistance <= nearDistance + keepDistance) {
+                    index = FTransparent;
+                    chosen = qRgb(s[0], s[1], s[2]);
                 }
             }
-            FToGlobal[i] = static_cast<uchar>(best);
+            out[x] = static_cast<uchar>(index);
+            if (FDither == 0)
+                continue;
+            const int er = (r - qRed(chosen)) * FDither / 256;
+            const int eg = (g - qGreen(chosen)) * FDither / 256;
+            const int eb = (b - qBlue(chosen)) * FDither / 256;
+            int* ahead = current + (x + 1 + step) * 3;
+            int* below = next + (x + 1) * 3;
+            int* belowAhead = next + (x + 1 + step) * 3;
+            int* belowBehind = next + (x + 1 - step) * 3;
+            ahead[0] += er * 7, ahead[1] += eg * 7, ahead[2] += eb * 7;
+            belowBehind[0] += er * 3, belowBehind[1] += eg * 3, belowBehind[2] += eb * 3;
+            below[0] += er * 5, below[1] += eg * 5, below[2] += eb * 5;
+            belowAhead[0] += er, belowAhead[1] += eg, belowAhead[2] += eb;
         }
-        FMapped = true;
+        std::swap(current, next);
     }
-    const qsizetype count = static_cast<qsizetype>(width) * height;
-    for (qsizetype i = 0; i < count; ++i)
-        indices[i] = FToGlobal[indices[i]];
     return true;
 }

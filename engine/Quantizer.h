@@ -1,10 +1,12 @@
 #pragma once
-// Colour reduction with libimagequant: one palette for the whole GIF from a histogram of its
-// frames, and remapping of frames (or parts of them) to that palette with dithering.
+// Colour reduction: palettes chosen by libimagequant from a histogram of the frames, and our own
+// remapping of frames (or parts of them) to a palette with dithering.
 
 #include <QImage>
 #include <QVector>
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 struct liq_attr;
 struct liq_histogram;
@@ -31,7 +33,11 @@ private:
     int FAdded = 0;
 };
 
-// Maps pixels to a fixed palette. One object serves one thread at a time.
+// Maps pixels to a fixed palette: the nearest colour (plain RGB distance, which is what the eye
+// of a viewer and the usual quality measures weigh), with serpentine error diffusion of
+// adjustable strength. Nearest-colour searches only look at the palette entries that can be
+// nearest within a small cube of colours, found once per palette. One object serves one thread at
+// a time.
 class TRemapper {
 public:
     // `palette` is the GIF's palette; the entry `transparentIndex` (or -1) stands for pixels
@@ -41,14 +47,29 @@ public:
     TRemapper(const TRemapper&) = delete;
     TRemapper& operator=(const TRemapper&) = delete;
 
-    bool IsValid() const { return FResult != nullptr; }
+    bool IsValid() const { return !FEntries.empty(); }
     // Writes one palette index per pixel of the RGBA rectangle to `indices` (width × height).
-    bool Remap(const uchar* rgba, int width, int height, int bytesPerLine, uchar* indices);
+    // With `shown` (red-green-blue bytes of what the viewer already sees there, `shownBytesPerLine`
+    // apart), an opaque pixel whose wanted colour is no more than `keepDistance` (squared RGB
+    // distance) further from the shown colour than from the nearest palette colour keeps the
+    // shown colour: it gets the transparent index, and the diffused error is taken from the shown
+    // colour.
+    bool Remap(const uchar* rgba, int width, int height, int bytesPerLine, uchar* indices,
+               const uchar* shown = nullptr, int shownBytesPerLine = 0, int keepDistance = 0);
+    // The nearest opaque palette entry of a colour.
+    int Nearest(int r, int g, int b) const;
+    QRgb Color(int index) const { return FPalette[index]; }
 
 private:
-    liq_attr* FAttr = nullptr;
-    liq_result* FResult = nullptr;
+    struct TEntry {
+        int R, G, B, Index;
+    };
     QVector<QRgb> FPalette;
-    uchar FToGlobal[256] = {};
-    bool FMapped = false;
+    int FTransparent = -1;
+    int FDither = 0; // error diffusion strength in 1/256
+    std::vector<TEntry> FEntries;
+    std::vector<int> FCellStart; // candidates of each colour cube: FCandidates[start .. next start)
+    std::vector<uint8_t> FCandidates; // positions in FEntries
+    std::vector<int> FCandidateNear;  // nearest distance of the candidate to its cube
+    std::vector<int> FErrors;         // two rows of diffused error, per channel
 };
