@@ -16,6 +16,11 @@ cmake -S "$top" -B "$top/build-asan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo 
 cmake --build "$top/build-asan" --target test_decoder -j "$(nproc)"
 QT_QPA_PLATFORM=offscreen "$top/build-asan/tests/decoder/test_decoder" --gtest_filter='BadInput.*'
 
+# The playback and seek workers' tests in the same build: 2,000 worker starts and stops must leak
+# nothing.
+cmake --build "$top/build-asan" --target test_playback -j "$(nproc)"
+QT_QPA_PLATFORM=offscreen "$top/build-asan/tests/playback/test_playback"
+
 # The worker threads' tests once more under ThreadSanitizer, in a small build of just those test
 # programs. The system's FFmpeg is not built for the sanitizer; the suppressions leave out only the
 # frame hand-overs inside its own decoding threads.
