@@ -12,6 +12,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -185,4 +187,33 @@ TEST_F(ProjectExtract, TheConversionLeavesOutDeletedFramesOfTheClip) {
         if (i < 10 || i >= 20)
             expected.push_back(i);
     EXPECT_EQ(shown, expected);
+}
+
+TEST(ProjectBadInput, FilesWithoutUsableVideoLeaveTheProjectInvalid) {
+    QTemporaryDir dir;
+    const QString text = dir.filePath(QStringLiteral("notes.mp4"));
+    const QString empty = dir.filePath(QStringLiteral("empty.mp4"));
+    const QString half = dir.filePath(QStringLiteral("half.mp4"));
+    ASSERT_TRUE(WriteFile(text, "not a video at all"));
+    ASSERT_TRUE(WriteFile(empty, QByteArray()));
+    {
+        // bbb keeps its index at the end: cut in half, the file has no index at all.
+        QFile whole(QStringLiteral(VG_MEDIA_DIR "/bbb-h264-854x480-30s.mp4"));
+        ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+        ASSERT_TRUE(WriteFile(half, whole.read(whole.size() / 2)));
+    }
+    const QString files[] = {text, empty, half, dir.filePath(QStringLiteral("missing.mp4")),
+                             QStringLiteral(VG_MEDIA_DIR "/audio-only-mp3-with-cover-art-30s.mp3")};
+    for (const QString& file : files) {
+        TFFDecoder decoder;
+        decoder.LoadFile(file);
+        TVGProj project([] { return TProjectDefaults(); });
+        project.ReadStreamInfo(&decoder);
+        EXPECT_FALSE(project.IsVideoValid()) << file.toStdString();
+        EXPECT_EQ(project.VideoWidth, 0);
+        EXPECT_EQ(project.FrameRate, 0.0);
+        std::vector<TVGFrame*> group;
+        project.ExtractFrames(&decoder, 30, nullptr, group, 0);
+        EXPECT_TRUE(group.empty());
+    }
 }
