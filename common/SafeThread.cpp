@@ -4,6 +4,7 @@
 
 #include <QAbstractEventDispatcher>
 #include <QSocketNotifier>
+#include <QtGlobal>
 #include <cerrno>
 #include <cstdint>
 #include <sys/eventfd.h>
@@ -67,6 +68,9 @@ void TSafeThread::TerminateAndWait() {
         return;
     {
         std::unique_lock<std::mutex> lock(FLock);
+        // From inside this worker's own hand-over the worker waits for us and we for it.
+        Q_ASSERT_X(FHandOver != THandOver::Running, "TSafeThread",
+                   "a worker freed from inside its own hand-over");
         while (!FFinished) {
             // Termination released any waiting hand-over and refuses new ones, but the slot is
             // served here all the same: the worker must never stay blocked in it while we wait.
