@@ -1,6 +1,7 @@
 #include "engine/GifWriter.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -14,45 +15,57 @@ int GifCodeSize(int paletteSize) {
 
 namespace {
 
-// The string table is indexed directly by (prefix code << 8 | next index): a lookup is one
-// memory access. A generation stamp per slot makes clearing the table free.
+// The string table: (prefix code << 8 | next index) → code, in a small open-addressing hash table
+// that stays in the processor's nearest caches. At most 4096 codes live at once, so 8192 slots
+// keep the probes short.
 class TLzwTable {
 public:
-    TLzwTable() : FStamp(4096 * 256, 0), FCode(4096 * 256, 0) {}
-    void Clear() { ++FGeneration; }
-    int Find(uint32_t key) const { return FStamp[key] == FGeneration ? FCode[key] : -1; }
-    void Insert(uint32_t key, int code) {
-        FStamp[key] = FGeneration;
-        FCode[key] = static_cast<uint16_t>(code);
+    TLzwTable() { Clear(); }
+    void Clear() { FSlots.fill(empty); }
+    // The code of `key`, or -1; `slot` receives where it is or would go.
+    int Find(uint32_t key, uint32_t& slot) const {
+        slot = (key * 2654435761u) >> (32 - slotBits);
+        for (;;) {
+            const uint32_t entry = FSlots[slot];
+            if (entry == empty)
+                return -1;
+            if ((entry >> 12) == key)
+                return static_cast<int>(entry & 0xFFF);
+            slot = (slot + 1) & (slotCount - 1);
+        }
+    }
+    void Insert(uint32_t slot, uint32_t key, int code) {
+        FSlots[slot] = (key << 12) | static_cast<uint32_t>(code);
     }
 
 private:
-    std::vector<uint32_t> FStamp;
-    std::vector<uint16_t> FCode;
-    uint32_t FGeneration = 1;
+    static constexpr int slotBits = 13;
+    static constexpr uint32_t slotCount = 1u << slotBits;
+    static constexpr uint32_t empty = 0xFFFFFFFFu; // no key reaches it: keys have 20 bits
+    std::array<uint32_t, slotCount> FSlots;
 };
 
 class TBitSink {
 public:
-    explicit TBitSink(QByteArray& out) : FOut(out) {}
+    explicit TBitSink(std::vector<uchar>& out) : FOut(out) {}
     void Put(int code, int bits) {
         FAccumulator |= static_cast<uint64_t>(code) << FCount;
         FCount += bits;
         while (FCount >= 8) {
-            FOut.append(static_cast<char>(FAccumulator & 0xFF));
+            FOut.push_back(static_cast<uchar>(FAccumulator & 0xFF));
             FAccumulator >>= 8;
             FCount -= 8;
         }
     }
     void Flush() {
         if (FCount > 0)
-            FOut.append(static_cast<char>(FAccumulator & 0xFF));
+            FOut.push_back(static_cast<uchar>(FAccumulator & 0xFF));
         FAccumulator = 0;
         FCount = 0;
     }
 
 private:
-    QByteArray& FOut;
+    std::vector<uchar>& FOut;
     uint64_t FAccumulator = 0;
     int FCount = 0;
 };
@@ -67,8 +80,9 @@ QByteArray GifLzwEncode(const uchar* indices, qsizetype count, int codeSize) {
         table = std::make_unique<TLzwTable>();
     table->Clear();
 
-    QByteArray packed;
-    packed.reserve(count / 2 + 64);
+    thread_local std::vector<uchar> packed;
+    packed.clear();
+    packed.reserve(static_cast<size_t>(count) + 64);
     TBitSink sink(packed);
     const int clearCode = 1 << codeSize;
     const int endCode = clearCode + 1;
@@ -91,7 +105,8 @@ QByteArray GifLzwEncode(const uchar* indices, qsizetype count, int codeSize) {
             const int pixel = indices[i];
             const uint32_t key =
                 (static_cast<uint32_t>(current) << 8) | static_cast<uint32_t>(pixel);
-            const int found = table->Find(key);
+            uint32_t slot = 0;
+            const int found = table->Find(key, slot);
             if (found >= 0) {
                 current = found;
                 continue;
@@ -105,7 +120,7 @@ QByteArray GifLzwEncode(const uchar* indices, qsizetype count, int codeSize) {
                 limit = 1 << runningBits;
                 table->Clear();
             } else {
-                table->Insert(key, runningCode++);
+                table->Insert(slot, key, runningCode++);
             }
         }
         output(current);
@@ -113,15 +128,17 @@ QByteArray GifLzwEncode(const uchar* indices, qsizetype count, int codeSize) {
     output(endCode);
     sink.Flush();
 
-    QByteArray data;
-    data.reserve(packed.size() + packed.size() / 255 + 3);
-    data.append(static_cast<char>(codeSize));
-    for (qsizetype offset = 0; offset < packed.size(); offset += 255) {
-        const qsizetype length = std::min<qsizetype>(255, packed.size() - offset);
-        data.append(static_cast<char>(length));
-        data.append(packed.constData() + offset, length);
+    const qsizetype packedSize = static_cast<qsizetype>(packed.size());
+    QByteArray data(packedSize + (packedSize + 254) / 255 + 2, Qt::Uninitialized);
+    char* out = data.data();
+    *out++ = static_cast<char>(codeSize);
+    for (qsizetype offset = 0; offset < packedSize; offset += 255) {
+        const qsizetype length = std::min<qsizetype>(255, packedSize - offset);
+        *out++ = static_cast<char>(length);
+        std::memcpy(out, packed.data() + offset, static_cast<size_t>(length));
+        out += length;
     }
-    data.append('\0');
+    *out = '\0';
     return data;
 }
 

@@ -14,59 +14,73 @@ void KeepToThisThread() {
     omp_set_num_threads(1);
 }
 
-std::vector<const uchar*> RowPointers(const uchar* rgba, int height, int bytesPerLine) {
-    std::vector<const uchar*> rows(static_cast<size_t>(height));
-    for (int y = 0; y < height; ++y)
-        rows[static_cast<size_t>(y)] = rgba + static_cast<qsizetype>(y) * bytesPerLine;
-    return rows;
-}
-
 } // namespace
 
-TPaletteBuilder::TPaletteBuilder(int maxColors, int speed) {
-    FAttr = liq_attr_create();
-    if (!FAttr)
-        return;
-    liq_set_max_colors(FAttr, std::clamp(maxColors, 2, 256));
-    liq_set_speed(FAttr, std::clamp(speed, 1, 10));
-    FHistogram = liq_histogram_create(FAttr);
-}
+TPaletteBuilder::TPaletteBuilder(int maxColors, int speed)
+    : FMaxColors(std::clamp(maxColors, 2, 256)), FSpeed(std::clamp(speed, 1, 10)) {}
 
-TPaletteBuilder::~TPaletteBuilder() {
-    if (FHistogram)
-        liq_histogram_destroy(FHistogram);
-    if (FAttr)
-        liq_attr_destroy(FAttr);
-}
+TPaletteBuilder::~TPaletteBuilder() = default;
 
 void TPaletteBuilder::AddPixels(const uchar* rgba, int width, int height, int bytesPerLine) {
-    if (!FHistogram || width <= 0 || height <= 0)
+    if (width <= 0 || height <= 0)
         return;
-    KeepToThisThread();
-    // The library keeps the row array only for the life of the image object.
-    std::vector<const uchar*> rows = RowPointers(rgba, height, bytesPerLine);
-    liq_image* image = liq_image_create_rgba_rows(
-        FAttr, reinterpret_cast<void**>(const_cast<uchar**>(rows.data())), width, height, 0);
-    if (!image)
+    if (FCubes.empty())
+        FCubes.resize(size_t{1} << 18);
+    for (int y = 0; y < height; ++y) {
+        const uchar* p = rgba + static_cast<qsizetype>(y) * bytesPerLine;
+        for (int x = 0; x < width; ++x, p += 4)
+            Add(p[0], p[1], p[2]);
+    }
+    FAdded += static_cast<qint64>(width) * height;
+}
+
+void TPaletteBuilder::AddRgb(const uchar* rgb, qsizetype count, int step) {
+    if (count <= 0)
         return;
-    if (liq_histogram_add_image(FHistogram, FAttr, image) == LIQ_OK)
-        ++FAdded;
-    liq_image_destroy(image);
+    if (FCubes.empty())
+        FCubes.resize(size_t{1} << 18);
+    step = std::max(step, 1);
+    for (qsizetype i = 0; i < count; i += step)
+        Add(rgb[i * 3], rgb[i * 3 + 1], rgb[i * 3 + 2]);
+    FAdded += (count + step - 1) / step;
 }
 
 QVector<QRgb> TPaletteBuilder::Build() {
     QVector<QRgb> colors;
-    if (!FHistogram || FAdded == 0)
+    if (FAdded == 0)
         return colors;
-    liq_result* result = nullptr;
-    if (liq_histogram_quantize(FHistogram, FAttr, &result) != LIQ_OK || !result)
-        return colors;
-    const liq_palette* palette = liq_get_palette(result);
-    for (unsigned i = 0; i < palette->count; ++i) {
-        const liq_color& c = palette->entries[i];
-        colors.append(qRgb(c.r, c.g, c.b));
+    std::vector<liq_histogram_entry> entries;
+    for (const TCube& cube : FCubes) {
+        if (cube.Count == 0)
+            continue;
+        const uint64_t half = cube.Count / 2;
+        entries.push_back({liq_color{static_cast<unsigned char>((cube.R + half) / cube.Count),
+                                     static_cast<unsigned char>((cube.G + half) / cube.Count),
+                                     static_cast<unsigned char>((cube.B + half) / cube.Count), 255},
+                           cube.Count});
     }
-    liq_result_destroy(result);
+    KeepToThisThread();
+    liq_attr* attr = liq_attr_create();
+    if (!attr)
+        return colors;
+    liq_set_max_colors(attr, FMaxColors);
+    liq_set_speed(attr, FSpeed);
+    liq_histogram* histogram = liq_histogram_create(attr);
+    liq_result* result = nullptr;
+    if (histogram &&
+        liq_histogram_add_colors(histogram, attr, entries.data(), static_cast<int>(entries.size()),
+                                 0) == LIQ_OK &&
+        liq_histogram_quantize(histogram, attr, &result) == LIQ_OK && result) {
+        const liq_palette* palette = liq_get_palette(result);
+        for (unsigned i = 0; i < palette->count; ++i) {
+            const liq_color& c = palette->entries[i];
+            colors.append(qRgb(c.r, c.g, c.b));
+        }
+        liq_result_destroy(result);
+    }
+    if (histogram)
+        liq_histogram_destroy(histogram);
+    liq_attr_destroy(attr);
     return colors;
 }
 
@@ -102,50 +116,51 @@ TRemapper::TRemapper(const QVector<QRgb>& palette, int transparentIndex, float d
     }
     if (FEntries.empty())
         return;
-    // For each cube, the entries that can be nearest to some colour in it: those whose nearest
-    // point of the cube is no further than the best entry's farthest point. Kept in order of that
-    // nearest distance, so a search can stop early.
-    const int cells = cellsPerAxis * cellsPerAxis * cellsPerAxis;
-    FCellStart.resize(static_cast<size_t>(cells) + 1);
-    std::vector<std::pair<int, int>> found; // near distance, entry
-    found.reserve(FEntries.size());
-    for (int cell = 0; cell < cells; ++cell) {
-        const int lowR = (cell >> (2 * (8 - cellBits))) << cellBits;
-        const int lowG = ((cell >> (8 - cellBits)) & (cellsPerAxis - 1)) << cellBits;
-        const int lowB = (cell & (cellsPerAxis - 1)) << cellBits;
-        const int side = (1 << cellBits) - 1;
-        int bestFar = INT_MAX;
-        for (const TEntry& e : FEntries)
-            bestFar = std::min(bestFar, FarSquare(e.R, lowR, lowR + side) +
-                                            FarSquare(e.G, lowG, lowG + side) +
-                                            FarSquare(e.B, lowB, lowB + side));
-        found.clear();
-        for (size_t i = 0; i < FEntries.size(); ++i) {
-            const TEntry& e = FEntries[i];
-            const int nearD = NearSquare(e.R, lowR, lowR + side) +
-                              NearSquare(e.G, lowG, lowG + side) +
-                              NearSquare(e.B, lowB, lowB + side);
-            if (nearD <= bestFar)
-                found.emplace_back(nearD, static_cast<int>(i));
-        }
-        std::sort(found.begin(), found.end());
-        FCellStart[static_cast<size_t>(cell)] = static_cast<int>(FCandidates.size());
-        for (const auto& [nearD, entry] : found) {
-            FCandidates.push_back(static_cast<uint8_t>(entry));
-            FCandidateNear.push_back(nearD);
-        }
+    FCellStart.assign(static_cast<size_t>(cellsPerAxis) * cellsPerAxis * cellsPerAxis, -1);
+    FCellCount.assign(FCellStart.size(), 0);
+}
+
+void TRemapper::FindCandidates(int cell) {
+    // The entries that can be nearest to some colour in the cube: those whose nearest point of the
+    // cube is no further than the best entry's farthest point. Kept in order of that nearest
+    // distance, so a search can stop early.
+    const int lowR = (cell >> (2 * (8 - cellBits))) << cellBits;
+    const int lowG = ((cell >> (8 - cellBits)) & (cellsPerAxis - 1)) << cellBits;
+    const int lowB = (cell & (cellsPerAxis - 1)) << cellBits;
+    const int side = (1 << cellBits) - 1;
+    int bestFar = INT_MAX;
+    for (const TEntry& e : FEntries)
+        bestFar = std::min(bestFar, FarSquare(e.R, lowR, lowR + side) +
+                                        FarSquare(e.G, lowG, lowG + side) +
+                                        FarSquare(e.B, lowB, lowB + side));
+    FFound.clear();
+    for (size_t i = 0; i < FEntries.size(); ++i) {
+        const TEntry& e = FEntries[i];
+        const int nearD = NearSquare(e.R, lowR, lowR + side) + NearSquare(e.G, lowG, lowG + side) +
+                          NearSquare(e.B, lowB, lowB + side);
+        if (nearD <= bestFar)
+            FFound.emplace_back(nearD, static_cast<int>(i));
     }
-    FCellStart[static_cast<size_t>(cells)] = static_cast<int>(FCandidates.size());
+    std::sort(FFound.begin(), FFound.end());
+    FCellStart[static_cast<size_t>(cell)] = static_cast<int>(FCandidates.size());
+    FCellCount[static_cast<size_t>(cell)] = static_cast<int>(FFound.size());
+    for (const auto& [nearD, entry] : FFound) {
+        FCandidates.push_back(static_cast<uint8_t>(entry));
+        FCandidateNear.push_back(nearD);
+    }
 }
 
 TRemapper::~TRemapper() = default;
 
-int TRemapper::Nearest(int r, int g, int b) const {
+int TRemapper::Nearest(int r, int g, int b) {
     const int cell = ((r >> cellBits) << (2 * (8 - cellBits))) |
                      ((g >> cellBits) << (8 - cellBits)) | (b >> cellBits);
-    const int end = FCellStart[static_cast<size_t>(cell) + 1];
+    if (FCellStart[static_cast<size_t>(cell)] < 0)
+        FindCandidates(cell);
+    const int start = FCellStart[static_cast<size_t>(cell)];
+    const int end = start + FCellCount[static_cast<size_t>(cell)];
     int best = -1, bestDistance = INT_MAX;
-    for (int k = FCellStart[static_cast<size_t>(cell)]; k < end; ++k) {
+    for (int k = start; k < end; ++k) {
         if (FCandidateNear[static_cast<size_t>(k)] > bestDistance)
             break;
         const TEntry& e = FEntries[FCandidates[static_cast<size_t>(k)]];

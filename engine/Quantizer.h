@@ -12,7 +12,9 @@ struct liq_attr;
 struct liq_histogram;
 struct liq_result;
 
-// Gathers the colours of the frames and chooses the palette.
+// Gathers the colours of the frames and chooses the palette. Colours are counted in small cubes
+// (4 levels a side) that remember the mean colour of their pixels, so the library's search works
+// on tens of thousands of weighted colours rather than every distinct one, at no visible cost.
 class TPaletteBuilder {
 public:
     // `maxColors` opaque colours at most (255 leaves one index of 256 for transparency);
@@ -22,22 +24,36 @@ public:
     TPaletteBuilder(const TPaletteBuilder&) = delete;
     TPaletteBuilder& operator=(const TPaletteBuilder&) = delete;
 
-    // Adds the colours of a picture given as RGBA bytes (4 per pixel).
+    // Adds the colours of a picture given as RGBA bytes (4 per pixel; alpha is ignored).
     void AddPixels(const uchar* rgba, int width, int height, int bytesPerLine);
+    // Adds `count` pixels of red-green-blue bytes, taking every `step`th.
+    void AddRgb(const uchar* rgb, qsizetype count, int step = 1);
     // The chosen opaque colours; empty when nothing was added or the library failed.
     QVector<QRgb> Build();
 
 private:
-    liq_attr* FAttr = nullptr;
-    liq_histogram* FHistogram = nullptr;
-    int FAdded = 0;
+    struct TCube {
+        uint64_t R = 0, G = 0, B = 0;
+        uint32_t Count = 0;
+    };
+    void Add(int r, int g, int b) {
+        TCube& cube = FCubes[static_cast<size_t>(((r >> 2) << 12) | ((g >> 2) << 6) | (b >> 2))];
+        cube.R += static_cast<uint64_t>(r);
+        cube.G += static_cast<uint64_t>(g);
+        cube.B += static_cast<uint64_t>(b);
+        ++cube.Count;
+    }
+    int FMaxColors;
+    int FSpeed;
+    std::vector<TCube> FCubes; // 64 × 64 × 64, made when the first colours come
+    qint64 FAdded = 0;
 };
 
 // Maps pixels to a fixed palette: the nearest colour (plain RGB distance, which is what the eye
 // of a viewer and the usual quality measures weigh), with serpentine error diffusion of
 // adjustable strength. Nearest-colour searches only look at the palette entries that can be
-// nearest within a small cube of colours, found once per palette. One object serves one thread at
-// a time.
+// nearest within a small cube of colours, found when a colour of that cube first comes. One object
+// serves one thread at a time.
 class TRemapper {
 public:
     // `palette` is the GIF's palette; the entry `transparentIndex` (or -1) stands for pixels
@@ -57,7 +73,7 @@ public:
     bool Remap(const uchar* rgba, int width, int height, int bytesPerLine, uchar* indices,
                const uchar* shown = nullptr, int shownBytesPerLine = 0, int keepDistance = 0);
     // The nearest opaque palette entry of a colour.
-    int Nearest(int r, int g, int b) const;
+    int Nearest(int r, int g, int b);
     QRgb Color(int index) const { return FPalette[index]; }
 
 private:
@@ -68,7 +84,11 @@ private:
     int FTransparent = -1;
     int FDither = 0; // error diffusion strength in 1/256
     std::vector<TEntry> FEntries;
-    std::vector<int> FCellStart; // candidates of each colour cube: FCandidates[start .. next start)
+    void FindCandidates(int cell);
+    // The candidates of each colour cube: FCellCount[cell] from FCandidates[FCellStart[cell]];
+    // a start of -1 means not yet found.
+    std::vector<int> FCellStart, FCellCount;
+    std::vector<std::pair<int, int>> FFound;
     std::vector<uint8_t> FCandidates; // positions in FEntries
     std::vector<int> FCandidateNear;  // nearest distance of the candidate to its cube
     std::vector<int> FErrors;         // two rows of diffused error, per channel
