@@ -72,7 +72,7 @@ void DrawFrame(AVFrame* frame, int index, const std::vector<int8_t>& wave) {
 
 } // namespace
 
-bool MakeClip(const QString& path, const TClipSpec& spec) {
+bool MakeClip(const QString& path, const TClipShape& shape) {
     av_log_set_level(AV_LOG_ERROR);
     const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
     if (codec == nullptr)
@@ -89,18 +89,18 @@ bool MakeClip(const QString& path, const TClipSpec& spec) {
     std::unique_ptr<AVCodecContext, TCodecFreer> encoder(avcodec_alloc_context3(codec));
     if (!encoder)
         return Fail("no encoder context");
-    encoder->width = spec.Width;
-    encoder->height = spec.Height;
+    encoder->width = shape.Width;
+    encoder->height = shape.Height;
     encoder->pix_fmt = AV_PIX_FMT_YUV420P;
-    encoder->time_base = {1, spec.FramesPerSecond};
-    encoder->framerate = {spec.FramesPerSecond, 1};
-    encoder->gop_size = spec.KeyInterval;
+    encoder->time_base = {1, shape.FramesPerSecond};
+    encoder->framerate = {shape.FramesPerSecond, 1};
+    encoder->gop_size = shape.KeyInterval;
     encoder->max_b_frames = 2;
     if ((output->oformat->flags & AVFMT_GLOBALHEADER) != 0)
         encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    const QByteArray params = QByteArrayLiteral("keyint=") + QByteArray::number(spec.KeyInterval) +
+    const QByteArray params = QByteArrayLiteral("keyint=") + QByteArray::number(shape.KeyInterval) +
                               QByteArrayLiteral(":min-keyint=") +
-                              QByteArray::number(spec.KeyInterval) +
+                              QByteArray::number(shape.KeyInterval) +
                               QByteArrayLiteral(":scenecut=0");
     av_opt_set(encoder->priv_data, "x264-params", params.constData(), 0);
     av_opt_set(encoder->priv_data, "preset", "veryfast", 0);
@@ -124,8 +124,8 @@ bool MakeClip(const QString& path, const TClipSpec& spec) {
     if (!frame || !packet)
         return Fail("out of memory");
     frame->format = AV_PIX_FMT_YUV420P;
-    frame->width = spec.Width;
-    frame->height = spec.Height;
+    frame->width = shape.Width;
+    frame->height = shape.Height;
     if ((error = av_frame_get_buffer(frame.get(), 0)) < 0)
         return Fail("no frame buffer", error);
 
@@ -145,7 +145,7 @@ bool MakeClip(const QString& path, const TClipSpec& spec) {
         return error == AVERROR(EAGAIN) || error == AVERROR_EOF;
     };
 
-    const int frames = spec.FramesPerSecond * spec.Seconds;
+    const int frames = shape.FramesPerSecond * shape.Seconds;
     for (int index = 0; index < frames; ++index) {
         if ((error = av_frame_make_writable(frame.get())) < 0)
             return Fail("frame not writable", error);

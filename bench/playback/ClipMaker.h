@@ -5,7 +5,7 @@
 
 #include <QString>
 
-struct TClipSpec {
+struct TClipShape {
     int Width = 1920;
     int Height = 1080;
     int FramesPerSecond = 30;
@@ -15,4 +15,4 @@ struct TClipSpec {
 
 // Writes the clip to `path` (through a temporary file beside it); false with a line on stderr when
 // it cannot.
-bool MakeClip(const QString& path, const TClipSpec& spec);
+bool MakeClip(const QString& path, const TClipShape& shape);

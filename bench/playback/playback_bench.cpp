@@ -73,13 +73,13 @@ bool OpenClip(TFFDecoder& decoder, const QString& file) {
     return true;
 }
 
-bool EnsureClip(const QString& name, const TClipSpec& spec) {
+bool EnsureClip(const QString& name, const TClipShape& shape) {
     const QString path = BenchDir + name;
     if (QFile::exists(path))
         return true;
     std::printf("drawing %s ...\n", qPrintable(name));
     std::fflush(stdout);
-    return MakeClip(path, spec);
+    return MakeClip(path, shape);
 }
 
 void BenchPlayback(const QString& label, const QString& file) {
