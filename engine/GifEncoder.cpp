@@ -2,7 +2,6 @@
 
 #include "engine/Quantizer.h"
 
-#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -22,14 +21,9 @@ TGifEncoder::TGifEncoder(QIODevice* device, QSize size, std::optional<int> loopC
         slot.Colors.append(qRgb(0, 0, 0));
         FPalettes.push_back(std::move(slot));
     }
-    FPool.setMaxThreadCount(std::max(1, options.Threads));
 }
 
-TGifEncoder::~TGifEncoder() {
-    for (auto& job : FJobs)
-        job.Data.waitForFinished();
-    FPool.waitForDone();
-}
+TGifEncoder::~TGifEncoder() = default;
 
 bool TGifEncoder::Start() {
     const bool palettesOk = !FPalettes.empty() &&
@@ -51,26 +45,50 @@ TRemapper& TGifEncoder::RemapperOf(int palette) {
     return *slot.Remapper;
 }
 
-void TGifEncoder::Submit(int palette, const QRect& rect, std::vector<uchar> indices, int delayCs,
-                         bool transparency) {
+void TGifEncoder::Submit(int palette, const QRect& rect, std::vector<uchar>& indices,
+                         const std::vector<uchar>& wanted, const uchar* shown, int delayCs) {
+    const TPaletteSlot& slot = FPalettes[static_cast<size_t>(palette)];
     TJob job;
     job.Rect = rect;
     job.DelayCs = delayCs;
     job.Palette = palette;
-    job.TransparentIndex =
-        transparency ? FPalettes[static_cast<size_t>(palette)].TransparentIndex : -1;
-    const int codeSize =
-        GifCodeSize(static_cast<int>(FPalettes[static_cast<size_t>(palette)].Colors.size()));
-    job.Data = QtConcurrent::run(&FPool, [codeSize, pixels = std::move(indices)] {
-        return GifLzwEncode(pixels.data(), static_cast<qsizetype>(pixels.size()), codeSize);
-    });
+    job.TransparentIndex = shown ? slot.TransparentIndex : -1;
+    TLossyChoice choice;
+    choice.Wanted = wanted.data();
+    choice.Shown = shown;
+    choice.Palette = slot.Colors.constData();
+    choice.TransparentIndex = slot.TransparentIndex;
+    choice.Tolerance = FOptions.LossyTolerance;
+    if (FOptions.TextureTolerance > 0) {
+        // Errors hide in busy texture and show on flat areas: each pixel may be worse by a share
+        // of how much the colours around it vary.
+        const int w = rect.width(), h = rect.height();
+        FTolerances.resize(indices.size());
+        const float share = FOptions.TextureTolerance;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const uchar* p = wanted.data() + (static_cast<size_t>(y) * w + x) * 3;
+                const uchar* right = x + 1 < w ? p + 3 : p - (x > 0 ? 3 : 0);
+                const uchar* below = y + 1 < h ? p + w * 3 : p - (y > 0 ? w * 3 : 0);
+                int activity = 0;
+                for (int c = 0; c < 3; ++c)
+                    activity =
+                        std::max({activity, std::abs(p[c] - right[c]), std::abs(p[c] - below[c])});
+                const float allowed = share * static_cast<float>(activity);
+                FTolerances[static_cast<size_t>(y) * w + x] = static_cast<uint16_t>(std::min(
+                    65535.0f, allowed * allowed + static_cast<float>(FOptions.LossyTolerance)));
+            }
+        choice.Tolerances = FTolerances.data();
+    }
+    job.Data = GifLossyLzwEncode(indices.data(), static_cast<qsizetype>(indices.size()),
+                                 GifCodeSize(static_cast<int>(slot.Colors.size())), choice);
     FJobs.push_back(std::move(job));
 }
 
 bool TGifEncoder::WriteFront() {
     TJob job = std::move(FJobs.front());
     FJobs.pop_front();
-    const QByteArray data = job.Data.result();
+    const QByteArray& data = job.Data;
     if (data.isEmpty()) {
         FOk = false;
         return false;
@@ -102,6 +120,28 @@ bool TGifEncoder::AddFrame(const uchar* rgb, int delayCs, int palette) {
         FOk = false;
         return false;
     }
+    const int clear = FPalettes[static_cast<size_t>(palette)].TransparentIndex;
+
+    // What the viewer sees now where the image `rect` draws `indices`; the source colours of the
+    // drawn pixels become their reference.
+    const auto drawn = [&](const QRect& rect, const std::vector<uchar>& indices) {
+        for (int y = 0; y < rect.height(); ++y) {
+            const uchar* index = indices.data() + static_cast<qsizetype>(y) * rect.width();
+            const qsizetype row = static_cast<qsizetype>(rect.top() + y) * width + rect.left();
+            const uchar* src = rgb + row * 3;
+            uchar* ref = FReference.data() + row * 3;
+            uchar* shown = FShown.data() + row * 3;
+            for (int x = 0; x < rect.width(); ++x) {
+                if (index[x] == clear)
+                    continue;
+                const QRgb c = remapper.Color(index[x]);
+                std::memcpy(ref + x * 3, src + x * 3, 3);
+                shown[x * 3] = static_cast<uchar>(qRed(c));
+                shown[x * 3 + 1] = static_cast<uchar>(qGreen(c));
+                shown[x * 3 + 2] = static_cast<uchar>(qBlue(c));
+            }
+        }
+    };
 
     if (!FHaveReference) {
         FReference.assign(rgb, rgb + pixels * 3);
@@ -115,28 +155,13 @@ bool TGifEncoder::AddFrame(const uchar* rgb, int delayCs, int palette) {
         }
         std::vector<uchar> indices(static_cast<size_t>(pixels));
         remapper.Remap(FBox.data(), width, height, width * 4, indices.data());
-        for (qsizetype i = 0; i < pixels; ++i) {
-            const QRgb c = remapper.Color(indices[static_cast<size_t>(i)]);
-            FShown[i * 3] = static_cast<uchar>(qRed(c));
-            FShown[i * 3 + 1] = static_cast<uchar>(qGreen(c));
-            FShown[i * 3 + 2] = static_cast<uchar>(qBlue(c));
-        }
+        FWanted.assign(rgb, rgb + pixels * 3);
+        const QRect whole(0, 0, width, height);
+        Submit(palette, whole, indices, FWanted, nullptr, delayCs);
+        drawn(whole, indices);
         FHaveReference = true;
-        Submit(palette, QRect(0, 0, width, height), std::move(indices), delayCs, false);
-        return true;
+        return WritePending();
     }
-
-    // Nothing is drawn: the frame before stays longer on screen.
-    const auto lengthen = [&] {
-        if (!FJobs.empty() && FJobs.back().DelayCs + delayCs <= maxDelayCs) {
-            FJobs.back().DelayCs += delayCs;
-            return;
-        }
-        // The delay field is full: a one-pixel transparent frame carries the rest of the time.
-        const int clear = FPalettes[static_cast<size_t>(palette)].TransparentIndex;
-        Submit(palette, QRect(0, 0, 1, 1), std::vector<uchar>(1, static_cast<uchar>(clear)),
-               delayCs, true);
-    };
 
     // Which pixels changed in the source since they were last drawn, and the box around them.
     const int threshold = FOptions.DiffThreshold;
@@ -166,6 +191,7 @@ bool TGifEncoder::AddFrame(const uchar* rgb, int delayCs, int palette) {
         }
     }
 
+    QRect box;
     if (right >= 0) {
         // Remap the changed pixels of the box; the others are transparent.
         const int boxWidth = right - left + 1, boxHeight = bottom - top + 1;
@@ -185,54 +211,66 @@ bool TGifEncoder::AddFrame(const uchar* rgb, int delayCs, int palette) {
         const qsizetype corner = static_cast<qsizetype>(top) * width + left;
         remapper.Remap(FBox.data(), boxWidth, boxHeight, boxWidth * 4, FIndices.data(),
                        FShown.data() + corner * 3, width * 3, FOptions.KeepDistance);
-
-        // The drawn pixels: what the viewer sees now, and the box around them.
-        const int clear = FPalettes[static_cast<size_t>(palette)].TransparentIndex;
-        int drawnLeft = width, drawnRight = -1, drawnTop = height, drawnBottom = -1;
+        // The box around the pixels that need drawing.
+        int drawLeft = boxWidth, drawRight = -1, drawTop = boxHeight, drawBottom = -1;
         for (int y = 0; y < boxHeight; ++y) {
             const uchar* index = FIndices.data() + static_cast<qsizetype>(y) * boxWidth;
-            const qsizetype row = corner + static_cast<qsizetype>(y) * width;
-            const uchar* src = rgb + row * 3;
-            uchar* ref = FReference.data() + row * 3;
-            uchar* shown = FShown.data() + row * 3;
             int rowLeft = -1, rowRight = -1;
-            for (int x = 0; x < boxWidth; ++x) {
-                if (index[x] == clear)
-                    continue;
-                const QRgb c = remapper.Color(index[x]);
-                std::memcpy(ref + x * 3, src + x * 3, 3);
-                shown[x * 3] = static_cast<uchar>(qRed(c));
-                shown[x * 3 + 1] = static_cast<uchar>(qGreen(c));
-                shown[x * 3 + 2] = static_cast<uchar>(qBlue(c));
-                if (rowLeft < 0)
-                    rowLeft = x;
-                rowRight = x;
-            }
+            for (int x = 0; x < boxWidth; ++x)
+                if (index[x] != clear) {
+                    if (rowLeft < 0)
+                        rowLeft = x;
+                    rowRight = x;
+                }
             if (rowLeft >= 0) {
-                drawnLeft = std::min(drawnLeft, rowLeft);
-                drawnRight = std::max(drawnRight, rowRight);
-                drawnTop = std::min(drawnTop, y);
-                drawnBottom = y;
+                drawLeft = std::min(drawLeft, rowLeft);
+                drawRight = std::max(drawRight, rowRight);
+                drawTop = std::min(drawTop, y);
+                drawBottom = y;
             }
         }
-        if (drawnRight >= 0) {
-            const QRect drawn(QPoint(left + drawnLeft, top + drawnTop),
-                              QPoint(left + drawnRight, top + drawnBottom));
-            std::vector<uchar> indices(static_cast<size_t>(drawn.width()) * drawn.height());
-            for (int y = 0; y < drawn.height(); ++y)
-                std::memcpy(indices.data() + static_cast<qsizetype>(y) * drawn.width(),
-                            FIndices.data() + static_cast<qsizetype>(drawnTop + y) * boxWidth +
-                                drawnLeft,
-                            static_cast<size_t>(drawn.width()));
-            Submit(palette, drawn, std::move(indices), delayCs, true);
-        } else {
-            lengthen();
-        }
-    } else {
-        lengthen();
+        if (drawRight >= 0)
+            box = QRect(QPoint(left + drawLeft, top + drawTop),
+                        QPoint(left + drawRight, top + drawBottom));
     }
-    // Keep a few frames in flight; the last one may still grow by unchanged frames.
-    while (static_cast<int>(FJobs.size()) > FOptions.Threads * 2 + 1)
+
+    if (box.isEmpty()) {
+        // Nothing is drawn: the frame before stays longer on screen.
+        if (!FJobs.empty() && FJobs.back().DelayCs + delayCs <= maxDelayCs) {
+            FJobs.back().DelayCs += delayCs;
+            return true;
+        }
+        // The delay field is full: a one-pixel transparent frame carries the rest of the time.
+        std::vector<uchar> indices(1, static_cast<uchar>(clear));
+        FWanted.assign(FShown.begin(), FShown.begin() + 3);
+        Submit(palette, QRect(0, 0, 1, 1), indices, FWanted, FShown.data(), delayCs);
+        return WritePending();
+    }
+
+    // The drawn box's indices, source colours and on-screen colours.
+    const int boxWidth = right - left + 1;
+    std::vector<uchar> indices(static_cast<size_t>(box.width()) * box.height());
+    FWanted.resize(indices.size() * 3);
+    FShownBox.resize(indices.size() * 3);
+    for (int y = 0; y < box.height(); ++y) {
+        const qsizetype row = static_cast<qsizetype>(box.top() + y) * width + box.left();
+        const size_t at = static_cast<size_t>(y) * static_cast<size_t>(box.width());
+        std::memcpy(indices.data() + at,
+                    FIndices.data() + static_cast<qsizetype>(box.top() - top + y) * boxWidth +
+                        (box.left() - left),
+                    static_cast<size_t>(box.width()));
+        std::memcpy(FWanted.data() + at * 3, rgb + row * 3, static_cast<size_t>(box.width()) * 3);
+        std::memcpy(FShownBox.data() + at * 3, FShown.data() + row * 3,
+                    static_cast<size_t>(box.width()) * 3);
+    }
+    Submit(palette, box, indices, FWanted, FShownBox.data(), delayCs);
+    drawn(box, indices);
+    return WritePending();
+}
+
+bool TGifEncoder::WritePending() {
+    // The last image stays queued: the next frames may lengthen it.
+    while (FJobs.size() > 1)
         if (!WriteFront())
             return false;
     return true;

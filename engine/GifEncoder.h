@@ -9,14 +9,14 @@
 // diffusion, and any of them for which the colour on screen is about as good as the nearest
 // palette colour keeps it too. Kept pixels are transparent, the frame is cut to the box around the
 // drawn ones, and a frame that draws nothing only lengthens the display time of the one before.
-// Remapping runs in frame order (each frame depends on what the one before left on screen);
-// compression runs on several threads; frames are written in order.
+// Compression may be lossy: where the LZW string being built cannot go on with a pixel's index,
+// another index that looks about as good continues it (the transparent index counts, standing for
+// what is on screen). Each frame depends on what the one before left on screen, so frames are
+// remapped and compressed in order.
 
 #include "engine/GifWriter.h"
 
-#include <QFuture>
 #include <QSize>
-#include <QThreadPool>
 #include <deque>
 #include <memory>
 #include <optional>
@@ -25,11 +25,14 @@
 class TRemapper;
 
 struct TGifEncoderOptions {
-    float Dither = 0.4f;   // error diffusion strength, 0 to 1
-    int DiffThreshold = 4; // largest channel difference that still counts as unchanged
-    int KeepDistance = 0;  // how much worse (squared RGB distance) the colour on screen may be
-                           // than the nearest palette colour and still be kept
-    int Threads = 2;       // compression threads
+    float Dither = 0.0f;    // error diffusion strength, 0 to 1
+    int DiffThreshold = 4;  // largest channel difference that still counts as unchanged
+    int KeepDistance = 0;   // how much worse (squared RGB distance) the colour on screen may be
+                            // than the nearest palette colour and still be kept
+    int LossyTolerance = 4; // how much worse (squared RGB distance) a pixel may look to let the
+                            // compressed string go on
+    float TextureTolerance = 0.3f; // and how much more, as a share of the colour differences
+                                   // between the pixel and its neighbours
 };
 
 class TGifEncoder {
@@ -65,7 +68,7 @@ private:
         int DelayCs = 0;
         int TransparentIndex = -1;
         int Palette = 0;
-        QFuture<QByteArray> Data;
+        QByteArray Data;
     };
     struct TPaletteSlot {
         QVector<QRgb> Colors; // with the transparent entry last
@@ -73,9 +76,12 @@ private:
         std::unique_ptr<TRemapper> Remapper; // made when first used
     };
     TRemapper& RemapperOf(int palette);
-    void Submit(int palette, const QRect& rect, std::vector<uchar> indices, int delayCs,
-                bool transparency);
+    // Compresses the indices of `rect` (choosing others where the options allow) and queues the
+    // image; `wanted` and `shown` hold the rectangle's source and on-screen colours.
+    void Submit(int palette, const QRect& rect, std::vector<uchar>& indices,
+                const std::vector<uchar>& wanted, const uchar* shown, int delayCs);
     bool WriteFront();
+    bool WritePending();
 
     TGifWriter FWriter;
     QSize FSize;
@@ -85,9 +91,9 @@ private:
     std::vector<uchar> FReference; // source colour of each pixel when it was last drawn
     std::vector<uchar> FShown;     // the colour the viewer sees at each pixel
     bool FHaveReference = false;
-    std::vector<uchar> FChanged, FBox, FIndices; // work buffers of one frame
+    std::vector<uchar> FChanged, FBox, FIndices, FWanted, FShownBox; // work buffers of one frame
+    std::vector<uint16_t> FTolerances;
     std::deque<TJob> FJobs;
-    QThreadPool FPool;
     int FImagesWritten = 0;
     bool FOk = true;
     bool FStarted = false;

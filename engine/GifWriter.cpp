@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -74,11 +76,50 @@ constexpr int maxCode = 4095;
 
 } // namespace
 
-QByteArray GifLzwEncode(const uchar* indices, qsizetype count, int codeSize) {
+namespace {
+
+// The strings that extend a code by one index, for lossy compression to choose from.
+struct TLzwChildren {
+    std::array<int16_t, 4096> First;
+    std::array<int16_t, 4096> Next;
+    std::array<uint8_t, 4096> Last; // the index a code's string ends with
+    void Clear() { First.fill(-1); }
+    void Add(int prefix, int code, int index) {
+        Next[static_cast<size_t>(code)] = First[static_cast<size_t>(prefix)];
+        First[static_cast<size_t>(prefix)] = static_cast<int16_t>(code);
+        Last[static_cast<size_t>(code)] = static_cast<uint8_t>(index);
+    }
+};
+
+// How far the colour of `index` is from what pixel `i` should look like; INT_MAX when the index
+// cannot stand there.
+int ChoiceCost(const TLossyChoice& choice, qsizetype i, int index) {
+    const uchar* want = choice.Wanted + i * 3;
+    int r, g, b;
+    if (index == choice.TransparentIndex) {
+        if (!choice.Shown)
+            return INT_MAX;
+        const uchar* seen = choice.Shown + i * 3;
+        r = seen[0], g = seen[1], b = seen[2];
+    } else {
+        const QRgb c = choice.Palette[index];
+        r = qRed(c), g = qGreen(c), b = qBlue(c);
+    }
+    return (r - want[0]) * (r - want[0]) + (g - want[1]) * (g - want[1]) +
+           (b - want[2]) * (b - want[2]);
+}
+
+QByteArray LzwEncode(uchar* indices, qsizetype count, int codeSize, const TLossyChoice* lossy) {
     thread_local std::unique_ptr<TLzwTable> table;
     if (!table)
         table = std::make_unique<TLzwTable>();
     table->Clear();
+    thread_local std::unique_ptr<TLzwChildren> children;
+    if (lossy) {
+        if (!children)
+            children = std::make_unique<TLzwChildren>();
+        children->Clear();
+    }
 
     thread_local std::vector<uchar> packed;
     packed.clear();
@@ -111,17 +152,44 @@ QByteArray GifLzwEncode(const uchar* indices, qsizetype count, int codeSize) {
                 current = found;
                 continue;
             }
+            if (lossy) {
+                // Another index that continues the string and looks about as good will do.
+                const int own = ChoiceCost(*lossy, i, pixel);
+                const int64_t allowed =
+                    static_cast<int64_t>(own) +
+                    (lossy->Tolerances ? lossy->Tolerances[i] : lossy->Tolerance);
+                int best = -1;
+                int64_t bestCost = allowed + 1;
+                for (int child = children->First[static_cast<size_t>(current)]; child >= 0;
+                     child = children->Next[static_cast<size_t>(child)]) {
+                    const int cost =
+                        ChoiceCost(*lossy, i, children->Last[static_cast<size_t>(child)]);
+                    if (cost < bestCost) {
+                        bestCost = cost;
+                        best = child;
+                    }
+                }
+                if (best >= 0) {
+                    indices[i] = children->Last[static_cast<size_t>(best)];
+                    current = best;
+                    continue;
+                }
+            }
             output(current);
-            current = pixel;
             if (runningCode >= maxCode) {
                 output(clearCode);
                 runningCode = endCode + 1;
                 runningBits = codeSize + 1;
                 limit = 1 << runningBits;
                 table->Clear();
+                if (lossy)
+                    children->Clear();
             } else {
+                if (lossy)
+                    children->Add(current, runningCode, pixel);
                 table->Insert(slot, key, runningCode++);
             }
+            current = pixel;
         }
         output(current);
     }
@@ -140,6 +208,18 @@ QByteArray GifLzwEncode(const uchar* indices, qsizetype count, int codeSize) {
     }
     *out = '\0';
     return data;
+}
+
+} // namespace
+
+QByteArray GifLzwEncode(const uchar* indices, qsizetype count, int codeSize) {
+    // Without a lossy choice the indices are only read.
+    return LzwEncode(const_cast<uchar*>(indices), count, codeSize, nullptr);
+}
+
+QByteArray GifLossyLzwEncode(uchar* indices, qsizetype count, int codeSize,
+                             const TLossyChoice& choice) {
+    return LzwEncode(indices, count, codeSize, &choice);
 }
 
 namespace {

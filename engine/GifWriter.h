@@ -8,6 +8,7 @@
 #include <QRect>
 #include <QVector>
 #include <QtGui/qrgb.h>
+#include <cstdint>
 #include <optional>
 
 // The number of bits the palette's indices need, as GIF counts them (at least 2).
@@ -16,6 +17,25 @@ int GifCodeSize(int paletteSize);
 // Compresses `count` palette indices (each below 1 << codeSize) into GIF image data: the minimum
 // code size byte, the data sub-blocks of at most 255 bytes, and the block terminator.
 QByteArray GifLzwEncode(const uchar* indices, qsizetype count, int codeSize);
+
+// What lossy compression may change. Where the string being compressed cannot go on with a
+// pixel's index, it may go on with another index whose colour is at most `Tolerance` (squared RGB
+// distance) further from the colour the pixel should have than its own index's colour: longer
+// strings, fewer codes. The transparent index stands for the colour the viewer already sees.
+struct TLossyChoice {
+    const uchar* Wanted = nullptr; // red-green-blue of each pixel: how it should look
+    const uchar* Shown = nullptr;  // red-green-blue the viewer sees at each pixel; null: the
+                                   // transparent index may not be chosen
+    const QRgb* Palette = nullptr; // the colours of the indices
+    int TransparentIndex = -1;
+    int Tolerance = 0;                    // for every pixel, or
+    const uint16_t* Tolerances = nullptr; // one for each pixel
+};
+
+// Like GifLzwEncode, choosing other indices where `choice` allows; `indices` receives the indices
+// that were written.
+QByteArray GifLossyLzwEncode(uchar* indices, qsizetype count, int codeSize,
+                             const TLossyChoice& choice);
 
 // One compressed frame, ready to be written.
 struct TGifFrame {
