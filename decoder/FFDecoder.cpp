@@ -3,6 +3,8 @@
 
 #include "decoder/FFDecoder.h"
 
+#include "decoder/FFmpegPtr.h"
+
 #include "common/Log.h"
 
 #include <QFile>
@@ -23,28 +25,12 @@ extern "C" {
 
 namespace {
 
-// FFmpeg objects owned by unique_ptr. avformat_close_input and the *_free routines take the
-// address of the pointer and clear it; the deleters hand them a local copy.
-struct TFormatCloser {
-    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
-};
-struct TCodecFreer {
-    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
-};
-struct TFrameFreer {
-    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
-struct TPacketFreer {
-    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-struct TSwsFreer {
-    void operator()(SwsContext* context) const { sws_freeContext(context); }
-};
-using TFormatPtr = std::unique_ptr<AVFormatContext, TFormatCloser>;
-using TCodecPtr = std::unique_ptr<AVCodecContext, TCodecFreer>;
-using TFramePtr = std::unique_ptr<AVFrame, TFrameFreer>;
-using TPacketPtr = std::unique_ptr<AVPacket, TPacketFreer>;
-using TSwsPtr = std::unique_ptr<SwsContext, TSwsFreer>;
+using ffmpeg::ErrorText;
+using ffmpeg::TCodecPtr;
+using ffmpeg::TFormatPtr;
+using ffmpeg::TFramePtr;
+using ffmpeg::TPacketPtr;
+using ffmpeg::TSwsPtr;
 
 constexpr AVRational MicroBase = {1, int(Unit_Nano)};
 
@@ -58,12 +44,6 @@ constexpr int64_t ForwardWithoutIndex = 2 * Unit_Nano;
 // A locate steps back this far (doubling) when a seek lands after the wanted time.
 constexpr int64_t FirstBackStep = Unit_Nano;
 constexpr int MaxSeekAttempts = 8;
-
-QString ErrorText(int error) {
-    char buffer[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(error, buffer, sizeof buffer);
-    return QString::fromUtf8(buffer);
-}
 
 // The full-range ("J") formats are old spellings; swscale wants the plain format and the range.
 AVPixelFormat PlainFormat(AVPixelFormat format, bool& fullRange) {

@@ -1,5 +1,7 @@
 #include "ClipMaker.h"
 
+#include "decoder/FFmpegPtr.h"
+
 #include "FramePattern.h"
 
 #include <QByteArray>
@@ -18,22 +20,10 @@ extern "C" {
 
 namespace {
 
-struct TOutputCloser {
-    void operator()(AVFormatContext* context) const {
-        if (context->pb != nullptr)
-            avio_closep(&context->pb);
-        avformat_free_context(context);
-    }
-};
-struct TCodecFreer {
-    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
-};
-struct TFrameFreer {
-    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
-struct TPacketFreer {
-    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
+using ffmpeg::TCodecPtr;
+using ffmpeg::TFramePtr;
+using ffmpeg::TOutputPtr;
+using ffmpeg::TPacketPtr;
 
 bool Fail(const char* what, int error = 0) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -84,9 +74,9 @@ bool MakeClip(const QString& path, const TClipShape& shape) {
     int error = avformat_alloc_output_context2(&rawOutput, nullptr, "mp4", partialName.constData());
     if (error < 0 || rawOutput == nullptr)
         return Fail("no mp4 muxer", error);
-    std::unique_ptr<AVFormatContext, TOutputCloser> output(rawOutput);
+    TOutputPtr output(rawOutput);
 
-    std::unique_ptr<AVCodecContext, TCodecFreer> encoder(avcodec_alloc_context3(codec));
+    TCodecPtr encoder(avcodec_alloc_context3(codec));
     if (!encoder)
         return Fail("no encoder context");
     encoder->width = shape.Width;
@@ -119,8 +109,8 @@ bool MakeClip(const QString& path, const TClipShape& shape) {
     if ((error = avformat_write_header(output.get(), nullptr)) < 0)
         return Fail("cannot write the header", error);
 
-    std::unique_ptr<AVFrame, TFrameFreer> frame(av_frame_alloc());
-    std::unique_ptr<AVPacket, TPacketFreer> packet(av_packet_alloc());
+    TFramePtr frame(av_frame_alloc());
+    TPacketPtr packet(av_packet_alloc());
     if (!frame || !packet)
         return Fail("out of memory");
     frame->format = AV_PIX_FMT_YUV420P;
