@@ -2,7 +2,7 @@
 // of 30 frames (locate, decode, picture, bitmap file), and a bare decoder locates the same time
 // and decodes the same frames without pictures or files.
 //
-//   bench_extract <video> <seconds> [rounds]
+//   vg_bench_extract <video> <seconds> [rounds]
 
 #include "app/VGApp.h"
 #include "decoder/FFDecoder.h"
@@ -28,7 +28,7 @@ int main(int argc, char* argv[]) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     if (argc < 3) {
-        std::fprintf(stderr, "usage: bench_extract <video> <seconds> [rounds]\n");
+        std::fprintf(stderr, "usage: vg_bench_extract <video> <seconds> [rounds]\n");
         return 2;
     }
     const QString video = QString::fromLocal8Bit(argv[1]);

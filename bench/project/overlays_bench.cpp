@@ -1,7 +1,7 @@
 // What drawing captions and logo costs per output frame: three captions and a logo on a
 // 640 × 360 frame, as the engine calls it for every frame of a conversion.
 //
-//   bench_overlays [frames]
+//   vg_bench_overlays [frames]
 
 #include "project/VGProject.h"
 
