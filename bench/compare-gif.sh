@@ -116,7 +116,7 @@ for spec in "${clips[@]}"; do
   if [ -n "$gifski" ]; then
     mkdir -p "$work/$name-png"
     ffmpeg -v error -y -i "$ref" -pix_fmt rgb24 "$work/$name-png/f%05d.png"
-    measure gifski "$gifski" -Q 90 --fps "$fps" -o "$work/$name-gs.gif" "$work/$name-png"/f*.png
+    measure gifski "$gifski" -Q 90 --fps "$fps" --width "$w" --height "$h" -o "$work/$name-gs.gif" "$work/$name-png"/f*.png
     tgs=$T; mgs=$MEM; sgs=$(stat -c %s "$work/$name-gs.gif" 2>/dev/null || echo 0)
   fi
   printf "%-11s %-8s %7s %6s %9s %7s %7s %7s\n" "$name" decode "$tdec" - - - - -

@@ -15,7 +15,11 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <condition_variable>
+#include <deque>
 #include <map>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 extern "C" {
@@ -95,7 +99,8 @@ QString CheckRequest(const TVGConvertFlag& r) {
 }
 
 // Scales pictures with a Lanczos filter (sharper than bilinear or box filtering when shrinking, no
-// ringing worth mentioning at GIF sizes). Keeps its context while the sizes stay the same.
+// ringing worth mentioning at GIF sizes), on planes of red, green and blue so no colour conversion
+// takes place. Keeps its context while the sizes stay the same.
 class TScaler {
 public:
     QImage Scale(const QImage& image, const QSize& size) {
@@ -103,19 +108,44 @@ public:
             image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32
                 ? image
                 : image.convertToFormat(QImage::Format_RGB32);
+        const int inWidth = source.width(), inHeight = source.height();
+        const int outWidth = size.width(), outHeight = size.height();
         FContext.reset(sws_getCachedContext(
-            FContext.release(), source.width(), source.height(), AV_PIX_FMT_BGRA, size.width(),
-            size.height(), AV_PIX_FMT_BGRA, SWS_LANCZOS | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT,
-            nullptr, nullptr, nullptr));
+            FContext.release(), inWidth, inHeight, AV_PIX_FMT_GBRP, outWidth, outHeight,
+            AV_PIX_FMT_GBRP, SWS_LANCZOS | SWS_ACCURATE_RND, nullptr, nullptr, nullptr));
         if (!FContext)
             return source.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        QImage result(size, QImage::Format_RGB32);
-        const uint8_t* const in[] = {source.constBits()};
-        const int inStride[] = {static_cast<int>(source.bytesPerLine())};
-        uint8_t* const out[] = {result.bits()};
-        const int outStride[] = {static_cast<int>(result.bytesPerLine())};
-        if (sws_scale(FContext.get(), in, inStride, 0, source.height(), out, outStride) <= 0)
+        // Planes in the order the format has them: green, blue, red.
+        const size_t inPlane = static_cast<size_t>(inWidth) * inHeight;
+        const size_t outPlane = static_cast<size_t>(outWidth) * outHeight;
+        FIn.resize(inPlane * 3);
+        FOut.resize(outPlane * 3);
+        for (int y = 0; y < inHeight; ++y) {
+            const QRgb* line = reinterpret_cast<const QRgb*>(source.constScanLine(y));
+            uint8_t* g = FIn.data() + static_cast<size_t>(y) * inWidth;
+            uint8_t* b = g + inPlane;
+            uint8_t* r = b + inPlane;
+            for (int x = 0; x < inWidth; ++x) {
+                g[x] = static_cast<uint8_t>(qGreen(line[x]));
+                b[x] = static_cast<uint8_t>(qBlue(line[x]));
+                r[x] = static_cast<uint8_t>(qRed(line[x]));
+            }
+        }
+        const uint8_t* const in[] = {FIn.data(), FIn.data() + inPlane, FIn.data() + 2 * inPlane};
+        const int inStride[] = {inWidth, inWidth, inWidth};
+        uint8_t* const out[] = {FOut.data(), FOut.data() + outPlane, FOut.data() + 2 * outPlane};
+        const int outStride[] = {outWidth, outWidth, outWidth};
+        if (sws_scale(FContext.get(), in, inStride, 0, inHeight, out, outStride) <= 0)
             return source.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        QImage result(size, QImage::Format_RGB32);
+        for (int y = 0; y < outHeight; ++y) {
+            QRgb* line = reinterpret_cast<QRgb*>(result.scanLine(y));
+            const uint8_t* g = FOut.data() + static_cast<size_t>(y) * outWidth;
+            const uint8_t* b = g + outPlane;
+            const uint8_t* r = b + outPlane;
+            for (int x = 0; x < outWidth; ++x)
+                line[x] = qRgb(r[x], g[x], b[x]);
+        }
         return result;
     }
 
@@ -124,6 +154,59 @@ private:
         void operator()(SwsContext* context) const { sws_freeContext(context); }
     };
     std::unique_ptr<SwsContext, TFree> FContext;
+    std::vector<uint8_t> FIn, FOut;
+};
+
+// A picture sampled from the clip, or how the decoding ended.
+struct TSample {
+    enum TKind { Sampled, End, Cancelled, Failed } Kind = Sampled;
+    int64_t Time = 0; // the sample's time
+    int64_t Pts = 0;  // of the video frame shown then
+    QImage Picture;
+};
+
+// Hands samples from the decoding thread to the engine's, a few at a time.
+class TSampleQueue {
+public:
+    // False when the consumer stopped listening.
+    bool Push(TSample sample) {
+        std::unique_lock lock(FLock);
+        FSpace.wait(lock, [&] { return FStopped || FItems.size() < capacity; });
+        if (FStopped)
+            return false;
+        FItems.push_back(std::move(sample));
+        FReady.notify_one();
+        return true;
+    }
+    void Finish(TSample::TKind kind) {
+        TSample last;
+        last.Kind = kind;
+        Push(std::move(last));
+    }
+    TSample Pop() {
+        std::unique_lock lock(FLock);
+        FReady.wait(lock, [&] { return !FItems.empty(); });
+        TSample sample = std::move(FItems.front());
+        FItems.pop_front();
+        FSpace.notify_one();
+        return sample;
+    }
+    void Stop() {
+        std::lock_guard lock(FLock);
+        FStopped = true;
+        FSpace.notify_all();
+    }
+    bool Stopped() {
+        std::lock_guard lock(FLock);
+        return FStopped;
+    }
+
+private:
+    static constexpr size_t capacity = 3;
+    std::mutex FLock;
+    std::condition_variable FReady, FSpace;
+    std::deque<TSample> FItems;
+    bool FStopped = false;
 };
 
 // Copies a picture's rows into tightly packed red-green-blue bytes.
@@ -264,13 +347,74 @@ TConversionResult RunConversion(const TVGConvertFlag& request,
         info.FrameRateNum > 0 && info.FrameRateDen > 0
             ? static_cast<int64_t>(std::llround(1e6 * info.FrameRateDen / info.FrameRateNum))
             : 0;
-    QImage picture;
-    TScaler scaler;
-    int64_t currentPts = decoder->CurrentPTS();
-    bool pictureReady = decoder->CopyToBitmap(picture);
-    bool nextValid = decoder->Decode();
-    int64_t nextPts = nextValid ? decoder->CurrentPTS() : AV_NOPTS_VALUE;
+    // The decoder runs on a thread of its own and hands the sampled pictures over through a short
+    // queue, so decoding overlaps with preparing the frames; the callbacks run here.
+    TSampleQueue queue;
+    std::thread decoding([&] {
+        QImage picture;
+        int64_t currentPts = decoder->CurrentPTS();
+        bool pictureReady = decoder->CopyToBitmap(picture);
+        bool nextValid = decoder->Decode();
+        int64_t nextPts = nextValid ? decoder->CurrentPTS() : AV_NOPTS_VALUE;
+        const auto stopped = [&] { return cancel || queue.Stopped(); };
+        // Samples are taken at start, start + 1/rate, ... up to and including the clip's end.
+        for (int64_t k = 0;; ++k) {
+            if (stopped())
+                return queue.Finish(TSample::Cancelled);
+            const int64_t t = request.StartPTS + static_cast<int64_t>(std::llround(k * step));
+            if (t > clipEnd)
+                break;
+            // Past the last frame of the video (its duration unknown or wrong): stop there.
+            if (!nextValid && t > currentPts + std::max<int64_t>(frameDuration, 1) && k > 0)
+                break;
+            // A GIF frame stands for the stretch of video from its time to the next one's; it
+            // shows the frame from the middle of that stretch (never one past the clip's end).
+            const int64_t pick = std::min(t + halfPeriod - 1, clipEnd);
+            while (nextValid && nextPts <= pick) {
+                currentPts = nextPts;
+                pictureReady = false;
+                if (!(frameDuration > 0 && currentPts + frameDuration <= pick))
+                    pictureReady = decoder->CopyToBitmap(picture);
+                nextValid = decoder->Decode();
+                nextPts = nextValid ? decoder->CurrentPTS() : AV_NOPTS_VALUE;
+                if (stopped())
+                    return queue.Finish(TSample::Cancelled);
+            }
+            if (!pictureReady) {
+                // The guess skipped the frame this sample shows: fetch it again.
+                if (!decoder->LocateVideoPTSCallback(currentPts, [&] { return !stopped(); }) ||
+                    !decoder->CopyToBitmap(picture)) {
+                    TSample failed;
+                    failed.Kind = stopped() ? TSample::Cancelled : TSample::Failed;
+                    failed.Pts = currentPts;
+                    queue.Push(std::move(failed));
+                    return;
+                }
+                pictureReady = true;
+                nextValid = decoder->Decode();
+                nextPts = nextValid ? decoder->CurrentPTS() : AV_NOPTS_VALUE;
+            }
+            TSample sample;
+            sample.Time = t;
+            sample.Pts = currentPts;
+            sample.Picture = picture;
+            if (!queue.Push(std::move(sample)))
+                return;
+        }
+        queue.Finish(TSample::End);
+    });
+    // Stops the decoding thread on every way out of this function.
+    struct TJoin {
+        TSampleQueue& Queue;
+        std::thread& Thread;
+        ~TJoin() {
+            Queue.Stop();
+            if (Thread.joinable())
+                Thread.join();
+        }
+    } join{queue, decoding};
 
+    TScaler scaler;
     std::vector<uchar> processed(static_cast<size_t>(frameBytes));
     int64_t processedPts = AV_NOPTS_VALUE;
     int kept = 0;
@@ -279,47 +423,23 @@ TConversionResult RunConversion(const TVGConvertFlag& request,
     std::vector<int> sceneOf;
     TColorSignature lastSignature{}, signature{};
     int scene = 0, sceneLength = 0;
-    // Samples are taken at start, start + 1/rate, ... up to and including the clip's end; a
-    // forward order never needs more than the maximum frame count, a reverse one keeps the last
-    // frames in a ring.
-    for (int64_t k = 0;; ++k) {
-        if (cancel)
+    // A forward order never needs more than the maximum frame count, a reverse one keeps the
+    // last frames in a ring.
+    for (;;) {
+        TSample sample = queue.Pop();
+        if (sample.Kind == TSample::End)
+            break;
+        if (sample.Kind == TSample::Cancelled || cancel)
             return Cancelled();
-        const int64_t t = request.StartPTS + static_cast<int64_t>(std::llround(k * step));
-        if (t > clipEnd)
-            break;
-        // Past the last frame of the video (its duration unknown or wrong): stop there.
-        if (!nextValid && t > currentPts + std::max<int64_t>(frameDuration, 1) && k > 0)
-            break;
-        // A GIF frame stands for the stretch of video from its time to the next one's; it shows
-        // the frame from the middle of that stretch (never one past the clip's end).
-        const int64_t pick = std::min(t + halfPeriod - 1, clipEnd);
-        while (nextValid && nextPts <= pick) {
-            currentPts = nextPts;
-            pictureReady = false;
-            if (!(frameDuration > 0 && currentPts + frameDuration <= pick))
-                pictureReady = decoder->CopyToBitmap(picture);
-            nextValid = decoder->Decode();
-            nextPts = nextValid ? decoder->CurrentPTS() : AV_NOPTS_VALUE;
-            if (cancel)
-                return Cancelled();
-        }
-        if (!pictureReady) {
-            // The guess skipped the frame this sample shows: fetch it again.
-            if (!decoder->LocateVideoPTSCallback(currentPts, goOn) ||
-                !decoder->CopyToBitmap(picture))
-                return cancel ? Cancelled()
-                              : Failure(QStringLiteral("The video file \"%1\" cannot be read at "
-                                                       "%2.")
-                                            .arg(videoName, FormatPTS(currentPts, 3)));
-            pictureReady = true;
-            nextValid = decoder->Decode();
-            nextPts = nextValid ? decoder->CurrentPTS() : AV_NOPTS_VALUE;
-        }
+        if (sample.Kind == TSample::Failed)
+            return Failure(QStringLiteral("The video file \"%1\" cannot be read at %2.")
+                               .arg(videoName, FormatPTS(sample.Pts, 3)));
+        const int64_t t = sample.Time, currentPts = sample.Pts;
         if (request.FrameFilter && request.FrameFilter(currentPts))
             continue;
         if (currentPts != processedPts) {
-            QImage frame = request.CropEnabled ? picture.copy(cropRect) : picture;
+            QImage frame = request.CropEnabled ? sample.Picture.copy(cropRect) : sample.Picture;
+            sample.Picture = QImage();
             if (frame.size() != outSize)
                 frame = scaler.Scale(frame, outSize);
             if (request.DrawOverlays) {
@@ -355,6 +475,8 @@ TConversionResult RunConversion(const TVGConvertFlag& request,
         if (!reverse && kept >= maxFrames)
             break;
     }
+    queue.Stop();
+    decoding.join();
     if (kept == 0)
         return Failure(QStringLiteral("Every frame of the clip is marked deleted: there is "
                                       "nothing to convert."));
