@@ -59,6 +59,7 @@ void TGifEncoder::Submit(int palette, const QRect& rect, std::vector<uchar>& ind
     choice.Palette = slot.Colors.constData();
     choice.TransparentIndex = slot.TransparentIndex;
     choice.Tolerance = FOptions.LossyTolerance;
+    choice.Relative = FOptions.LossyRelative;
     if (FOptions.TextureTolerance > 0) {
         // Errors hide in busy texture and show on flat areas: each pixel may be worse by a share
         // of how much the colours around it vary.

@@ -25,14 +25,15 @@
 class TRemapper;
 
 struct TGifEncoderOptions {
-    float Dither = 0.0f;    // error diffusion strength, 0 to 1
-    int DiffThreshold = 4;  // largest channel difference that still counts as unchanged
-    int KeepDistance = 0;   // how much worse (squared RGB distance) the colour on screen may be
-                            // than the nearest palette colour and still be kept
-    int LossyTolerance = 4; // how much worse (squared RGB distance) a pixel may look to let the
-                            // compressed string go on
-    float TextureTolerance = 0.3f; // and how much more, as a share of the colour differences
-                                   // between the pixel and its neighbours
+    float Dither = 0.0f;        // error diffusion strength, 0 to 1
+    int DiffThreshold = 4;      // largest channel difference that still counts as unchanged
+    int KeepDistance = 40;      // how much worse (squared RGB distance) the colour on screen may be
+                                // than the nearest palette colour and still be kept
+    int LossyTolerance = 4;     // how much worse (squared RGB distance) a pixel may look to let
+                                // the compressed string go on
+    float LossyRelative = 1.0f; // plus this share of its own distance to the nearest colour
+    float TextureTolerance = 0.15f; // and how much more, as a share of the colour differences
+                                    // between the pixel and its neighbours
 };
 
 class TGifEncoder {

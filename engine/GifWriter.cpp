@@ -157,6 +157,7 @@ QByteArray LzwEncode(uchar* indices, qsizetype count, int codeSize, const TLossy
                 const int own = ChoiceCost(*lossy, i, pixel);
                 const int64_t allowed =
                     static_cast<int64_t>(own) +
+                    static_cast<int64_t>(static_cast<float>(own) * lossy->Relative) +
                     (lossy->Tolerances ? lossy->Tolerances[i] : lossy->Tolerance);
                 int best = -1;
                 int64_t bestCost = allowed + 1;

@@ -19,15 +19,18 @@ int GifCodeSize(int paletteSize);
 QByteArray GifLzwEncode(const uchar* indices, qsizetype count, int codeSize);
 
 // What lossy compression may change. Where the string being compressed cannot go on with a
-// pixel's index, it may go on with another index whose colour is at most `Tolerance` (squared RGB
-// distance) further from the colour the pixel should have than its own index's colour: longer
-// strings, fewer codes. The transparent index stands for the colour the viewer already sees.
+// pixel's index, it may go on with another index whose colour is not much further from the colour
+// the pixel should have than its own index's colour: longer strings, fewer codes. "Not much" is
+// `Relative` times the own index's (squared RGB) distance plus `Tolerance`: a pixel the palette
+// already renders roughly may be rendered a little more roughly, an exact one stays nearly exact.
+// The transparent index stands for the colour the viewer already sees.
 struct TLossyChoice {
     const uchar* Wanted = nullptr; // red-green-blue of each pixel: how it should look
     const uchar* Shown = nullptr;  // red-green-blue the viewer sees at each pixel; null: the
                                    // transparent index may not be chosen
     const QRgb* Palette = nullptr; // the colours of the indices
     int TransparentIndex = -1;
+    float Relative = 0;
     int Tolerance = 0;                    // for every pixel, or
     const uint16_t* Tolerances = nullptr; // one for each pixel
 };

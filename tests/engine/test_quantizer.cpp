@@ -153,8 +153,10 @@ TEST(GifLossyLzw, ChoicesStayWithinTheToleranceAndShrinkNoisyPictures) {
     const QByteArray lossless =
         GifLzwEncode(exact.data(), static_cast<qsizetype>(count), GifCodeSize(256));
 
-    for (int tolerance : {0, 12, 75}) {
+    const std::pair<int, float> settings[] = {{0, 0.0f}, {12, 0.0f}, {75, 0.0f}, {2, 0.5f}};
+    for (const auto& [tolerance, relative] : settings) {
         TLossyChoice choice;
+        choice.Relative = relative;
         choice.Wanted = wanted.data();
         choice.Shown = shown.data();
         choice.Palette = palette.constData();
@@ -175,7 +177,8 @@ TEST(GifLossyLzw, ChoicesStayWithinTheToleranceAndShrinkNoisyPictures) {
                 Distance(look(i, exact[i]), wanted[i * 3], wanted[i * 3 + 1], wanted[i * 3 + 2]);
             const int now =
                 Distance(look(i, written[i]), wanted[i * 3], wanted[i * 3 + 1], wanted[i * 3 + 2]);
-            ASSERT_LE(now, own + tolerance) << "pixel " << i << ", tolerance " << tolerance;
+            ASSERT_LE(now, own + static_cast<int>(own * relative) + tolerance)
+                << "pixel " << i << ", tolerance " << tolerance << " + " << relative;
             changed += written[i] != exact[i];
         }
         const qsizetype lossySize =
