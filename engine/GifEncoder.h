@@ -92,8 +92,8 @@ private:
     std::vector<uchar> FReference; // source colour of each pixel when it was last drawn
     std::vector<uchar> FShown;     // the colour the viewer sees at each pixel
     bool FHaveReference = false;
-    std::vector<uchar> FChanged, FBox, FIndices, FWanted, FShownBox; // work buffers of one frame
-    std::vector<uint16_t> FTolerances;
+    std::vector<uchar> FChanged, FBox, FIndices, FWanted, FShownBox,
+        FRowDifference; // work buffers of one frame
     std::deque<TJob> FJobs;
     int FImagesWritten = 0;
     bool FOk = true;

@@ -4,6 +4,7 @@
 #include <array>
 #include <climits>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -109,6 +110,24 @@ int ChoiceCost(const TLossyChoice& choice, qsizetype i, int index) {
            (b - want[2]) * (b - want[2]);
 }
 
+int64_t Allowance(const TLossyChoice& choice, qsizetype i, qsizetype count) {
+    if (choice.Tolerances)
+        return choice.Tolerances[i];
+    int64_t allowance = choice.Tolerance;
+    if (choice.TextureShare > 0 && choice.Width > 0) {
+        const qsizetype width = choice.Width, x = i % width;
+        const uchar* p = choice.Wanted + i * 3;
+        const uchar* right = x + 1 < width ? p + 3 : x > 0 ? p - 3 : p;
+        const uchar* below = i + width < count ? p + width * 3 : i >= width ? p - width * 3 : p;
+        int activity = 0;
+        for (int c = 0; c < 3; ++c)
+            activity = std::max({activity, std::abs(p[c] - right[c]), std::abs(p[c] - below[c])});
+        const float extra = choice.TextureShare * static_cast<float>(activity);
+        allowance += static_cast<int64_t>(extra * extra);
+    }
+    return allowance;
+}
+
 QByteArray LzwEncode(uchar* indices, qsizetype count, int codeSize, const TLossyChoice* lossy) {
     thread_local std::unique_ptr<TLzwTable> table;
     if (!table)
@@ -158,7 +177,7 @@ QByteArray LzwEncode(uchar* indices, qsizetype count, int codeSize, const TLossy
                 const int64_t allowed =
                     static_cast<int64_t>(own) +
                     static_cast<int64_t>(static_cast<float>(own) * lossy->Relative) +
-                    (lossy->Tolerances ? lossy->Tolerances[i] : lossy->Tolerance);
+                    Allowance(*lossy, i, count);
                 int best = -1;
                 int64_t bestCost = allowed + 1;
                 for (int child = children->First[static_cast<size_t>(current)]; child >= 0;

@@ -347,11 +347,14 @@ TConversionResult RunConversion(const TVGConvertFlag& request,
         info.FrameRateNum > 0 && info.FrameRateDen > 0
             ? static_cast<int64_t>(std::llround(1e6 * info.FrameRateDen / info.FrameRateNum))
             : 0;
-    // The decoder runs on a thread of its own and hands the sampled pictures over through a short
-    // queue, so decoding overlaps with preparing the frames; the callbacks run here.
+    // The decoder runs on a thread of its own and hands the sampled pictures, cropped and scaled,
+    // over through a short queue, so decoding and scaling overlap with the rest of preparing the
+    // frames; the callbacks run here.
     TSampleQueue queue;
     std::thread decoding([&] {
         QImage picture;
+        TScaler scaler;
+        int64_t pushedPts = AV_NOPTS_VALUE;
         int64_t currentPts = decoder->CurrentPTS();
         bool pictureReady = decoder->CopyToBitmap(picture);
         bool nextValid = decoder->Decode();
@@ -397,7 +400,13 @@ TConversionResult RunConversion(const TVGConvertFlag& request,
             TSample sample;
             sample.Time = t;
             sample.Pts = currentPts;
-            sample.Picture = picture;
+            // Cropping and scaling happen here too; a frame that two samples show goes once.
+            if (currentPts != pushedPts) {
+                sample.Picture = request.CropEnabled ? picture.copy(cropRect) : picture;
+                if (sample.Picture.size() != outSize)
+                    sample.Picture = scaler.Scale(sample.Picture, outSize);
+                pushedPts = currentPts;
+            }
             if (!queue.Push(std::move(sample)))
                 return;
         }
@@ -414,7 +423,6 @@ TConversionResult RunConversion(const TVGConvertFlag& request,
         }
     } join{queue, decoding};
 
-    TScaler scaler;
     std::vector<uchar> processed(static_cast<size_t>(frameBytes));
     int64_t processedPts = AV_NOPTS_VALUE;
     int kept = 0;
@@ -438,10 +446,7 @@ TConversionResult RunConversion(const TVGConvertFlag& request,
         if (request.FrameFilter && request.FrameFilter(currentPts))
             continue;
         if (currentPts != processedPts) {
-            QImage frame = request.CropEnabled ? sample.Picture.copy(cropRect) : sample.Picture;
-            sample.Picture = QImage();
-            if (frame.size() != outSize)
-                frame = scaler.Scale(frame, outSize);
+            QImage frame = std::move(sample.Picture);
             if (request.DrawOverlays) {
                 if (frame.format() != QImage::Format_RGB32 &&
                     frame.format() != QImage::Format_ARGB32_Premultiplied)
