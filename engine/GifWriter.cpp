@@ -110,6 +110,8 @@ int ChoiceCost(const TLossyChoice& choice, qsizetype i, int index) {
            (b - want[2]) * (b - want[2]);
 }
 
+constexpr int textureActivityLimit = 48;
+
 int64_t Allowance(const TLossyChoice& choice, qsizetype i, qsizetype count) {
     if (choice.Tolerances)
         return choice.Tolerances[i];
@@ -122,6 +124,8 @@ int64_t Allowance(const TLossyChoice& choice, qsizetype i, qsizetype count) {
         int activity = 0;
         for (int c = 0; c < 3; ++c)
             activity = std::max({activity, std::abs(p[c] - right[c]), std::abs(p[c] - below[c])});
+        // Larger steps are edges rather than texture, and errors along edges show.
+        activity = std::min(activity, textureActivityLimit);
         const float extra = choice.TextureShare * static_cast<float>(activity);
         allowance += static_cast<int64_t>(extra * extra);
     }

@@ -34,8 +34,8 @@ struct TLossyChoice {
     int Tolerance = 0;                    // for every pixel, or
     const uint16_t* Tolerances = nullptr; // one for each pixel
     // Errors hide in busy texture and show on flat areas: with a share above 0, each pixel may
-    // also be worse by (share × the largest colour difference to its right and lower neighbours)²,
-    // in a picture `Width` pixels wide.
+    // also be worse by (share × the largest colour difference to its right and lower neighbours,
+    // up to 48)², in a picture `Width` pixels wide.
     float TextureShare = 0;
     int Width = 0;
 };
