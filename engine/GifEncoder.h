@@ -8,12 +8,12 @@
 // fades cannot drift further than that distance. The other pixels are remapped to their nearest
 // palette colour (error diffusion is available but off: on video it costs size and measured
 // quality alike), and any of them for which the colour on screen is not clearly worse than the
-// nearest palette colour keeps it too. Kept pixels are transparent, the frame is cut to the box around the
-// drawn ones, and a frame that draws nothing only lengthens the display time of the one before.
-// Compression may be lossy: where the LZW string being built cannot go on with a pixel's index,
-// another index that looks about as good continues it (the transparent index counts, standing for
-// what is on screen). Each frame depends on what the one before left on screen, so frames are
-// remapped and compressed in order.
+// nearest palette colour keeps it too. Kept pixels are transparent, the frame is cut to the box
+// around the drawn ones, and a frame that draws nothing only lengthens the display time of the one
+// before. Compression may be lossy: where the LZW string being built cannot go on with a pixel's
+// index, another index that looks about as good continues it (the transparent index counts,
+// standing for what is on screen). Each frame depends on what the one before left on screen, so
+// frames are remapped and compressed in order.
 
 #include "engine/GifWriter.h"
 
