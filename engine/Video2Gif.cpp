@@ -110,9 +110,16 @@ public:
                 : image.convertToFormat(QImage::Format_RGB32);
         const int inWidth = source.width(), inHeight = source.height();
         const int outWidth = size.width(), outHeight = size.height();
-        FContext.reset(sws_getCachedContext(
-            FContext.release(), inWidth, inHeight, AV_PIX_FMT_GBRP, outWidth, outHeight,
-            AV_PIX_FMT_GBRP, SWS_LANCZOS | SWS_ACCURATE_RND, nullptr, nullptr, nullptr));
+        // A context of our own per pair of sizes (the library's cached contexts compare flags
+        // it has changed itself, and would be made again for every picture).
+        const QSize inSize(inWidth, inHeight);
+        if (!FContext || inSize != FInSize || size != FOutSize) {
+            FContext.reset(sws_getContext(inWidth, inHeight, AV_PIX_FMT_GBRP, outWidth, outHeight,
+                                          AV_PIX_FMT_GBRP, SWS_LANCZOS | SWS_ACCURATE_RND, nullptr,
+                                          nullptr, nullptr));
+            FInSize = inSize;
+            FOutSize = size;
+        }
         if (!FContext)
             return source.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         // Planes in the order the format has them: green, blue, red.
@@ -154,6 +161,7 @@ private:
         void operator()(SwsContext* context) const { sws_freeContext(context); }
     };
     std::unique_ptr<SwsContext, TFree> FContext;
+    QSize FInSize, FOutSize;
     std::vector<uint8_t> FIn, FOut;
 };
 
