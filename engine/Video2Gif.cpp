@@ -2,6 +2,7 @@
 
 #include "common/Messages.h"
 #include "decoder/FFDecoder.h"
+#include "decoder/FFmpegPtr.h"
 #include "engine/FramePlan.h"
 #include "engine/GifEncoder.h"
 #include "engine/Quantizer.h"
@@ -21,10 +22,6 @@
 #include <mutex>
 #include <thread>
 #include <vector>
-
-extern "C" {
-#include <libswscale/swscale.h>
-}
 
 namespace {
 
@@ -157,10 +154,7 @@ public:
     }
 
 private:
-    struct TFree {
-        void operator()(SwsContext* context) const { sws_freeContext(context); }
-    };
-    std::unique_ptr<SwsContext, TFree> FContext;
+    ffmpeg::TSwsPtr FContext;
     QSize FInSize, FOutSize;
     std::vector<uint8_t> FIn, FOut;
 };
