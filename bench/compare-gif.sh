@@ -94,8 +94,8 @@ row() { # row <clip> <tool> <time> <mem> <bytes> <gif>
 }
 
 printf "%-11s %-8s %7s %6s %9s %7s %7s %7s\n" clip tool time_s mem_MB size_KB ssim psnr ssim420
-for spec in "${clips[@]}"; do
-  IFS='|' read -r name src start dur fps w h <<< "$spec"
+for clip in "${clips[@]}"; do
+  IFS='|' read -r name src start dur fps w h <<< "$clip"
   [ -n "${CLIPS:-}" ] && [[ " $CLIPS " != *" $name "* ]] && continue
   [ -f "$src" ] || continue
   end=$(echo "$start + $dur" | bc -l)
