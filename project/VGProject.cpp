@@ -147,14 +147,22 @@ TVGFrame* TVGProj::NextFrame(TCustomDecoder* decoder, TVGFrame* frame, int& skip
         if (!decoder->Decode(-1))
             return nullptr;
     skip = 0;
-    if (TVGFrame* found = Frames.FindFrame(decoder->CurrentPTS()))
-        return found;
-    return AddDecodedFrame(decoder);
+    return CurrentFrame(decoder);
 }
 
 TVGFrame* TVGProj::CurrentFrame(TCustomDecoder* decoder) {
     TVGFrame* frame = Frames.FindFrame(decoder->CurrentPTS());
     return frame ? frame : AddDecodedFrame(decoder);
+}
+
+TVGFrame* TVGProj::StartGroup(TCustomDecoder* decoder, std::vector<TVGFrame*>& result,
+                              QObject* window, int count) {
+    TVGFrame* frame = CurrentFrame(decoder);
+    if (frame) {
+        result.push_back(frame);
+        SendMessage(window, Msg::ExtractProgress, 1, count);
+    }
+    return frame;
 }
 
 TVGFrame* TVGProj::ExtendGroup(TCustomDecoder* decoder, TVGFrame* frame, int& skip,
@@ -175,12 +183,8 @@ void TVGProj::ExtractFrames(TCustomDecoder* decoder, int count, QObject* window,
     SendMessage(window, Msg::ExtractProgress, 0, count);
     if (!decoder || !LocateVideoPTS(decoder, pts))
         return;
-    TVGFrame* frame = CurrentFrame(decoder);
-    if (!frame)
-        return;
     const size_t first = result.size();
-    result.push_back(frame);
-    SendMessage(window, Msg::ExtractProgress, 1, count);
+    TVGFrame* frame = StartGroup(decoder, result, window, count);
     int skip = 0;
     while (frame && static_cast<int>(result.size() - first) < count)
         frame = ExtendGroup(decoder, frame, skip, result, first, window, count);
@@ -195,12 +199,8 @@ void TVGProj::ExtractFramesBefore(TCustomDecoder* decoder, int count, QObject* w
         std::max<int64_t>(0, pts - static_cast<int64_t>(count) * FrameDuration(decoder));
     if (!LocateVideoPTS(decoder, start) || decoder->CurrentPTS() >= pts)
         return;
-    TVGFrame* frame = CurrentFrame(decoder);
-    if (!frame)
-        return;
     const size_t first = result.size();
-    result.push_back(frame);
-    SendMessage(window, Msg::ExtractProgress, 1, count);
+    TVGFrame* frame = StartGroup(decoder, result, window, count);
     int skip = 0;
     while (frame && frame->PTS < pts)
         frame = ExtendGroup(decoder, frame, skip, result, first, window, count);

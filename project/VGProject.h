@@ -122,6 +122,9 @@ private:
     QPointF OutputPoint(const TVGElement& element) const;
     // The frame the decoder stands on, from the list or newly added.
     TVGFrame* CurrentFrame(TCustomDecoder* decoder);
+    // The first frame of a group: appended and reported; none when it cannot be had.
+    TVGFrame* StartGroup(TCustomDecoder* decoder, std::vector<TVGFrame*>& result, QObject* window,
+                         int count);
     // One more frame of a group after `frame`: linked, appended and reported; none at the end.
     TVGFrame* ExtendGroup(TCustomDecoder* decoder, TVGFrame* frame, int& skip,
                           std::vector<TVGFrame*>& result, size_t first, QObject* window, int count);
