@@ -16,6 +16,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -356,7 +357,8 @@ int main(int argc, char* argv[]) {
 
     std::signal(SIGINT, OnInterrupt);
     std::signal(SIGTERM, OnInterrupt);
-    const bool showProgress = !parser.isSet(quiet);
+    // The bar redraws itself in place: only on a terminal.
+    const bool showProgress = !parser.isSet(quiet) && ::isatty(STDERR_FILENO);
     TReceiver receiver(showProgress);
     std::unique_ptr<TVideo2GifThread> thread = project.StartConversion(&receiver);
     QTimer watch;
