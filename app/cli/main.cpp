@@ -20,6 +20,18 @@
 
 namespace {
 
+// The converter needs no per-user runtime folder; Qt's note that it made one up would only
+// confuse people reading the converter's output. Other messages pass as usual.
+QtMessageHandler previousHandler = nullptr;
+void FilterQtMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (text.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR")))
+        return;
+    if (previousHandler)
+        previousHandler(type, context, text);
+    else
+        std::fprintf(stderr, "%s\n", qUtf8Printable(qFormatLogMessage(type, context, text)));
+}
+
 std::atomic<bool> interrupted{false};
 
 void OnInterrupt(int) {
@@ -110,6 +122,7 @@ int main(int argc, char* argv[]) {
     // Frames are drawn in memory only; no display is needed.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    previousHandler = qInstallMessageHandler(FilterQtMessages);
     QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("gifclipmaker-cli"));
 
