@@ -3,11 +3,26 @@
 #include "engine/Quantizer.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
 namespace {
 constexpr int maxDelayCs = 65535;
+
+// The smallest box around the marked pixels, built row by row.
+struct TMarkedBox {
+    int Left = INT_MAX, Right = -1, Top = INT_MAX, Bottom = -1;
+    void AddRow(int y, int rowLeft, int rowRight) {
+        if (rowLeft < 0)
+            return;
+        Left = std::min(Left, rowLeft);
+        Right = std::max(Right, rowRight);
+        Top = std::min(Top, y);
+        Bottom = y;
+    }
+    bool IsEmpty() const { return Right < 0; }
+};
 } // namespace
 
 TGifEncoder::TGifEncoder(QIODevice* device, QSize size, std::optional<int> loopCount,
@@ -148,7 +163,7 @@ bool TGifEncoder::AddFrame(const uchar* rgb, int delayCs, int palette) {
     // Which pixels changed in the source since they were last drawn, and the box around them.
     const int threshold = FOptions.DiffThreshold;
     FChanged.assign(static_cast<size_t>(pixels), 0);
-    int left = width, right = -1, top = height, bottom = -1;
+    TMarkedBox changedBox;
     FRowDifference.resize(static_cast<size_t>(width) * 3);
     for (int y = 0; y < height; ++y) {
         const uchar* src = rgb + static_cast<qsizetype>(y) * width * 3;
@@ -175,16 +190,13 @@ bool TGifEncoder::AddFrame(const uchar* rgb, int delayCs, int palette) {
                 rowRight = x;
             }
         }
-        if (rowLeft >= 0) {
-            left = std::min(left, rowLeft);
-            right = std::max(right, rowRight);
-            top = std::min(top, y);
-            bottom = y;
-        }
+        changedBox.AddRow(y, rowLeft, rowRight);
     }
 
+    const int left = changedBox.Left, right = changedBox.Right;
+    const int top = changedBox.Top, bottom = changedBox.Bottom;
     QRect box;
-    if (right >= 0) {
+    if (!changedBox.IsEmpty()) {
         // Remap the changed pixels of the box; the others are transparent.
         const int boxWidth = right - left + 1, boxHeight = bottom - top + 1;
         FBox.resize(static_cast<size_t>(boxWidth) * boxHeight * 4);
@@ -204,7 +216,7 @@ bool TGifEncoder::AddFrame(const uchar* rgb, int delayCs, int palette) {
         remapper.Remap(FBox.data(), boxWidth, boxHeight, boxWidth * 4, FIndices.data(),
                        FShown.data() + corner * 3, width * 3, FOptions.KeepDistance);
         // The box around the pixels that need drawing.
-        int drawLeft = boxWidth, drawRight = -1, drawTop = boxHeight, drawBottom = -1;
+        TMarkedBox drawn;
         for (int y = 0; y < boxHeight; ++y) {
             const uchar* index = FIndices.data() + static_cast<qsizetype>(y) * boxWidth;
             int rowLeft = -1, rowRight = -1;
@@ -214,16 +226,11 @@ bool TGifEncoder::AddFrame(const uchar* rgb, int delayCs, int palette) {
                         rowLeft = x;
                     rowRight = x;
                 }
-            if (rowLeft >= 0) {
-                drawLeft = std::min(drawLeft, rowLeft);
-                drawRight = std::max(drawRight, rowRight);
-                drawTop = std::min(drawTop, y);
-                drawBottom = y;
-            }
+            drawn.AddRow(y, rowLeft, rowRight);
         }
-        if (drawRight >= 0)
-            box = QRect(QPoint(left + drawLeft, top + drawTop),
-                        QPoint(left + drawRight, top + drawBottom));
+        if (!drawn.IsEmpty())
+            box = QRect(QPoint(left + drawn.Left, top + drawn.Top),
+                        QPoint(left + drawn.Right, top + drawn.Bottom));
     }
 
     if (box.isEmpty()) {
