@@ -1,5 +1,7 @@
 #include "app/Brand.h"
 
+#include <QUrl>
+
 const std::array<TBrandProfile, brCount>& BrandProfiles() {
     static const std::array<TBrandProfile, brCount> profiles = {{
         {"talmori", "Talmori Studio", "Talmori", false, "", false, false, false,
@@ -64,4 +66,11 @@ TBrandSwitches BuildBrandSwitches() {
 const TBrandProfile& CurrentBrand() {
     static const TBrandProfile& profile = BrandProfiles()[SelectBrand(BuildBrandSwitches())];
     return profile;
+}
+
+QString BrandTrackUrl(const TBrandProfile& brand) {
+    QUrl url(QString::fromUtf8(brand.SupportUrl));
+    url.setPath(QStringLiteral("/gif-clip-maker/install-track.txt"));
+    url.setQuery(QString());
+    return url.toString();
 }

@@ -37,5 +37,9 @@ TBrandId SelectBrand(const TBrandSwitches& switches);
 TBrandSwitches BuildBrandSwitches();
 const TBrandProfile& CurrentBrand();
 
+// The text the install-tracking client fetches from the brand's web server: one integer, the
+// partner status. It lies on the host of the brand's support page.
+QString BrandTrackUrl(const TBrandProfile& brand);
+
 // The home page shown instead of the brand's pages while the user is a partner's customer.
 inline constexpr const char* PartnerHomeUrl = "https://www.partner-software.example/";
