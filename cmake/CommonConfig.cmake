@@ -13,7 +13,8 @@ option(VG_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" 
 option(VG_TSAN "Build with ThreadSanitizer" OFF)
 
 add_library(vg_options INTERFACE)
-target_compile_options(vg_options INTERFACE -Wall -Wextra -Wpedantic -Werror -Wno-unused-parameter)
+target_compile_options(vg_options INTERFACE -Wall -Wextra -Wpedantic -Wshadow -Werror
+                                             -Wno-unused-parameter)
 target_compile_definitions(vg_options INTERFACE
   QT_NO_FOREACH
   VG_VERSION_MAJOR=${PROJECT_VERSION_MAJOR}

@@ -216,7 +216,7 @@ bool TGifEncoder::AddFrame(const uchar* rgb, int delayCs, int palette) {
         remapper.Remap(FBox.data(), boxWidth, boxHeight, boxWidth * 4, FIndices.data(),
                        FShown.data() + corner * 3, width * 3, FOptions.KeepDistance);
         // The box around the pixels that need drawing.
-        TMarkedBox drawn;
+        TMarkedBox drawnBox;
         for (int y = 0; y < boxHeight; ++y) {
             const uchar* index = FIndices.data() + static_cast<qsizetype>(y) * boxWidth;
             int rowLeft = -1, rowRight = -1;
@@ -226,11 +226,11 @@ bool TGifEncoder::AddFrame(const uchar* rgb, int delayCs, int palette) {
                         rowLeft = x;
                     rowRight = x;
                 }
-            drawn.AddRow(y, rowLeft, rowRight);
+            drawnBox.AddRow(y, rowLeft, rowRight);
         }
-        if (!drawn.IsEmpty())
-            box = QRect(QPoint(left + drawn.Left, top + drawn.Top),
-                        QPoint(left + drawn.Right, top + drawn.Bottom));
+        if (!drawnBox.IsEmpty())
+            box = QRect(QPoint(left + drawnBox.Left, top + drawnBox.Top),
+                        QPoint(left + drawnBox.Right, top + drawnBox.Bottom));
     }
 
     if (box.isEmpty()) {

@@ -554,9 +554,9 @@ TConversionResult RunConversion(const TVGConvertFlag& request,
         if (!spill.Read(first + order[position], processed.data()))
             return Failure(
                 QStringLiteral("Reading back the frames failed: %1.").arg(spill.ErrorString()));
-        const int scene = sceneOf[static_cast<size_t>(first + order[position])];
+        const int frameScene = sceneOf[static_cast<size_t>(first + order[position])];
         if (!encoder.AddFrame(processed.data(), FrameDelayCs(static_cast<int>(position), periodCs),
-                              paletteOfScene[scene])) {
+                              paletteOfScene[frameScene])) {
             output.cancelWriting();
             return Failure(QStringLiteral("Writing the GIF file \"%1\" failed: %2. Is the disk "
                                           "full?")
