@@ -1,0 +1,206 @@
+#include "dialogs/OptionFrm.h"
+
+#include "dialogs/ColorBox.h"
+#include "dialogs/DialogBuild.h"
+#include "dialogs/DialogRules.h"
+#include "project/VGConfig.h"
+#include "project/VGProject.h"
+#include "ui/UIUtils.h"
+#include "widgets/FlatControls.h"
+#include "widgets/NumberEdit.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontComboBox>
+#include <QLabel>
+#include <QLineEdit>
+
+namespace {
+const QStringList SizeItems = {QStringLiteral("Original size"), QStringLiteral("1/2 Original size"),
+                               QStringLiteral("1/4 Original size")};
+const QStringList FrameRateItems = {QStringLiteral("4"),  QStringLiteral("8"),
+                                    QStringLiteral("12"), QStringLiteral("15"),
+                                    QStringLiteral("20"), QStringLiteral("24")};
+const QStringList SpeedItems = {QStringLiteral("Keep Original"), QStringLiteral("20%"),
+                                QStringLiteral("50%"),           QStringLiteral("150%"),
+                                QStringLiteral("200%"),          QStringLiteral("300%")};
+const QStringList LoopItems = {QStringLiteral("Infinite"), QStringLiteral("0"), QStringLiteral("1"),
+                               QStringLiteral("2"), QStringLiteral("3")};
+const QStringList FontSizeItems = {
+    QStringLiteral("8"),  QStringLiteral("10"), QStringLiteral("12"), QStringLiteral("14"),
+    QStringLiteral("16"), QStringLiteral("18"), QStringLiteral("20"), QStringLiteral("22"),
+    QStringLiteral("24"), QStringLiteral("28"), QStringLiteral("32"), QStringLiteral("36"),
+    QStringLiteral("40"), QStringLiteral("48"), QStringLiteral("56"), QStringLiteral("64"),
+    QStringLiteral("72"), QStringLiteral("80")};
+constexpr int FontPreviewSize = 28;
+} // namespace
+
+TOptionForm::TOptionForm(QWidget* parent) : TBaseUIForm(parent) {
+    setObjectName(QStringLiteral("TOptionForm"));
+    resize(ClientWidth, ClientHeight);
+    SetCaption(QStringLiteral("Options"));
+    BuildCropAndGifGroups();
+    BuildFontGroup();
+    BuildOtherGroup();
+    cbxApply = MakeCheck(this, QStringLiteral("cbxApply"),
+                         QStringLiteral("Apply default settings to current conversion"),
+                         QRect(16, ClientHeight - 40, 300, 20));
+    FormCreate();
+}
+
+void TOptionForm::BuildCropAndGifGroups() {
+    TFlatGroupBox* crop = MakeGroup(this, QStringLiteral("Crop settings"), QRect(16, 42, 463, 58));
+    MakeLabel(crop, QStringLiteral("Area color"), 14, 25);
+    ceCrop = new TColorBox(crop);
+    ceCrop->setObjectName(QStringLiteral("ceCrop"));
+    ceCrop->setGeometry(90, 21, 130, 22);
+    ceCrop->setFocusPolicy(Qt::ClickFocus); // not a tab stop
+    cbxShowCrop = MakeCheck(crop, QStringLiteral("cbxShowCrop"), QStringLiteral("Show crop area"),
+                            QRect(250, 22, 180, 20));
+
+    TFlatGroupBox* gif =
+        MakeGroup(this, QStringLiteral("Default GIF settings"), QRect(16, 110, 463, 92));
+    MakeLabel(gif, QStringLiteral("Size style"), 14, 25);
+    cbSize = MakeCombo(gif, QStringLiteral("cbSize"), SizeItems, false, QRect(90, 21, 130, 22));
+    MakeLabel(gif, QStringLiteral("Frame rate"), 250, 25);
+    cbFrameRate =
+        MakeCombo(gif, QStringLiteral("cbFrameRate"), FrameRateItems, true, QRect(330, 21, 80, 22));
+    MakeLabel(gif, QStringLiteral("fps"), 416, 25);
+    MakeLabel(gif, QStringLiteral("GIF speed"), 14, 59);
+    cbSpeed = MakeCombo(gif, QStringLiteral("cbSpeed"), SpeedItems, true, QRect(90, 55, 130, 22));
+    MakeLabel(gif, QStringLiteral("Replay times"), 250, 59);
+    cbLoop = MakeCombo(gif, QStringLiteral("cbLoop"), LoopItems, true, QRect(330, 55, 80, 22));
+    connect(cbSpeed->lineEdit(), &QLineEdit::editingFinished, this, &TOptionForm::cbSpeedExit);
+    connect(cbLoop->lineEdit(), &QLineEdit::editingFinished, this, &TOptionForm::cbLoopExit);
+}
+
+void TOptionForm::BuildFontGroup() {
+    TFlatGroupBox* font = MakeGroup(this, QStringLiteral("Text font"), QRect(16, 212, 463, 130));
+    MakeLabel(font, QStringLiteral("Name"), 14, 25);
+    cbFont = new QFontComboBox(font);
+    cbFont->setObjectName(QStringLiteral("cbFont"));
+    cbFont->setGeometry(90, 21, 150, 22);
+    cbFont->setInsertPolicy(QComboBox::NoInsert);
+    lblFontPreview = new QLabel(font);
+    lblFontPreview->setObjectName(QStringLiteral("lblFontPreview"));
+    lblFontPreview->setGeometry(246, 16, 205, 52);
+    lblFontPreview->setAlignment(Qt::AlignCenter);
+    lblFontPreview->setFrameShape(QFrame::Box);
+    connect(cbFont, &QComboBox::currentTextChanged, this, [this] { UpdateFontPreview(); });
+    MakeLabel(font, QStringLiteral("Size"), 14, 59);
+    cbFontSize =
+        MakeCombo(font, QStringLiteral("cbFontSize"), FontSizeItems, true, QRect(90, 55, 80, 22));
+    MakeLabel(font, QStringLiteral("Color"), 14, 93);
+    cbColor = new TColorBox(font);
+    cbColor->setObjectName(QStringLiteral("cbColor"));
+    cbColor->setGeometry(90, 89, 130, 22);
+    cbxBold =
+        MakeCheck(font, QStringLiteral("cbxBold"), QStringLiteral("Bold"), QRect(250, 90, 80, 20));
+    cbxItalic = MakeCheck(font, QStringLiteral("cbxItalic"), QStringLiteral("Italic"),
+                          QRect(340, 90, 80, 20));
+}
+
+void TOptionForm::BuildOtherGroup() {
+    TFlatGroupBox* other = MakeGroup(this, QStringLiteral("Other"), QRect(16, 352, 463, 98));
+    MakeLabel(other, QStringLiteral("Max frame count"), 14, 25);
+    edtMax = MakeIntEdit(other, QStringLiteral("edtMax"), QRect(130, 21, 80, 22));
+    MakeLabel(other, QStringLiteral("Decode frame count"), 14, 61);
+    edtDecode = MakeIntEdit(other, QStringLiteral("edtDecode"), QRect(130, 57, 80, 22));
+    Label7 = new QLabel(
+        QStringLiteral("*More frames will cause more memory\nusage during conversion."), other);
+    Label7->setObjectName(QStringLiteral("Label7"));
+    Label7->setWordWrap(true);
+    Label7->setGeometry(236, 22, 210, 60);
+}
+
+void TOptionForm::UpdateFontPreview() {
+    QFont preview(cbFont->currentText());
+    preview.setPixelSize(FontPreviewSize);
+    lblFontPreview->setFont(preview);
+    lblFontPreview->setText(QStringLiteral("AaBbYyZz"));
+}
+
+void TOptionForm::LoadFromConfig() {
+    if (!Config)
+        return;
+    const TVGConfig& c = *Config;
+    ceCrop->SetSelectedColor(TColor(c.CropRcColor));
+    SetValueNoChange(cbxShowCrop, c.ShowCropRc);
+    // The options offer no custom size: a custom default shows as nothing selected.
+    SetValueNoChange(cbSize, int(c.SizeStyle) < cbSize->count() ? int(c.SizeStyle) : -1);
+    SetValueNoChange(cbFrameRate, QString::number(c.GifFPS));
+    SetValueNoChange(cbSpeed, SpeedDisplayText(c.GifSpeed, cbSpeed->itemText(0)));
+    SetValueNoChange(cbLoop, ReplayDisplayText(c.GifLoop, cbLoop->itemText(0)));
+    SetValueNoChange(cbFont, c.FontName);
+    // An uninstalled font keeps its name rather than the list's nearest match.
+    cbFont->setEditText(c.FontName);
+    UpdateFontPreview();
+    SetValueNoChange(cbFontSize, QString::number(c.FontSize));
+    cbColor->SetSelectedColor(TColor(c.FontColor));
+    SetValueNoChange(cbxBold, c.FontStyles.Contains(fsBold));
+    SetValueNoChange(cbxItalic, c.FontStyles.Contains(fsItalic));
+    SetValueNoChange(edtMax, QString::number(c.GifMaxFrame));
+    SetValueNoChange(edtDecode, QString::number(c.DecodeNum));
+    SetValueNoChange(cbxApply, false);
+}
+
+void TOptionForm::StoreToConfig() {
+    if (!Config)
+        return;
+    TVGConfig& c = *Config;
+    c.CropRcColor = int(ceCrop->SelectedColor());
+    c.ShowCropRc = cbxShowCrop->isChecked();
+    if (cbSize->currentIndex() >= 0)
+        c.SizeStyle = TSizeStyle(cbSize->currentIndex());
+    c.GifFPS = ReadInteger(cbFrameRate->currentText(), 0);
+    c.GifSpeed = ReadSpeedText(cbSpeed->currentText(), cbSpeed->itemText(0));
+    c.GifLoop = ReadReplayText(cbLoop->currentText());
+    const QString fontName = cbFont->currentText().trimmed();
+    if (!fontName.isEmpty())
+        c.FontName = fontName;
+    c.FontSize = ReadInteger(cbFontSize->currentText(), 16);
+    c.FontColor = int(cbColor->SelectedColor());
+    // Only bold and italic are offered here: underline and strike-out go.
+    TFontStyles styles;
+    if (cbxBold->isChecked())
+        styles.Include(fsBold);
+    if (cbxItalic->isChecked())
+        styles.Include(fsItalic);
+    c.FontStyles = styles;
+    c.GifMaxFrame = edtMax->AsInteger(0);
+    c.DecodeNum = edtDecode->AsInteger(0);
+}
+
+void TOptionForm::btnOkMeClick() {
+    StoreToConfig();
+    if (Config)
+        (void)Config->Save(true);
+    TBaseUIForm::btnOkMeClick();
+}
+
+void TOptionForm::cbSpeedExit() {
+    NormalizeSpeedBox(cbSpeed);
+}
+
+void TOptionForm::cbLoopExit() {
+    NormalizeReplayBox(cbLoop);
+}
+
+void TOptionForm::AdjustForDpi() {
+    TBaseUIForm::AdjustForDpi();
+    Label7->resize(Label7->width() + 32, Label7->height());
+    // The label stays transparent, so the colour only shows where something asks for it.
+    QPalette p = Label7->palette();
+    p.setColor(QPalette::Window, WinColorToQColor(255));
+    Label7->setPalette(p);
+}
+
+bool ExecuteOptionForm(TVGProj* projOrNull) {
+    TOptionForm form;
+    form.LoadFromConfig();
+    form.cbxApply->setEnabled(projOrNull != nullptr);
+    const bool ok = form.ShowModal() == 1;
+    if (ok && projOrNull && form.cbxApply->isChecked())
+        projOrNull->ApplyDefaults();
+    return ok;
+}
