@@ -1,0 +1,269 @@
+#include "conversion/PreviewFrm.h"
+
+#include "common/Geometry.h"
+#include "common/Messages.h"
+#include "common/MsgBox.h"
+#include "conversion/FileCopy.h"
+#include "gifimage/GIFView.h"
+#include "project/VGProject.h"
+#include "widgets/Anchors.h"
+#include "widgets/ColorSwatchControl.h"
+#include "widgets/FlatControls.h"
+#include "widgets/SkinButton.h"
+
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
+#include <QUrl>
+
+namespace {
+
+TPreviewForm::TSaveDialog& SaveDialog() {
+    static TPreviewForm::TSaveDialog dialog = [](QWidget* parent,
+                                                 const TSaveDialogRequest& request) {
+        QFileDialog box(parent, request.Caption, request.FileName, request.Filter);
+        box.setAcceptMode(QFileDialog::AcceptSave);
+        box.setFileMode(QFileDialog::AnyFile);
+        box.setDefaultSuffix(request.DefaultSuffix);
+        // Asking before overwriting is the dialog's default; it stays on.
+        if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty())
+            return QString();
+        return box.selectedFiles().constFirst();
+    };
+    return dialog;
+}
+
+TPreviewForm::TFolderOpener& FolderOpener() {
+    static TPreviewForm::TFolderOpener opener = [](const QString& folder) {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+    };
+    return opener;
+}
+
+TSkinButton* MakeButton(QWidget* parent, const char* name, const QString& caption,
+                        const QRect& bounds, int anchors) {
+    auto* button = new TSkinButton(parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setText(caption);
+    button->setGeometry(bounds);
+    SetAnchors(button, anchors);
+    return button;
+}
+
+} // namespace
+
+TPreviewForm::TSaveDialog TPreviewForm::SetSaveDialog(TSaveDialog dialog) {
+    return std::exchange(SaveDialog(), std::move(dialog));
+}
+
+TPreviewForm::TFolderOpener TPreviewForm::SetFolderOpener(TFolderOpener opener) {
+    return std::exchange(FolderOpener(), std::move(opener));
+}
+
+TPreviewForm::TPreviewForm(QWidget* parent) : TBaseUIForm(parent) {
+    setObjectName(QStringLiteral("PreviewForm"));
+    resize(DesignClientWidth, DesignClientHeight);
+    setMinimumWidth(486);
+    SetCaption(QStringLiteral("Preview GIF"));
+    // The preview has buttons of its own instead of OK and Cancel.
+    btnOkMe->hide();
+    btnCancelMe->hide();
+    BuildControls();
+    FormCreate();
+    // After the dialog's own layout step the colour caption moves a little to the left.
+    lblBK->move(lblBK->x() - 12, lblBK->y());
+}
+
+TPreviewForm::~TPreviewForm() = default;
+
+void TPreviewForm::BuildControls() {
+    pnlGIF = new TFlatPanel(this);
+    pnlGIF->setObjectName(QStringLiteral("pnlGIF"));
+    pnlGIF->setGeometry(22, 48, 579, 336);
+    pnlGIF->SetColor(Qt::white);
+    pnlGIF->SetCornerRadius(6);
+    SetAnchors(pnlGIF, akAll);
+    pnlGIF->OnPaint = [this](QPainter&) {
+        // The GIF is loaded once the window is on the screen, after its first paint.
+        if (!FGif && !FLoadPosted) {
+            FLoadPosted = true;
+            PostMessage(this, Msg::ConvertProgress, 0, 0);
+        }
+    };
+    pnlGIF->OnResize = [this] { FitPicture(); };
+
+    Image1 = new TGIFView(pnlGIF);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    lblProgress = new QLabel(QStringLiteral("Loading...100%"), pnlGIF);
+    lblProgress->setObjectName(QStringLiteral("lblProgress"));
+    QFont arial(QStringLiteral("Arial"));
+    arial.setPixelSize(12);
+    lblProgress->setFont(arial);
+    lblProgress->adjustSize();
+    lblProgress->hide();
+
+    btnSave = MakeButton(this, "btnSave", QStringLiteral("Save GIF File"), QRect(22, 403, 89, 23),
+                         akLeft | akBottom);
+    btnOpenFolder = MakeButton(this, "btnOpenFolder", QStringLiteral("Open Output Folder"),
+                               QRect(126, 403, 121, 23), akLeft | akBottom);
+    for (TSkinState state : {TSkinState::Normal, TSkinState::Hot, TSkinState::Down,
+                             TSkinState::Disabled, TSkinState::StayDown})
+        btnOpenFolder->SetPicture(state, btnSave->Picture(state));
+    btnOpenFolder->setEnabled(false);
+    btnClose = MakeButton(this, "btnClose", QStringLiteral("Close"), QRect(530, 403, 71, 23),
+                          akRight | akBottom);
+    lblBK = new QLabel(QStringLiteral("BK Color"), this);
+    lblBK->setObjectName(QStringLiteral("lblBK"));
+    lblBK->move(416, 408);
+    lblBK->adjustSize();
+    SetAnchors(lblBK, akRight | akBottom);
+    ceBK = new TColorSwatchControl(this);
+    ceBK->setObjectName(QStringLiteral("ceBK"));
+    ceBK->setGeometry(468, 403, 48, 23);
+    ceBK->SetSelectedColor(0xFFFFFF);
+    SetAnchors(ceBK, akRight | akBottom);
+
+    connect(btnSave, &QAbstractButton::clicked, this, [this] { btnSaveClick(); });
+    connect(btnOpenFolder, &QAbstractButton::clicked, this, [this] { btnOpenFolderClick(); });
+    connect(btnClose, &QAbstractButton::clicked, this, [this] { close(); });
+    ceBK->OnChange = [this] { ceBKChange(); };
+}
+
+bool TPreviewForm::GetBorderInfo(TBorderInfo& info) const {
+    info = TBorderInfo::Standard();
+    return true;
+}
+
+void TPreviewForm::SetProject(TVGProj* project) {
+    FProject = project;
+    if (!project)
+        return;
+    const QSize size = project->GetFinalSize();
+    FGifWidth = size.width();
+    FGifHeight = size.height();
+    const QFileInfo video(project->VideoFile);
+    FSaveFileName =
+        video.absolutePath() + QLatin1Char('/') + video.completeBaseName() + QLatin1String(".gif");
+}
+
+void TPreviewForm::SizeWindow() {
+    QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    const QSize work = s ? s->availableGeometry().size() : QSize(1024, 768);
+    const int w = std::min(std::max(width(), FGifWidth + 93), work.width());
+    const int h = std::min(std::max(height(), FGifHeight + 159), work.height());
+    resize(w, h);
+    CenterInWorkArea();
+    FitPicture();
+    CenterProgress();
+}
+
+void TPreviewForm::FitPicture() {
+    const QSize fitted =
+        GetFillSize(pnlGIF->width() - 48, pnlGIF->height() - 48, FGifWidth, FGifHeight, true);
+    Image1->setGeometry(CenteredRect(pnlGIF->size(), fitted));
+    CenterProgress();
+}
+
+void TPreviewForm::CenterProgress() {
+    lblProgress->move(CenteredRect(pnlGIF->size(), lblProgress->size()).topLeft());
+}
+
+void TPreviewForm::ShowProgress(const QString& stage, int percent) {
+    lblProgress->setText(QString::asprintf("%s%d%%", qUtf8Printable(stage), percent));
+    lblProgress->adjustSize();
+    CenterProgress();
+    lblProgress->repaint();
+}
+
+void TPreviewForm::LoadGif() {
+    if (FGif || FLoadTried || !FProject)
+        return;
+    FLoadTried = true;
+    auto gif = std::make_shared<TGIFImage>();
+    gif->OnProgress = [this](const QString& stage, int percent) { ShowProgress(stage, percent); };
+    lblProgress->show();
+    const bool loaded = gif->LoadFromFile(FProject->GifFile);
+    gif->OnProgress = nullptr;
+    lblProgress->hide();
+    if (!loaded) {
+        MsgBox(gif->ErrorText(), mbOK, miError, 1);
+        return;
+    }
+    if (gif->IsTruncated())
+        MsgBox(QStringLiteral("The GIF file \"%1\" ends early or is damaged; the %2 frames it "
+                              "holds whole are shown.")
+                   .arg(FProject->GifFile)
+                   .arg(gif->FrameCount()),
+               mbOK, miWarning, 1);
+    FGif = gif;
+    Image1->SetImage(FGif);
+}
+
+void TPreviewForm::btnSaveClick() {
+    if (!FProject)
+        return;
+    const TSaveDialogRequest request{QStringLiteral("Save GIF File"), FSaveFileName,
+                                     QStringLiteral("GIF files (*.gif)"), QStringLiteral("gif")};
+    const QString target = SaveDialog() ? SaveDialog()(this, request) : QString();
+    if (target.isEmpty())
+        return;
+    FSaveFileName = target;
+    QString error;
+    if (!CopyFileReplacing(FProject->GifFile, target, &error)) {
+        MsgBox(QStringLiteral("The GIF file could not be saved as \"%1\": %2.").arg(target, error),
+               mbOK, miError, 1);
+        return;
+    }
+    FSavedFolder = QFileInfo(target).absolutePath();
+    btnOpenFolder->setEnabled(true);
+}
+
+void TPreviewForm::btnOpenFolderClick() {
+    if (!FSavedFolder.isEmpty() && FolderOpener())
+        FolderOpener()(FSavedFolder);
+}
+
+void TPreviewForm::ceBKChange() {
+    pnlGIF->SetColor(WinColorToQColor(ceBK->SelectedColor()));
+}
+
+bool TPreviewForm::event(QEvent* e) {
+    if (static_cast<int>(e->type()) == Msg::ConvertProgress) {
+        LoadGif();
+        return true;
+    }
+    return TBaseUIForm::event(e);
+}
+
+void TPreviewForm::closeEvent(QCloseEvent* e) {
+    // Nothing saved yet: the GIF would be lost with the work folder.
+    if (!btnOpenFolder->isEnabled() && MsgBox(QStringLiteral("Close without saving gif file?"),
+                                              mbOKCancel, miQuestion, 1) != mrOK) {
+        e->ignore();
+        return;
+    }
+    TBaseUIForm::closeEvent(e);
+}
+
+void TPreviewForm::showEvent(QShowEvent* e) {
+    TBaseUIForm::showEvent(e);
+    // The dialog base centres over the main window; the preview may be as large as the work
+    // area, so it is centred in the work area instead.
+    if (!FCentred) {
+        FCentred = true;
+        CenterInWorkArea();
+    }
+}
+
+void ExecutePreviewForm(TVGProj* proj) {
+    if (!proj)
+        return;
+    TPreviewForm form;
+    form.SetProject(proj);
+    form.SizeWindow();
+    form.ShowModal();
+}

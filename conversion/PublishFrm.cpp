@@ -1,0 +1,246 @@
+#include "conversion/PublishFrm.h"
+
+#include "common/Messages.h"
+#include "common/MsgBox.h"
+#include "engine/Video2Gif.h"
+#include "project/VGProject.h"
+#include "ui/UIUtils.h"
+#include "widgets/Anchors.h"
+#include "widgets/FlatControls.h"
+#include "widgets/FlatStyle.h"
+#include "widgets/SkinButton.h"
+#include "widgets/WinColor.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPointer>
+#include <QProgressBar>
+
+namespace {
+
+constexpr TColor PanelColor = 14013138;
+constexpr TColor BarColor = 6636566;
+
+// A progress bar drawn flat in one bar colour, without a percent text.
+class TColorProgressBar : public QProgressBar {
+public:
+    explicit TColorProgressBar(QWidget* parent) : QProgressBar(parent) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        const QRect frame = rect().adjusted(0, 0, -1, -1);
+        painter.setPen(FlatColors().Border);
+        painter.setBrush(Qt::white);
+        painter.drawRect(frame);
+        const int span = maximum() - minimum();
+        if (span <= 0)
+            return;
+        const int inner = frame.width() - 1;
+        const int filled = inner * (value() - minimum()) / span;
+        if (filled > 0)
+            painter.fillRect(QRect(frame.left() + 1, frame.top() + 1, filled, frame.height() - 1),
+                             WinColorToQColor(BarColor));
+    }
+};
+
+TSkinButton* MakeButton(QWidget* parent, const QString& caption, const QRect& bounds) {
+    auto* button = new TSkinButton(parent);
+    button->setText(caption);
+    button->setGeometry(bounds);
+    SetAnchors(button, akRight | akBottom);
+    return button;
+}
+
+// The main window: a visible window of ours that is no dialog.
+QWidget* FindMainWindow(const QWidget* self) {
+    const auto windows = QApplication::topLevelWidgets();
+    for (QWidget* window : windows)
+        if (window != self && window->isVisible() && qobject_cast<TBaseForm*>(window) &&
+            !(window->windowFlags() & Qt::Dialog) && window->inherits("TMainForm"))
+            return window;
+    return nullptr;
+}
+
+} // namespace
+
+TPublishForm::TPublishForm(QWidget* parent) : TBaseForm(parent) {
+    setObjectName(QStringLiteral("PublishForm"));
+    setWindowTitle(QStringLiteral("Converting"));
+    resize(ClientWidth, ClientHeight);
+    QFont bold = font();
+    bold.setBold(true);
+    setFont(bold);
+
+    pnlMain = new TFlatPanel(this);
+    pnlMain->setObjectName(QStringLiteral("pnlMain"));
+    pnlMain->setGeometry(0, 0, ClientWidth, ClientHeight);
+    pnlMain->SetColor(WinColorToQColor(PanelColor));
+    pnlMain->SetBorderColor(FlatColors().Accent);
+    pnlMain->SetBorderWidth(1);
+    pnlMain->SetCornerRadius(5);
+    SetAnchors(pnlMain, akAll);
+
+    lblInfo = new QLabel(QStringLiteral("Converting...please wait..."), pnlMain);
+    lblInfo->setObjectName(QStringLiteral("lblInfo"));
+    lblInfo->move(18, 13);
+    lblInfo->adjustSize();
+
+    pbProgress = new TColorProgressBar(pnlMain);
+    pbProgress->setObjectName(QStringLiteral("pbProgress"));
+    pbProgress->setGeometry(17, 37, 369, 17);
+    pbProgress->setRange(0, 100);
+    pbProgress->setValue(0);
+    pbProgress->setTextVisible(false);
+
+    btnMinimize = MakeButton(pnlMain, QStringLiteral("Minimize"), QRect(220, 61, 78, 23));
+    btnMinimize->setObjectName(QStringLiteral("btnMinimize"));
+    btnCancel = MakeButton(pnlMain, QStringLiteral("Cancel"), QRect(308, 61, 78, 23));
+    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    connect(btnMinimize, &QAbstractButton::clicked, this, [this] { btnMinimizeClick(); });
+    connect(btnCancel, &QAbstractButton::clicked, this, [this] { btnCancelClick(); });
+
+    MakeRoundRectForm(this, 9);
+    FormCreate();
+}
+
+TPublishForm::~TPublishForm() {
+    // The thread's own destructor asks it to stop and waits for it; the engine calls only the
+    // project (which outlives this window) and posts to this window through a guarded pointer.
+    FThread.reset();
+}
+
+void TPublishForm::StartConversion() {
+    if (FProject)
+        SetThread(FProject->StartConversion(this));
+}
+
+void TPublishForm::SetThread(std::unique_ptr<TVideo2GifThread> thread) {
+    FThread = std::move(thread);
+}
+
+void TPublishForm::PlaceOverOwner() {
+    if (QWidget* owner = FindMainWindow(this)) {
+        const QRect area = owner->frameGeometry();
+        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+    } else {
+        CenterInWorkArea();
+    }
+}
+
+bool TPublishForm::event(QEvent* e) {
+    const int type = static_cast<int>(e->type());
+    if (type == Msg::ConvertProgress || type == Msg::ConvertFinished || type == Msg::ConvertError) {
+        const auto* message = dynamic_cast<TMessageEvent*>(e);
+        if (!message)
+            return TBaseForm::event(e);
+        if (FAsking)
+            FPending.push_back(std::make_shared<TMessageEvent>(message->Message(), message->WParam,
+                                                               message->LParam, message->Text));
+        else
+            HandleEngineMessage(*message);
+        return true;
+    }
+    return TBaseForm::event(e);
+}
+
+void TPublishForm::HandleEngineMessage(const TMessageEvent& message) {
+    if (FDone)
+        return;
+    switch (message.Message()) {
+    case Msg::ConvertProgress:
+        pbProgress->setValue(qBound(0, static_cast<int>(message.WParam & 0xFFFF), 100));
+        break;
+    case Msg::ConvertFinished:
+        pbProgress->setValue(100);
+        FDone = true;
+        // The engine's frame count reaching the maximum means the maximum kept frames out.
+        if (static_cast<qint32>(message.WParam) >= static_cast<qint32>(message.LParam))
+            MsgBox(QStringLiteral("Reached \"Max frame count\" limitation!\n"
+                                  "You can go to <Options> to modify it."),
+                   mbOK, miInformation, 1);
+        Finish(mrOK);
+        break;
+    case Msg::ConvertError:
+        FDone = true;
+        MsgBox(message.Text.isEmpty() ? QStringLiteral("The conversion failed.") : message.Text,
+               mbOK, miError, 1);
+        Finish(mrCancel);
+        break;
+    default:
+        break;
+    }
+}
+
+bool TPublishForm::ConfirmStop() {
+    if (FDone)
+        return true;
+    FAsking = true;
+    const int answer = MsgBox(QStringLiteral("Stop conversion now?"), mbYesNo, miQuestion, 2);
+    FAsking = false;
+    if (answer == mrYes && !FDone) {
+        FDone = true;
+        FPending.clear();
+        if (FThread)
+            FThread->Terminate();
+        return true;
+    }
+    // Go on: what the engine reported meanwhile is handled now.
+    const auto pending = std::move(FPending);
+    FPending.clear();
+    for (const auto& message : pending)
+        HandleEngineMessage(*message);
+    return false;
+}
+
+void TPublishForm::Finish(int result) {
+    SetModalResult(result);
+}
+
+void TPublishForm::btnCancelClick() {
+    if (ConfirmStop() && ModalResult() == 0)
+        Finish(mrCancel);
+}
+
+void TPublishForm::btnMinimizeClick() {
+    // The whole program goes to the task bar, not only this window.
+    const auto windows = QApplication::topLevelWidgets();
+    for (QWidget* window : windows)
+        if (window->isVisible() && window->windowType() != Qt::Popup &&
+            window->windowType() != Qt::ToolTip)
+            window->showMinimized();
+}
+
+void TPublishForm::closeEvent(QCloseEvent* e) {
+    // Closing by any way while the engine runs is a Cancel, with the same question.
+    if (ModalResult() == 0 && !FDone && !ConfirmStop()) {
+        e->ignore();
+        return;
+    }
+    TBaseForm::closeEvent(e);
+}
+
+bool TPublishForm::FormKeyDown(QKeyEvent* e) {
+    if (e->key() == Qt::Key_Escape &&
+        !(e->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier))) {
+        close();
+        return true;
+    }
+    return false;
+}
+
+bool ExecutePublishForm(TVGProj* proj) {
+    if (!proj)
+        return false;
+    TPublishForm form;
+    form.SetProject(proj);
+    form.PlaceOverOwner();
+    form.StartConversion();
+    if (!form.Thread())
+        return false;
+    // Leaving the window stops the engine (if it still runs) and waits for its thread.
+    return form.ShowModal() == mrOK;
+}

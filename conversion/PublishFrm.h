@@ -1,0 +1,68 @@
+#pragma once
+// The conversion run: the small modal window shown while the engine turns the project's clip into
+// "preview.gif". It follows the engine's three events (progress, finished, error), lets the user
+// stop the conversion or minimise the program, and closes itself when the engine is done.
+
+#include "ui/BaseFrm.h"
+
+#include <QVector>
+#include <memory>
+
+class QLabel;
+class QProgressBar;
+class TFlatPanel;
+class TMessageEvent;
+class TSkinButton;
+class TVGProj;
+class TVideo2GifThread;
+
+class TPublishForm : public TBaseForm {
+    Q_OBJECT
+public:
+    explicit TPublishForm(QWidget* parent = nullptr);
+    // Stops the engine, if it still runs, and waits for its thread to end.
+    ~TPublishForm() override;
+
+    void SetProject(TVGProj* project) { FProject = project; }
+    // Has the project start the engine, which reports to this window.
+    void StartConversion();
+    // Takes an engine thread that reports to this window (tests hand in their own).
+    void SetThread(std::unique_ptr<TVideo2GifThread> thread);
+    TVideo2GifThread* Thread() const { return FThread.get(); }
+
+    void btnCancelClick();
+    void btnMinimizeClick();
+
+    // Centres the window over the main window, or in the work area without one.
+    void PlaceOverOwner();
+
+    TFlatPanel* pnlMain;
+    QLabel* lblInfo;
+    QProgressBar* pbProgress;
+    TSkinButton* btnMinimize;
+    TSkinButton* btnCancel;
+
+    static constexpr int ClientWidth = 398;
+    static constexpr int ClientHeight = 94;
+
+protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool FormKeyDown(QKeyEvent* event) override;
+
+private:
+    void HandleEngineMessage(const TMessageEvent& message);
+    // Asks "Stop conversion now?"; true when the user stops it (the window then closes).
+    bool ConfirmStop();
+    void Finish(int result);
+
+    TVGProj* FProject = nullptr;
+    std::unique_ptr<TVideo2GifThread> FThread;
+    bool FDone = false;   // the engine reported its end or error, or the user stopped it
+    bool FAsking = false; // the stop question is open
+    // Engine messages that came while the stop question was open, handled after a No.
+    QVector<std::shared_ptr<TMessageEvent>> FPending;
+};
+
+// Runs the project's conversion with the progress window; true when a GIF was made.
+bool ExecutePublishForm(TVGProj* proj);

@@ -1,0 +1,236 @@
+// The progress window: its look, its answers to the engine's three events and to the user's
+// Cancel and Minimize, and whole conversions run through it.
+
+#include "common/Messages.h"
+#include "conversion/PublishFrm.h"
+#include "engine/Video2Gif.h"
+#include "tests/conversion/ConversionTestUtils.h"
+#include "tests/support/GifDecode.h"
+#include "tests/support/TestUtils.h"
+#include "widgets/SkinButton.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QLabel>
+#include <QProgressBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString maxFrameText = QStringLiteral("Reached \"Max frame count\" limitation!\n"
+                                            "You can go to <Options> to modify it.");
+
+// A thread that is never started: it only records whether it was told to stop.
+std::unique_ptr<TVideo2GifThread> IdleThread() {
+    return std::make_unique<TVideo2GifThread>(TVGConvertFlag{});
+}
+
+// Shows the form modally and runs `script` once the modal loop runs; returns the modal result.
+int RunModal(TPublishForm& form, const std::function<void()>& script) {
+    QTimer::singleShot(0, &form, script);
+    return form.ShowModal();
+}
+
+void Post(TPublishForm& form, int message, qint64 wParam, qint64 lParam, const QString& text = {}) {
+    PostMessage(&form, message, wParam, lParam, text);
+}
+
+// Sees the progress messages the progress window receives.
+class TProgressSpy : public QObject {
+public:
+    TProgressSpy() { qApp->installEventFilter(this); }
+    ~TProgressSpy() override { qApp->removeEventFilter(this); }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (static_cast<int>(event->type()) == Msg::ConvertProgress &&
+            qobject_cast<TPublishForm*>(watched))
+            Percents.push_back(static_cast<int>(static_cast<TMessageEvent*>(event)->WParam));
+        return false;
+    }
+    std::vector<int> Percents;
+};
+
+} // namespace
+
+TEST(PublishForm, LooksAsDesigned) {
+    TPublishForm form;
+    EXPECT_EQ(form.size(), QSize(398, 94));
+    EXPECT_TRUE(form.windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_EQ(form.lblInfo->text(), QStringLiteral("Converting...please wait..."));
+    EXPECT_EQ(form.lblInfo->pos(), QPoint(18, 13));
+    EXPECT_TRUE(form.lblInfo->font().bold());
+    EXPECT_EQ(form.pbProgress->geometry(), QRect(17, 37, 369, 17));
+    EXPECT_EQ(form.pbProgress->value(), 0);
+    EXPECT_FALSE(form.pbProgress->isTextVisible());
+    EXPECT_EQ(form.btnMinimize->geometry(), QRect(220, 61, 78, 23));
+    EXPECT_EQ(form.btnCancel->geometry(), QRect(308, 61, 78, 23));
+    EXPECT_EQ(form.btnMinimize->text(), QStringLiteral("Minimize"));
+    EXPECT_EQ(form.btnCancel->text(), QStringLiteral("Cancel"));
+    // Only the rounded panel shows: the window's corners are cut away.
+    EXPECT_FALSE(form.mask().contains(QPoint(0, 0)));
+    EXPECT_TRUE(form.mask().contains(QPoint(199, 47)));
+}
+
+TEST(PublishForm, ProgressThenFinishedBelowTheMaximumClosesWithOkAndNoBox) {
+    TBoxRecorder boxes;
+    TPublishForm form;
+    std::vector<int> values;
+    const int result = RunModal(form, [&] {
+        SendMessage(&form, Msg::ConvertProgress, 42, 0);
+        values.push_back(form.pbProgress->value());
+        // Only the low 16 bits carry the percent.
+        SendMessage(&form, Msg::ConvertProgress, 0x70000 | 77, 0);
+        values.push_back(form.pbProgress->value());
+        Post(form, Msg::ConvertFinished, 99, 100);
+    });
+    EXPECT_EQ(values, (std::vector<int>{42, 77}));
+    EXPECT_EQ(result, mrOK);
+    EXPECT_TRUE(boxes.Boxes.empty());
+}
+
+TEST(PublishForm, FinishedAtOrAboveTheMaximumTellsTheUserAndStillSucceeds) {
+    for (const auto& [written, maximum] : {std::pair{100, 100}, std::pair{120, 100}}) {
+        TBoxRecorder boxes;
+        TPublishForm form;
+        EXPECT_EQ(RunModal(form, [&] { Post(form, Msg::ConvertFinished, written, maximum); }),
+                  mrOK);
+        ASSERT_EQ(boxes.Boxes.size(), 1u) << written;
+        EXPECT_EQ(boxes.Boxes[0].Text, maxFrameText);
+        EXPECT_EQ(boxes.Boxes[0].Buttons, mbOK);
+    }
+}
+
+TEST(PublishForm, EngineErrorShowsItsOwnTextAndFails) {
+    TBoxRecorder boxes;
+    TPublishForm form;
+    const QString error = QStringLiteral("Writing the GIF file \"/x/preview.gif\" failed.");
+    EXPECT_EQ(RunModal(form,
+                       [&] {
+                           Post(form, Msg::ConvertError, 0, 0, error);
+                           // A later message changes nothing.
+                           Post(form, Msg::ConvertFinished, 5, 100);
+                       }),
+              mrCancel);
+    ASSERT_EQ(boxes.Boxes.size(), 1u);
+    EXPECT_EQ(boxes.Boxes[0].Text, error);
+    EXPECT_EQ(boxes.Boxes[0].Icon, miError);
+}
+
+TEST(PublishForm, CancelAnsweredYesStopsTheEngineAndFails) {
+    TBoxRecorder boxes;
+    boxes.Answers = {mrYes};
+    TPublishForm form;
+    form.SetThread(IdleThread());
+    EXPECT_EQ(RunModal(form, [&] { QTest::mouseClick(form.btnCancel, Qt::LeftButton); }), mrCancel);
+    EXPECT_EQ(boxes.Texts(), QStringList{QStringLiteral("Stop conversion now?")});
+    EXPECT_EQ(boxes.Boxes[0].Buttons, mbYesNo);
+    EXPECT_TRUE(form.Thread()->Terminated());
+}
+
+TEST(PublishForm, CancelAnsweredNoGoesOnAndMessagesMeanwhileAreKept) {
+    TBoxRecorder boxes;
+    boxes.Answers = {mrNo};
+    TPublishForm form;
+    form.SetThread(IdleThread());
+    // The engine finishes while the question is open: handled once the user said No.
+    boxes.OnBox = [&](const TMsgBoxRequest&) {
+        SendMessage(&form, Msg::ConvertProgress, 60, 0);
+        SendMessage(&form, Msg::ConvertFinished, 10, 100);
+        EXPECT_TRUE(form.isVisible());
+        EXPECT_EQ(form.pbProgress->value(), 0);
+    };
+    EXPECT_EQ(RunModal(form, [&] { QTest::mouseClick(form.btnCancel, Qt::LeftButton); }), mrOK);
+    EXPECT_EQ(boxes.Boxes.size(), 1u);
+    EXPECT_FALSE(form.Thread()->Terminated());
+}
+
+TEST(PublishForm, EscapeAndTheWindowManagerAskAsCancelDoes) {
+    TBoxRecorder boxes;
+    boxes.Answers = {mrNo, mrYes};
+    TPublishForm form;
+    form.SetThread(IdleThread());
+    bool openAfterNo = false;
+    const int result = RunModal(form, [&] {
+        QTest::keyClick(&form, Qt::Key_Escape);
+        openAfterNo = form.isVisible();
+        form.close(); // as the window manager's close button does
+    });
+    EXPECT_TRUE(openAfterNo);
+    EXPECT_EQ(result, mrCancel);
+    EXPECT_EQ(boxes.Texts(), QStringList(2, QStringLiteral("Stop conversion now?")));
+    EXPECT_TRUE(form.Thread()->Terminated());
+}
+
+TEST(PublishForm, MinimizeMinimisesTheWholeProgram) {
+    QWidget other;
+    other.resize(200, 100);
+    other.show();
+    TPublishForm form;
+    form.show();
+    QTest::mouseClick(form.btnMinimize, Qt::LeftButton);
+    EXPECT_TRUE(other.windowState() & Qt::WindowMinimized);
+    EXPECT_TRUE(form.windowState() & Qt::WindowMinimized);
+}
+
+TEST(PublishConversion, RealConversionMakesTheGifAndReturnsTrue) {
+    QTemporaryDir dir;
+    TBoxRecorder boxes;
+    const QString gif = dir.filePath(QStringLiteral("preview.gif"));
+    auto project = ClipProject(gif);
+    TProgressSpy progress;
+    EXPECT_TRUE(ExecutePublishForm(project.get()));
+    EXPECT_TRUE(boxes.Boxes.empty()) << boxes.Texts().join(QLatin1Char('|')).toStdString();
+    // The engine reported its progress to the window, ending at 100 %.
+    ASSERT_FALSE(progress.Percents.empty());
+    EXPECT_TRUE(std::is_sorted(progress.Percents.begin(), progress.Percents.end()));
+    EXPECT_EQ(progress.Percents.back(), 100);
+    const TDecodedGif decoded = DecodeGifFile(gif);
+    ASSERT_TRUE(decoded.Ok);
+    EXPECT_EQ(QSize(decoded.Width, decoded.Height), QSize(320, 180));
+    EXPECT_GE(decoded.Images.size(), 9u);
+}
+
+TEST(PublishConversion, MaximumFrameCountReachedIsToldAndTheGifIsKept) {
+    QTemporaryDir dir;
+    TBoxRecorder boxes;
+    const QString gif = dir.filePath(QStringLiteral("preview.gif"));
+    auto project = ClipProject(gif, 1.0, 4);
+    EXPECT_TRUE(ExecutePublishForm(project.get()));
+    EXPECT_EQ(boxes.Texts(), QStringList{maxFrameText});
+    EXPECT_TRUE(QFile::exists(gif));
+}
+
+TEST(PublishConversion, UnwritableGifShowsTheEngineMessageAndLeavesNoFile) {
+    QTemporaryDir dir;
+    TBoxRecorder boxes;
+    // The work folder's place is taken by a file: nothing can be written there.
+    const QString blocker = dir.filePath(QStringLiteral("Temp"));
+    ASSERT_TRUE(WriteFile(blocker, "not a folder"));
+    const QString gif = blocker + QStringLiteral("/preview.gif");
+    auto project = ClipProject(gif);
+    EXPECT_FALSE(ExecutePublishForm(project.get()));
+    ASSERT_EQ(boxes.Boxes.size(), 1u);
+    EXPECT_TRUE(boxes.Boxes[0].Text.contains(blocker)) << boxes.Boxes[0].Text.toStdString();
+    EXPECT_FALSE(QFile::exists(gif));
+}
+
+TEST(PublishConversion, CancelConfirmedDuringARealRunReturnsFalseWithoutAGif) {
+    QTemporaryDir dir;
+    TBoxRecorder boxes;
+    boxes.Answers = {mrYes};
+    const QString gif = dir.filePath(QStringLiteral("preview.gif"));
+    auto project = ClipProject(gif, 3.0);
+    QTimer click;
+    click.setSingleShot(true);
+    QObject::connect(&click, &QTimer::timeout, [] {
+        if (auto* form = FindVisibleWindow<TPublishForm>())
+            QTest::mouseClick(form->btnCancel, Qt::LeftButton);
+    });
+    click.start(30);
+    EXPECT_FALSE(ExecutePublishForm(project.get()));
+    EXPECT_EQ(boxes.Texts(), QStringList{QStringLiteral("Stop conversion now?")});
+    // The engine's thread has ended when the call returns, and it left no file.
+    EXPECT_FALSE(QFile::exists(gif));
+}
