@@ -3,6 +3,7 @@
 
 #include "common/Bitmaps.h"
 #include "common/Folders.h"
+#include "common/Geometry.h"
 #include "common/Guid.h"
 #include "common/InstanceChannel.h"
 #include "common/Log.h"

@@ -2,35 +2,99 @@
 
 #include "app/VGApp.h"
 #include "common/CommonFunctions.h"
+#include "decoder/FFDecoder.h"
+#include "mainwindow/MainChrome.h"
+#include "mainwindow/MainClip.h"
+#include "mainwindow/MainPlayer.h"
+#include "mainwindow/MainStrip.h"
+#include "playback/DecodePlayer.h"
+#include "project/VGConfig.h"
+#include "project/VGProj.h"
+#include "ui/MHintWindow.h"
+#include "ui/UIUtils.h"
+#include "widgets/FlatControls.h"
+#include "widgets/SkinButton.h"
+#include "widgets/ThumbStrip.h"
 
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
 #include <QPainter>
+#include <QScreen>
+#include <QTimer>
 
 namespace {
-std::function<void()>& destroyHook() {
+
+std::function<void()>& DestroyHook() {
     static std::function<void()> hook;
     return hook;
 }
+
+QString RunFileDialog(QWidget* parent, const QString& folder, const QString& fileName,
+                      const QString& filter) {
+    Q_UNUSED(folder);
+    return QFileDialog::getOpenFileName(parent, QStringLiteral("Open"), fileName, filter);
+}
+
+TMainForm::TOpenDialog& OpenDialog() {
+    static TMainForm::TOpenDialog dialog = &RunFileDialog;
+    return dialog;
+}
+
+// The video extensions the open dialog lists, in both letter cases (Linux file names are
+// case-sensitive).
+const char* const VideoExtensions[] = {
+    "3gp", "asf", "avi",  "avm", "avs", "dat", "flv", "mkv",  "mov", "mp4", "mpeg", "mpg", "nsv",
+    "ogm", "rm",  "rmvb", "tp",  "ts",  "vob", "wmv", "webm", "m4v", "ogv", "m2ts", "mts"};
+
 } // namespace
 
-TMainForm::TMainForm(QWidget* parent) : QWidget(parent) {
+TMainForm::TMainForm(QWidget* parent) : TBaseForm(parent) {
+    resize(DesignWidth, DesignHeight);
+    setMinimumSize(705, 317);
     setWindowTitle(TApp::GetTitle());
-    setMinimumSize(640, 400);
-    resize(960, 640);
-    if (App) {
-        FStartBK.load(App->AppPath + QLatin1String("resource/StartBK.bmp"));
-        FStartText.load(App->AppPath + QLatin1String("resource/StartText.png"));
-    }
+    QPalette p = palette();
+    p.setColor(QPalette::Window, Qt::white);
+    setPalette(p);
+    setAutoFillBackground(true);
+    setAcceptDrops(true);
+    BuildControls();
+    FPlayer = std::make_unique<TMainPlayer>(*this);
+    FStrip = std::make_unique<TMainStrip>(*this);
+    FClip = std::make_unique<TMainClip>(*this);
+    FChrome = std::make_unique<TMainChrome>(*this);
+    ConnectControls();
+    TBaseForm::FormCreate();
+    FormCreate();
+    CenterInWorkArea();
 }
 
 TMainForm::~TMainForm() {
-    if (destroyHook())
-        destroyHook()();
-    if (App)
-        DeleteFolderFiles(App->TempPath);
+    FormDestroy();
 }
 
 void TMainForm::SetDestroyHook(std::function<void()> hook) {
-    destroyHook() = std::move(hook);
+    DestroyHook() = std::move(hook);
+}
+
+TMainForm::TOpenDialog TMainForm::SetOpenDialog(TOpenDialog dialog) {
+    TOpenDialog old = OpenDialog();
+    OpenDialog() = dialog ? std::move(dialog) : TOpenDialog(&RunFileDialog);
+    return old;
+}
+
+QString TMainForm::OpenDialogFilter() {
+    QStringList patterns;
+    for (const char* extension : VideoExtensions) {
+        patterns << QStringLiteral("*.") + QString::fromLatin1(extension);
+        patterns << QStringLiteral("*.") + QString::fromLatin1(extension).toUpper();
+    }
+    return QStringLiteral("Video Files (%1);;All Files (*)").arg(patterns.join(QLatin1Char(' ')));
 }
 
 void TMainForm::BringToFront() {
@@ -41,14 +105,276 @@ void TMainForm::BringToFront() {
     activateWindow();
 }
 
-void TMainForm::paintEvent(QPaintEvent*) {
-    // The start screen: the banner across the top at its own height, its text at (50, 50), the
-    // window's white background elsewhere.
-    QPainter painter(this);
-    painter.fillRect(rect(), Qt::white);
+void TMainForm::FormCreate() {
+    FHint = std::make_unique<TMHint>();
+    DoubleBufferSkinParents(this);
+    pnlPlayer->SetColor(Qt::white);
+    btnPause->setGeometry(btnPlay->geometry());
+    pnlShot->setGeometry(pnlPlayer->geometry());
+    FChrome->CenterToolBox();
+    SetTrackBarSilently(TrackBar->width() - 20, 0);
+    MakeRoundRectForm(this, 9);
+    PlaceProgressLabel();
+    UpdateCaption();
+    FChrome->ApplyBrandToHelpMenu();
+    UpdateControls();
+    // The sample video lives in the data folder, where the open dialog offers it.
+    if (App) {
+        const QString sample = TApp::GetDataPath() + QStringLiteral("Sample.mp4");
+        if (!QFileInfo::exists(sample)) {
+            ForceDirectories(TApp::GetDataPath());
+            QFile::copy(App->AppPath + QStringLiteral("Sample.mp4"), sample);
+        }
+    }
+}
+
+void TMainForm::FormShow() {
+    FChrome->StartInstallTracking();
+}
+
+void TMainForm::FormDestroy() {
+    if (FDestroyed)
+        return;
+    FDestroyed = true;
+    if (DestroyHook())
+        DestroyHook()();
+    // Workers first: their frame callback reads the project.
+    FreeWorkers();
+    FChrome->StopInstallTracking();
+    ShotView->Clear();
+    FCurFrame = nullptr;
+    FDragElement = nullptr;
+    FProj.reset();
+    FFrameBitmap = QImage();
+    FShotGraphic = QImage();
+    FBackBuffer = QImage();
+    if (FHint)
+        FHint->HideHint();
+    FHint.reset();
+    if (App)
+        DeleteFolderFiles(App->TempPath);
+}
+
+void TMainForm::FreeWorkers() {
+    tmTrackBar->stop();
+    TSafeThread::SafeFree(FPlayThread);
+    TSafeThread::SafeFree(FSeeker);
+}
+
+void TMainForm::acOpenExecute() {
+    const QString data = TApp::GetDataPath();
+    const QString fileName =
+        OpenDialog()(this, data, data + QStringLiteral("Sample.mp4"), OpenDialogFilter());
+    if (fileName.isEmpty())
+        return;
+    // Let the area under the dialog repaint before the busy open.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    OpenVideoFile(fileName);
+}
+
+bool TMainForm::OpenVideoFile(const QString& fileName) {
+    FreeWorkers();
+    FCurFrame = nullptr;
+    FDragElement = nullptr;
+    FDragging = false;
+    ShotView->Clear(); // its items point into the old project's frames
+    FProj.reset();
+    FEndReached = false;
+    FPlayingSelection = false;
+
+    FProj = std::make_unique<TVGProj>();
+    FProj->VideoFile = fileName;
+    if (App) {
+        FProj->GifFile = App->TempPath + QStringLiteral("preview.gif");
+        FProj->LibPath = App->AppPath + QStringLiteral("resource/FFDLL/");
+    }
+    EnsureDecoder();
+    (void)FDecoder->LoadFile(fileName, QString());
+    FProj->ReadStreamInfo(FDecoder);
+    if (!FProj->IsVideoValid()) {
+        MsgBox(
+            QStringLiteral("\"%1\" is not a valid video file.").arg(QFileInfo(fileName).fileName()),
+            mbOK, miError, 1);
+        FProj.reset();
+        ResetToEmpty();
+        return false;
+    }
+    FDecoder->SetBitmapBitsPixel(FProj->VideoWidth % 4 == 0 ? 24 : 32);
+    FProj->CropRect = {0, 0, FProj->VideoWidth, FProj->VideoHeight};
+    FProj->StartPTS = 0;
+    FProj->EndPTS = FProj->Duration;
+    SetValueNoChange(edtStart, FormatPTS(FProj->StartPTS, 3));
+    SetValueNoChange(edtEnd, FormatPTS(FProj->EndPTS, 3));
+    lblDuration->setText(FormatPTS(FProj->Duration, 3));
+    UpdateCaption();
+    FCurPTS = 0;
+    btnPlay->show();
+    btnPause->hide();
+    LoadStripAtPosition(Button1);
+    FStartScreen = false;
+    pnlPlayer->hide();
+    pnlPlayer->SetColor(Qt::black);
+    pnlShot->show();
+    TrackBar->setEnabled(false);
+    UpdateControls();
+    return true;
+}
+
+void TMainForm::EnsureDecoder() {
+    if (FDecoder)
+        return;
+    FDecoder = new TFFDecoder(this);
+    FDecoder->LoadAVLib(App ? App->AppPath + QStringLiteral("resource/FFDLL/") : QString());
+}
+
+void TMainForm::UpdateControls() {
+    const bool open = FProj != nullptr;
+    for (QWidget* control : std::initializer_list<QWidget*>{btnStart, btnEnd, edtStart, edtEnd})
+        control->setEnabled(open && !FPlayingSelection);
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             btnPlay, btnPause, btnPriorMore, btnNextMore, btnCrop, btnSetting, btnPriorFrame,
+             btnNextFrame, btnConvert, btnMore, btnInfo})
+        control->setEnabled(open);
+}
+
+void TMainForm::ResetToEmpty() {
+    SetValueNoChange(edtStart, QString());
+    SetValueNoChange(edtEnd, QString());
+    lblDuration->setText(QStringLiteral("00:00:00.000"));
+    btnPlay->show();
+    btnPause->hide();
+    FStartScreen = true;
+    pnlPlayer->SetColor(Qt::white);
+    pnlPlayer->show();
+    pnlPlayer->update();
+    pnlShot->hide();
+    TrackBar->setEnabled(false);
+    SetTrackBarSilently(-1, 0);
+    ShotView->Clear();
+    FStripFirstPTS = FStripLastPTS = 0;
+    FFrameBitmap = QImage();
+    FShotGraphic = QImage();
+    UpdateCaption();
+    UpdateControls();
+}
+
+void TMainForm::UpdateCaption() {
+    QString text = TApp::GetTitle();
+    if (FProj)
+        text = QFileInfo(FProj->VideoFile).fileName() + QStringLiteral(" - ") + text;
+    setWindowTitle(text);
+    const int room = btnMin->x() - lblCaption->x() - 8;
+    lblCaption->setText(CompressStr(text, room, lblCaption->fontMetrics()));
+    lblCaption->adjustSize();
+}
+
+void TMainForm::FormResize() {
+    MakeRoundRectForm(this, 9);
+    FChrome->CenterToolBox();
+    pnlShot->setGeometry(pnlPlayer->geometry());
+    PlaceProgressLabel();
+    UpdateCaption();
+    const int oldMax = TrackBar->maximum();
+    const double fraction = oldMax > 0 ? double(TrackBar->value()) / oldMax : 0.0;
+    SetTrackBarSilently(TrackBar->width() - 20, fraction);
+}
+
+void TMainForm::btnInfoEnter() {
+    if (!FProj || !FHint)
+        return;
+    const QString text =
+        QStringLiteral("More info:\r\nSize: %1 x %2\r\nFPS: %3")
+            .arg(FProj->VideoWidth)
+            .arg(FProj->VideoHeight)
+            .arg(QString::number(std::round(FProj->FrameRate * 1e4) / 1e4, 'g', 12));
+    const QSize size = FHint->MeasureHint(text);
+    QPoint at = btnInfo->mapToGlobal(QPoint(btnInfo->width(), 0));
+    const QScreen* screen = btnInfo->screen();
+    const int screenRight = screen ? screen->geometry().right() + 1 : 1 << 20;
+    if (at.x() + size.width() > screenRight)
+        at.rx() -= btnInfo->width() + size.width();
+    FHint->ShowHintAt(at, text);
+}
+
+void TMainForm::btnInfoExit() {
+    if (FHint)
+        FHint->HideHint();
+}
+
+void TMainForm::btnInfoMouseDown() {
+    btnInfoExit();
+}
+
+void TMainForm::pnlPlayerPaint(QPainter& painter) {
+    if (!App)
+        return;
+    const QImage background(App->AppPath + QStringLiteral("resource/StartBK.bmp"));
+    const QImage text(App->AppPath + QStringLiteral("resource/StartText.png"));
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    if (!FStartBK.isNull())
-        painter.drawImage(QRect(0, 0, width(), FStartBK.height()), FStartBK);
-    if (!FStartText.isNull())
-        painter.drawImage(QPoint(50, 50), FStartText);
+    if (!background.isNull())
+        painter.drawImage(QRect(0, 0, pnlPlayer->width(), background.height()), background);
+    if (!text.isNull())
+        painter.drawImage(QPoint(50, 50), text);
+}
+
+void TMainForm::ShowExtractProgress(qint64 done, qint64 asked) {
+    lblProgress->setText(done == 0 ? QStringLiteral("Decoding...")
+                                   : QStringLiteral("%1 / %2").arg(done).arg(qMax(asked, done)));
+    lblProgress->show();
+    lblProgress->raise();
+    lblProgress->repaint();
+}
+
+bool TMainForm::IsPlaying() const {
+    return FProj && pnlPlayer->isVisible() && !FStartScreen;
+}
+
+bool TMainForm::event(QEvent* e) {
+    switch (int(e->type())) {
+    case Msg::ExtractProgress: {
+        const auto* message = static_cast<TMessageEvent*>(e);
+        ShowExtractProgress(message->WParam, message->LParam);
+        return true;
+    }
+    case Msg::PlayEnded:
+        FPlayer->EndOfVideo();
+        return true;
+    case Msg::PlaySelectionEnd:
+        acLocateEndExecute();
+        return true;
+    default:
+        return TBaseForm::event(e);
+    }
+}
+
+void TMainForm::showEvent(QShowEvent* e) {
+    TBaseForm::showEvent(e);
+    FormShow();
+}
+
+void TMainForm::resizeEvent(QResizeEvent* e) {
+    TBaseForm::resizeEvent(e);
+    if (FChrome)
+        FormResize();
+}
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* e) {
+    const QList<QUrl> urls = e->mimeData()->urls();
+    if (!urls.isEmpty() && urls.first().isLocalFile())
+        e->acceptProposedAction();
+}
+
+void TMainForm::dropEvent(QDropEvent* e) {
+    const QList<QUrl> urls = e->mimeData()->urls();
+    if (urls.isEmpty() || !urls.first().isLocalFile())
+        return;
+    e->acceptProposedAction();
+    const QString fileName = urls.first().toLocalFile();
+    // Open after the drop has ended, so the source program is not kept waiting.
+    QTimer::singleShot(0, this, [this, fileName] { OpenVideoFile(fileName); });
+}
+
+bool TMainForm::IsCaptionWidget(QWidget* widget) const {
+    return widget == imgTop || widget == lblCaption || widget == imgTopLeft ||
+           widget == imgTopRight;
 }

@@ -32,32 +32,6 @@ QWidget* FindDialogOwner(const QWidget* dialog) {
     return nullptr;
 }
 
-TSkinImage* MakeImage(QWidget* parent, const char* name, const QRect& bounds, bool stretch,
-                      int anchors) {
-    auto* image = new TSkinImage(parent);
-    image->setObjectName(QString::fromLatin1(name));
-    image->setGeometry(bounds);
-    image->SetStretch(stretch);
-    image->SetPicture(DrawSkinPart(image->objectName(), {}, BuiltInSkinPalette()));
-    SetAnchors(image, anchors);
-    return image;
-}
-
-TSkinButton* MakeButton(QWidget* parent, const char* name, const QRect& bounds, int anchors) {
-    auto* button = new TSkinButton(parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setGeometry(bounds);
-    const TSkinPalette palette = BuiltInSkinPalette();
-    button->SetPicture(TSkinState::Normal,
-                       DrawSkinPart(button->objectName(), QStringLiteral("normal"), palette));
-    button->SetPicture(TSkinState::Hot,
-                       DrawSkinPart(button->objectName(), QStringLiteral("hot"), palette));
-    button->SetPicture(TSkinState::Down,
-                       DrawSkinPart(button->objectName(), QStringLiteral("down"), palette));
-    SetAnchors(button, anchors);
-    return button;
-}
-
 } // namespace
 
 void SetDialogOwnerProvider(std::function<QWidget*()> provider) {
@@ -74,20 +48,22 @@ TBaseUIForm::TBaseUIForm(QWidget* parent) : TBaseForm(parent) {
     setAutoFillBackground(true);
 
     const int w = DesignWidth, h = DesignHeight;
-    imgTop = MakeImage(this, "imgTop", QRect(0, 0, w, 31), true, akLeft | akTop | akRight);
-    imgLeft = MakeImage(this, "imgLeft", QRect(0, 0, 5, h), true, akLeft | akTop | akBottom);
-    imgRight = MakeImage(this, "imgRight", QRect(w - 6, 0, 6, h), true, akTop | akRight | akBottom);
-    imgBottom =
-        MakeImage(this, "imgBottom", QRect(0, h - 6, w, 6), true, akLeft | akRight | akBottom);
-    imgTopLeft = MakeImage(this, "imgTopLeft", QRect(0, 0, 5, 31), false, akLeft | akTop);
-    imgTopRight = MakeImage(this, "imgTopRight", QRect(w - 6, 0, 6, 31), false, akTop | akRight);
+    imgTop = CreateSkinImage(this, "imgTop", QRect(0, 0, w, 31), true, akLeft | akTop | akRight);
+    imgLeft = CreateSkinImage(this, "imgLeft", QRect(0, 0, 5, h), true, akLeft | akTop | akBottom);
+    imgRight =
+        CreateSkinImage(this, "imgRight", QRect(w - 6, 0, 6, h), true, akTop | akRight | akBottom);
+    imgBottom = CreateSkinImage(this, "imgBottom", QRect(0, h - 6, w, 6), true,
+                                akLeft | akRight | akBottom);
+    imgTopLeft = CreateSkinImage(this, "imgTopLeft", QRect(0, 0, 5, 31), false, akLeft | akTop);
+    imgTopRight =
+        CreateSkinImage(this, "imgTopRight", QRect(w - 6, 0, 6, 31), false, akTop | akRight);
     imgBottomLeft =
-        MakeImage(this, "imgBottomLeft", QRect(0, h - 9, 8, 9), false, akLeft | akBottom);
-    imgBottomRight =
-        MakeImage(this, "imgBottomRight", QRect(w - 9, h - 9, 9, 9), false, akRight | akBottom);
+        CreateSkinImage(this, "imgBottomLeft", QRect(0, h - 9, 8, 9), false, akLeft | akBottom);
+    imgBottomRight = CreateSkinImage(this, "imgBottomRight", QRect(w - 9, h - 9, 9, 9), false,
+                                     akRight | akBottom);
     for (TSkinImage* corner : {imgTopLeft, imgTopRight, imgBottomLeft, imgBottomRight})
         corner->SetAutoSize(true);
-    imgIco = MakeImage(this, "imgIco", QRect(10, 7, 18, 18), false, akLeft | akTop);
+    imgIco = CreateSkinImage(this, "imgIco", QRect(10, 7, 18, 18), false, akLeft | akTop);
 
     lblCaption = new QLabel(this);
     lblCaption->setObjectName(QStringLiteral("lblCaption"));
@@ -101,10 +77,10 @@ TBaseUIForm::TBaseUIForm(QWidget* parent) : TBaseForm(parent) {
     lblCaption->setAttribute(Qt::WA_TranslucentBackground);
     lblCaption->move(34, 8);
 
-    btnMin = MakeButton(this, "btnMin", QRect(w - 77, 8, 17, 17), akTop | akRight);
-    btnRestore = MakeButton(this, "btnRestore", QRect(w - 54, 8, 17, 17), akTop | akRight);
-    btnMax = MakeButton(this, "btnMax", QRect(w - 54, 8, 17, 17), akTop | akRight);
-    btnCloseMe = MakeButton(this, "btnCloseMe", QRect(w - 31, 8, 17, 17), akTop | akRight);
+    btnMin = CreateSkinButton(this, "btnMin", QRect(w - 77, 8, 17, 17), akTop | akRight);
+    btnRestore = CreateSkinButton(this, "btnRestore", QRect(w - 54, 8, 17, 17), akTop | akRight);
+    btnMax = CreateSkinButton(this, "btnMax", QRect(w - 54, 8, 17, 17), akTop | akRight);
+    btnCloseMe = CreateSkinButton(this, "btnCloseMe", QRect(w - 31, 8, 17, 17), akTop | akRight);
     btnMin->hide();
     btnRestore->hide();
     btnMax->hide();
@@ -116,8 +92,8 @@ TBaseUIForm::TBaseUIForm(QWidget* parent) : TBaseForm(parent) {
         button->setFocusPolicy(Qt::NoFocus);
 
     btnCancelMe =
-        MakeButton(this, "btnCancelMe", QRect(w - 89, h - 41, 71, 23), akRight | akBottom);
-    btnOkMe = MakeButton(this, "btnOkMe", QRect(w - 168, h - 41, 71, 23), akRight | akBottom);
+        CreateSkinButton(this, "btnCancelMe", QRect(w - 89, h - 41, 71, 23), akRight | akBottom);
+    btnOkMe = CreateSkinButton(this, "btnOkMe", QRect(w - 168, h - 41, 71, 23), akRight | akBottom);
     btnOkMe->setText(QStringLiteral("OK"));
     btnCancelMe->setText(QStringLiteral("Cancel"));
     QFont buttonFont(QStringLiteral("Arial"));

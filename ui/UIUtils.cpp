@@ -2,6 +2,8 @@
 
 #include "app/VGApp.h"
 #include "common/SysInfo.h"
+#include "ui/SkinArt.h"
+#include "widgets/Anchors.h"
 #include "widgets/ColorSwatchControl.h"
 #include "widgets/FlatControls.h"
 #include "widgets/SkinButton.h"
@@ -264,4 +266,30 @@ void MakeRoundRectForm(QWidget* window, int ellipse) {
     painter.drawRoundedRect(QRectF(0, 0, window->width(), window->height()), radius, radius);
     painter.end();
     window->setMask(mask);
+}
+
+TSkinImage* CreateSkinImage(QWidget* parent, const char* name, const QRect& bounds, bool stretch,
+                            int anchors) {
+    auto* image = new TSkinImage(parent);
+    image->setObjectName(QString::fromLatin1(name));
+    image->setGeometry(bounds);
+    image->SetStretch(stretch);
+    image->SetPicture(DrawSkinPart(image->objectName(), {}, BuiltInSkinPalette()));
+    SetAnchors(image, anchors);
+    return image;
+}
+
+TSkinButton* CreateSkinButton(QWidget* parent, const char* name, const QRect& bounds, int anchors) {
+    auto* button = new TSkinButton(parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(bounds);
+    const TSkinPalette palette = BuiltInSkinPalette();
+    for (const char* state : {"normal", "hot", "down"}) {
+        TSkinState skinState;
+        if (TSkinButton::StateFromName(QString::fromLatin1(state), &skinState))
+            button->SetPicture(
+                skinState, DrawSkinPart(button->objectName(), QString::fromLatin1(state), palette));
+    }
+    SetAnchors(button, anchors);
+    return button;
 }

@@ -10,6 +10,8 @@
 class QButtonGroup;
 class QLabel;
 class QWidget;
+class QRect;
+class TSkinButton;
 class TSkinImage;
 
 // One skin file's meaning: "<prefix>.<component>[.<state>].<ext>".
@@ -71,3 +73,11 @@ void FitUrlLabel(QLabel* label, int width);
 
 // Clips the window to a rectangle with rounded corners (corner ellipse `ellipse` pixels).
 void MakeRoundRectForm(QWidget* window, int ellipse);
+
+// A frame picture named `name` at `bounds` with its built-in picture (the skin may replace it
+// later), anchored as given.
+TSkinImage* CreateSkinImage(QWidget* parent, const char* name, const QRect& bounds, bool stretch,
+                            int anchors);
+// A title-bar button named `name` at `bounds` with its built-in pictures for the up, mouse-over
+// and pressed states, anchored as given.
+TSkinButton* CreateSkinButton(QWidget* parent, const char* name, const QRect& bounds, int anchors);

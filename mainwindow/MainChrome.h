@@ -1,0 +1,45 @@
+#pragma once
+// The main window's dialogs and frame: the crop, output settings, options and About commands,
+// the help menu with the brand's pages, the title bar and window buttons, the tool box placement,
+// the caption icon, the high-DPI layout and the install-tracking worker.
+
+#include <QString>
+#include <functional>
+
+class QObject;
+class QPainter;
+class TMainForm;
+
+class TMainChrome {
+public:
+    explicit TMainChrome(TMainForm& form) : F(form) {}
+    ~TMainChrome();
+
+    void CenterToolBox();
+    void ApplyBrandToHelpMenu();
+    void StartInstallTracking();
+    void StopInstallTracking();
+
+    void Crop(QObject* sender);
+    void Setting();
+    void Option();
+    void Help(QObject* sender);
+    void About();
+    void TitleDoubleClick();
+    void Minimize();
+    void Maximize();
+    void Restore();
+    void PaintToolLine(QPainter& painter);
+    void ApplySkin();
+    void AdjustForDpi();
+
+    // Opens a web page in the desktop's browser; tests replace it. Returns the one it replaces.
+    using TUrlOpener = std::function<void(const QString&)>;
+    static TUrlOpener SetUrlOpener(TUrlOpener opener);
+    static void OpenUrl(const QString& address);
+
+private:
+    void AddRelatedSoftware();
+
+    TMainForm& F;
+};

@@ -1,0 +1,203 @@
+#include "mainwindow/MainClip.h"
+
+#include "common/CommonFunctions.h"
+#include "decoder/CustomDecoder.h"
+#include "mainwindow/MainFrm.h"
+#include "mainwindow/MainPlayer.h"
+#include "mainwindow/MainStrip.h"
+#include "playback/DecodePlayer.h"
+#include "project/VGConfig.h"
+#include "project/VGProj.h"
+#include "ui/UIUtils.h"
+#include "widgets/SkinButton.h"
+#include "widgets/ThumbStrip.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QMenu>
+#include <QScreen>
+#include <QTimer>
+#include <algorithm>
+
+#ifdef VG_HAVE_CONVERSION_WINDOWS
+#include "conversion/PreviewFrm.h"
+#include "conversion/PublishFrm.h"
+#endif
+
+void TMainClip::EditChanged() {
+    F.tmClip->stop();
+    F.tmClip->start();
+}
+
+void TMainClip::ClipTimer() {
+    F.tmClip->stop();
+    if (ApplyClipEdits())
+        F.ShotView->Repaint();
+}
+
+int64_t TMainClip::EditTextToPTS(const QString& text) {
+    const bool blank = std::none_of(text.begin(), text.end(), [](QChar c) { return c.isDigit(); });
+    return blank ? AV_NOPTS_VALUE : StrToPTS(text, 3);
+}
+
+bool TMainClip::ApplyEdit(const QString& text, int64_t& bound) const {
+    const int64_t t = EditTextToPTS(text);
+    if (t == bound)
+        return false;
+    if (t == AV_NOPTS_VALUE)
+        bound = t;
+    else if (bound == AV_NOPTS_VALUE || !TVGProj::SameShownTime(t, bound))
+        bound = std::min<int64_t>(t, F.FProj->Duration);
+    return true;
+}
+
+bool TMainClip::ApplyClipEdits() {
+    if (!F.FProj)
+        return false;
+    const int64_t oldStart = F.FProj->StartPTS, oldEnd = F.FProj->EndPTS;
+    ApplyEdit(F.edtStart->text(), F.FProj->StartPTS);
+    ApplyEdit(F.edtEnd->text(), F.FProj->EndPTS);
+    const bool changed = F.FProj->StartPTS != oldStart || F.FProj->EndPTS != oldEnd;
+    if (changed)
+        F.FProj->SnapClipToFrame(nullptr);
+    return changed;
+}
+
+int64_t TMainClip::PositionForBound(QObject* sender, int64_t current, QObject* stripItem) const {
+    if (sender == stripItem) {
+        if (F.ShotView->GetSelCount() == 1)
+            if (const TVGFrame* frame = TMainStrip::FrameOf(F.ShotView->GetSelPhoto(0)))
+                return frame->PTS;
+        return current;
+    }
+    if (F.FPlayThread && F.FPlayThread->GetLastPTS() != AV_NOPTS_VALUE)
+        return F.FPlayThread->GetLastPTS();
+    return F.FCurFrame ? F.FCurFrame->PTS : 0;
+}
+
+void TMainClip::SetStart(QObject* sender) {
+    if (!F.FProj)
+        return;
+    F.FProj->StartPTS = PositionForBound(sender, F.FProj->StartPTS, F.pmiStartTime);
+    SetValueNoChange(F.edtStart, FormatPTS(F.FProj->StartPTS, 3));
+    F.ShotView->Repaint();
+}
+
+void TMainClip::SetEnd(QObject* sender) {
+    if (!F.FProj)
+        return;
+    F.FProj->EndPTS = PositionForBound(sender, F.FProj->EndPTS, F.pmiEndTime);
+    SetValueNoChange(F.edtEnd, FormatPTS(F.FProj->EndPTS, 3));
+    F.ShotView->Repaint();
+}
+
+void TMainClip::MoreClick() {
+    QPoint at = F.btnPlay->mapToGlobal(QPoint(0, F.btnPlay->height()));
+    const QScreen* screen = F.btnPlay->screen();
+    if (screen && screen->geometry().bottom() + 1 - at.y() < 72)
+        at = F.btnMore->mapToGlobal(QPoint(F.btnMore->width(), F.btnMore->height()));
+    F.pmToolbarPopup();
+    F.pmToolbar->popup(at);
+}
+
+void TMainClip::ToolbarPopup() {
+    ClipTimer();
+    const bool open = F.FProj != nullptr;
+    F.pmiPlaySelect->setEnabled(open && F.FProj->IsClipValid());
+    F.pmiLocateStart->setEnabled(open && F.FProj->StartPTS != AV_NOPTS_VALUE);
+    F.pmiLocateEnd->setEnabled(open && F.FProj->EndPTS != AV_NOPTS_VALUE);
+}
+
+void TMainClip::LocateStart() {
+    if (!F.FProj || F.FProj->StartPTS == AV_NOPTS_VALUE)
+        return;
+    if (F.IsPlaying())
+        F.StopPlayback();
+    F.FCurPTS = F.FProj->StartPTS;
+    F.LoadStripAtPosition(F.pmiLocateStart);
+}
+
+void TMainClip::LocateEnd() {
+    if (!F.FProj || !F.FDecoder || F.FProj->EndPTS == AV_NOPTS_VALUE)
+        return;
+    if (F.IsPlaying())
+        F.StopPlayback();
+    const int count = Config && Config->DecodeNum > 0 ? Config->DecodeNum : 30;
+    std::vector<TVGFrame*> frames;
+    F.FProj->ExtractFramesBefore(F.FDecoder, count, &F, frames, F.FProj->EndPTS + 1);
+    std::vector<TVGFrame*> shown;
+    for (TVGFrame* frame : frames)
+        if (frame->PTS <= F.FProj->EndPTS)
+            shown.push_back(frame);
+    F.FStrip->ShowFrames(shown, true);
+}
+
+void TMainClip::PlaySelect() {
+    if (!F.FProj || !F.FProj->IsClipValid())
+        return;
+    if (F.IsPlaying())
+        F.StopPlayback();
+    F.StartPlayback(F.FProj->StartPTS);
+    F.FPlayer->ShowPlayingState(true);
+    F.FEndReached = false;
+    F.FPlayingSelection = true;
+    F.UpdateControls();
+}
+
+void TMainClip::StepFrame(bool forward) {
+    if (!F.FProj)
+        return;
+    if (F.IsPlaying())
+        F.StopPlayback();
+    TPhotoData* focused = F.ShotView->GetFocusedPhoto();
+    if (!focused)
+        return;
+    TPhotoData* next = forward ? focused->NextPhoto() : focused->PrevPhoto();
+    if (!next) {
+        if (forward)
+            F.AppendNextGroup(false);
+        else
+            F.PrependPriorGroup(false);
+        next = forward ? focused->NextPhoto() : focused->PrevPhoto();
+    }
+    if (!next)
+        return;
+    F.ShotView->ClearSelected();
+    F.ShotView->SetFocusedPhoto(next);
+    next->SetSelected(true);
+    next->MakeVisible();
+    F.ShotViewSelectedChange();
+}
+
+void TMainClip::FrameButtonDown(bool forward) {
+    F.tmAutoNext->stop();
+    F.tmAutoNext->setProperty("Tag", forward ? 0 : 1);
+    F.tmAutoNext->setInterval(500);
+    F.tmAutoNext->start();
+}
+
+void TMainClip::FrameButtonUp() {
+    F.tmAutoNext->stop();
+}
+
+void TMainClip::AutoNextTimer() {
+    F.tmAutoNext->setInterval(50);
+    StepFrame(F.tmAutoNext->property("Tag").toInt() != 1);
+}
+
+void TMainClip::Convert() {
+    if (!F.FProj)
+        return;
+    ClipTimer();
+    if (!F.FProj->IsClipValid()) {
+        MsgBox(QStringLiteral("Please specify the video clipping time first."), mbOK, miError, 1);
+        F.edtStart->setFocus();
+        return;
+    }
+    if (F.IsPlaying())
+        F.acPauseExecute(F.btnConvert);
+#ifdef VG_HAVE_CONVERSION_WINDOWS
+    if (ExecutePublishForm(F.FProj.get()))
+        ExecutePreviewForm(F.FProj.get());
+#endif
+}

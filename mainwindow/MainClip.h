@@ -1,0 +1,42 @@
+#pragma once
+// The clip range of the main window: the two time edits applied one second after the last
+// keystroke, start and end from the position or a strip frame, the clip menu (play the
+// selection, locate its start or end), stepping one frame at a time with press-and-hold
+// repetition, and the Convert command.
+
+#include <QString>
+#include <cstdint>
+
+class QObject;
+class TMainForm;
+class TPhotoData;
+
+class TMainClip {
+public:
+    explicit TMainClip(TMainForm& form) : F(form) {}
+
+    void EditChanged();
+    void ClipTimer();
+    bool ApplyClipEdits();
+    // A blank edit (no digit typed) gives "no time"; anything else is read as a time.
+    static int64_t EditTextToPTS(const QString& text);
+    void SetStart(QObject* sender);
+    void SetEnd(QObject* sender);
+    void MoreClick();
+    void ToolbarPopup();
+    void LocateStart();
+    void LocateEnd();
+    void PlaySelect();
+    void StepFrame(bool forward);
+    void FrameButtonDown(bool forward);
+    void FrameButtonUp();
+    void AutoNextTimer();
+    void Convert();
+
+private:
+    // The time the Start and End buttons take: the playing position, else the current frame's.
+    int64_t PositionForBound(QObject* sender, int64_t current, QObject* stripItem) const;
+    bool ApplyEdit(const QString& text, int64_t& bound) const;
+
+    TMainForm& F;
+};

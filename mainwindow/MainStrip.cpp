@@ -1,0 +1,281 @@
+#include "mainwindow/MainStrip.h"
+
+#include "app/VGUIApp.h"
+#include "common/CommonFunctions.h"
+#include "decoder/CustomDecoder.h"
+#include "mainwindow/MainFrm.h"
+#include "mainwindow/MainPlayer.h"
+#include "project/VGConfig.h"
+#include "project/VGProj.h"
+#include "widgets/FlatControls.h"
+#include "widgets/SkinButton.h"
+#include "widgets/ThumbStrip.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyle>
+#include <climits>
+#include <cmath>
+
+TVGFrame* TMainStrip::FrameOf(const TPhotoData* item) {
+    return item ? static_cast<TVGFrame*>(item->Data) : nullptr;
+}
+
+int TMainStrip::DecodeCount() const {
+    return Config && Config->DecodeNum > 0 ? Config->DecodeNum : 30;
+}
+
+void TMainStrip::LoadStripAtPosition(QObject* sender) {
+    if (!F.FProj || !F.FDecoder)
+        return;
+    const int count = (sender == F.btnCrop || sender == F.btnConvert) ? 1 : DecodeCount();
+    std::vector<TVGFrame*> frames;
+    F.FProj->ExtractFrames(F.FDecoder, count, &F, frames, F.FCurPTS);
+    ShowFrames(frames, false);
+}
+
+void TMainStrip::ShowFrames(const std::vector<TVGFrame*>& frames, bool focusLast) {
+    F.ShotView->Clear();
+    for (TVGFrame* frame : frames)
+        F.ShotView->AddPhoto(frame->FileName)->Data = frame;
+    UpdateStripRange();
+    const int count = F.ShotView->Count();
+    if (count > 0)
+        FocusItem(F.ShotView->Item(focusLast ? count - 1 : 0), focusLast);
+    else
+        F.ShotView->UpdatePhotos();
+    F.lblProgress->hide();
+}
+
+void TMainStrip::FocusItem(TPhotoData* item, bool toEnd) {
+    F.ShotView->ClearSelected();
+    F.ShotView->SetFocusedPhoto(item);
+    item->SetSelected(true);
+    F.ShotView->UpdatePhotos();
+    F.ShotView->SetHorzScrollPos(toEnd ? INT_MAX : 0);
+    SelectedChange();
+}
+
+void TMainStrip::AppendNextGroup(bool focusLast) {
+    if (!F.FProj || !F.FDecoder)
+        return;
+    std::vector<TVGFrame*> frames;
+    F.FProj->ExtractFrames(F.FDecoder, DecodeCount(), &F, frames, F.FStripLastPTS);
+    const bool empty = F.ShotView->Count() == 0;
+    for (TVGFrame* frame : frames)
+        if (empty || frame->PTS > F.FStripLastPTS)
+            F.ShotView->AddPhoto(frame->FileName)->Data = frame;
+    if (!frames.empty())
+        UpdateStripRange();
+    if (focusLast && F.ShotView->Count() > 0)
+        FocusItem(F.ShotView->Item(F.ShotView->Count() - 1), true);
+    else
+        F.ShotView->UpdatePhotos();
+    F.lblProgress->hide();
+}
+
+void TMainStrip::PrependPriorGroup(bool focusFirst) {
+    if (!F.FProj || !F.FDecoder)
+        return;
+    std::vector<TVGFrame*> frames;
+    F.FProj->ExtractFramesBefore(F.FDecoder, DecodeCount(), &F, frames, F.FStripFirstPTS);
+    const bool empty = F.ShotView->Count() == 0;
+    for (auto it = frames.rbegin(); it != frames.rend(); ++it)
+        if (empty || (*it)->PTS < F.FStripFirstPTS)
+            F.ShotView->InsertPhoto((*it)->FileName, 0)->Data = *it;
+    if (!frames.empty())
+        UpdateStripRange();
+    if (focusFirst && F.ShotView->Count() > 0)
+        FocusItem(F.ShotView->Item(0), false);
+    else
+        F.ShotView->UpdatePhotos();
+    F.lblProgress->hide();
+}
+
+void TMainStrip::UpdateStripRange() {
+    const int count = F.ShotView->Count();
+    F.FStripFirstPTS = count ? FrameOf(F.ShotView->Item(0))->PTS : 0;
+    F.FStripLastPTS = count ? FrameOf(F.ShotView->Item(count - 1))->PTS : 0;
+}
+
+void TMainStrip::SelectedChange() {
+    TVGFrame* frame = FrameOf(F.ShotView->GetFocusedPhoto());
+    if (!frame || !F.FProj)
+        return;
+    // A thumbnail clicked during playback makes playback jump there.
+    if (F.IsPlaying()) {
+        F.StartPlayback(frame->PTS);
+        return;
+    }
+    if (frame != F.FCurFrame) {
+        F.FCurFrame = frame;
+        RefreshShot(false);
+    }
+    if (F.FProj->Duration > 0)
+        F.SetTrackBarSilently(-1, double(F.FCurFrame->PTS) / double(F.FProj->Duration));
+}
+
+void TMainStrip::RefreshShot(bool keepBitmap) {
+    if (!keepBitmap)
+        F.FFrameBitmap = F.FCurFrame ? QImage(F.FCurFrame->FileName) : QImage();
+    F.FShotGraphic = F.FFrameBitmap.convertToFormat(QImage::Format_RGB32);
+    if (!F.FShotGraphic.isNull() && F.FProj)
+        F.FProj->DrawOverlays(F.FShotGraphic);
+    F.pnlShot->repaint();
+}
+
+QRect TMainStrip::ShotImageRect() const {
+    const QSize panel = F.pnlShot->size();
+    if (!F.FProj)
+        return {};
+    return CenteredRect(panel, GetFillSize(panel.width(), panel.height(), F.FProj->VideoWidth,
+                                           F.FProj->VideoHeight, false));
+}
+
+void TMainStrip::PaintShot(QPainter& painter) {
+    if (!F.FCurFrame || !F.FProj)
+        return;
+    const QRect imageRect = ShotImageRect();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    if (!F.FShotGraphic.isNull())
+        painter.drawImage(imageRect, F.FShotGraphic);
+    if (F.FProj->CropEnabled && (!Config || Config->ShowCropRc))
+        F.FPlayer->DrawCropArea(painter, imageRect);
+    TMainPlayer::DrawTimeStamp(painter, F.FCurFrame->PTS, QColor(243, 243, 243));
+}
+
+void TMainStrip::ShotMouseDown(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || !F.FCurFrame || !F.FProj)
+        return;
+    const QRect image = ShotImageRect();
+    if (image.isEmpty())
+        return;
+    const double scaleX = double(image.width()) / F.FProj->VideoWidth;
+    const double scaleY = double(image.height()) / F.FProj->VideoHeight;
+    const QPoint at = event->position().toPoint();
+    const QPointF video((at.x() - image.x()) / scaleX, (at.y() - image.y()) / scaleY);
+    TVGElement* element = F.FProj->ElementAt(video);
+    if (!element)
+        return;
+    F.FDragElement = element;
+    F.FDragStart = at;
+    F.FDragOrigin = QPoint(element->X, element->Y);
+    F.FDragging = false;
+}
+
+void TMainStrip::ShotMouseMove(QMouseEvent* event) {
+    if (!F.FDragElement || !F.FProj)
+        return;
+    const QPoint at = event->position().toPoint();
+    const int dx = at.x() - F.FDragStart.x(), dy = at.y() - F.FDragStart.y();
+    if (!F.FDragging) {
+        if (dx * dx + dy * dy <= 4)
+            return; // not past the 2-pixel threshold yet
+        F.FDragging = true;
+    }
+    const QRect image = ShotImageRect();
+    if (image.isEmpty())
+        return;
+    const double scaleX = double(image.width()) / F.FProj->VideoWidth;
+    const double scaleY = double(image.height()) / F.FProj->VideoHeight;
+    F.FDragElement->X = int(std::floor(dx / scaleX)) + F.FDragOrigin.x();
+    F.FDragElement->Y = int(std::floor(dy / scaleY)) + F.FDragOrigin.y();
+    RefreshShot(true);
+}
+
+void TMainStrip::ShotMouseUp() {
+    F.FDragElement = nullptr;
+    F.FDragging = false;
+}
+
+void TMainStrip::DrawPhoto(TPhotoData* item, const QRectF& imageRect, const QRect& textRect,
+                           QPainter& painter) {
+    const TVGFrame* frame = FrameOf(item);
+    if (!frame || !F.FProj)
+        return;
+    const QString text = FormatPTS(frame->PTS, 3);
+    const QFontMetrics metrics(F.ShotView->font());
+    painter.save();
+    painter.setFont(F.ShotView->font());
+    painter.fillRect(
+        QRect(textRect.topLeft(), QSize(metrics.horizontalAdvance(text), metrics.height())),
+        QColor(243, 243, 243));
+    painter.setPen(F.ShotView->palette().color(QPalette::WindowText));
+    painter.drawText(textRect.topLeft() + QPoint(0, metrics.ascent()), text);
+    if (UIApp) {
+        const QImage& deleted = UIApp->GetDeleteFlag();
+        if (frame->Deleted && !deleted.isNull())
+            painter.drawImage(
+                QPointF(imageRect.right() - deleted.width(), imageRect.bottom() - deleted.height()),
+                deleted);
+        const QImage& inClip = UIApp->GetSelectFlag();
+        if (F.FProj->IsInClip(frame->PTS) && !inClip.isNull())
+            painter.drawImage(QPointF(imageRect.left(), imageRect.bottom() - inClip.height()),
+                              inClip);
+    }
+    painter.restore();
+}
+
+void TMainStrip::KeyDown(int key) {
+    if (key == Qt::Key_Delete)
+        F.acDeleteExecute();
+}
+
+void TMainStrip::DeleteSelected(bool deleted) {
+    bool changed = false;
+    for (int i = 0; i < F.ShotView->GetSelCount(); ++i) {
+        TVGFrame* frame = FrameOf(F.ShotView->GetSelPhoto(i));
+        if (frame && frame->Deleted != deleted) {
+            frame->Deleted = deleted;
+            changed = true;
+        }
+    }
+    if (changed)
+        F.ShotView->Repaint();
+}
+
+void TMainStrip::CountSelected(int& deleted, int& kept) const {
+    deleted = kept = 0;
+    for (int i = 0; i < F.ShotView->GetSelCount(); ++i)
+        if (const TVGFrame* frame = FrameOf(F.ShotView->GetSelPhoto(i)))
+            ++(frame->Deleted ? deleted : kept);
+}
+
+void TMainStrip::UpdatePopupStates() {
+    int deleted = 0, kept = 0;
+    CountSelected(deleted, kept);
+    F.pmiDelete->setEnabled(kept > 0);
+    F.pmiRestore->setEnabled(deleted > 0);
+    const bool single = F.ShotView->GetSelCount() == 1;
+    F.pmiStartTime->setEnabled(single);
+    F.pmiEndTime->setEnabled(single);
+}
+
+void TMainStrip::Popup(const QPoint& globalPoint) {
+    F.pmShotViewPopup();
+    F.pmShotView->popup(globalPoint);
+}
+
+void TMainStrip::PlaceProgressLabel() {
+    QLabel* label = F.lblProgress;
+    const int h = label->fontMetrics().height();
+    const int scrollBar = F.style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    const QRect view = F.ShotView->geometry();
+    label->setGeometry(view.x() + view.width() / 2 - label->width() / 2,
+                       view.y() + (view.height() - scrollBar) / 2 - h / 2, label->width(), h);
+}
+
+void TMainStrip::NextMore() {
+    if (F.IsPlaying())
+        F.StopPlayback();
+    AppendNextGroup(true);
+}
+
+void TMainStrip::PriorMore() {
+    if (F.IsPlaying())
+        F.StopPlayback();
+    PrependPriorGroup(true);
+}
