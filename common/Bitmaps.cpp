@@ -17,8 +17,8 @@ QImage RotateImage(const QImage& image, int quarterTurns) {
 }
 
 QImage FlipImage(const QImage& image, int flip) {
-    const bool horizontal = (flip & 1) != 0;
-    const bool vertical = (flip & 2) != 0;
+    const bool horizontal = (flip & fmHorizontal) != 0;
+    const bool vertical = (flip & fmVertical) != 0;
     if ((!horizontal && !vertical) || image.isNull())
         return image;
     return image.mirrored(horizontal, vertical);

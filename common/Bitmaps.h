@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QRect>
+#include <cstdint>
 
 // A rectangle by its edges, as pictures and the settings store it: Right and Bottom lie just
 // outside it, so the width is Right - Left.
@@ -26,7 +27,11 @@ struct TRectL {
 // other values are taken modulo 4).
 QImage RotateImage(const QImage& image, int quarterTurns);
 
-// Mirrors the picture: bit 1 horizontally (left and right swap), bit 2 vertically.
+// How a picture is mirrored: a set of two bits, horizontally (left and right swap) and
+// vertically.
+enum TFlipMode : uint8_t { fmNone = 0, fmHorizontal = 1, fmVertical = 2, fmBoth = 3 };
+
+// Mirrors the picture by the bits of `flip` (a TFlipMode).
 QImage FlipImage(const QImage& image, int flip);
 
 // Rotation first, then the horizontal flip, then the vertical flip: the order every output

@@ -41,17 +41,17 @@ std::vector<int64_t> SampleTimes(int64_t start, int64_t end, double rate, int64_
     return times;
 }
 
-std::vector<int> OrderFrames(int count, int sequence, int maxCount) {
+std::vector<int> OrderFrames(int count, TFrameOrder sequence, int maxCount) {
     std::vector<int> order;
     if (count <= 0 || maxCount <= 0)
         return order;
-    if (sequence == 1) {
+    if (sequence == foReverse) {
         for (int i = count - 1; i >= 0; --i)
             order.push_back(i);
     } else {
         for (int i = 0; i < count; ++i)
             order.push_back(i);
-        if (sequence == 2)
+        if (sequence == foPingPong)
             for (int i = count - 2; i >= 1; --i)
                 order.push_back(i);
     }

@@ -25,9 +25,15 @@ double EffectiveFrameRate(int fps, double speed);
 // end. `limit` caps how many are listed.
 std::vector<int64_t> SampleTimes(int64_t start, int64_t end, double rate, int64_t limit);
 
-// Frame order: 0 as sampled, 1 reversed, 2 forwards then backwards without showing the two
-// turning-point frames twice. Returns indices into the sampled frames, at most `maxCount`.
-std::vector<int> OrderFrames(int count, int sequence, int maxCount);
+// The order the GIF shows the clip's frames in.
+enum TFrameOrder : uint8_t {
+    foOriginal = 0, // as sampled
+    foReverse = 1,  // last frame first
+    foPingPong = 2  // forwards, then backwards without showing the two turning frames twice
+};
+
+// The frames' order as indices into the sampled frames, at most `maxCount`.
+std::vector<int> OrderFrames(int count, TFrameOrder order, int maxCount);
 
 // Display time of the frame at `position` in hundredths of a second: the rounded running total
 // after it minus the rounded running total before it, so the sum over the GIF stays within one

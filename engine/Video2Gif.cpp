@@ -318,7 +318,7 @@ TConversionResult RunConversion(const TVGConvertFlag& request,
     // When frames are taken from the clip.
     const double rate = EffectiveFrameRate(request.GifFPS, request.GifSpeed);
     const int maxFrames = request.GifMaxFrame;
-    const bool reverse = request.Sequence == 1;
+    const bool reverse = request.Sequence == foReverse;
     // A clip that runs past the end of the video ends with it.
     const int64_t duration = decoder->GetFileStreamInfo().Duration;
     const int64_t clipEnd = duration > 0 ? std::min(request.EndPTS, duration) : request.EndPTS;

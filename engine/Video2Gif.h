@@ -2,6 +2,7 @@
 // The conversion engine: turns a clip of a video into an animated GIF on its own thread.
 
 #include "common/Bitmaps.h"
+#include "engine/FramePlan.h"
 
 #include <QPointer>
 #include <QString>
@@ -36,10 +37,10 @@ struct TVGConvertFlag {
     int GifFPS = 8;
     int Reserved = 0; // always 0
     double GifSpeed = 1.0;
-    int GifLoop = -1;     // -1 endless, 0 play once, n: n more times
-    uint8_t Flip = 0;     // bit 1 horizontal, bit 2 vertical
-    uint8_t Rotate = 0;   // clockwise quarter turns
-    uint8_t Sequence = 0; // 0 clip order, 1 reverse, 2 ping-pong
+    int GifLoop = -1; // -1 endless, 0 play once, n: n more times
+    TFlipMode Flip = fmNone;
+    uint8_t Rotate = 0; // clockwise quarter turns
+    TFrameOrder Sequence = foOriginal;
     TOverlayCallback DrawOverlays;
     TFrameFilter FrameFilter;
     QString LibPath; // the decoding libraries' folder

@@ -7,6 +7,9 @@
 #include <memory>
 #include <vector>
 
+// Where a caption's lines stand against its point: they start there, end there, or are centred.
+enum TTextAlignment : uint8_t { taLeft = 0, taRight = 1, taCenter = 2 };
+
 // Style bits of a caption's font.
 enum TFontStyleBit { fsBoldBit = 1, fsItalicBit = 2, fsUnderlineBit = 4, fsStrikeOutBit = 8 };
 
@@ -29,10 +32,10 @@ class TTextObj : public TVGElement {
 public:
     QString FontName;
     int FontSize = 0;
-    int FontStyles = 0;    // TFontStyleBit bits
-    uint8_t Alignment = 0; // 0 left, 1 right, 2 centre
-    int FontColor = 0;     // 0x00BBGGRR
-    QString Text;          // may hold several lines
+    int FontStyles = 0; // TFontStyleBit bits
+    TTextAlignment Alignment = taLeft;
+    int FontColor = 0; // 0x00BBGGRR
+    QString Text;      // may hold several lines
 };
 
 class TTextList {

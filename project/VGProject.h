@@ -3,6 +3,7 @@
 // decoded so far, and the drawing rules for captions and logo.
 
 #include "common/Bitmaps.h"
+#include "engine/FramePlan.h"
 #include "project/VGElements.h"
 #include "project/VGFrames.h"
 #include "project/VGSizeStyle.h"
@@ -68,9 +69,9 @@ public:
     double FrameRate = 0;
     TTextList Texts;
     TVGLogo Logo;
-    uint8_t Flip = 0;
-    uint8_t Rotate = 0;
-    uint8_t Sequence = 0;
+    TFlipMode Flip = fmNone;
+    uint8_t Rotate = 0; // clockwise quarter turns
+    TFrameOrder Sequence = foOriginal;
 
     // Project life.
     void ApplyDefaults();

@@ -36,11 +36,11 @@ QStringList CaptionLines(const QString& text) {
 }
 
 // Where a line of `width` starts, for a caption whose origin is at x = 0.
-qreal LineStart(uint8_t alignment, qreal width) {
+qreal LineStart(TTextAlignment alignment, qreal width) {
     switch (alignment) {
-    case 0:
+    case taLeft:
         return 0;
-    case 1:
+    case taRight:
         return -width;
     default:
         return -width / 2;

@@ -258,13 +258,13 @@ int main(int argc, char* argv[]) {
     }
     const QString flipText = parser.value(flip).toLower();
     if (flipText == QLatin1String("none"))
-        request.Flip = 0;
+        request.Flip = fmNone;
     else if (flipText == QLatin1String("horizontal") || flipText == QLatin1String("h"))
-        request.Flip = 1;
+        request.Flip = fmHorizontal;
     else if (flipText == QLatin1String("vertical") || flipText == QLatin1String("v"))
-        request.Flip = 2;
+        request.Flip = fmVertical;
     else if (flipText == QLatin1String("both"))
-        request.Flip = 3;
+        request.Flip = fmBoth;
     else
         return Usage(QStringLiteral("the flip \"%1\" is not none, horizontal, vertical or both")
                          .arg(parser.value(flip)));
@@ -275,11 +275,11 @@ int main(int argc, char* argv[]) {
     request.Rotate = static_cast<uint8_t>(degrees / 90);
     const QString orderText = parser.value(order).toLower();
     if (orderText == QLatin1String("original"))
-        request.Sequence = 0;
+        request.Sequence = foOriginal;
     else if (orderText == QLatin1String("reverse"))
-        request.Sequence = 1;
+        request.Sequence = foReverse;
     else if (orderText == QLatin1String("pingpong") || orderText == QLatin1String("ping-pong"))
-        request.Sequence = 2;
+        request.Sequence = foPingPong;
     else
         return Usage(QStringLiteral("the order \"%1\" is not original, reverse or pingpong")
                          .arg(parser.value(order)));
@@ -352,7 +352,7 @@ int main(int argc, char* argv[]) {
         text->FontColor = textColor.red() | (textColor.green() << 8) | (textColor.blue() << 16);
         text->FontStyles =
             (parser.isSet(bold) ? fsBoldBit : 0) | (parser.isSet(italic) ? fsItalicBit : 0);
-        text->Alignment = static_cast<uint8_t>(alignment);
+        text->Alignment = static_cast<TTextAlignment>(alignment);
     }
     if (parser.isSet(logo)) {
         if (!QFileInfo::exists(parser.value(logo)) || QImage(parser.value(logo)).isNull())

@@ -37,7 +37,7 @@ int main(int argc, char* argv[]) {
         text->FontSize = 18;
         text->FontColor = 0xFFFFFF;
         text->FontStyles = i == 1 ? 1 : 0;
-        text->Alignment = static_cast<uint8_t>(i);
+        text->Alignment = static_cast<TTextAlignment>(i);
         text->X = 100 + 400 * i;
         text->Y = 80 + 200 * i;
         text->Text = QString::fromUtf8(texts[i]);

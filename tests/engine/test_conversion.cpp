@@ -67,7 +67,7 @@ TEST(Conversion, SizesTurnsOrderAndTimingOfARealClip) {
     TVGConvertFlag r = Request(dir.filePath(QStringLiteral("out.gif")));
     r.SizeScale = 0.5;
     r.Rotate = 1;
-    r.Sequence = 2;
+    r.Sequence = foPingPong;
     const TConversionResult result = Convert(r);
     ASSERT_TRUE(result.Ok) << result.Error.toStdString();
     // 0.0, 0.1 ... 1.0 s: 11 samples; ping-pong shows 11 + 9.
@@ -147,7 +147,7 @@ TEST(Conversion, OverlaysAreDrawnBeforeTheFrameIsTurned) {
     QTemporaryDir dir;
     TVGConvertFlag r = Request(dir.filePath(QStringLiteral("overlay.gif")));
     r.EndPTS = 200000;
-    r.Flip = 1; // mirrored left to right after drawing
+    r.Flip = fmHorizontal; // mirrored left to right after drawing
     int calls = 0;
     QSize seen;
     r.DrawOverlays = [&](QPainter& painter, int width, int height) {
@@ -346,16 +346,16 @@ TEST(ConversionFrames, EveryOrderShowsExactlyTheClipsFrames) {
     TVGConvertFlag r = IndexedRequest(dir.filePath(QStringLiteral("o.gif")), 40, 47);
     ASSERT_TRUE(Convert(r).Ok);
     EXPECT_EQ(ShownIndices(r.GifFile), (std::vector<int>{40, 41, 42, 43, 44, 45, 46, 47}));
-    r.Sequence = 1;
+    r.Sequence = foReverse;
     ASSERT_TRUE(Convert(r).Ok);
     EXPECT_EQ(ShownIndices(r.GifFile), (std::vector<int>{47, 46, 45, 44, 43, 42, 41, 40}));
-    r.Sequence = 2;
+    r.Sequence = foPingPong;
     ASSERT_TRUE(Convert(r).Ok);
     EXPECT_EQ(ShownIndices(r.GifFile),
               (std::vector<int>{40, 41, 42, 43, 44, 45, 46, 47, 46, 45, 44, 43, 42, 41}));
     // The maximum keeps the first frames of the order; for a reverse order, the clip's last.
     r.GifMaxFrame = 3;
-    r.Sequence = 1;
+    r.Sequence = foReverse;
     const TConversionResult cut = Convert(r);
     ASSERT_TRUE(cut.Ok);
     EXPECT_EQ(cut.FramesWritten, 3);
@@ -394,7 +394,7 @@ TEST(ConversionFrames, TurnsAndMirrorsMoveAKnownCorner) {
     for (const TCase& c : cases) {
         TVGConvertFlag r = IndexedRequest(dir.filePath(QStringLiteral("t.gif")), 0, 1);
         r.Rotate = static_cast<uint8_t>(c.Rotate);
-        r.Flip = static_cast<uint8_t>(c.Flip);
+        r.Flip = static_cast<TFlipMode>(c.Flip);
         r.DrawOverlays = [](QPainter& p, int, int) { p.fillRect(0, 0, 12, 12, QColor(255, 0, 0)); };
         ASSERT_TRUE(Convert(r).Ok);
         const QImage frame = DecodeGifFile(r.GifFile).Composed.front();

@@ -44,15 +44,15 @@ TEST(FramePlan, SamplesIncludeBothEndsAndStepByTheRate) {
 }
 
 TEST(FramePlan, OrdersAreOriginalReverseAndPingPongWithoutDoubledTurns) {
-    EXPECT_EQ(OrderFrames(4, 0, 100), (std::vector<int>{0, 1, 2, 3}));
-    EXPECT_EQ(OrderFrames(4, 1, 100), (std::vector<int>{3, 2, 1, 0}));
-    EXPECT_EQ(OrderFrames(4, 2, 100), (std::vector<int>{0, 1, 2, 3, 2, 1}));
-    EXPECT_EQ(OrderFrames(2, 2, 100), (std::vector<int>{0, 1}));
-    EXPECT_EQ(OrderFrames(1, 2, 100), (std::vector<int>{0}));
-    EXPECT_EQ(OrderFrames(5, 2, 7), (std::vector<int>{0, 1, 2, 3, 4, 3, 2}));
-    EXPECT_EQ(OrderFrames(5, 1, 2), (std::vector<int>{4, 3}));
-    EXPECT_TRUE(OrderFrames(0, 0, 10).empty());
-    EXPECT_TRUE(OrderFrames(3, 0, 0).empty());
+    EXPECT_EQ(OrderFrames(4, foOriginal, 100), (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_EQ(OrderFrames(4, foReverse, 100), (std::vector<int>{3, 2, 1, 0}));
+    EXPECT_EQ(OrderFrames(4, foPingPong, 100), (std::vector<int>{0, 1, 2, 3, 2, 1}));
+    EXPECT_EQ(OrderFrames(2, foPingPong, 100), (std::vector<int>{0, 1}));
+    EXPECT_EQ(OrderFrames(1, foPingPong, 100), (std::vector<int>{0}));
+    EXPECT_EQ(OrderFrames(5, foPingPong, 7), (std::vector<int>{0, 1, 2, 3, 4, 3, 2}));
+    EXPECT_EQ(OrderFrames(5, foReverse, 2), (std::vector<int>{4, 3}));
+    EXPECT_TRUE(OrderFrames(0, foOriginal, 10).empty());
+    EXPECT_TRUE(OrderFrames(3, foOriginal, 0).empty());
 }
 
 TEST(FramePlan, DelaysAddUpToTheRunningTotalWithinOneHundredth) {

@@ -121,7 +121,7 @@ TEST(ProjectDefaults, NewProjectsAndCaptionsTakeTheSettings) {
     TTextObj* caption = project.Texts.Add();
     caption->Text = QStringLiteral("keep");
     caption->X = 7;
-    caption->Alignment = 2;
+    caption->Alignment = taCenter;
     d.FontSize = 30;
     project.ApplyDefaults();
     EXPECT_EQ(caption->FontName, QStringLiteral("Liberation Serif"));
@@ -129,5 +129,5 @@ TEST(ProjectDefaults, NewProjectsAndCaptionsTakeTheSettings) {
     EXPECT_EQ(caption->FontStyles, fsBoldBit | fsItalicBit);
     EXPECT_EQ(caption->Text, QStringLiteral("keep"));
     EXPECT_EQ(caption->X, 7);
-    EXPECT_EQ(caption->Alignment, 2);
+    EXPECT_EQ(caption->Alignment, taCenter);
 }

@@ -23,14 +23,15 @@ QImage Black(int w, int h) {
     return image;
 }
 
-TTextObj* Caption(TVGProj& project, int x, int y, const QString& text, int alignment = 0) {
+TTextObj* Caption(TVGProj& project, int x, int y, const QString& text,
+                  TTextAlignment alignment = taLeft) {
     TTextObj* caption = project.Texts.Add();
     caption->FontName = QStringLiteral("Liberation Sans");
     caption->FontSize = 10; // em size 20 px
     caption->FontColor = 0xFFFFFF;
     caption->X = x;
     caption->Y = y;
-    caption->Alignment = static_cast<uint8_t>(alignment);
+    caption->Alignment = alignment;
     caption->Text = text;
     return caption;
 }
@@ -147,7 +148,7 @@ TEST(RenderPlacement, ACaptionAtTheCropOriginLandsAtTheTopLeftCorner) {
 }
 
 TEST(RenderPlacement, AlignmentPutsTheTextAfterBeforeOrAroundTheOrigin) {
-    for (int alignment : {0, 1, 2}) {
+    for (TTextAlignment alignment : {taLeft, taRight, taCenter}) {
         TVGProj project([] { return TProjectDefaults(); });
         Video(project, 400, 100);
         Caption(project, 200, 30, QStringLiteral("MMMM\nMM"), alignment);
@@ -155,9 +156,9 @@ TEST(RenderPlacement, AlignmentPutsTheTextAfterBeforeOrAroundTheOrigin) {
         project.DrawOverlays(frame);
         const QRect ink = Ink(frame);
         ASSERT_FALSE(ink.isNull()) << alignment;
-        if (alignment == 0)
+        if (alignment == taLeft)
             EXPECT_NEAR(ink.left(), 200, 4);
-        else if (alignment == 1)
+        else if (alignment == taRight)
             EXPECT_NEAR(ink.right(), 200, 4);
         else
             EXPECT_NEAR(ink.center().x(), 200, 3);
