@@ -1,0 +1,249 @@
+// The output settings dialog: its pages and controls.
+
+#include "dialogs/SettingFrm.h"
+
+#include "dialogs/DialogBuild.h"
+#include "widgets/ColorSwatchControl.h"
+#include "widgets/FlatControls.h"
+#include "widgets/NumberEdit.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QToolButton>
+
+namespace {
+
+const QStringList SizeItems = {QStringLiteral("Original size"), QStringLiteral("1/2 Original size"),
+                               QStringLiteral("1/4 Original size"), QStringLiteral("Custom")};
+const QStringList FrameRateItems = {
+    QStringLiteral("4"),  QStringLiteral("8"),  QStringLiteral("12"), QStringLiteral("15"),
+    QStringLiteral("20"), QStringLiteral("24"), QStringLiteral("25"), QStringLiteral("30")};
+const QStringList LoopItems = {QStringLiteral("Infinite"), QStringLiteral("0"), QStringLiteral("1"),
+                               QStringLiteral("2"), QStringLiteral("3")};
+const QStringList SpeedItems = {QStringLiteral("Keep Original"), QStringLiteral("20%"),
+                                QStringLiteral("50%"),           QStringLiteral("150%"),
+                                QStringLiteral("200%"),          QStringLiteral("300%")};
+const QStringList RotateItems = {QStringLiteral("None"), QStringLiteral("90 degrees"),
+                                 QStringLiteral("180 degrees"), QStringLiteral("270 degrees")};
+
+// The glyphs of the picture buttons: the font button's letter and the three alignments.
+enum TGlyph { gFont, gAlignLeft, gAlignCenter, gAlignRight };
+
+QIcon GlyphIcon(TGlyph glyph) {
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QColor ink(52, 58, 64);
+    if (glyph == gFont) {
+        QFont font(QStringLiteral("Liberation Serif"));
+        font.setPixelSize(26);
+        font.setBold(true);
+        painter.setFont(font);
+        painter.setPen(ink);
+        painter.drawText(QRect(0, 0, 32, 30), Qt::AlignCenter, QStringLiteral("A"));
+        painter.fillRect(QRect(6, 27, 20, 4), QColor(220, 40, 40));
+        return QIcon(pixmap);
+    }
+    // Four lines of text, set left, centred or right.
+    const int widths[] = {24, 16, 22, 12};
+    for (int i = 0; i < 4; ++i) {
+        const int w = widths[i];
+        const int x = glyph == gAlignLeft ? 4 : glyph == gAlignRight ? 28 - w : (32 - w) / 2;
+        painter.fillRect(QRect(x, 6 + i * 6, w, 3), ink);
+    }
+    return QIcon(pixmap);
+}
+
+QToolButton* MakeToolButton(QWidget* parent, const QString& name, const QString& hint,
+                            const QRect& bounds) {
+    auto* button = new QToolButton(parent);
+    button->setObjectName(name);
+    button->setToolTip(hint);
+    button->setGeometry(bounds);
+    button->setIconSize(QSize(16, 16));
+    return button;
+}
+
+} // namespace
+
+const char* TSettingForm::PictureFilter =
+    "Image files (*.bmp *.dib *.jpg *.jpeg *.jpe *.jfif *.tif *.tiff *.png *.gif);;All(*.*) (*)";
+
+TSettingForm::TSettingForm(QWidget* parent) : TBaseUIForm(parent) {
+    setObjectName(QStringLiteral("TSettingForm"));
+    resize(ClientWidth, ClientHeight);
+    SetCaption(QStringLiteral("Output settings"));
+    PageControl1 = new QTabWidget(this);
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    PageControl1->setGeometry(12, 40, ClientWidth - 24, ClientHeight - 92);
+    BuildGeneralPage();
+    BuildTextPage();
+    BuildLogoPage();
+    BuildFlipPage();
+    BuildSequencePage();
+    FormCreate();
+    PageControl1->setCurrentIndex(LastPage());
+}
+
+void TSettingForm::BuildGeneralPage() {
+    auto* page = new QWidget;
+    PageControl1->addTab(page, QStringLiteral("Genernal"));
+    TFlatGroupBox* size = MakeGroup(page, QStringLiteral("Output size"), QRect(10, 10, 456, 66));
+    MakeLabel(size, QStringLiteral("Size"), 16, 30);
+    edtW = MakeIntEdit(size, QStringLiteral("edtW"), QRect(60, 26, 64, 22));
+    MakeLabel(size, QStringLiteral("x"), 131, 30);
+    edtH = MakeIntEdit(size, QStringLiteral("edtH"), QRect(144, 26, 64, 22));
+    cbSize = MakeCombo(size, QStringLiteral("cbSize"), SizeItems, false, QRect(230, 26, 170, 22));
+    connect(cbSize, &QComboBox::currentIndexChanged, this, &TSettingForm::cbSizeChange);
+
+    TFlatGroupBox* gif = MakeGroup(page, QStringLiteral("GIF settings"), QRect(10, 88, 456, 100));
+    MakeLabel(gif, QStringLiteral("Frame rate"), 16, 30);
+    cbFrameRate =
+        MakeCombo(gif, QStringLiteral("cbFrameRate"), FrameRateItems, true, QRect(100, 26, 80, 22));
+    MakeLabel(gif, QStringLiteral("fps"), 186, 30);
+    MakeLabel(gif, QStringLiteral("Replay times"), 230, 30);
+    cbLoop = MakeCombo(gif, QStringLiteral("cbLoop"), LoopItems, true, QRect(320, 26, 110, 22));
+    MakeLabel(gif, QStringLiteral("GIF speed"), 16, 66);
+    cbSpeed = MakeCombo(gif, QStringLiteral("cbSpeed"), SpeedItems, true, QRect(100, 62, 130, 22));
+    connect(cbSpeed->lineEdit(), &QLineEdit::editingFinished, this, &TSettingForm::cbSpeedExit);
+    connect(cbLoop->lineEdit(), &QLineEdit::editingFinished, this, &TSettingForm::cbLoopExit);
+}
+
+void TSettingForm::BuildTextPage() {
+    auto* page = new QWidget;
+    PageControl1->addTab(page, QStringLiteral("Add Text"));
+    MakeLabel(page, QStringLiteral("Text list"), 10, 8);
+    lbText = new QListWidget(page);
+    lbText->setObjectName(QStringLiteral("lbText"));
+    lbText->setGeometry(10, 26, 110, 160);
+    connect(lbText, &QListWidget::currentRowChanged, this, &TSettingForm::lbTextClick);
+    mmText = new QPlainTextEdit(page);
+    mmText->setObjectName(QStringLiteral("mmText"));
+    mmText->setGeometry(128, 26, 338, 160);
+    mmText->setLineWrapMode(QPlainTextEdit::NoWrap);
+    mmText->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    mmText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    BuildTextButtons(page);
+}
+
+void TSettingForm::BuildTextButtons(QWidget* page) {
+    const int y = 196;
+    btnAddText = MakeToolButton(page, QStringLiteral("btnAddText"), QStringLiteral("Add"),
+                                QRect(10, y, 26, 24));
+    btnAddText->setText(QStringLiteral("+"));
+    btnDelText = MakeToolButton(page, QStringLiteral("btnDelText"), QStringLiteral("Delete"),
+                                QRect(40, y, 26, 24));
+    btnDelText->setText(QStringLiteral("-"));
+    btnTextFont = MakeToolButton(page, QStringLiteral("btnTextFont"), QStringLiteral("Font"),
+                                 QRect(128, y, 28, 24));
+    btnTextFont->setIcon(GlyphIcon(gFont));
+    cgText = new TColorSwatchControl(page);
+    cgText->setObjectName(QStringLiteral("cgText"));
+    cgText->setToolTip(QStringLiteral("Color"));
+    cgText->setGeometry(160, y, 44, 24);
+    btnAlignLeft = MakeToolButton(page, QStringLiteral("btnAlignLeft"), QStringLiteral("Left"),
+                                  QRect(212, y, 26, 24));
+    btnAlignCenter = MakeToolButton(page, QStringLiteral("btnAlignCenter"),
+                                    QStringLiteral("Center"), QRect(240, y, 26, 24));
+    btnAlignRight = MakeToolButton(page, QStringLiteral("btnAlignRight"), QStringLiteral("Right"),
+                                   QRect(268, y, 26, 24));
+    const std::pair<QToolButton*, TGlyph> aligns[] = {
+        {btnAlignLeft, gAlignLeft}, {btnAlignCenter, gAlignCenter}, {btnAlignRight, gAlignRight}};
+    for (const auto& [button, glyph] : aligns) {
+        button->setIcon(GlyphIcon(glyph));
+        button->setCheckable(true);
+        button->setAutoExclusive(true);
+    }
+    btnAlignRight->setChecked(true);
+    MakeLabel(page, QStringLiteral("Position   X:"), 304, y + 4);
+    edtTextX = MakeIntEdit(page, QStringLiteral("edtTextX"), QRect(372, y, 38, 22));
+    Label9 = MakeLabel(page, QStringLiteral("Y:"), 414, y + 4, QStringLiteral("Label9"));
+    edtTextY = MakeIntEdit(page, QStringLiteral("edtTextY"), QRect(428, y, 38, 22));
+    connect(btnAddText, &QToolButton::clicked, this, &TSettingForm::btnAddTextClick);
+    connect(btnDelText, &QToolButton::clicked, this, &TSettingForm::btnDelTextClick);
+    connect(btnTextFont, &QToolButton::clicked, this, &TSettingForm::btnTextFontClick);
+    connect(cgText, &TColorSwatchControl::Changed, this, &TSettingForm::cgTextChanged);
+}
+
+void TSettingForm::BuildLogoPage() {
+    auto* page = new QWidget;
+    PageControl1->addTab(page, QStringLiteral("Logo"));
+    cbxLogo = MakeCheck(page, QStringLiteral("cbxLogo"), QStringLiteral("Use custom logo"),
+                        QRect(10, 10, 150, 20));
+    connect(cbxLogo, &QCheckBox::clicked, this, &TSettingForm::cbxLogoClick);
+    pnlLogo = new QWidget(page);
+    pnlLogo->setObjectName(QStringLiteral("pnlLogo"));
+    pnlLogo->setGeometry(10, 36, 456, 120);
+    MakeLabel(pnlLogo, QStringLiteral("Logo"), 6, 12);
+    edtLogo = new QLineEdit(pnlLogo);
+    edtLogo->setObjectName(QStringLiteral("edtLogo"));
+    edtLogo->setGeometry(70, 8, 346, 22);
+    edtLogoButton = MakeToolButton(pnlLogo, QStringLiteral("edtLogoButton"),
+                                   QStringLiteral("Browse"), QRect(420, 8, 28, 22));
+    edtLogoButton->setText(QStringLiteral("..."));
+    connect(edtLogoButton, &QToolButton::clicked, this, &TSettingForm::edtLogoButtonClick);
+    MakeLabel(pnlLogo, QStringLiteral("Size"), 6, 48);
+    edtLogoW = MakeIntEdit(pnlLogo, QStringLiteral("edtLogoW"), QRect(70, 44, 64, 22));
+    MakeLabel(pnlLogo, QStringLiteral("x"), 141, 48);
+    edtLogoH = MakeIntEdit(pnlLogo, QStringLiteral("edtLogoH"), QRect(154, 44, 64, 22));
+    MakeLabel(pnlLogo, QStringLiteral("Position"), 6, 84);
+    MakeLabel(pnlLogo, QStringLiteral("X:"), 70, 84);
+    edtLogoX = MakeIntEdit(pnlLogo, QStringLiteral("edtLogoX"), QRect(88, 80, 64, 22));
+    MakeLabel(pnlLogo, QStringLiteral("Y:"), 162, 84);
+    edtLogoY = MakeIntEdit(pnlLogo, QStringLiteral("edtLogoY"), QRect(180, 80, 64, 22));
+}
+
+void TSettingForm::BuildFlipPage() {
+    auto* page = new QWidget;
+    PageControl1->addTab(page, QStringLiteral("Flip && Rotate"));
+    cbxFlipH = MakeCheck(page, QStringLiteral("cbxFlipH"), QStringLiteral("Flip Horizontally"),
+                         QRect(10, 12, 140, 20));
+    cbxFlipV = MakeCheck(page, QStringLiteral("cbxFlipV"), QStringLiteral("Flip Vertically"),
+                         QRect(10, 40, 140, 20));
+    MakeLabel(page, QStringLiteral("Rotate:"), 10, 76);
+    cbRotate =
+        MakeCombo(page, QStringLiteral("cbRotate"), RotateItems, false, QRect(10, 94, 130, 22));
+    cbRotate->setCurrentIndex(0);
+    pnlPreview = new TFlatPanel(page);
+    pnlPreview->setObjectName(QStringLiteral("pnlPreview"));
+    pnlPreview->setGeometry(158, 8, 307, 204);
+    pnlPreview->SetColor(Qt::black);
+    pnlPreview->OnPaint = [this](QPainter& painter) { pnlPreviewPaint(painter); };
+    connect(cbxFlipH, &QCheckBox::clicked, this, &TSettingForm::cbxFlipHClick);
+    connect(cbxFlipV, &QCheckBox::clicked, this, &TSettingForm::cbxFlipHClick);
+    connect(cbRotate, &QComboBox::currentIndexChanged, this, &TSettingForm::cbxFlipHClick);
+}
+
+void TSettingForm::BuildSequencePage() {
+    auto* page = new QWidget;
+    PageControl1->addTab(page, QStringLiteral("Sequence"));
+    rbOriginal = MakeRadio(page, QStringLiteral("rbOriginal"), QStringLiteral("Original"),
+                           QRect(20, 20, 300, 20));
+    rbReverse = MakeRadio(page, QStringLiteral("rbReverse"), QStringLiteral("Reverse Order"),
+                          QRect(20, 50, 300, 20));
+    rbPingPong = MakeRadio(page, QStringLiteral("rbPingPong"),
+                           QStringLiteral("Ping-Pong Seamless Loop"), QRect(20, 80, 300, 20));
+    rgSequence = new QButtonGroup(this);
+    rgSequence->addButton(rbOriginal, 0);
+    rgSequence->addButton(rbReverse, 1);
+    rgSequence->addButton(rbPingPong, 2);
+    rbOriginal->setChecked(true);
+}
+
+void TSettingForm::AdjustForDpi() {
+    TBaseUIForm::AdjustForDpi();
+    cbxLogo->resize(cbxLogo->width() + 12, cbxLogo->height());
+    for (TNumberEdit* edit : {edtLogoX, edtLogoY})
+        edit->setGeometry(edit->x() + 6, edit->y(), edit->width() - 6, edit->height());
+    edtTextX->move(edtTextX->x() + 5, edtTextX->y());
+    Label9->move(Label9->x() + 4, Label9->y());
+}

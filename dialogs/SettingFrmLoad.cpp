@@ -1,0 +1,226 @@
+// The output settings dialog: loading from and storing into the project, the size, speed and
+// replay boxes, the logo page, the flip and rotation preview, OK and the Execute function.
+
+#include "common/Bitmaps.h"
+#include "dialogs/SettingFrm.h"
+#include "engine/FramePlan.h"
+#include "project/VGProject.h"
+#include "ui/UIUtils.h"
+#include "widgets/FlatControls.h"
+#include "widgets/NumberEdit.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QImageReader>
+#include <QLineEdit>
+#include <QPainter>
+#include <QRadioButton>
+#include <QTabWidget>
+
+namespace {
+
+int& LastPageIndex() {
+    static int page = 0;
+    return page;
+}
+
+TSettingForm::TPictureChooser& PictureChooser() {
+    static TSettingForm::TPictureChooser chooser;
+    return chooser;
+}
+
+// A picture file's size in pixels; 0 x 0 for a file that is not a picture.
+QSize PictureFileSize(const QString& fileName) {
+    QImageReader reader(fileName);
+    QSize size = reader.size();
+    if (!size.isValid())
+        size = reader.read().size();
+    return size.isValid() ? size : QSize(0, 0);
+}
+
+// The size of a scale of the base size, halves to the even neighbour.
+QSize ScaledBase(const QSize& base, int sizeStyle) {
+    static const double scales[] = {1.0, 0.5, 0.25};
+    if (sizeStyle < 0 || sizeStyle > 2)
+        return base;
+    return ComputeOutputSize(base, scales[sizeStyle], 0, 0);
+}
+
+} // namespace
+
+int TSettingForm::LastPage() {
+    return LastPageIndex();
+}
+
+void TSettingForm::SetLastPage(int page) {
+    LastPageIndex() = page;
+}
+
+TSettingForm::TPictureChooser TSettingForm::SetPictureChooser(TPictureChooser chooser) {
+    TPictureChooser old = std::move(PictureChooser());
+    PictureChooser() = std::move(chooser);
+    return old;
+}
+
+void TSettingForm::PreparePreviewSource(const QImage& framePicture) {
+    FPreviewSource = QImage();
+    FPreviewResult = QImage();
+    if (framePicture.isNull())
+        return;
+    const QImage picture = framePicture.convertToFormat(QImage::Format_RGB888);
+    const TRectL crop = FProject ? FProject->CropRect : TRectL{};
+    if (FProject && FProject->CropEnabled && !crop.IsEmpty())
+        FPreviewSource = picture.copy(crop.ToQRect()); // outside the picture stays black
+    else
+        FPreviewSource = picture;
+}
+
+void TSettingForm::LoadFromProject() {
+    if (!FProject)
+        return;
+    LoadSizeAndTiming();
+    LoadTexts();
+    const TVGLogo& logo = FProject->Logo;
+    SetValueNoChange(cbxLogo, logo.Enabled);
+    EnableChildControls(pnlLogo, logo.Enabled);
+    edtLogo->setText(logo.FileName);
+    edtLogoW->SetAsInteger(logo.Width);
+    edtLogoH->SetAsInteger(logo.Height);
+    edtLogoX->SetAsInteger(logo.X);
+    edtLogoY->SetAsInteger(logo.Y);
+    SetValueNoChange(cbxFlipH, FProject->Flip == 1 || FProject->Flip == 3);
+    SetValueNoChange(cbxFlipV, FProject->Flip == 2 || FProject->Flip == 3);
+    SetValueNoChange(cbRotate,
+                     int(FProject->Rotate) < cbRotate->count() ? int(FProject->Rotate) : 0);
+    SetValueNoChange(rgSequence, FProject->Sequence == 1 ? 1 : FProject->Sequence == 2 ? 2 : 0);
+}
+
+void TSettingForm::LoadSizeAndTiming() {
+    const QSize output = FProject->GetOutputSize();
+    edtW->SetAsInteger(output.width());
+    edtH->SetAsInteger(output.height());
+    SetValueNoChange(cbSize, int(FProject->SizeStyle));
+    const bool custom = cbSize->currentIndex() == cbSize->count() - 1;
+    edtW->setEnabled(custom);
+    edtH->setEnabled(custom);
+    SetValueNoChange(cbFrameRate, QString::number(FProject->GifFPS));
+    SetValueNoChange(cbSpeed, SpeedDisplayText(FProject->GifSpeed, cbSpeed->itemText(0)));
+    SetValueNoChange(cbLoop, ReplayDisplayText(FProject->GifLoop, cbLoop->itemText(0)));
+}
+
+void TSettingForm::StoreToProject() {
+    if (!FProject)
+        return;
+    TVGProj& p = *FProject;
+    const int style = cbSize->currentIndex();
+    if (style >= 0)
+        p.SizeStyle = TSizeStyle(style);
+    if (p.SizeStyle == ssCustom) {
+        p.CustomWidth = edtW->AsInteger(0);
+        p.CustomHeight = edtH->AsInteger(0);
+    }
+    p.GifFPS = ReadInteger(cbFrameRate->currentText(), 0);
+    p.GifSpeed = ReadSpeedText(cbSpeed->currentText(), cbSpeed->itemText(0));
+    p.GifLoop = ReadReplayText(cbLoop->currentText());
+    StoreCurrentText();
+    AdoptNewTexts();
+    p.Logo.Enabled = cbxLogo->isChecked();
+    p.Logo.FileName = edtLogo->text();
+    p.Logo.Width = edtLogoW->AsInteger(0);
+    p.Logo.Height = edtLogoH->AsInteger(0);
+    p.Logo.X = edtLogoX->AsInteger(0);
+    p.Logo.Y = edtLogoY->AsInteger(0);
+    const bool h = cbxFlipH->isChecked(), v = cbxFlipV->isChecked();
+    p.Flip = static_cast<decltype(p.Flip)>(h && v ? 3 : h ? 1 : v ? 2 : 0);
+    p.Rotate = uint8_t(qMax(0, cbRotate->currentIndex()));
+    p.Sequence = static_cast<decltype(p.Sequence)>(rbReverse->isChecked()    ? 1
+                                                   : rbPingPong->isChecked() ? 2
+                                                                             : 0);
+}
+
+void TSettingForm::cbSizeChange() {
+    const bool custom = cbSize->currentIndex() == cbSize->count() - 1;
+    edtW->setEnabled(custom);
+    edtH->setEnabled(custom);
+    if (custom || !FProject)
+        return; // a custom size starts from the size shown before
+    const QSize shown = ScaledBase(FProject->BaseSize(), cbSize->currentIndex());
+    SetValueNoChange(edtW, QString::number(shown.width()));
+    SetValueNoChange(edtH, QString::number(shown.height()));
+}
+
+void TSettingForm::cbSpeedExit() {
+    NormalizeSpeedBox(cbSpeed);
+}
+
+void TSettingForm::cbLoopExit() {
+    NormalizeReplayBox(cbLoop);
+}
+
+void TSettingForm::cbxLogoClick() {
+    EnableChildControls(pnlLogo, cbxLogo->isChecked());
+}
+
+void TSettingForm::edtLogoButtonClick() {
+    const QString filter = QString::fromLatin1(PictureFilter);
+    const QString fileName = PictureChooser()
+                                 ? PictureChooser()(this, filter)
+                                 : QFileDialog::getOpenFileName(this, QString(), QString(), filter);
+    if (fileName.isEmpty())
+        return;
+    edtLogo->setText(fileName);
+    const QSize size = PictureFileSize(fileName);
+    edtLogoW->SetAsInteger(size.width());
+    edtLogoH->SetAsInteger(size.height());
+    // Loaded again from the new file when it is next drawn.
+    if (FProject)
+        FProject->DropLogoImage();
+}
+
+void TSettingForm::RebuildPreview() {
+    const int flip = (cbxFlipH->isChecked() ? 1 : 0) | (cbxFlipV->isChecked() ? 2 : 0);
+    FPreviewResult = RotateAndFlip(FPreviewSource, qMax(0, cbRotate->currentIndex()), flip);
+}
+
+void TSettingForm::cbxFlipHClick() {
+    if (FPreviewSource.isNull())
+        return;
+    RebuildPreview();
+    pnlPreview->update();
+}
+
+void TSettingForm::pnlPreviewPaint(QPainter& painter) {
+    if (FPreviewSource.isNull())
+        return;
+    const bool turned =
+        cbxFlipH->isChecked() || cbxFlipV->isChecked() || cbRotate->currentIndex() > 0;
+    if (turned && FPreviewResult.isNull())
+        RebuildPreview();
+    const QImage& picture = turned ? FPreviewResult : FPreviewSource;
+    // Centred; a picture larger than the panel is reduced to fit.
+    QSize size = picture.size();
+    if (size.width() > pnlPreview->width() || size.height() > pnlPreview->height())
+        size.scale(pnlPreview->size(), Qt::KeepAspectRatio);
+    const QRect target((pnlPreview->width() - size.width()) / 2,
+                       (pnlPreview->height() - size.height()) / 2, size.width(), size.height());
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(target, picture);
+}
+
+void TSettingForm::btnOkMeClick() {
+    StoreToProject();
+    SetLastPage(PageControl1->currentIndex());
+    TBaseUIForm::btnOkMeClick();
+}
+
+bool ExecuteSettingForm(TVGProj* proj, const QImage& framePicture) {
+    if (!proj)
+        return false;
+    TSettingForm form;
+    form.SetProject(proj);
+    form.PreparePreviewSource(framePicture);
+    form.LoadFromProject();
+    return form.ShowModal() == 1;
+}

@@ -1,0 +1,258 @@
+// The output settings dialog driven offscreen: load and store of every control, the caption
+// rows and their ownership, the size box, the speed and replay boxes, the logo page, the flip
+// and rotation preview, the remembered page and the high-DPI nudges.
+
+#include "dialogs/FontColorDialog.h"
+#include "dialogs/SettingFrm.h"
+#include "project/VGProject.h"
+#include "tests/dialogs/DialogTestUtils.h"
+#include "widgets/ColorSwatchControl.h"
+#include "widgets/NumberEdit.h"
+#include "widgets/SkinButton.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+namespace {
+
+class SettingFormTest : public DialogTest {
+protected:
+    void SetUp() override {
+        DialogTest::SetUp();
+        TSettingForm::SetLastPage(0);
+        Project.VideoWidth = 640;
+        Project.VideoHeight = 360;
+        Project.CropRect = {0, 0, 640, 360};
+    }
+    void TearDown() override {
+        SetFontChooser({});
+        TSettingForm::SetPictureChooser({});
+        DialogTest::TearDown();
+    }
+    // A dialog loaded from the project, as ExecuteSettingForm prepares it.
+    std::unique_ptr<TSettingForm> Open(const QImage& frame = {}) {
+        auto form = std::make_unique<TSettingForm>();
+        form->SetProject(&Project);
+        form->PreparePreviewSource(frame);
+        form->LoadFromProject();
+        return form;
+    }
+    TTextObj* AddCaption(const QString& text) {
+        TTextObj* caption = Project.Texts.Add();
+        caption->Text = text;
+        caption->FontName = QStringLiteral("Liberation Sans");
+        caption->FontSize = 20;
+        return caption;
+    }
+    static QStringList Rows(const TSettingForm& form) {
+        QStringList rows;
+        for (int i = 0; i < form.lbText->count(); ++i)
+            rows << form.lbText->item(i)->text();
+        return rows;
+    }
+    TVGProj Project;
+};
+
+} // namespace
+
+TEST_F(SettingFormTest, LoadsEveryField) {
+    Project.SizeStyle = ssCustom;
+    Project.CustomWidth = 300;
+    Project.CustomHeight = 200;
+    Project.GifFPS = 12;
+    Project.GifSpeed = 0.5;
+    Project.GifLoop = 2;
+    Project.Logo = {};
+    Project.Logo.Enabled = false;
+    Project.Logo.FileName = QStringLiteral("/x/logo.png");
+    Project.Logo.Width = 40;
+    Project.Logo.Height = 30;
+    Project.Logo.X = 5;
+    Project.Logo.Y = 6;
+    Project.Flip = static_cast<decltype(Project.Flip)>(3);
+    Project.Rotate = 2;
+    Project.Sequence = static_cast<decltype(Project.Sequence)>(2);
+    const auto form = Open();
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Output settings"));
+    EXPECT_EQ(form->edtW->text(), QStringLiteral("300"));
+    EXPECT_EQ(form->edtH->text(), QStringLiteral("200"));
+    EXPECT_EQ(form->cbSize->currentIndex(), 3);
+    EXPECT_TRUE(form->edtW->isEnabled());
+    EXPECT_EQ(form->cbFrameRate->currentText(), QStringLiteral("12"));
+    EXPECT_EQ(form->cbSpeed->currentText(), QStringLiteral("50%"));
+    EXPECT_EQ(form->cbLoop->currentText(), QStringLiteral("2"));
+    EXPECT_FALSE(form->cbxLogo->isChecked());
+    EXPECT_FALSE(form->edtLogo->isEnabled());
+    EXPECT_FALSE(form->edtLogoX->isEnabled());
+    EXPECT_EQ(form->edtLogo->text(), QStringLiteral("/x/logo.png"));
+    EXPECT_EQ(form->edtLogoW->text() + form->edtLogoH->text() + form->edtLogoX->text() +
+                  form->edtLogoY->text(),
+              QStringLiteral("403056"));
+    EXPECT_TRUE(form->cbxFlipH->isChecked());
+    EXPECT_TRUE(form->cbxFlipV->isChecked());
+    EXPECT_EQ(form->cbRotate->currentIndex(), 2);
+    EXPECT_TRUE(form->rbPingPong->isChecked());
+    const QStringList pages = {QStringLiteral("Genernal"), QStringLiteral("Add Text"),
+                               QStringLiteral("Logo"), QStringLiteral("Flip && Rotate"),
+                               QStringLiteral("Sequence")};
+    for (int i = 0; i < pages.size(); ++i)
+        EXPECT_EQ(form->PageControl1->tabText(i), pages[i]);
+}
+
+TEST_F(SettingFormTest, OkStoresEveryField) {
+    Project.SizeStyle = ssHalf;
+    WhenShown<TSettingForm>([](TSettingForm* form) {
+        form->cbSize->setCurrentIndex(3);
+        form->edtW->setText(QStringLiteral("123"));
+        form->edtH->setText(QStringLiteral("45"));
+        form->cbFrameRate->setEditText(QStringLiteral("15"));
+        form->cbSpeed->setEditText(QStringLiteral("150%"));
+        form->cbLoop->setEditText(QStringLiteral("0"));
+        form->cbxLogo->click();
+        form->edtLogo->setText(QStringLiteral("/x/y.png"));
+        form->edtLogoW->setText(QStringLiteral("7"));
+        form->edtLogoH->setText(QStringLiteral("8"));
+        form->edtLogoX->setText(QStringLiteral("word"));
+        form->edtLogoY->setText(QStringLiteral("10"));
+        form->cbxFlipV->click();
+        form->cbRotate->setCurrentIndex(3);
+        form->rbReverse->click();
+        QTest::mouseClick(form->btnOkMe, Qt::LeftButton);
+    });
+    EXPECT_TRUE(ExecuteSettingForm(&Project, QImage()));
+    EXPECT_EQ(Project.SizeStyle, ssCustom);
+    EXPECT_EQ(Project.CustomWidth, 123);
+    EXPECT_EQ(Project.CustomHeight, 45);
+    EXPECT_EQ(Project.GifFPS, 15);
+    EXPECT_DOUBLE_EQ(Project.GifSpeed, 1.5);
+    EXPECT_EQ(Project.GifLoop, 0);
+    EXPECT_TRUE(Project.Logo.Enabled);
+    EXPECT_EQ(Project.Logo.FileName, QStringLiteral("/x/y.png"));
+    EXPECT_EQ(Project.Logo.Width, 7);
+    EXPECT_EQ(Project.Logo.Height, 8);
+    EXPECT_EQ(Project.Logo.X, 0);
+    EXPECT_EQ(Project.Logo.Y, 10);
+    EXPECT_EQ(int(Project.Flip), 2);
+    EXPECT_EQ(Project.Rotate, 3);
+    EXPECT_EQ(int(Project.Sequence), 1);
+}
+
+TEST_F(SettingFormTest, NonCustomStyleLeavesTheCustomSizeAlone) {
+    Project.CustomWidth = 99;
+    Project.CustomHeight = 77;
+    WhenShown<TSettingForm>([](TSettingForm* form) {
+        form->cbSize->setCurrentIndex(2);
+        form->cbFrameRate->setEditText(QStringLiteral("fast"));
+        form->btnOkMeClick();
+    });
+    EXPECT_TRUE(ExecuteSettingForm(&Project, QImage()));
+    EXPECT_EQ(Project.SizeStyle, ssQuarter);
+    EXPECT_EQ(Project.CustomWidth, 99);
+    EXPECT_EQ(Project.CustomHeight, 77);
+    EXPECT_EQ(Project.GifFPS, 0);
+}
+
+TEST_F(SettingFormTest, CancelStoresNothing) {
+    Project.GifFPS = 8;
+    WhenShown<TSettingForm>([](TSettingForm* form) {
+        form->cbFrameRate->setEditText(QStringLiteral("30"));
+        form->cbxFlipH->click();
+        QTest::mouseClick(form->btnCancelMe, Qt::LeftButton);
+    });
+    EXPECT_FALSE(ExecuteSettingForm(&Project, QImage()));
+    EXPECT_EQ(Project.GifFPS, 8);
+    EXPECT_EQ(int(Project.Flip), 0);
+}
+
+TEST_F(SettingFormTest, HalfOfAnOddCropGoesToTheEvenNeighbours) {
+    Project.CropEnabled = true;
+    Project.CropRect = {10, 20, 10 + 641, 20 + 361};
+    Project.SizeStyle = ssOriginal;
+    const auto form = Open();
+    EXPECT_EQ(form->edtW->text(), QStringLiteral("641"));
+    form->cbSize->setCurrentIndex(1);
+    EXPECT_EQ(form->edtW->text(), QStringLiteral("320"));
+    EXPECT_EQ(form->edtH->text(), QStringLiteral("180"));
+    EXPECT_FALSE(form->edtW->isEnabled());
+    // Custom starts from the size shown: the quarter, not the earlier custom size.
+    form->cbSize->setCurrentIndex(3);
+    form->edtW->setText(QStringLiteral("500"));
+    form->cbSize->setCurrentIndex(2);
+    EXPECT_EQ(form->edtW->text(), QStringLiteral("160"));
+    form->cbSize->setCurrentIndex(3);
+    EXPECT_TRUE(form->edtW->isEnabled());
+    EXPECT_EQ(form->edtW->text(), QStringLiteral("160"));
+    EXPECT_EQ(form->edtH->text(), QStringLiteral("90"));
+    form->cbSize->setCurrentIndex(0);
+    EXPECT_EQ(form->edtW->text(), QStringLiteral("641"));
+}
+
+TEST_F(SettingFormTest, SpeedAndReplayTexts) {
+    struct TCase {
+        const char* Speed;
+        double Stored;
+        const char* Shown;
+    };
+    for (const TCase& c : {TCase{"100", 1.0, "Keep Original"}, TCase{"100%", 1.0, "Keep Original"},
+                           TCase{"keep original", 1.0, "Keep Original"}, TCase{"0", 0.0, "0%"},
+                           TCase{"1,5", 0.02, "2%"}}) {
+        const auto form = Open();
+        form->cbSpeed->setEditText(QString::fromLatin1(c.Speed));
+        form->cbSpeedExit();
+        EXPECT_EQ(form->cbSpeed->currentText(), QString::fromLatin1(c.Shown)) << c.Speed;
+        form->StoreToProject();
+        EXPECT_DOUBLE_EQ(Project.GifSpeed, c.Stored) << c.Speed;
+    }
+    for (const char* typed : {"-2", "word"}) {
+        const auto form = Open();
+        form->cbLoop->setEditText(QString::fromLatin1(typed));
+        form->StoreToProject();
+        EXPECT_EQ(Project.GifLoop, -1) << typed;
+        form->cbLoopExit();
+        EXPECT_EQ(form->cbLoop->currentText(), QStringLiteral("Infinite")) << typed;
+    }
+    Project.GifLoop = -1;
+    const auto form = Open();
+    EXPECT_EQ(form->cbLoop->currentText(), QStringLiteral("Infinite"));
+    form->cbLoop->setEditText(QStringLiteral("0"));
+    form->StoreToProject();
+    EXPECT_EQ(Project.GifLoop, 0);
+}
+
+TEST_F(SettingFormTest, LastPageIsRememberedOnOkOnly) {
+    WhenShown<TSettingForm>([](TSettingForm* form) {
+        form->PageControl1->setCurrentIndex(2);
+        form->btnOkMeClick();
+    });
+    EXPECT_TRUE(ExecuteSettingForm(&Project, QImage()));
+    WhenShown<TSettingForm>([](TSettingForm* form) {
+        EXPECT_EQ(form->PageControl1->currentIndex(), 2);
+        EXPECT_EQ(form->PageControl1->tabText(2), QStringLiteral("Logo"));
+        form->PageControl1->setCurrentIndex(4);
+        form->btnCancelMeClick();
+    });
+    EXPECT_FALSE(ExecuteSettingForm(&Project, QImage()));
+    TSettingForm form;
+    EXPECT_EQ(form.PageControl1->currentIndex(), 2);
+}
+
+TEST_F(SettingFormTest, HighDpiNudges) {
+    TSettingForm normal;
+    TBaseForm::SetScreenDpiProvider([] { return 144; });
+    TSettingForm high;
+    EXPECT_EQ(high.cbxLogo->width(), normal.cbxLogo->width() + 12);
+    EXPECT_EQ(high.edtLogoX->x(), normal.edtLogoX->x() + 6);
+    EXPECT_EQ(high.edtLogoY->width(), normal.edtLogoY->width() - 6);
+    EXPECT_EQ(high.edtTextX->x(), normal.edtTextX->x() + 5);
+    EXPECT_EQ(high.Label9->x(), normal.Label9->x() + 4);
+    EXPECT_EQ(high.Label9->text(), QStringLiteral("Y:"));
+}
