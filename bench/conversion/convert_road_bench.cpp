@@ -3,10 +3,11 @@
 // the end of the conversion, to compare with the command-line converter on the same clip:
 //
 //   vg_bench_convert_road <video> <start s> <end s> <fps> <half|quarter|original>
-//                         [--rounds N] [--preview] [--shots <folder>]
+//                         [--rounds N] [--preview] [--shots <folder>] [--save <file.gif>]
 //
 // --shots saves pictures of the progress window during the run and of the preview while it plays
-// (run it under xvfb-run to see the real windows).
+// (run it under xvfb-run to see the real windows); --save saves the GIF from the preview with its
+// "Save GIF File" button and checks the copy byte for byte.
 
 #include "common/MsgBox.h"
 #include "conversion/PreviewFrm.h"
@@ -14,9 +15,11 @@
 #include "decoder/FFDecoder.h"
 #include "gifimage/GIFView.h"
 #include "project/VGProject.h"
+#include "widgets/SkinButton.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QProgressBar>
 #include <QScreen>
@@ -35,6 +38,8 @@ template <typename T> T* FindWindow() {
 }
 
 void SaveShot(QWidget* window, const QString& fileName) {
+    window->repaint();
+    QCoreApplication::processEvents();
     // The whole screen when there is one (under Xvfb), else the window itself.
     QScreen* screen = QGuiApplication::primaryScreen();
     QPixmap shot = screen && QGuiApplication::platformName() == QLatin1String("xcb")
@@ -69,6 +74,10 @@ int main(int argc, char** argv) {
     const QString shots = args.contains(QStringLiteral("--shots"))
                               ? args.value(args.indexOf(QStringLiteral("--shots")) + 1)
                               : QString();
+    const QString saveAs = args.contains(QStringLiteral("--save"))
+                               ? args.value(args.indexOf(QStringLiteral("--save")) + 1)
+                               : QString();
+    TPreviewForm::SetSaveDialog([&](QWidget*, const TSaveDialogRequest&) { return saveAs; });
     SetMsgBoxHandler([](const TMsgBoxRequest& request) {
         std::printf("message: %s\n", qPrintable(request.Text));
         return DefaultMsgBoxResult(request.Buttons, request.DefaultButton);
@@ -123,7 +132,18 @@ int main(int argc, char** argv) {
             return;
         }
         closer.stop();
-        form->close(); // the question is answered OK by the handler above
+        if (!saveAs.isEmpty()) {
+            form->btnSave->click();
+            QFile copy(saveAs), original(project.GifFile);
+            const bool same = copy.open(QIODevice::ReadOnly) &&
+                              original.open(QIODevice::ReadOnly) &&
+                              copy.readAll() == original.readAll();
+            std::printf("saved %s: %s\n", qPrintable(saveAs),
+                        same ? "same bytes as the converted GIF" : "DIFFERENT");
+            if (!shots.isEmpty())
+                SaveShot(form, shots + QStringLiteral("/preview-saved.png"));
+        }
+        form->close(); // unsaved, the question is answered OK by the handler above
     });
     closer.start(50);
     ExecutePreviewForm(&project);
