@@ -266,6 +266,25 @@ TEST_F(PreviewTest, GifsThatCannotBeShownGiveAMessageAndTheWindowStillCloses) {
     }
 }
 
+TEST_F(PreviewTest, GifCutShortAfterWholeFramesPlaysThemWithAWarning) {
+    TTestGif gif{50, 40, FourColours(), 0, {}};
+    for (unsigned char i = 0; i < 3; ++i)
+        gif.Frames.push_back(FilledFrame(QRect(0, 0, 50, 40), i));
+    const QByteArray whole = WriteTestGif(gif);
+    // Cut inside the third frame's data.
+    MakeProject(QSize(50, 40), whole.left(whole.size() - 8));
+    TBoxRecorder boxes;
+    TPreviewForm form;
+    form.SetProject(FProject.get());
+    form.LoadGif();
+    ASSERT_NE(form.Gif(), nullptr);
+    EXPECT_EQ(form.Gif()->FrameCount(), 2);
+    ASSERT_EQ(boxes.Boxes.size(), 1u);
+    EXPECT_TRUE(boxes.Boxes[0].Text.contains(FProject->GifFile));
+    EXPECT_EQ(boxes.Boxes[0].Icon, miWarning);
+    EXPECT_EQ(form.Image1->Player()->CurrentFrame().pixel(0, 0), FourColours()[0]);
+}
+
 TEST_F(PreviewTest, ExecutePreviewFormShowsTheGifUntilClosed) {
     MakeProject(QSize(160, 120));
     TBoxRecorder boxes;
