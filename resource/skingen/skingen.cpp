@@ -2,8 +2,11 @@
 //
 //   vg_skingen <program folder> <brand folder key>
 //
-// Brands without own skins get no files: their windows keep the built-in pictures.
+// Brands without own skins get no frame pictures: their windows keep the built-in ones. Every
+// brand with an About banner of its own gets that banner.
 
+#include "app/Brand.h"
+#include "ui/AboutFrm.h"
 #include "ui/SkinArt.h"
 
 #include <QDir>
@@ -35,6 +38,15 @@ int main(int argc, char* argv[]) {
                 std::fprintf(stderr, "vg_skingen: cannot write %s\n", qPrintable(fileName));
                 ok = false;
             }
+        }
+    }
+    for (const TBrandProfile& profile : BrandProfiles()) {
+        if (QString::fromUtf8(profile.FolderKey) != brand || !HasOwnAboutBanner(profile))
+            continue;
+        const QString fileName = folder + QLatin1String(AboutBannerFile);
+        if (!DrawAboutBanner(profile).save(fileName, nullptr, 95)) {
+            std::fprintf(stderr, "vg_skingen: cannot write %s\n", qPrintable(fileName));
+            ok = false;
         }
     }
     return ok ? 0 : 1;
