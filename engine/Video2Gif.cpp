@@ -20,6 +20,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <sys/stat.h>
 #include <thread>
 #include <vector>
 
@@ -92,7 +93,7 @@ QString CheckRequest(const TVGConvertFlag& r) {
     if (!target.absoluteDir().exists())
         return QStringLiteral("The folder of the GIF file \"%1\" does not exist.")
             .arg(QDir::toNativeSeparators(target.absolutePath()));
-    return {};
+    return CheckGifTarget(r.VideoFile, r.GifFile);
 }
 
 // Scales pictures with a Lanczos filter (sharper than bilinear or box filtering when shrinking, no
@@ -266,6 +267,25 @@ private:
 };
 
 } // namespace
+
+QString CheckGifTarget(const QString& videoFile, const QString& gifFile) {
+    const QString gifName = QDir::toNativeSeparators(gifFile);
+    struct stat gifStat = {};
+    // A link is followed: what would be replaced is what it points to.
+    if (::stat(QFile::encodeName(gifFile).constData(), &gifStat) != 0)
+        return {}; // nothing there yet (or a dangling link, which the new file replaces)
+    if (!S_ISREG(gifStat.st_mode))
+        return QStringLiteral("\"%1\" is not a regular file (it is a folder, a device, a FIFO or "
+                              "a socket); the GIF is not written there.")
+            .arg(gifName);
+    struct stat videoStat = {};
+    if (::stat(QFile::encodeName(videoFile).constData(), &videoStat) == 0 &&
+        videoStat.st_dev == gifStat.st_dev && videoStat.st_ino == gifStat.st_ino)
+        return QStringLiteral("The GIF file \"%1\" is the video file itself; writing it would "
+                              "destroy the video. Choose another name for the GIF.")
+            .arg(gifName);
+    return {};
+}
 
 TConversionResult RunConversion(const TVGConvertFlag& request,
                                 const std::function<void(int)>& progressReport,

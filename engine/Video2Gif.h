@@ -62,13 +62,18 @@ struct TConversionResult {
     int Height = 0;
 };
 
+// Why the GIF cannot be written at `gifFile` in place of what is there now, or empty when it can:
+// the GIF never replaces the video it is made from (by name, link or hard link) nor anything
+// but a regular file (a folder, device, FIFO or socket).
+[[nodiscard]] QString CheckGifTarget(const QString& videoFile, const QString& gifFile);
+
 // Runs a whole conversion on the calling thread. `progress` receives 0 to 100; `cancel` is
 // polled often. A run that fails or is cancelled leaves no file behind and an older file at the
 // GIF path untouched.
-TConversionResult RunConversion(const TVGConvertFlag& request,
-                                const std::function<void(int)>& progress,
-                                const std::atomic<bool>& cancel,
-                                const TDecoderFactory& decoderFactory = {});
+[[nodiscard]] TConversionResult RunConversion(const TVGConvertFlag& request,
+                                              const std::function<void(int)>& progress,
+                                              const std::atomic<bool>& cancel,
+                                              const TDecoderFactory& decoderFactory = {});
 
 // The engine's thread. Created suspended; `start()` runs it. It reports only by posting the
 // request's three messages to the request's window: progress (percent in wParam), then either

@@ -5,6 +5,7 @@
 #include "common/Messages.h"
 #include "decoder/CustomDecoder.h"
 #include "engine/Video2Gif.h"
+#include "project/FrameWriter.h"
 #include "project/VGConfig.h"
 
 #include <QFile>
@@ -129,7 +130,9 @@ TVGFrame* TVGProj::AddDecodedFrame(TCustomDecoder* decoder) {
     const QString fileName = App ? App->NewTempFileName(QStringLiteral(".bmp")) : QString();
     // A picture that cannot be written (a full disk) keeps the frame in the list without a
     // file; the strip then shows it without a thumbnail.
-    if (!fileName.isEmpty() && !SaveBitmapFile(bitmap, fileName)) {
+    if (!fileName.isEmpty() && PictureWriter) {
+        PictureWriter->Enqueue(bitmap, fileName);
+    } else if (!fileName.isEmpty() && !SaveBitmapFile(bitmap, fileName)) {
         MsgOut(QStringLiteral("cannot write frame picture ") + fileName);
         QFile::remove(fileName);
     }
@@ -220,6 +223,12 @@ bool TVGProj::IsFrameDeleted(int64_t pts) const {
 
 std::unique_ptr<TVideo2GifThread> TVGProj::StartConversion(QObject* window) {
     DropLogoImage();
+    auto thread = std::make_unique<TVideo2GifThread>(ConversionRequest(window));
+    thread->start();
+    return thread;
+}
+
+TVGConvertFlag TVGProj::ConversionRequest(QObject* window) {
     const TProjectDefaults defaults = FDefaults ? FDefaults() : ProjectDefaultsFromConfig();
     TVGConvertFlag request;
     request.VideoFile = VideoFile;
@@ -250,7 +259,5 @@ std::unique_ptr<TVideo2GifThread> TVGProj::StartConversion(QObject* window) {
     request.MsgEnd = Msg::ConvertFinished;
     request.MsgProgress = Msg::ConvertProgress;
     request.MsgError = Msg::ConvertError;
-    auto thread = std::make_unique<TVideo2GifThread>(request);
-    thread->start();
-    return thread;
+    return request;
 }

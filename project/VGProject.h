@@ -22,7 +22,9 @@
 class QObject;
 class QPainter;
 class TCustomDecoder;
+class TFrameWriter;
 class TVideo2GifThread;
+struct TVGConvertFlag;
 
 // The values a new project takes from the settings.
 struct TProjectDefaults {
@@ -99,6 +101,9 @@ public:
 
     // Conversion: fills the request and starts the engine, which reports to `window`.
     std::unique_ptr<TVideo2GifThread> StartConversion(QObject* window);
+    // The request StartConversion hands to the engine (the overlay and frame filter callbacks
+    // refer to this project).
+    TVGConvertFlag ConversionRequest(QObject* window);
 
     // Sizes of the output frames.
     double SizeScale() const;
@@ -118,6 +123,8 @@ public:
 
     // Where the program's decoding library folder and work folder are (set by the main window).
     QString LibPath;
+    // Writes frame pictures in the background (not owned); none: each is written at once.
+    TFrameWriter* PictureWriter = nullptr;
 
 private:
     QPointF OutputPoint(const TVGElement& element) const;

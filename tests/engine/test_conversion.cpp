@@ -246,6 +246,13 @@ TEST(Conversion, BadRequestsGetAClearTextAndWriteNothing) {
         {"missing folder",
          [&](TVGConvertFlag& r) { r.GifFile = dir.filePath(QStringLiteral("no/such/x.gif")); },
          "does not exist"},
+        // The GIF replaces neither its own video nor anything but a regular file.
+        {"gif is the video", [&](TVGConvertFlag& r) { r.VideoFile = r.GifFile = textFile; },
+         "video file itself"},
+        {"gif is a device", [](TVGConvertFlag& r) { r.GifFile = QStringLiteral("/dev/null"); },
+         "not a regular file"},
+        {"gif is a folder", [&](TVGConvertFlag& r) { r.GifFile = dir.path(); },
+         "not a regular file"},
     };
     for (const TCase& c : cases) {
         TVGConvertFlag r = Request(gif);
@@ -257,6 +264,7 @@ TEST(Conversion, BadRequestsGetAClearTextAndWriteNothing) {
         EXPECT_FALSE(QFileInfo::exists(gif)) << c.Name;
     }
     EXPECT_EQ(FilesIn(dir.path()), QStringList{QStringLiteral("notes.mp4")});
+    EXPECT_EQ(ReadTextFile(textFile), QStringLiteral("this is not a video"));
 }
 
 TEST(Conversion, CancellingKeepsAnOlderGifAndLeavesNoPartialFile) {

@@ -1,0 +1,471 @@
+#include "app/cli/CliOptions.h"
+
+#include "decoder/CustomDecoder.h"
+#include "engine/Video2Gif.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QRegularExpression>
+#include <cmath>
+
+namespace {
+
+// The largest side a GIF can have here, and the largest replay count a GIF can store.
+constexpr int largestSide = 16384;
+constexpr int largestReplays = 65535;
+constexpr int largestFps = 100;
+
+// "12.5" (seconds) or "00:01:02.500".
+std::optional<int64_t> ReadTime(const QString& text) {
+    bool ok = false;
+    const double seconds = text.toDouble(&ok);
+    if (ok)
+        return std::isfinite(seconds) && seconds >= 0 && seconds < 1e12
+                   ? std::optional<int64_t>(static_cast<int64_t>(std::llround(seconds * 1e6)))
+                   : std::nullopt;
+    const int64_t pts = StrToPTS(text, 3);
+    return pts != AV_NOPTS_VALUE && pts >= 0 ? std::optional<int64_t>(pts) : std::nullopt;
+}
+
+// `count` whole numbers separated by ",", "x" or ":".
+std::optional<std::vector<int>> ReadInts(const QString& text, int count) {
+    const QStringList parts = text.split(QRegularExpression(QStringLiteral("[,x:]")));
+    if (parts.size() != count)
+        return std::nullopt;
+    std::vector<int> values;
+    for (const QString& part : parts) {
+        bool ok = false;
+        values.push_back(part.trimmed().toInt(&ok));
+        if (!ok)
+            return std::nullopt;
+    }
+    return values;
+}
+
+std::optional<int> ReadInt(const QString& text, int lowest, int highest) {
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    return ok && value >= lowest && value <= highest ? std::optional<int>(value) : std::nullopt;
+}
+
+// x,y,width,height with a place inside the picture's coordinates and a size of at least 1 × 1.
+std::optional<QRect> ReadRect(const QString& text) {
+    const auto values = ReadInts(text, 4);
+    if (!values || (*values)[0] < 0 || (*values)[1] < 0 || (*values)[2] < 1 || (*values)[3] < 1 ||
+        (*values)[2] > largestSide * 8 || (*values)[3] > largestSide * 8)
+        return std::nullopt;
+    return QRect((*values)[0], (*values)[1], (*values)[2], (*values)[3]);
+}
+
+template <typename T>
+bool Pick(const QString& text, std::initializer_list<std::pair<const char*, T>> choices, T& out) {
+    for (const auto& [name, value] : choices)
+        if (text.compare(QLatin1String(name), Qt::CaseInsensitive) == 0) {
+            out = value;
+            return true;
+        }
+    return false;
+}
+
+bool ApplyStart(const QString& v, TCliOptions& o) {
+    const auto time = ReadTime(v);
+    o.StartPTS = time.value_or(0);
+    return time.has_value();
+}
+
+bool ApplyEnd(const QString& v, TCliOptions& o) {
+    o.EndPTS = ReadTime(v);
+    return o.EndPTS.has_value();
+}
+
+bool ApplySize(const QString& v, TCliOptions& o) {
+    if (Pick<TSizeStyle>(v, {{"original", ssOriginal}, {"half", ssHalf}, {"quarter", ssQuarter}},
+                         o.SizeStyle))
+        return true;
+    const auto values = ReadInts(v, 2);
+    if (!values || (*values)[0] < 1 || (*values)[1] < 1 || (*values)[0] > largestSide ||
+        (*values)[1] > largestSide)
+        return false;
+    o.SizeStyle = ssCustom;
+    o.FinalSize = QSize((*values)[0], (*values)[1]);
+    return true;
+}
+
+bool ApplyFps(const QString& v, TCliOptions& o) {
+    const auto fps = ReadInt(v, 1, largestFps);
+    o.Fps = fps.value_or(0);
+    return fps.has_value();
+}
+
+bool ApplySpeed(const QString& v, TCliOptions& o) {
+    bool ok = false;
+    o.Speed = v.toDouble(&ok);
+    return ok && std::isfinite(o.Speed) && o.Speed >= 0.01 && o.Speed <= 100;
+}
+
+bool ApplyReplays(const QString& v, TCliOptions& o) {
+    const auto replays = ReadInt(v, -1, largestReplays);
+    o.Replays = replays.value_or(0);
+    return replays.has_value();
+}
+
+bool ApplyCrop(const QString& v, TCliOptions& o) {
+    o.Crop = ReadRect(v);
+    return o.Crop.has_value();
+}
+
+bool ApplyFlip(const QString& v, TCliOptions& o) {
+    return Pick<TFlipMode>(v,
+                           {{"none", fmNone},
+                            {"horizontal", fmHorizontal},
+                            {"h", fmHorizontal},
+                            {"vertical", fmVertical},
+                            {"v", fmVertical},
+                            {"both", fmBoth}},
+                           o.Flip);
+}
+
+bool ApplyRotate(const QString& v, TCliOptions& o) {
+    return Pick<int>(v, {{"0", 0}, {"90", 1}, {"180", 2}, {"270", 3}}, o.QuarterTurns);
+}
+
+bool ApplyOrder(const QString& v, TCliOptions& o) {
+    return Pick<TFrameOrder>(v,
+                             {{"original", foOriginal},
+                              {"reverse", foReverse},
+                              {"pingpong", foPingPong},
+                              {"ping-pong", foPingPong}},
+                             o.Order);
+}
+
+bool ApplyMaxFrames(const QString& v, TCliOptions& o) {
+    const auto count = ReadInt(v, 1, 100000);
+    o.MaxFrames = count.value_or(0);
+    return count.has_value();
+}
+
+bool ApplyCaption(const QString& v, TCliOptions& o) {
+    const qsizetype colon = v.indexOf(QLatin1Char(':'));
+    const auto point = colon < 0 ? std::nullopt : ReadInts(v.left(colon), 2);
+    if (!point)
+        return false;
+    QString text = v.mid(colon + 1);
+    text.replace(QLatin1String("\\n"), QLatin1String("\n"));
+    o.Captions.push_back({(*point)[0], (*point)[1], text});
+    return true;
+}
+
+bool ApplyFont(const QString& v, TCliOptions& o) {
+    o.FontName = v.trimmed();
+    return !o.FontName.isEmpty();
+}
+
+bool ApplyFontSize(const QString& v, TCliOptions& o) {
+    const auto size = ReadInt(v, 1, 1000);
+    o.FontSize = size.value_or(0);
+    return size.has_value();
+}
+
+bool ApplyColor(const QString& v, TCliOptions& o) {
+    o.Color = QColor::fromString(v);
+    return o.Color.isValid();
+}
+
+bool ApplyAlign(const QString& v, TCliOptions& o) {
+    return Pick<TTextAlignment>(
+        v, {{"left", taLeft}, {"right", taRight}, {"center", taCenter}, {"centre", taCenter}},
+        o.Align);
+}
+
+bool ApplyLogo(const QString& v, TCliOptions& o) {
+    o.LogoFile = v;
+    QImageReader reader(v);
+    return QFileInfo(v).isFile() && reader.canRead();
+}
+
+bool ApplyLogoRect(const QString& v, TCliOptions& o) {
+    o.LogoRect = ReadRect(v);
+    return o.LogoRect.has_value();
+}
+
+// One option: its names, the name of its value (none for a switch), its help, its default, what
+// a usable value is, and how it is stored.
+struct TOptionSpec {
+    QStringList Names;
+    const char* ValueName;
+    const char* Help;
+    const char* Default;
+    const char* Expected;
+    bool (*Apply)(const QString& value, TCliOptions& options);
+    bool TCliOptions::*Switch;
+};
+
+const std::vector<TOptionSpec>& OptionTable() {
+    static const std::vector<TOptionSpec> table = {
+        {{"s", "start"},
+         "time",
+         "Clip start: seconds or hh:mm:ss.fff.",
+         "0",
+         "a time (seconds or hh:mm:ss.fff)",
+         ApplyStart,
+         nullptr},
+        {{"e", "end"},
+         "time",
+         "Clip end, not included (as FFmpeg's -to): seconds or hh:mm:ss.fff. Default: the end of "
+         "the video.",
+         nullptr,
+         "a time (seconds or hh:mm:ss.fff)",
+         ApplyEnd,
+         nullptr},
+        {{"size"},
+         "size",
+         "original, half, quarter, or the GIF's final size WxH (after --rotate).",
+         "half",
+         "original, half, quarter or WxH (1 to 16384 each)",
+         ApplySize,
+         nullptr},
+        {{"fps"},
+         "n",
+         "Frames taken per second of video, 1 to 100. The GIF plays at this rate times --speed "
+         "(at most 50 frames per second of playback).",
+         "8",
+         "a whole number from 1 to 100",
+         ApplyFps,
+         nullptr},
+        {{"speed"},
+         "factor",
+         "Playback speed factor, 0.01 to 100.",
+         "1.0",
+         "a number from 0.01 to 100",
+         ApplySpeed,
+         nullptr},
+        {{"replays"},
+         "n",
+         "-1 loops forever, 0 plays once, n replays n more times.",
+         "-1",
+         "a whole number from -1 to 65535",
+         ApplyReplays,
+         nullptr},
+        {{"crop"},
+         "rect",
+         "Crop rectangle in video pixels: x,y,width,height.",
+         nullptr,
+         "x,y,width,height (x, y 0 or more; width, height 1 or more)",
+         ApplyCrop,
+         nullptr},
+        {{"flip"},
+         "how",
+         "none, horizontal, vertical or both.",
+         "none",
+         "none, horizontal, vertical or both",
+         ApplyFlip,
+         nullptr},
+        {{"rotate"},
+         "degrees",
+         "Clockwise turn: 0, 90, 180 or 270.",
+         "0",
+         "0, 90, 180 or 270",
+         ApplyRotate,
+         nullptr},
+        {{"order"},
+         "order",
+         "original, reverse or pingpong.",
+         "original",
+         "original, reverse or pingpong",
+         ApplyOrder,
+         nullptr},
+        {{"max-frames"},
+         "n",
+         "Most frames the GIF holds.",
+         "1000",
+         "a whole number from 1 to 100000",
+         ApplyMaxFrames,
+         nullptr},
+        {{"caption"},
+         "caption",
+         "A caption at video pixel X,Y: \"X,Y:text\" (\\n starts a new line). May be repeated.",
+         nullptr,
+         "X,Y:text",
+         ApplyCaption,
+         nullptr},
+        {{"font"},
+         "family",
+         "Caption font family.",
+         "Arial",
+         "a font family name",
+         ApplyFont,
+         nullptr},
+        {{"font-size"},
+         "size",
+         "Caption font size in points.",
+         "14",
+         "a whole number from 1 to 1000",
+         ApplyFontSize,
+         nullptr},
+        {{"color"},
+         "colour",
+         "Caption colour: a name or #RRGGBB.",
+         "white",
+         "a colour name or #RRGGBB",
+         ApplyColor,
+         nullptr},
+        {{"bold"}, nullptr, "Bold captions.", nullptr, nullptr, nullptr, &TCliOptions::Bold},
+        {{"italic"}, nullptr, "Italic captions.", nullptr, nullptr, nullptr, &TCliOptions::Italic},
+        {{"align"},
+         "how",
+         "Captions start at (left), end at (right) or are centred on (center) their point.",
+         "left",
+         "left, right or center",
+         ApplyAlign,
+         nullptr},
+        {{"logo"},
+         "file",
+         "A logo picture drawn into --logo-rect.",
+         nullptr,
+         "a picture file that can be read",
+         ApplyLogo,
+         nullptr},
+        {{"logo-rect"},
+         "rect",
+         "The logo's place in video pixels: x,y,width,height.",
+         nullptr,
+         "x,y,width,height (x, y 0 or more; width, height 1 or more)",
+         ApplyLogoRect,
+         nullptr},
+        {{"q", "quiet"},
+         nullptr,
+         "No progress bar.",
+         nullptr,
+         nullptr,
+         nullptr,
+         &TCliOptions::Quiet},
+    };
+    return table;
+}
+
+QString LongName(const TOptionSpec& spec) {
+    return QLatin1String("--") + spec.Names.last();
+}
+
+// Options that need one another, and the clip's bounds.
+QString CheckCombinations(const TCliOptions& o) {
+    if (o.EndPTS && *o.EndPTS <= o.StartPTS)
+        return QStringLiteral("--end (%1) must come after --start (%2)")
+            .arg(FormatPTS(*o.EndPTS, 3), FormatPTS(o.StartPTS, 3));
+    if (!o.LogoFile.isEmpty() && !o.LogoRect)
+        return QStringLiteral("--logo needs the logo's place: --logo-rect x,y,width,height");
+    if (o.LogoFile.isEmpty() && o.LogoRect)
+        return QStringLiteral("--logo-rect needs a picture: --logo file");
+    return {};
+}
+
+TCliParse UsageError(const QString& text) {
+    TCliParse result;
+    result.Action = TCliAction::Usage;
+    result.Error = text;
+    return result;
+}
+
+} // namespace
+
+TCliParse ParseCliArguments(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringLiteral("version"));
+    parser.addOption(help);
+    parser.addOption(version);
+    for (const TOptionSpec& spec : OptionTable())
+        parser.addOption(spec.ValueName ? QCommandLineOption(spec.Names, QString(),
+                                                             QLatin1String(spec.ValueName))
+                                        : QCommandLineOption(spec.Names));
+    if (!parser.parse(arguments))
+        return UsageError(parser.errorText());
+    TCliParse result;
+    if (parser.isSet(help) || parser.isSet(version)) {
+        result.Action = parser.isSet(help) ? TCliAction::Help : TCliAction::Version;
+        return result;
+    }
+    TCliOptions& options = result.Options;
+    for (const TOptionSpec& spec : OptionTable()) {
+        const QString name = spec.Names.last();
+        if (spec.Switch) {
+            options.*(spec.Switch) = parser.isSet(name);
+            continue;
+        }
+        QStringList values = parser.values(name);
+        if (values.isEmpty() && spec.Default)
+            values.append(QLatin1String(spec.Default));
+        for (const QString& value : values)
+            if (!spec.Apply(value, options))
+                return UsageError(QStringLiteral("%1: \"%2\" is not %3")
+                                      .arg(LongName(spec), value, QLatin1String(spec.Expected)));
+    }
+    const QStringList files = parser.positionalArguments();
+    if (files.size() != 2)
+        return UsageError(QStringLiteral("give the source video and the GIF file to write (or - "
+                                         "for standard output)"));
+    options.VideoFile = files[0];
+    options.ToStdout = files[1] == QLatin1String("-");
+    if (!options.ToStdout)
+        options.GifFile = QFileInfo(files[1]).absoluteFilePath();
+    if (const QString problem = CheckCombinations(options); !problem.isEmpty())
+        return UsageError(problem);
+    result.Action = TCliAction::Convert;
+    return result;
+}
+
+QString CheckCliFiles(const TCliOptions& options) {
+    const QFileInfo video(options.VideoFile);
+    if (!video.exists())
+        return QStringLiteral("the video file \"%1\" does not exist").arg(options.VideoFile);
+    if (!video.isFile())
+        return QStringLiteral("\"%1\" is not a video file").arg(options.VideoFile);
+    if (options.ToStdout)
+        return {};
+    const QFileInfo gif(options.GifFile);
+    if (!gif.absoluteDir().exists())
+        return QStringLiteral("the folder of the GIF file \"%1\" does not exist")
+            .arg(gif.absolutePath());
+    return CheckGifTarget(options.VideoFile, options.GifFile);
+}
+
+QString CliHelpText() {
+    QString text = QStringLiteral(
+        "Usage: gifclipmaker-cli [options] VIDEO GIF\n"
+        "Converts a clip of a video into an animated GIF. GIF - writes the GIF to standard "
+        "output.\n\nOptions:\n");
+    for (const TOptionSpec& spec : OptionTable()) {
+        QString names;
+        for (const QString& name : spec.Names)
+            names += (names.isEmpty() ? QString() : QStringLiteral(", ")) +
+                     (name.size() == 1 ? QLatin1String("-") : QLatin1String("--")) + name;
+        if (spec.ValueName)
+            names += QLatin1String(" <") + QLatin1String(spec.ValueName) + QLatin1Char('>');
+        QString line = QStringLiteral("  %1\n      %2").arg(names, QLatin1String(spec.Help));
+        if (spec.Default)
+            line += QStringLiteral(" Default: %1.").arg(QLatin1String(spec.Default));
+        text += line + QLatin1Char('\n');
+    }
+    text += QStringLiteral("  -h, --help\n      This help.\n"
+                           "  --version\n      The converter's version.\n\n"
+                           "Exit codes:\n"
+                           "  0    the GIF was written\n"
+                           "  1    the conversion failed (the video cannot be read, the disk is "
+                           "full, ...)\n"
+                           "  2    the command line cannot be used (an unknown option, a value "
+                           "out of range, a missing file, ...)\n"
+                           "  130  stopped by SIGINT (Ctrl+C); nothing was written\n"
+                           "  143  stopped by SIGTERM; nothing was written\n");
+    return text;
+}
+
+QString CliVersionText() {
+    return QStringLiteral("gifclipmaker-cli %1.%2.%3.%4\n")
+        .arg(VG_VERSION_MAJOR)
+        .arg(VG_VERSION_MINOR)
+        .arg(VG_VERSION_PATCH)
+        .arg(VG_VERSION_TWEAK);
+}

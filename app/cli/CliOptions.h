@@ -1,0 +1,80 @@
+#pragma once
+// The command-line converter's options: one table lists every option with its help text and how
+// its value is read, so the help, the defaults and the checks cannot disagree.
+
+#include "common/Bitmaps.h"
+#include "engine/FramePlan.h"
+#include "project/VGElements.h"
+#include "project/VGSizeStyle.h"
+
+#include <QColor>
+#include <QRect>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+// The converter's exit codes.
+enum TCliExitCode {
+    ecDone = 0,          // the GIF was written
+    ecFailed = 1,        // the conversion failed
+    ecUsage = 2,         // the command line cannot be used
+    ecInterrupted = 130, // stopped by SIGINT (Ctrl+C)
+    ecTerminated = 143   // stopped by SIGTERM
+};
+
+struct TCliCaption {
+    int X = 0;
+    int Y = 0;
+    QString Text;
+};
+
+// What the command line asks for, every value checked.
+struct TCliOptions {
+    QString VideoFile;
+    QString GifFile; // absolute; empty when the GIF goes to standard output
+    bool ToStdout = false;
+    int64_t StartPTS = 0;
+    std::optional<int64_t> EndPTS; // the first time not taken (exclusive); none: the video's end
+    TSizeStyle SizeStyle = ssHalf;
+    QSize FinalSize; // for ssCustom: the GIF's size after turning
+    int Fps = 8;     // frames taken per second of video
+    double Speed = 1.0;
+    int Replays = -1;
+    std::optional<QRect> Crop; // video pixels
+    TFlipMode Flip = fmNone;
+    int QuarterTurns = 0; // clockwise
+    TFrameOrder Order = foOriginal;
+    int MaxFrames = 1000;
+    std::vector<TCliCaption> Captions;
+    QString FontName = QStringLiteral("Arial");
+    int FontSize = 14;
+    QColor Color = Qt::white;
+    bool Bold = false;
+    bool Italic = false;
+    TTextAlignment Align = taLeft;
+    QString LogoFile;
+    std::optional<QRect> LogoRect;
+    bool Quiet = false;
+};
+
+enum class TCliAction { Convert, Help, Version, Usage };
+
+struct TCliParse {
+    TCliAction Action = TCliAction::Usage;
+    TCliOptions Options;
+    QString Error; // for TCliAction::Usage
+};
+
+// Reads the arguments (the first one is the program's name). Every option and value is checked;
+// nothing on disk is looked at.
+[[nodiscard]] TCliParse ParseCliArguments(const QStringList& arguments);
+
+// Checks the files of parsed options: the video exists, and the GIF's folder exists and the GIF
+// would replace neither the video nor anything but a regular file. Empty when they can be used.
+[[nodiscard]] QString CheckCliFiles(const TCliOptions& options);
+
+QString CliHelpText();
+QString CliVersionText();

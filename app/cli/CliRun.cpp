@@ -1,0 +1,84 @@
+#include "app/cli/CliRun.h"
+
+#include "engine/Video2Gif.h"
+#include "project/VGProject.h"
+
+#include <QFile>
+#include <csignal>
+#include <string>
+
+namespace {
+
+void DrawProgress(FILE* stream, int percent) {
+    const int width = 40;
+    const int filled = percent * width / 100;
+    std::fprintf(stream, "\r[%s%s] %3d%%", std::string(static_cast<size_t>(filled), '#').c_str(),
+                 std::string(static_cast<size_t>(width - filled), ' ').c_str(), percent);
+    std::fflush(stream);
+}
+
+bool CopyToStream(const QString& fileName, FILE* stream) {
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    while (!file.atEnd()) {
+        const QByteArray block = file.read(1 << 16);
+        if (block.isEmpty() || std::fwrite(block.constData(), 1, static_cast<size_t>(block.size()),
+                                           stream) != static_cast<size_t>(block.size()))
+            return false;
+    }
+    return std::fflush(stream) == 0;
+}
+
+// "out.gif: 320 × 180, 24 frames (20 images), 2.00 s at 12 frames per second"
+void PrintSummary(const TCliOptions& options, const TVGProj& project,
+                  const TConversionResult& result, const TCliStreams& streams) {
+    const double rate = EffectiveFrameRate(options.Fps, options.Speed) * options.Speed;
+    const double periodCs = 100.0 / rate;
+    int totalCs = 0;
+    for (int position = 0; position < result.FramesWritten; ++position)
+        totalCs += FrameDelayCs(position, periodCs);
+    const QString where = options.ToStdout ? QStringLiteral("standard output") : project.GifFile;
+    std::fprintf(
+        options.ToStdout ? streams.Messages : streams.Output,
+        "%s: %d × %d, %d frames (%d images), %.2f s at %s frames per second%s\n",
+        qUtf8Printable(where), result.Width, result.Height, result.FramesWritten,
+        result.ImagesWritten, totalCs / 100.0, qUtf8Printable(QString::number(rate, 'g', 4)),
+        result.FramesWritten >= options.MaxFrames ? " - the maximum frame count was reached" : "");
+}
+
+TCliExitCode StoppedCode(const TCliStop& stop) {
+    return stop.Signal == SIGTERM ? ecTerminated : ecInterrupted;
+}
+
+} // namespace
+
+TCliExitCode RunCliConversion(TVGProj& project, const TCliOptions& options, const TCliStop& stop,
+                              const TCliStreams& streams) {
+    project.DropLogoImage();
+    const TVGConvertFlag request = project.ConversionRequest(nullptr);
+    const auto progress = [&streams](int percent) {
+        if (streams.ShowProgress)
+            DrawProgress(streams.Messages, percent);
+    };
+    const TConversionResult result = RunConversion(request, progress, stop.Requested);
+    if (streams.ShowProgress)
+        std::fprintf(streams.Messages, "\n");
+    // The result says what is on disk: a stop that came after the GIF was put in place changed
+    // nothing.
+    if (result.Cancelled) {
+        std::fprintf(streams.Messages, "gifclipmaker-cli: stopped; nothing was written.\n");
+        return StoppedCode(stop);
+    }
+    if (!result.Ok) {
+        std::fprintf(streams.Messages, "gifclipmaker-cli: %s\n", qUtf8Printable(result.Error));
+        return ecFailed;
+    }
+    if (options.ToStdout && !CopyToStream(project.GifFile, streams.Output)) {
+        std::fprintf(streams.Messages,
+                     "gifclipmaker-cli: the GIF could not be written to standard output.\n");
+        return ecFailed;
+    }
+    PrintSummary(options, project, result, streams);
+    return ecDone;
+}

@@ -1,0 +1,29 @@
+#pragma once
+// Runs the conversion of a filled project for the command line and reports how it ended.
+
+#include "app/cli/CliOptions.h"
+
+#include <atomic>
+#include <cstdio>
+
+class TVGProj;
+
+// Where the run writes: the summary (standard output, or the message stream when the GIF itself
+// goes to standard output), messages and the progress bar, and the GIF's bytes for "-".
+struct TCliStreams {
+    FILE* Output = stdout;
+    FILE* Messages = stderr;
+    bool ShowProgress = false;
+};
+
+// What stopped the run: 0 nothing yet, else the signal's number. Set by a signal handler.
+struct TCliStop {
+    std::atomic<bool> Requested{false};
+    std::atomic<int> Signal{0};
+};
+
+// Converts on the calling thread. A GIF that was written whole counts as done, even when a stop
+// came too late to prevent it. With options.ToStdout the GIF (written to the project's GIF file)
+// is copied to the output stream. Returns the process's exit code.
+[[nodiscard]] TCliExitCode RunCliConversion(TVGProj& project, const TCliOptions& options,
+                                            const TCliStop& stop, const TCliStreams& streams);

@@ -1,0 +1,202 @@
+// The command-line converter: filling the project from options on real videos, and the staged
+// converter run as a process (exit codes, what it refuses to overwrite, standard output, stops).
+
+#include "app/cli/CliProject.h"
+#include "decoder/FFDecoder.h"
+#include "project/VGProject.h"
+#include "tests/support/GifDecode.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString converter = QStringLiteral(VG_PROGRAM_DIR "/gifclipmaker-cli");
+const QString bear = QStringLiteral(VG_MEDIA_DIR "/bear-theora-320x180.ogv");
+const QString bunny = QStringLiteral(VG_MEDIA_DIR "/bbb-h264-854x480-30s.mp4");
+
+TCliOptions Options(const QString& video) {
+    TCliOptions options;
+    options.VideoFile = video;
+    return options;
+}
+
+TFillOutcome Fill(const TCliOptions& options, TVGProj& project) {
+    TFFDecoder decoder;
+    return FillProject(options, QStringLiteral("/tmp/unused.gif"), project, decoder);
+}
+
+struct TRun {
+    int ExitCode = -1;
+    QByteArray Out, Err;
+};
+
+TRun RunConverter(const QStringList& arguments) {
+    QProcess process;
+    process.start(converter, arguments);
+    EXPECT_TRUE(process.waitForFinished(120000));
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+QByteArray Digest(const QString& fileName) {
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+}
+
+} // namespace
+
+TEST(CliFill, ClipEndIsExclusiveAndDefaultsToTheVideosEnd) {
+    TVGProj project([] { return TProjectDefaults(); });
+    TCliOptions options = Options(bunny);
+    options.StartPTS = 5000000;
+    options.EndPTS = 7000000;
+    ASSERT_EQ(Fill(options, project).ExitCode, ecDone);
+    EXPECT_EQ(project.StartPTS, 5000000);
+    EXPECT_EQ(project.EndPTS, 6999999);
+
+    TVGProj whole([] { return TProjectDefaults(); });
+    ASSERT_EQ(Fill(Options(bunny), whole).ExitCode, ecDone);
+    EXPECT_GT(whole.Duration, 29000000);
+    EXPECT_EQ(whole.EndPTS, whole.Duration - 1);
+
+    TVGProj late([] { return TProjectDefaults(); });
+    options.StartPTS = 40000000;
+    options.EndPTS.reset();
+    const TFillOutcome outcome = Fill(options, late);
+    EXPECT_EQ(outcome.ExitCode, ecUsage);
+    EXPECT_TRUE(outcome.Error.contains(QStringLiteral("--start")));
+}
+
+TEST(CliFill, CropIsCutToThePictureWithAWarning) {
+    TCliOptions options = Options(bear);
+    options.Crop = QRect(300, 150, 100, 100);
+    TVGProj project([] { return TProjectDefaults(); });
+    const TFillOutcome outcome = Fill(options, project);
+    ASSERT_EQ(outcome.ExitCode, ecDone);
+    ASSERT_EQ(outcome.Warnings.size(), 1);
+    EXPECT_TRUE(outcome.Warnings[0].contains(QStringLiteral("300,150,20,30")));
+    EXPECT_TRUE(project.CropEnabled);
+    EXPECT_EQ(project.CropRect, (TRectL{300, 150, 320, 180}));
+
+    options.Crop = QRect(10, 10, 100, 100); // inside: no warning
+    TVGProj inside([] { return TProjectDefaults(); });
+    EXPECT_TRUE(Fill(options, inside).Warnings.isEmpty());
+
+    options.Crop = QRect(400, 10, 50, 50); // wholly outside
+    TVGProj outside([] { return TProjectDefaults(); });
+    EXPECT_EQ(Fill(options, outside).ExitCode, ecUsage);
+}
+
+TEST(CliFill, CustomSizeIsTheFinalSizeAfterTurning) {
+    TCliOptions options = Options(bear);
+    options.SizeStyle = ssCustom;
+    options.FinalSize = QSize(180, 320);
+    options.QuarterTurns = 1;
+    TVGProj project([] { return TProjectDefaults(); });
+    ASSERT_EQ(Fill(options, project).ExitCode, ecDone);
+    EXPECT_EQ(project.GetOutputSize(), QSize(320, 180));
+    EXPECT_EQ(project.GetFinalSize(), QSize(180, 320));
+}
+
+TEST(CliFill, AVideoThatCannotBeReadFailsTheConversion) {
+    QTemporaryDir dir;
+    const QString fake = dir.filePath(QStringLiteral("fake.mp4"));
+    QFile file(fake);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(4096, 'x'));
+    file.close();
+    TVGProj project([] { return TProjectDefaults(); });
+    EXPECT_EQ(Fill(Options(fake), project).ExitCode, ecFailed);
+}
+
+TEST(CliProcess, ExitCodesOfTheCommandLine) {
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("o.gif"));
+    EXPECT_EQ(RunConverter({"--bogus", bear, out}).ExitCode, ecUsage);
+    EXPECT_EQ(RunConverter({"--fps", "0", bear, out}).ExitCode, ecUsage);
+    EXPECT_EQ(RunConverter({"--fps", "abc", bear, out}).ExitCode, ecUsage);
+    EXPECT_EQ(RunConverter({bear}).ExitCode, ecUsage);
+    EXPECT_FALSE(QFile::exists(out));
+    const TRun help = RunConverter({"--help"});
+    EXPECT_EQ(help.ExitCode, ecDone);
+    EXPECT_TRUE(help.Out.contains("Exit codes"));
+    const TRun version = RunConverter({"--version"});
+    EXPECT_EQ(version.ExitCode, ecDone);
+    EXPECT_TRUE(version.Out.startsWith("gifclipmaker-cli "));
+}
+
+TEST(CliProcess, NeverOverwritesTheVideoOrAnythingButAFile) {
+    QTemporaryDir dir;
+    const QString video = dir.filePath(QStringLiteral("c.ogv"));
+    ASSERT_TRUE(QFile::copy(bear, video));
+    const QByteArray before = Digest(video);
+    const TRun same = RunConverter({video, video});
+    EXPECT_EQ(same.ExitCode, ecUsage);
+    EXPECT_TRUE(same.Err.contains("video file itself"));
+    EXPECT_EQ(Digest(video), before);
+    const QString fifo = dir.filePath(QStringLiteral("pipe"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    EXPECT_EQ(RunConverter({video, fifo}).ExitCode, ecUsage);
+    EXPECT_EQ(RunConverter({video, QStringLiteral("/dev/null")}).ExitCode, ecUsage);
+    EXPECT_EQ(RunConverter({video, dir.path()}).ExitCode, ecUsage);
+}
+
+TEST(CliProcess, EndIsExclusiveAndTheSummaryGivesTheRealRate) {
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("o.gif"));
+    const TRun run = RunConverter(
+        {"--start", "5", "--end", "7", "--fps", "12", "--size", "quarter", "-q", bunny, out});
+    ASSERT_EQ(run.ExitCode, ecDone) << run.Err.constData();
+    const TDecodedGif gif = DecodeGifFile(out);
+    ASSERT_TRUE(gif.Ok);
+    EXPECT_EQ(gif.TotalDelayCs(), 200);
+    EXPECT_TRUE(run.Out.contains("24 frames")) << run.Out.constData();
+    EXPECT_TRUE(run.Out.contains("2.00 s at 12 frames per second")) << run.Out.constData();
+
+    // At double speed the GIF plays twice the frames taken per second.
+    const TRun fast = RunConverter({"--start", "5", "--end", "7", "--fps", "10", "--speed", "2",
+                                    "--size", "quarter", "-q", bunny, out});
+    ASSERT_EQ(fast.ExitCode, ecDone);
+    EXPECT_TRUE(fast.Out.contains("20 frames")) << fast.Out.constData();
+    EXPECT_TRUE(fast.Out.contains("1.00 s at 20 frames per second")) << fast.Out.constData();
+}
+
+TEST(CliProcess, DashWritesOnlyTheGifToStandardOutput) {
+    const TRun run = RunConverter({"--fps", "5", bear, "-"});
+    ASSERT_EQ(run.ExitCode, ecDone) << run.Err.constData();
+    ASSERT_TRUE(run.Out.startsWith("GIF89a"));
+    const TDecodedGif gif = DecodeGifBytes(run.Out);
+    EXPECT_TRUE(gif.Ok);
+    EXPECT_EQ(gif.Width, 160);
+    EXPECT_TRUE(run.Err.contains("standard output: 160 × 90"));
+}
+
+// A stop while the frames are prepared leaves nothing behind and says which signal ended the run.
+TEST(CliProcess, SignalsStopTheRunWithTheirOwnCodes) {
+    for (const auto& [signalNumber, code] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}}) {
+        QTemporaryDir dir;
+        const QString out = dir.filePath(QStringLiteral("o.gif"));
+        QProcess process;
+        process.start(converter, {"--size", "original", "--fps", "30", "-q", bunny, out});
+        ASSERT_TRUE(process.waitForStarted(10000));
+        // Well after the start-up (the handlers are set before the video is opened), long before
+        // the end of this minute-long conversion.
+        QTest::qWait(2000);
+        ASSERT_EQ(process.state(), QProcess::Running);
+        ::kill(static_cast<pid_t>(process.processId()), signalNumber);
+        ASSERT_TRUE(process.waitForFinished(60000));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), code);
+        EXPECT_TRUE(process.readAllStandardError().contains("nothing was written"));
+        EXPECT_FALSE(QFile::exists(out));
+    }
+}
