@@ -1,5 +1,6 @@
 #include "persistence/BaseProj.h"
 
+#include "common/Log.h"
 #include "common/MsgBox.h"
 #include "common/SysInfo.h"
 
@@ -625,19 +626,32 @@ void TBaseConfig::Load() {
     const QByteArray data = file.read(MaxXMLBufferSize + 1);
     file.close();
     QDomDocument document;
-    if (!ParseXMLBuffer(data, document))
-        return;
+    QString problem;
+    if (!ParseXMLBuffer(data, document, &problem))
+        return KeepDamagedFile(problem);
     const QDomElement root = document.documentElement();
     if (root.isNull())
-        return;
+        return KeepDamagedFile(QStringLiteral("no root element"));
     try {
         LoadFromXML(root);
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
         // The values read before the problem stay; a later Load tries again.
-        return;
+        return KeepDamagedFile(QString::fromUtf8(error.what()));
     }
     Loaded = true;
     AfterLoad();
+}
+
+void TBaseConfig::KeepDamagedFile(const QString& problem) const {
+    const QString copy = ConfigFile + QLatin1String(".bad");
+    QFile::remove(copy);
+    const bool kept = QFile::copy(ConfigFile, copy);
+    MsgOut(kept
+               ? QStringLiteral("settings file damaged (%1), defaults used; the file is kept as %2")
+                     .arg(problem, copy)
+               : QStringLiteral("settings file damaged (%1), defaults used; it could not be kept "
+                                "as %2")
+                     .arg(problem, copy));
 }
 
 bool TBaseConfig::Save(bool silent) const {

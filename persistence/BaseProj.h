@@ -159,13 +159,18 @@ public:
     QString ProjName;    // the root element's "project" attribute
     QString ConfigFile;  // full path of the settings file
 
-    // Reads ConfigFile unless it was loaded already. A missing, unreadable or malformed file is
-    // ignored silently: the values read before the problem stay, Loaded stays clear.
+    // Reads ConfigFile unless it was loaded already. A missing or unreadable file is ignored: the
+    // values stay, Loaded stays clear. A damaged one (not XML, or not what the classes can read)
+    // is treated the same, but first copied to ConfigFile + ".bad" (replacing an older copy) and
+    // reported by one log line, so the user's settings can be recovered by hand.
     void Load();
     // Writes the whole object to ConfigFile. Does not change Loaded or Modified.
     bool Save(bool silent) const;
     // Called after a successful Load.
     virtual void AfterLoad() {}
+
+private:
+    void KeepDamagedFile(const QString& problem) const;
 };
 
 // True when the buffer is not empty and parses as an XML document.

@@ -1,5 +1,6 @@
 // Saving to and loading from XML: the file format, the lenient reading rules, and bad input.
 
+#include "common/Log.h"
 #include "common/MsgBox.h"
 #include "common/SysInfo.h"
 #include "tests/persistence/TestClasses.h"
@@ -222,6 +223,44 @@ TEST_F(XmlFile, BadFilesLeaveTheDefaultsWithoutCrashOrHang) {
     auto config = LoadText("<Count>" + longText + "</Count><Title>" + longText + "</Title>");
     EXPECT_EQ(config->Count(), 0);
     EXPECT_EQ(config->Title.size(), longText.size());
+}
+
+// A damaged file is kept beside the settings for recovery by hand, with one log line; a missing
+// file is not "damaged" and a good one is left alone.
+TEST_F(XmlFile, ADamagedFileIsKeptBesideWithALogLine) {
+    TLog log(FDir.filePath("log.txt"), QStringLiteral("MX_TEST_XmlFile_Log"));
+    SetLogObj(&log);
+    const QString kept = FFile + ".bad";
+    auto missing = NewConfig();
+    missing->Load();
+    EXPECT_FALSE(QFile::exists(kept));
+
+    WriteFile(FFile, "<Config><Count>1</Cout></Config>");
+    NewConfig()->Load();
+    QFile copy(kept);
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copy.readAll(), QByteArray("<Config><Count>1</Cout></Config>"));
+    copy.close();
+    // A later damaged file replaces the older copy; a good file makes none.
+    WriteFile(FFile, "just text");
+    NewConfig()->Load();
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copy.readAll(), QByteArray("just text"));
+    copy.close();
+    QFile::remove(kept);
+    WriteFile(FFile, "<Config><Count>2</Count></Config>");
+    auto good = NewConfig();
+    good->Load();
+    EXPECT_TRUE(good->Loaded);
+    EXPECT_FALSE(QFile::exists(kept));
+    SetLogObj(nullptr);
+
+    const QStringList lines = ReadLines(FDir.filePath("log.txt"));
+    ASSERT_EQ(lines.size(), 2);
+    for (const QString& line : lines) {
+        EXPECT_TRUE(line.contains("settings file damaged")) << qPrintable(line);
+        EXPECT_TRUE(line.contains(kept)) << qPrintable(line);
+    }
 }
 
 TEST_F(XmlFile, ClassesHoldingThemselvesLoadButNotWithoutBound) {
