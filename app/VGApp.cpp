@@ -255,18 +255,19 @@ QString TApp::GetLogFileName() const {
 }
 
 void TApp::WriteSystemInfo() {
-    if (!FLog || QFileInfo::exists(FLog->FileName()))
+    if (!FLog)
         return;
     QString os = QLatin1String("OS: ") + GetWindowsVersion() + QLatin1String(" (") +
                  GetWindowsVerNum() + QLatin1Char(')');
     if (IsWin64())
         os += QLatin1String(" 64 bit");
-    FLog->LogMsg(os);
-    FLog->LogMsg(QStringLiteral("Language: $%1")
-                     .arg(QString::number(GetSystemDefaultLangID(), 16).toUpper()));
     const QSize screen = GetScreenSize();
-    FLog->LogMsg(QStringLiteral("Screen size: %1 x %2").arg(screen.width()).arg(screen.height()));
-    FLog->LogMsg(QStringLiteral("Screen DPI: %1").arg(GetScreenDPI()));
-    FLog->LogMsg(GetTitle() + QLatin1Char(' ') + GetVersionText(false));
-    FLog->LogMsg(QStringLiteral("==============="));
+    // Written by whichever process finds the log new, once.
+    FLog->LogHeaderIfNew(
+        {os,
+         QStringLiteral("Language: $%1")
+             .arg(QString::number(GetSystemDefaultLangID(), 16).toUpper()),
+         QStringLiteral("Screen size: %1 x %2").arg(screen.width()).arg(screen.height()),
+         QStringLiteral("Screen DPI: %1").arg(GetScreenDPI()),
+         GetTitle() + QLatin1Char(' ') + GetVersionText(false), QStringLiteral("===============")});
 }

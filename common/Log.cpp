@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringList>
 #include <QThread>
 #include <unistd.h>
 
@@ -29,19 +30,30 @@ QString TLog::FormatLine(const QString& text) {
 }
 
 void TLog::LogMsg(const QString& text) {
-    const QByteArray line = FormatLine(text).toUtf8();
+    Append(FormatLine(text).toUtf8(), false);
+}
+
+bool TLog::LogHeaderIfNew(const QStringList& lines) {
+    QByteArray bytes;
+    for (const QString& line : lines)
+        bytes += FormatLine(line).toUtf8();
+    return Append(bytes, true);
+}
+
+bool TLog::Append(const QByteArray& bytes, bool onlyIfNew) {
     QMutexLocker locker(&FLock);
     const bool locked = FNamedLock->Lock();
     QFile file(FFileName);
     bool opened = file.open(QIODevice::WriteOnly | QIODevice::Append);
     if (!opened && ForceDirectories(QFileInfo(FFileName).absolutePath()))
         opened = file.open(QIODevice::WriteOnly | QIODevice::Append);
-    if (opened) {
-        file.write(line);
-        file.close();
-    }
+    const bool write = opened && (!onlyIfNew || file.size() == 0);
+    if (write)
+        file.write(bytes);
+    file.close();
     if (locked)
         FNamedLock->Unlock();
+    return write;
 }
 
 TLog* LogObj() {

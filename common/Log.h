@@ -20,10 +20,16 @@ public:
     QString FileName() const { return FFileName; }
     // Appends one line. A file that cannot be written loses the line and nothing else happens.
     void LogMsg(const QString& text);
+    // Writes `lines` only when the log file is new (missing or empty). The question and the
+    // writing happen under the same lock as every line, so of several processes starting at once
+    // exactly one writes them. True when this call wrote them.
+    bool LogHeaderIfNew(const QStringList& lines);
 
     static QString FormatLine(const QString& text);
 
 private:
+    // Appends the bytes under both locks; with `onlyIfNew` only to a missing or empty file.
+    bool Append(const QByteArray& bytes, bool onlyIfNew);
     QString FFileName;
     QMutex FLock;
     std::unique_ptr<TNamedLock> FNamedLock;

@@ -4,6 +4,7 @@
 
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <atomic>
 #include <gtest/gtest.h>
 #include <thread>
 #include <vector>
@@ -68,4 +69,36 @@ TEST(Log, AnUnwritableFileLosesTheLineAndNothingElse) {
     TLog log(file, QStringLiteral("MX_TEST_Log"));
     log.LogMsg(QStringLiteral("lost"));
     EXPECT_TRUE(QFileInfo(file).isDir());
+}
+
+// Several starts at once on a new log (each with its own log object and lock handle, as separate
+// processes have): the header is written exactly once, before any other line.
+TEST(Log, TheHeaderOfANewLogIsWrittenOnceWhateverTheRace) {
+    for (int round = 0; round < 20; ++round) {
+        TScopedUserFolders folders;
+        const QString file = folders.DataHome() + QLatin1String("Log.txt");
+        std::vector<std::thread> starts;
+        std::atomic<int> writers{0};
+        for (int t = 0; t < 5; ++t)
+            starts.emplace_back([&file, &writers, t] {
+                TLog log(file, QStringLiteral("MX_TEST_Log"));
+                if (log.LogHeaderIfNew({QStringLiteral("header 1"), QStringLiteral("header 2")}))
+                    ++writers;
+                log.LogMsg(QStringLiteral("start %1").arg(t));
+            });
+        for (auto& start : starts)
+            start.join();
+        EXPECT_EQ(writers, 1);
+        const QStringList lines = ReadLines(file);
+        ASSERT_EQ(lines.size(), 7);
+        EXPECT_TRUE(lines[0].endsWith(QLatin1String("header 1")));
+        EXPECT_TRUE(lines[1].endsWith(QLatin1String("header 2")));
+        EXPECT_EQ(lines.filter(QStringLiteral("header")).size(), 2);
+    }
+    // A log that has lines already gets no header.
+    TScopedUserFolders folders;
+    TLog log(folders.DataHome() + QLatin1String("Log.txt"), QStringLiteral("MX_TEST_Log"));
+    log.LogMsg(QStringLiteral("older line"));
+    EXPECT_FALSE(log.LogHeaderIfNew({QStringLiteral("header")}));
+    EXPECT_EQ(ReadLines(log.FileName()).size(), 1);
 }
