@@ -61,6 +61,10 @@ void PutFrame(GifFileType* gif, const TTestFrame& frame) {
                                        frame.Indices.begin() + (y + 1) * w);
         Check(EGifPutLine(gif, line.data(), w), "line");
     }
+    // giflib keeps its copy of a local table until the next table or the end, and loses it when
+    // a later image has none.
+    GifFreeMapObject(gif->Image.ColorMap);
+    gif->Image.ColorMap = nullptr;
 }
 } // namespace
 

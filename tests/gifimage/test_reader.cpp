@@ -6,6 +6,7 @@
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <random>
 
 namespace {
 
@@ -166,6 +167,33 @@ TEST(GifReader, FileCutAnywhereNeverBreaksTheReader) {
     TGIFImage noTrailer;
     ASSERT_TRUE(noTrailer.LoadFromData(whole.left(whole.size() - 1)));
     EXPECT_EQ(noTrailer.FrameCount(), 4);
+}
+
+TEST(GifReader, RandomlyDamagedFilesLoadOrSayWhyAndComposeSafely) {
+    TTestGif gif = DisposalGif();
+    gif.Frames[2].Interlaced = true;
+    gif.Frames[3].LocalPalette = {blue, white};
+    const QByteArray whole = WriteTestGif(gif);
+    std::mt19937 random(12345);
+    int loaded = 0;
+    for (int round = 0; round < 400; ++round) {
+        QByteArray bytes = whole;
+        const int changes = 1 + static_cast<int>(random() % 4);
+        for (int i = 0; i < changes; ++i)
+            bytes[static_cast<qsizetype>(random() % bytes.size())] = static_cast<char>(random());
+        auto image = std::make_shared<TGIFImage>();
+        if (!image->LoadFromData(bytes)) {
+            EXPECT_FALSE(image->ErrorText().isEmpty());
+            continue;
+        }
+        ++loaded;
+        ASSERT_GE(image->FrameCount(), 1);
+        TGIFComposer composer(image);
+        for (int i = 0; i <= image->FrameCount(); ++i)
+            composer.Advance();
+        EXPECT_EQ(composer.Canvas().size(), image->Size());
+    }
+    EXPECT_GT(loaded, 100); // most single-byte damage leaves a readable file
 }
 
 TEST(GifReader, DamagedImageDataShowsTheRowsThatCanBeRead) {
