@@ -8,10 +8,12 @@
 #include "tests/dialogs/DialogTestUtils.h"
 #include "tests/fixtures/generator/FramePattern.h"
 #include "tests/support/GifDecode.h"
+#include "widgets/NumberEdit.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QTemporaryDir>
+#include <functional>
 
 namespace {
 
@@ -107,5 +109,46 @@ TEST_F(PreviewEngineTest, PreviewTurnsLikeTheConversion) {
         // The comparison tells turns apart: the picture mirrored the other way differs.
         const QImage otherWay = preview.mirrored(true, false);
         EXPECT_NE(CellShades(otherWay, columns, rows), shown);
+    }
+}
+
+TEST_F(PreviewEngineTest, ZerosTheDialogLetsThroughAreRefusedByTheConversion) {
+    // No ranges are checked in the dialog; what it stores must end in a message, not a crash.
+    struct TZero {
+        const char* What;
+        std::function<void(TSettingForm&)> Type;
+    };
+    const TZero zeros[] = {
+        {"frame rate 0", [](TSettingForm& f) { f.cbFrameRate->setEditText(QStringLiteral("0")); }},
+        {"speed 0", [](TSettingForm& f) { f.cbSpeed->setEditText(QStringLiteral("0%")); }},
+        {"custom size 0", [](TSettingForm& f) {
+             f.cbSize->setCurrentIndex(3);
+             f.edtW->setText(QStringLiteral("0"));
+         }}};
+    QTemporaryDir dir;
+    for (const TZero& zero : zeros) {
+        SCOPED_TRACE(zero.What);
+        TVGProj project;
+        project.VideoWidth = 352;
+        project.VideoHeight = 288;
+        TSettingForm form;
+        form.SetProject(&project);
+        form.LoadFromProject();
+        zero.Type(form);
+        form.btnOkMeClick();
+        TVGConvertFlag request;
+        request.VideoFile = Video;
+        request.GifFile = dir.filePath(QStringLiteral("zero.gif"));
+        request.StartPTS = 0;
+        request.EndPTS = 1000000;
+        request.SizeScale = project.SizeScale();
+        request.CustomWidth = project.CustomWidth;
+        request.CustomHeight = project.CustomHeight;
+        request.GifFPS = project.GifFPS;
+        request.GifSpeed = project.GifSpeed;
+        std::atomic<bool> cancel{false};
+        const TConversionResult result = RunConversion(request, {}, cancel);
+        EXPECT_FALSE(result.Ok);
+        EXPECT_FALSE(result.Error.isEmpty());
     }
 }
