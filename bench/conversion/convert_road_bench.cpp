@@ -4,10 +4,12 @@
 //
 //   vg_bench_convert_road <video> <start s> <end s> <fps> <half|quarter|original>
 //                         [--rounds N] [--preview] [--shots <folder>] [--save <file.gif>]
+//                         [--work <folder>]
 //
 // --shots saves pictures of the progress window during the run and of the preview while it plays
 // (run it under xvfb-run to see the real windows); --save saves the GIF from the preview with its
-// "Save GIF File" button and checks the copy byte for byte.
+// "Save GIF File" button and checks the copy byte for byte; --work puts "preview.gif" in that
+// folder instead of a temporary one (a small, full file system shows the failure road).
 
 #include "common/MsgBox.h"
 #include "conversion/PreviewFrm.h"
@@ -91,7 +93,10 @@ int main(int argc, char** argv) {
     }
     project.ReadStreamInfo(&decoder);
     project.VideoFile = QFileInfo(args[1]).absoluteFilePath();
-    project.GifFile = work.filePath(QStringLiteral("preview.gif"));
+    const QString workFolder = args.contains(QStringLiteral("--work"))
+                                   ? args.value(args.indexOf(QStringLiteral("--work")) + 1)
+                                   : work.path();
+    project.GifFile = workFolder + QStringLiteral("/preview.gif");
     project.CropRect = TRectL{0, 0, project.VideoWidth, project.VideoHeight};
     project.StartPTS = static_cast<int64_t>(args[2].toDouble() * 1e6);
     project.EndPTS = static_cast<int64_t>(args[3].toDouble() * 1e6);
