@@ -8,14 +8,9 @@
 // The margin the picture keeps from each side of its panel.
 inline constexpr int CropPanelMargin = 18;
 
-// The largest size with the picture's proportions that fits the area (empty for any side of 0
-// or below).
-QSize FitSize(const QSize& area, const QSize& picture);
 // Where the frame picture is drawn in a panel of `panel` size: the fitted size of the panel less
-// the margins, centred.
+// the margins (the picture grows or shrinks to touch them), centred.
 QRect CropDisplayRect(const QSize& panel, const QSize& video);
-// A rectangle scaled by `factor`, each edge taken to the nearest whole pixel.
-QRect ScaleEdges(const QRect& rect, double factor);
 // The rectangle X, Y, X + W, Y + H cut to the video; an empty rectangle at 0, 0 when nothing of
 // it lies inside.
 QRect CutToVideo(int x, int y, int w, int h, const QSize& video);
