@@ -2,6 +2,7 @@
 // replay boxes, the logo page, the flip and rotation preview, OK and the Execute function.
 
 #include "common/Bitmaps.h"
+#include "common/Geometry.h"
 #include "dialogs/SettingFrm.h"
 #include "engine/FramePlan.h"
 #include "project/VGProject.h"
@@ -200,11 +201,11 @@ void TSettingForm::pnlPreviewPaint(QPainter& painter) {
         RebuildPreview();
     const QImage& picture = turned ? FPreviewResult : FPreviewSource;
     // Centred; a picture larger than the panel is reduced to fit.
-    QSize size = picture.size();
-    if (size.width() > pnlPreview->width() || size.height() > pnlPreview->height())
-        size.scale(pnlPreview->size(), Qt::KeepAspectRatio);
-    const QRect target((pnlPreview->width() - size.width()) / 2,
-                       (pnlPreview->height() - size.height()) / 2, size.width(), size.height());
+    const QSize size = GetFillSize(pnlPreview->width(), pnlPreview->height(), picture.width(),
+                                   picture.height(), false);
+    if (size.isEmpty())
+        return;
+    const QRect target = CenteredRect(pnlPreview->size(), size);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(target, picture);
 }
