@@ -47,6 +47,14 @@ struct TVideoStreamInfo {
     QString CodecName;
 };
 
+// The nominal time a frame of the stream is shown, in PTS ticks (rounded to the nearest tick),
+// from its frame rate; 0 when the stream gives no rate.
+inline int64_t NominalFrameDuration(const TVideoStreamInfo& info) {
+    if (info.FrameRateNum <= 0 || info.FrameRateDen <= 0)
+        return 0;
+    return (Unit_Nano * info.FrameRateDen + info.FrameRateNum / 2) / info.FrameRateNum;
+}
+
 // Facts of the open file.
 struct TFileStreamInfo {
     int64_t Duration = 0;  // PTS ticks from the start of the file to its end; 0 when unknown

@@ -4,6 +4,7 @@
 #include "decoder/FFDecoder.h"
 
 #include "decoder/FFmpegPtr.h"
+#include "decoder/ScalerCache.h"
 
 #include "common/Log.h"
 
@@ -30,7 +31,6 @@ using ffmpeg::TCodecPtr;
 using ffmpeg::TFormatPtr;
 using ffmpeg::TFramePtr;
 using ffmpeg::TPacketPtr;
-using ffmpeg::TSwsPtr;
 
 constexpr AVRational MicroBase = {1, int(Unit_Nano)};
 
@@ -158,10 +158,10 @@ struct TFFDecoder::TState {
     int64_t KeyTs = AV_NOPTS_VALUE;  // time stamp of the key frame packet a seek landed on
     bool LastGuessed = false;        // the last frame had no time stamp and none to count on from
 
-    // Picture conversion, kept between frames while nothing about the pictures changes.
-    TSwsPtr Sws;
-    int SwsSrcWidth = 0, SwsSrcHeight = 0, SwsSrcFormat = -1, SwsColor = -1, SwsRange = -1;
-    int SwsDstWidth = 0, SwsDstHeight = 0, SwsDstFormat = -1;
+    // Picture conversion, kept between frames while nothing about the pictures changes, to the
+    // size a player shows before turning.
+    TScalerCache Scaler;
+    int SwsDstWidth = 0, SwsDstHeight = 0;
     QImage Unrotated; // rotated pictures are converted here first
     QImage Output;    // the picture last handed out, kept to recognise it when it comes back
 
@@ -173,7 +173,15 @@ struct TFFDecoder::TState {
     }
 
     void Close();
+    // Opening a file: the container, the video stream, its decoder, the display geometry, the
+    // durations, and the first picture (a stream without one is no video).
     bool Open(const QString& fileName, const QString& formatName);
+    bool OpenContainer(const QString& fileName, const QString& formatName);
+    int ChooseVideoStream();
+    bool OpenCodec(int chosen, const QString& fileName);
+    void ReadGeometry();
+    void ReadDurations();
+    bool ReadFirstPicture();
     bool ReceiveFrame(TFramePtr& target, int64_t& pts);
     void ResetReading();
     bool SeekStream(int64_t ts, int flags);
@@ -186,7 +194,7 @@ struct TFFDecoder::TState {
 };
 
 void TFFDecoder::TState::Close() {
-    Sws.reset();
+    Scaler.Reset();
     Unrotated = QImage();
     Output = QImage();
     Current.reset();
@@ -205,8 +213,7 @@ void TFFDecoder::TState::Close() {
     FirstFramePts = AV_NOPTS_VALUE;
     HasCurrent = HasPending = false;
     CurrentPts = PendingPts = AV_NOPTS_VALUE;
-    SwsSrcWidth = SwsSrcHeight = SwsDstWidth = SwsDstHeight = 0;
-    SwsSrcFormat = SwsColor = SwsRange = SwsDstFormat = -1;
+    SwsDstWidth = SwsDstHeight = 0;
     ResetReading();
 }
 
@@ -224,6 +231,30 @@ void TFFDecoder::TState::ResetReading() {
 
 bool TFFDecoder::TState::Open(const QString& fileName, const QString& formatName) {
     Close();
+    if (!OpenContainer(fileName, formatName))
+        return false;
+    const int chosen = ChooseVideoStream();
+    if (chosen < 0) {
+        MsgOut(QStringLiteral("decoder: no video stream in %1").arg(fileName));
+        Close();
+        return false;
+    }
+    if (!OpenCodec(chosen, fileName)) {
+        Close();
+        return false;
+    }
+    ReadGeometry();
+    ReadDurations();
+    // A stream that does not yield a single picture is no video.
+    if (!ReadFirstPicture()) {
+        MsgOut(QStringLiteral("decoder: no picture decodes from %1").arg(fileName));
+        Close();
+        return false;
+    }
+    return true;
+}
+
+bool TFFDecoder::TState::OpenContainer(const QString& fileName, const QString& formatName) {
     // Only plain files: reading a pipe or a device could wait forever.
     const QFileInfo file(fileName);
     if (!file.isFile()) {
@@ -239,7 +270,6 @@ bool TFFDecoder::TState::Open(const QString& fileName, const QString& formatName
             return false;
         }
     }
-
     AVFormatContext* opened = nullptr;
     // On failure avformat_open_input frees what it allocated and leaves the pointer null.
     int result = avformat_open_input(&opened, path.constData(), forced, nullptr);
@@ -255,8 +285,11 @@ bool TFFDecoder::TState::Open(const QString& fileName, const QString& formatName
         Close();
         return false;
     }
+    return true;
+}
 
-    // The video stream: a real one, not a cover picture. The library's choice first, then any.
+int TFFDecoder::TState::ChooseVideoStream() {
+    // A real video stream, not a cover picture. The library's choice first, then any.
     int chosen = av_find_best_stream(Format.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     auto usable = [this](int index) {
         if (index < 0 || unsigned(index) >= Format->nb_streams)
@@ -273,28 +306,24 @@ bool TFFDecoder::TState::Open(const QString& fileName, const QString& formatName
             if (usable(int(i)))
                 chosen = int(i);
     }
-    if (chosen < 0) {
-        MsgOut(QStringLiteral("decoder: no video stream in %1").arg(fileName));
-        Close();
-        return false;
-    }
+    return chosen;
+}
+
+bool TFFDecoder::TState::OpenCodec(int chosen, const QString& fileName) {
     Stream = Format->streams[chosen];
     // Packets of the other streams are not even read out of the file.
     for (unsigned i = 0; i < Format->nb_streams; ++i)
         if (int(i) != chosen)
             Format->streams[i]->discard = AVDISCARD_ALL;
-
     const AVCodec* codec = avcodec_find_decoder(Stream->codecpar->codec_id);
     Codec.reset(avcodec_alloc_context3(codec));
     Packet.reset(av_packet_alloc());
     Current.reset(av_frame_alloc());
     Pending.reset(av_frame_alloc());
     Spare.reset(av_frame_alloc());
-    if (!Codec || !Packet || !Current || !Pending || !Spare) {
-        Close();
+    if (!Codec || !Packet || !Current || !Pending || !Spare)
         return false;
-    }
-    result = avcodec_parameters_to_context(Codec.get(), Stream->codecpar);
+    int result = avcodec_parameters_to_context(Codec.get(), Stream->codecpar);
     if (result >= 0) {
         Codec->pkt_timebase = Stream->time_base;
         Codec->thread_count = 0; // as many as the machine has cores
@@ -304,7 +333,6 @@ bool TFFDecoder::TState::Open(const QString& fileName, const QString& formatName
     if (result < 0) {
         MsgOut(QStringLiteral("decoder: cannot open the %1 decoder for %2: %3")
                    .arg(QString::fromUtf8(codec->name), fileName, ErrorText(result)));
-        Close();
         return false;
     }
     StreamIndex = chosen;
@@ -315,42 +343,34 @@ bool TFFDecoder::TState::Open(const QString& fileName, const QString& formatName
         StartTs = av_rescale_q(Format->start_time, AV_TIME_BASE_Q, TimeBase);
     else
         StartTs = 0;
+    Info.CodecName = QString::fromUtf8(codec->name);
+    return true;
+}
 
+void TFFDecoder::TState::ReadGeometry() {
     // Sizes as a player shows the pictures.
-    const int codedWidth = Stream->codecpar->width;
-    const int codedHeight = Stream->codecpar->height;
-    int width = codedWidth;
-    int height = codedHeight;
+    Info.CodedWidth = Stream->codecpar->width;
+    Info.CodedHeight = Stream->codecpar->height;
     const AVRational aspect = av_guess_sample_aspect_ratio(Format.get(), Stream, nullptr);
-    if (aspect.num > 0 && aspect.den > 0 && aspect.num != aspect.den) {
-        const double factor = av_q2d(aspect);
-        if (factor >= 1.0 / 16 && factor <= 16) {
-            // Widen for wide pixels, heighten for tall ones: no detail is thrown away.
-            if (factor > 1)
-                width = std::max(1, int(std::lround(codedWidth * factor)));
-            else
-                height = std::max(1, int(std::lround(codedHeight / factor)));
-        }
-    }
-    Info.CodedWidth = codedWidth;
-    Info.CodedHeight = codedHeight;
+    const QSize shown = SquarePixelSize(QSize(Info.CodedWidth, Info.CodedHeight),
+                                        aspect.num > 0 && aspect.den > 0 ? av_q2d(aspect) : 1.0);
+    SwsDstWidth = shown.width();
+    SwsDstHeight = shown.height();
     Info.Rotation = StreamRotation(Stream);
-    SwsDstWidth = width;
-    SwsDstHeight = height;
-    if (Info.Rotation == 90 || Info.Rotation == 270)
-        std::swap(width, height);
-    Info.Width = width;
-    Info.Height = height;
+    const bool across = Info.Rotation == 90 || Info.Rotation == 270;
+    Info.Width = across ? shown.height() : shown.width();
+    Info.Height = across ? shown.width() : shown.height();
     AVRational rate = Stream->avg_frame_rate;
     if (rate.num <= 0 || rate.den <= 0)
         rate = Stream->r_frame_rate;
     if (rate.num > 0 && rate.den > 0) {
         Info.FrameRateNum = rate.num;
         Info.FrameRateDen = rate.den;
-        FrameDuration = av_rescale(Unit_Nano, rate.den, rate.num);
     }
-    Info.CodecName = QString::fromUtf8(codec->name);
+    FrameDuration = NominalFrameDuration(Info);
+}
 
+void TFFDecoder::TState::ReadDurations() {
     // The file lasts from the video's start to the end of the longest stream.
     FileInfo.FormatName = QString::fromUtf8(Format->iformat->name);
     const int64_t startMicro = av_rescale_q(StartTs, TimeBase, MicroBase);
@@ -362,15 +382,13 @@ bool TFFDecoder::TState::Open(const QString& fileName, const QString& formatName
     } else if (Stream->duration != AV_NOPTS_VALUE && Stream->duration > 0) {
         FileInfo.Duration = av_rescale_q(Stream->duration, TimeBase, MicroBase);
     }
+}
 
-    // A stream that does not yield a single picture is no video. The first frame waits for the
-    // first Decode.
+bool TFFDecoder::TState::ReadFirstPicture() {
+    // The first frame waits for the first Decode.
     int64_t pts = 0;
-    if (!ReceiveFrame(Pending, pts)) {
-        MsgOut(QStringLiteral("decoder: no picture decodes from %1").arg(fileName));
-        Close();
+    if (!ReceiveFrame(Pending, pts))
         return false;
-    }
     // Where the container stamps its packets by decoding order (AVI, MP4 without an edit list)
     // the first picture shown comes a little after the stream's start: the video starts there.
     if (pts > 0 && LastTs != AV_NOPTS_VALUE) {
@@ -578,29 +596,33 @@ bool TFFDecoder::TState::Convert(const AVFrame* frame, QImage& image) {
     const AVPixelFormat source = PlainFormat(AVPixelFormat(frame->format), fullRange);
     const AVPixelFormat target =
         image.format() == QImage::Format_RGB32 ? AV_PIX_FMT_RGB32 : AV_PIX_FMT_RGB24;
-    const int color = SwsColorspace(frame->colorspace, frame->height);
-    if (!Sws || SwsSrcWidth != frame->width || SwsSrcHeight != frame->height ||
-        SwsSrcFormat != source || SwsColor != color || SwsRange != int(fullRange) ||
-        SwsDstFormat != target) {
-        const bool scaled = frame->width != SwsDstWidth || frame->height != SwsDstHeight;
-        Sws.reset(sws_getContext(frame->width, frame->height, source, SwsDstWidth, SwsDstHeight,
-                                 target, scaled ? SWS_BICUBIC : SWS_POINT, nullptr, nullptr,
-                                 nullptr));
-        if (!Sws)
-            return false;
-        sws_setColorspaceDetails(Sws.get(), sws_getCoefficients(color), fullRange ? 1 : 0,
-                                 sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
-        SwsSrcWidth = frame->width;
-        SwsSrcHeight = frame->height;
-        SwsSrcFormat = source;
-        SwsColor = color;
-        SwsRange = int(fullRange);
-        SwsDstFormat = target;
-    }
+    const bool scaled = frame->width != SwsDstWidth || frame->height != SwsDstHeight;
+    TScalerKey key;
+    key.SrcWidth = frame->width;
+    key.SrcHeight = frame->height;
+    key.SrcFormat = source;
+    key.DstWidth = SwsDstWidth;
+    key.DstHeight = SwsDstHeight;
+    key.DstFormat = target;
+    key.Flags = scaled ? SWS_BICUBIC : SWS_POINT;
+    key.Colorspace = SwsColorspace(frame->colorspace, frame->height);
+    key.FullRange = fullRange;
+    SwsContext* context = Scaler.Get(key);
+    if (!context)
+        return false;
     uint8_t* planes[4] = {image.bits(), nullptr, nullptr, nullptr};
     int strides[4] = {int(image.bytesPerLine()), 0, 0, 0};
-    return sws_scale(Sws.get(), frame->data, frame->linesize, 0, frame->height, planes, strides) >
-           0;
+    return sws_scale(context, frame->data, frame->linesize, 0, frame->height, planes, strides) > 0;
+}
+
+QSize SquarePixelSize(const QSize& coded, double sampleAspect) {
+    // Aspects beyond 1:16 and 16:1 are damaged headers, not pixels.
+    if (!(sampleAspect >= 1.0 / 16 && sampleAspect <= 16) || sampleAspect == 1.0)
+        return coded;
+    // Widen for wide pixels, heighten for tall ones: no detail is thrown away.
+    if (sampleAspect > 1)
+        return {std::max(1, int(std::lround(coded.width() * sampleAspect))), coded.height()};
+    return {coded.width(), std::max(1, int(std::lround(coded.height() / sampleAspect)))};
 }
 
 TFFDecoder::TFFDecoder(QObject* owner) : TCustomDecoder(owner), F(std::make_unique<TState>()) {

@@ -5,7 +5,13 @@
 
 #include "decoder/CustomDecoder.h"
 
+#include <QSize>
 #include <memory>
+
+// The size of a picture of `coded` size whose pixels are `sampleAspect` times as wide as high,
+// shown with square pixels: wide pixels widen it, tall ones heighten it, so no detail is lost.
+// Aspects outside 1:16 to 16:1 (damaged headers) leave the size as it is.
+QSize SquarePixelSize(const QSize& coded, double sampleAspect);
 
 class TFFDecoder : public TCustomDecoder {
 public:

@@ -2,7 +2,7 @@
 
 #include "common/Messages.h"
 #include "decoder/FFDecoder.h"
-#include "decoder/FFmpegPtr.h"
+#include "decoder/ScalerCache.h"
 #include "engine/FramePlan.h"
 #include "engine/GifEncoder.h"
 #include "engine/Quantizer.h"
@@ -98,7 +98,7 @@ QString CheckRequest(const TVGConvertFlag& r) {
 
 // Scales pictures with a Lanczos filter (sharper than bilinear or box filtering when shrinking, no
 // ringing worth mentioning at GIF sizes), on planes of red, green and blue so no colour conversion
-// takes place. Keeps its context while the sizes stay the same.
+// takes place.
 class TScaler {
 public:
     QImage Scale(const QImage& image, const QSize& size) {
@@ -108,17 +108,15 @@ public:
                 : image.convertToFormat(QImage::Format_RGB32);
         const int inWidth = source.width(), inHeight = source.height();
         const int outWidth = size.width(), outHeight = size.height();
-        // A context of our own per pair of sizes (the library's cached contexts compare flags
-        // it has changed itself, and would be made again for every picture).
-        const QSize inSize(inWidth, inHeight);
-        if (!FContext || inSize != FInSize || size != FOutSize) {
-            FContext.reset(sws_getContext(inWidth, inHeight, AV_PIX_FMT_GBRP, outWidth, outHeight,
-                                          AV_PIX_FMT_GBRP, SWS_LANCZOS | SWS_ACCURATE_RND, nullptr,
-                                          nullptr, nullptr));
-            FInSize = inSize;
-            FOutSize = size;
-        }
-        if (!FContext)
+        TScalerKey key;
+        key.SrcWidth = inWidth;
+        key.SrcHeight = inHeight;
+        key.SrcFormat = key.DstFormat = AV_PIX_FMT_GBRP;
+        key.DstWidth = outWidth;
+        key.DstHeight = outHeight;
+        key.Flags = SWS_LANCZOS | SWS_ACCURATE_RND;
+        SwsContext* context = FScaler.Get(key);
+        if (!context)
             return source.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         // Planes in the order the format has them: green, blue, red.
         const size_t inPlane = static_cast<size_t>(inWidth) * inHeight;
@@ -140,7 +138,7 @@ public:
         const int inStride[] = {inWidth, inWidth, inWidth};
         uint8_t* const out[] = {FOut.data(), FOut.data() + outPlane, FOut.data() + 2 * outPlane};
         const int outStride[] = {outWidth, outWidth, outWidth};
-        if (sws_scale(FContext.get(), in, inStride, 0, inHeight, out, outStride) <= 0)
+        if (sws_scale(context, in, inStride, 0, inHeight, out, outStride) <= 0)
             return source.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         QImage result(size, QImage::Format_RGB32);
         for (int y = 0; y < outHeight; ++y) {
@@ -155,8 +153,7 @@ public:
     }
 
 private:
-    ffmpeg::TSwsPtr FContext;
-    QSize FInSize, FOutSize;
+    TScalerCache FScaler;
     std::vector<uint8_t> FIn, FOut;
 };
 
@@ -365,10 +362,7 @@ TConversionResult RunConversion(const TVGConvertFlag& request,
     }
     // A frame's expected duration lets us skip copying frames that the next sample will not
     // show; when a gap proves the guess wrong, the frame is located again.
-    const int64_t frameDuration =
-        info.FrameRateNum > 0 && info.FrameRateDen > 0
-            ? static_cast<int64_t>(std::llround(1e6 * info.FrameRateDen / info.FrameRateNum))
-            : 0;
+    const int64_t frameDuration = NominalFrameDuration(info);
     // The decoder runs on a thread of its own and hands the sampled pictures, cropped and scaled,
     // over through a short queue, so decoding and scaling overlap with the rest of preparing the
     // frames; the callbacks run here.

@@ -114,13 +114,7 @@ void TVGProj::SnapClipToFrame(const TVGFrame* frame) {
 }
 
 int TVGProj::FrameDuration(TCustomDecoder* decoder) {
-    if (!decoder)
-        return 0;
-    const TVideoStreamInfo info = decoder->GetVideoStreamInfo();
-    if (info.FrameRateNum == 0 || info.FrameRateDen == 0)
-        return 0;
-    return static_cast<int>(
-        std::llround(static_cast<double>(Unit_Nano) * info.FrameRateDen / info.FrameRateNum));
+    return decoder ? static_cast<int>(NominalFrameDuration(decoder->GetVideoStreamInfo())) : 0;
 }
 
 TVGFrame* TVGProj::AddDecodedFrame(TCustomDecoder* decoder) {
