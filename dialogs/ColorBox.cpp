@@ -108,5 +108,4 @@ void TColorBox::EntryActivated(int index) {
     }
     // Cancelled: the colour shown before stays.
     SetSelectedColor(chosen && color.isValid() ? QColorToWinColor(color) : FLastColor);
-    emit currentIndexChanged(currentIndex());
 }
