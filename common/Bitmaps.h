@@ -42,7 +42,7 @@ QImage RotateAndFlip(const QImage& image, int quarterTurns, int flip);
 // pixel from a 32-bit picture, stored as it lies in memory, else 24 bits. Much faster than the
 // generic image writer, which matters for frame pictures written while the user waits. A file
 // that cannot be written whole is removed.
-bool SaveBitmapFile(const QImage& image, const QString& fileName);
+[[nodiscard]] bool SaveBitmapFile(const QImage& image, const QString& fileName);
 
 // The size a picture of `size` has after `quarterTurns` clockwise quarter turns.
 QSize RotatedSize(const QSize& size, int quarterTurns);

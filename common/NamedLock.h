@@ -14,7 +14,7 @@ public:
 
     // Takes the lock without waiting. False when another holder has it or the lock file cannot
     // be opened.
-    bool TryLock();
+    [[nodiscard]] bool TryLock();
     // Waits for the lock. False only when the lock file cannot be opened.
     bool Lock();
     void Unlock();

@@ -17,7 +17,7 @@ public:
     // Reads the file; a missing or unreadable file gives an empty store. Returns false then.
     bool LoadFromFile(const QString& fileName);
     // Writes the whole store atomically. Returns false when the file cannot be written.
-    bool SaveToFile(const QString& fileName) const;
+    [[nodiscard]] bool SaveToFile(const QString& fileName) const;
 
     QString Value(const QString& keyPath, const QString& valueName) const;
     void SetValue(const QString& keyPath, const QString& valueName, const QString& value);

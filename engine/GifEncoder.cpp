@@ -110,59 +110,77 @@ bool TGifEncoder::AddFrame(const uchar* rgb, int delayCs, int palette) {
     if (!FStarted || !Ok() || palette < 0 || palette >= static_cast<int>(FPalettes.size()))
         return false;
     delayCs = std::clamp(delayCs, 0, maxDelayCs);
-    const int width = FSize.width(), height = FSize.height();
-    const qsizetype pixels = static_cast<qsizetype>(width) * height;
     TRemapper& remapper = RemapperOf(palette);
     if (!remapper.IsValid()) {
         FOk = false;
         return false;
     }
-    const int clear = FPalettes[static_cast<size_t>(palette)].TransparentIndex;
-
-    // What the viewer sees now where the image `rect` draws `indices`; the source colours of the
-    // drawn pixels become their reference.
-    const auto drawn = [&](const QRect& rect, const std::vector<uchar>& indices) {
-        for (int y = 0; y < rect.height(); ++y) {
-            const uchar* index = indices.data() + static_cast<qsizetype>(y) * rect.width();
-            const qsizetype row = static_cast<qsizetype>(rect.top() + y) * width + rect.left();
-            const uchar* src = rgb + row * 3;
-            uchar* ref = FReference.data() + row * 3;
-            uchar* shown = FShown.data() + row * 3;
-            for (int x = 0; x < rect.width(); ++x) {
-                if (index[x] == clear)
-                    continue;
-                const QRgb c = remapper.Color(index[x]);
-                std::memcpy(ref + x * 3, src + x * 3, 3);
-                shown[x * 3] = static_cast<uchar>(qRed(c));
-                shown[x * 3 + 1] = static_cast<uchar>(qGreen(c));
-                shown[x * 3 + 2] = static_cast<uchar>(qBlue(c));
-            }
-        }
-    };
-
-    if (!FHaveReference) {
-        FReference.assign(rgb, rgb + pixels * 3);
-        FShown.resize(static_cast<size_t>(pixels) * 3);
-        FBox.resize(static_cast<size_t>(pixels) * 4);
-        for (qsizetype i = 0; i < pixels; ++i) {
-            FBox[i * 4] = rgb[i * 3];
-            FBox[i * 4 + 1] = rgb[i * 3 + 1];
-            FBox[i * 4 + 2] = rgb[i * 3 + 2];
-            FBox[i * 4 + 3] = 255;
-        }
-        std::vector<uchar> indices(static_cast<size_t>(pixels));
-        remapper.Remap(FBox.data(), width, height, width * 4, indices.data());
-        FWanted.assign(rgb, rgb + pixels * 3);
-        const QRect whole(0, 0, width, height);
-        Submit(palette, whole, indices, FWanted, nullptr, delayCs);
-        drawn(whole, indices);
-        FHaveReference = true;
-        return WritePending();
+    if (!FHaveReference)
+        return AddFirstFrame(rgb, delayCs, palette, remapper);
+    const QRect changed = FindChanged(rgb);
+    QRect drawn;
+    if (!changed.isEmpty() && !RemapChanged(rgb, changed, palette, remapper, drawn)) {
+        FOk = false;
+        return false;
     }
+    if (drawn.isEmpty())
+        return AddUnchangedFrame(palette, delayCs);
+    SubmitDrawn(rgb, changed, drawn, palette, delayCs, remapper);
+    return WritePending();
+}
 
+void TGifEncoder::MarkDrawn(const uchar* rgb, const QRect& rect, const std::vector<uchar>& indices,
+                            int palette, const TRemapper& remapper) {
+    const int width = FSize.width();
+    const int clear = FPalettes[static_cast<size_t>(palette)].TransparentIndex;
+    for (int y = 0; y < rect.height(); ++y) {
+        const uchar* index = indices.data() + static_cast<qsizetype>(y) * rect.width();
+        const qsizetype row = static_cast<qsizetype>(rect.top() + y) * width + rect.left();
+        const uchar* src = rgb + row * 3;
+        uchar* ref = FReference.data() + row * 3;
+        uchar* shown = FShown.data() + row * 3;
+        for (int x = 0; x < rect.width(); ++x) {
+            if (index[x] == clear)
+                continue;
+            const QRgb c = remapper.Color(index[x]);
+            std::memcpy(ref + x * 3, src + x * 3, 3);
+            shown[x * 3] = static_cast<uchar>(qRed(c));
+            shown[x * 3 + 1] = static_cast<uchar>(qGreen(c));
+            shown[x * 3 + 2] = static_cast<uchar>(qBlue(c));
+        }
+    }
+}
+
+bool TGifEncoder::AddFirstFrame(const uchar* rgb, int delayCs, int palette, TRemapper& remapper) {
+    const int width = FSize.width(), height = FSize.height();
+    const qsizetype pixels = static_cast<qsizetype>(width) * height;
+    FReference.assign(rgb, rgb + pixels * 3);
+    FShown.resize(static_cast<size_t>(pixels) * 3);
+    FBox.resize(static_cast<size_t>(pixels) * 4);
+    for (qsizetype i = 0; i < pixels; ++i) {
+        FBox[i * 4] = rgb[i * 3];
+        FBox[i * 4 + 1] = rgb[i * 3 + 1];
+        FBox[i * 4 + 2] = rgb[i * 3 + 2];
+        FBox[i * 4 + 3] = 255;
+    }
+    std::vector<uchar> indices(static_cast<size_t>(pixels));
+    if (!remapper.Remap(FBox.data(), width, height, width * 4, indices.data())) {
+        FOk = false;
+        return false;
+    }
+    FWanted.assign(rgb, rgb + pixels * 3);
+    const QRect whole(0, 0, width, height);
+    Submit(palette, whole, indices, FWanted, nullptr, delayCs);
+    MarkDrawn(rgb, whole, indices, palette, remapper);
+    FHaveReference = true;
+    return WritePending();
+}
+
+QRect TGifEncoder::FindChanged(const uchar* rgb) {
     // Which pixels changed in the source since they were last drawn, and the box around them.
+    const int width = FSize.width(), height = FSize.height();
     const int threshold = FOptions.DiffThreshold;
-    FChanged.assign(static_cast<size_t>(pixels), 0);
+    FChanged.assign(static_cast<size_t>(width) * height, 0);
     TMarkedBox changedBox;
     FRowDifference.resize(static_cast<size_t>(width) * 3);
     for (int y = 0; y < height; ++y) {
@@ -192,79 +210,89 @@ bool TGifEncoder::AddFrame(const uchar* rgb, int delayCs, int palette) {
         }
         changedBox.AddRow(y, rowLeft, rowRight);
     }
+    return changedBox.IsEmpty() ? QRect()
+                                : QRect(QPoint(changedBox.Left, changedBox.Top),
+                                        QPoint(changedBox.Right, changedBox.Bottom));
+}
 
-    const int left = changedBox.Left, right = changedBox.Right;
-    const int top = changedBox.Top, bottom = changedBox.Bottom;
-    QRect box;
-    if (!changedBox.IsEmpty()) {
-        // Remap the changed pixels of the box; the others are transparent.
-        const int boxWidth = right - left + 1, boxHeight = bottom - top + 1;
-        FBox.resize(static_cast<size_t>(boxWidth) * boxHeight * 4);
-        uchar* out = FBox.data();
-        for (int y = top; y <= bottom; ++y) {
-            const uchar* src = rgb + (static_cast<qsizetype>(y) * width + left) * 3;
-            const uchar* mark = FChanged.data() + static_cast<qsizetype>(y) * width + left;
-            for (int x = 0; x < boxWidth; ++x, out += 4) {
-                out[0] = src[x * 3];
-                out[1] = src[x * 3 + 1];
-                out[2] = src[x * 3 + 2];
-                out[3] = mark[x] ? 255 : 0;
+bool TGifEncoder::RemapChanged(const uchar* rgb, const QRect& changed, int palette,
+                               TRemapper& remapper, QRect& drawn) {
+    // Remap the changed pixels of the box; the others are transparent.
+    const int width = FSize.width();
+    const int left = changed.left(), top = changed.top();
+    const int boxWidth = changed.width(), boxHeight = changed.height();
+    FBox.resize(static_cast<size_t>(boxWidth) * boxHeight * 4);
+    uchar* out = FBox.data();
+    for (int y = top; y <= changed.bottom(); ++y) {
+        const uchar* src = rgb + (static_cast<qsizetype>(y) * width + left) * 3;
+        const uchar* mark = FChanged.data() + static_cast<qsizetype>(y) * width + left;
+        for (int x = 0; x < boxWidth; ++x, out += 4) {
+            out[0] = src[x * 3];
+            out[1] = src[x * 3 + 1];
+            out[2] = src[x * 3 + 2];
+            out[3] = mark[x] ? 255 : 0;
+        }
+    }
+    FIndices.resize(static_cast<size_t>(boxWidth) * boxHeight);
+    const qsizetype corner = static_cast<qsizetype>(top) * width + left;
+    if (!remapper.Remap(FBox.data(), boxWidth, boxHeight, boxWidth * 4, FIndices.data(),
+                        FShown.data() + corner * 3, width * 3, FOptions.KeepDistance))
+        return false;
+    // The box around the pixels that need drawing.
+    const int clear = FPalettes[static_cast<size_t>(palette)].TransparentIndex;
+    TMarkedBox drawnBox;
+    for (int y = 0; y < boxHeight; ++y) {
+        const uchar* index = FIndices.data() + static_cast<qsizetype>(y) * boxWidth;
+        int rowLeft = -1, rowRight = -1;
+        for (int x = 0; x < boxWidth; ++x)
+            if (index[x] != clear) {
+                if (rowLeft < 0)
+                    rowLeft = x;
+                rowRight = x;
             }
-        }
-        FIndices.resize(static_cast<size_t>(boxWidth) * boxHeight);
-        const qsizetype corner = static_cast<qsizetype>(top) * width + left;
-        remapper.Remap(FBox.data(), boxWidth, boxHeight, boxWidth * 4, FIndices.data(),
-                       FShown.data() + corner * 3, width * 3, FOptions.KeepDistance);
-        // The box around the pixels that need drawing.
-        TMarkedBox drawnBox;
-        for (int y = 0; y < boxHeight; ++y) {
-            const uchar* index = FIndices.data() + static_cast<qsizetype>(y) * boxWidth;
-            int rowLeft = -1, rowRight = -1;
-            for (int x = 0; x < boxWidth; ++x)
-                if (index[x] != clear) {
-                    if (rowLeft < 0)
-                        rowLeft = x;
-                    rowRight = x;
-                }
-            drawnBox.AddRow(y, rowLeft, rowRight);
-        }
-        if (!drawnBox.IsEmpty())
-            box = QRect(QPoint(left + drawnBox.Left, top + drawnBox.Top),
-                        QPoint(left + drawnBox.Right, top + drawnBox.Bottom));
+        drawnBox.AddRow(y, rowLeft, rowRight);
     }
+    drawn = drawnBox.IsEmpty() ? QRect()
+                               : QRect(QPoint(left + drawnBox.Left, top + drawnBox.Top),
+                                       QPoint(left + drawnBox.Right, top + drawnBox.Bottom));
+    return true;
+}
 
-    if (box.isEmpty()) {
-        // Nothing is drawn: the frame before stays longer on screen.
-        if (!FJobs.empty() && FJobs.back().DelayCs + delayCs <= maxDelayCs) {
-            FJobs.back().DelayCs += delayCs;
-            return true;
-        }
-        // The delay field is full: a one-pixel transparent frame carries the rest of the time.
-        std::vector<uchar> indices(1, static_cast<uchar>(clear));
-        FWanted.assign(FShown.begin(), FShown.begin() + 3);
-        Submit(palette, QRect(0, 0, 1, 1), indices, FWanted, FShown.data(), delayCs);
-        return WritePending();
+bool TGifEncoder::AddUnchangedFrame(int palette, int delayCs) {
+    // Nothing is drawn: the frame before stays longer on screen.
+    if (!FJobs.empty() && FJobs.back().DelayCs + delayCs <= maxDelayCs) {
+        FJobs.back().DelayCs += delayCs;
+        return true;
     }
+    // The delay field is full: a one-pixel transparent frame carries the rest of the time.
+    const int clear = FPalettes[static_cast<size_t>(palette)].TransparentIndex;
+    std::vector<uchar> indices(1, static_cast<uchar>(clear));
+    FWanted.assign(FShown.begin(), FShown.begin() + 3);
+    Submit(palette, QRect(0, 0, 1, 1), indices, FWanted, FShown.data(), delayCs);
+    return WritePending();
+}
 
-    // The drawn box's indices, source colours and on-screen colours.
-    const int boxWidth = right - left + 1;
-    std::vector<uchar> indices(static_cast<size_t>(box.width()) * box.height());
+void TGifEncoder::SubmitDrawn(const uchar* rgb, const QRect& changed, const QRect& drawn,
+                              int palette, int delayCs, const TRemapper& remapper) {
+    // The drawn box's indices (out of the changed box's), source colours and on-screen colours.
+    const int width = FSize.width();
+    std::vector<uchar> indices(static_cast<size_t>(drawn.width()) * drawn.height());
     FWanted.resize(indices.size() * 3);
     FShownBox.resize(indices.size() * 3);
-    for (int y = 0; y < box.height(); ++y) {
-        const qsizetype row = static_cast<qsizetype>(box.top() + y) * width + box.left();
-        const size_t at = static_cast<size_t>(y) * static_cast<size_t>(box.width());
+    for (int y = 0; y < drawn.height(); ++y) {
+        const qsizetype row = static_cast<qsizetype>(drawn.top() + y) * width + drawn.left();
+        const size_t at = static_cast<size_t>(y) * static_cast<size_t>(drawn.width());
         std::memcpy(indices.data() + at,
-                    FIndices.data() + static_cast<qsizetype>(box.top() - top + y) * boxWidth +
-                        (box.left() - left),
-                    static_cast<size_t>(box.width()));
-        std::memcpy(FWanted.data() + at * 3, rgb + row * 3, static_cast<size_t>(box.width()) * 3);
+                    FIndices.data() +
+                        static_cast<qsizetype>(drawn.top() - changed.top() + y) * changed.width() +
+                        (drawn.left() - changed.left()),
+                    static_cast<size_t>(drawn.width()));
+        std::memcpy(FWanted.data() + at * 3, rgb + row * 3, static_cast<size_t>(drawn.width()) * 3);
         std::memcpy(FShownBox.data() + at * 3, FShown.data() + row * 3,
-                    static_cast<size_t>(box.width()) * 3);
+                    static_cast<size_t>(drawn.width()) * 3);
     }
-    Submit(palette, box, indices, FWanted, FShownBox.data(), delayCs);
-    drawn(box, indices);
-    return WritePending();
+    Submit(palette, drawn, indices, FWanted, FShownBox.data(), delayCs);
+    MarkDrawn(rgb, drawn, indices, palette, remapper);
 }
 
 bool TGifEncoder::WritePending() {

@@ -50,12 +50,12 @@ public:
     TGifEncoder& operator=(const TGifEncoder&) = delete;
 
     // Writes the file's header. False when the palette is unusable or the device fails.
-    bool Start();
+    [[nodiscard]] bool Start();
     // Adds a frame: size.height() rows of size.width() × 3 bytes (red, green, blue), shown for
     // `delayCs` hundredths of a second, in the colours of palette number `palette`.
-    bool AddFrame(const uchar* rgb, int delayCs, int palette = 0);
+    [[nodiscard]] bool AddFrame(const uchar* rgb, int delayCs, int palette = 0);
     // Writes what is pending and the trailer.
-    bool Finish();
+    [[nodiscard]] bool Finish();
 
     // GIF images written so far (unchanged frames are merged into the one before).
     int ImagesWritten() const { return FImagesWritten; }
@@ -78,12 +78,28 @@ private:
         std::unique_ptr<TRemapper> Remapper; // made when first used
     };
     TRemapper& RemapperOf(int palette);
+    // The steps of AddFrame. The first frame is drawn whole. A later one: the box around the
+    // pixels that changed since they were last drawn; those remapped, the others transparent, and
+    // the box around the ones that need drawing; that box queued, or, when nothing needs drawing,
+    // the time added to the image before.
+    [[nodiscard]] bool AddFirstFrame(const uchar* rgb, int delayCs, int palette,
+                                     TRemapper& remapper);
+    QRect FindChanged(const uchar* rgb);
+    [[nodiscard]] bool RemapChanged(const uchar* rgb, const QRect& changed, int palette,
+                                    TRemapper& remapper, QRect& drawn);
+    [[nodiscard]] bool AddUnchangedFrame(int palette, int delayCs);
+    void SubmitDrawn(const uchar* rgb, const QRect& changed, const QRect& drawn, int palette,
+                     int delayCs, const TRemapper& remapper);
+    // What the viewer sees now where the image `rect` draws `indices`; the source colours of the
+    // drawn pixels become their reference.
+    void MarkDrawn(const uchar* rgb, const QRect& rect, const std::vector<uchar>& indices,
+                   int palette, const TRemapper& remapper);
     // Compresses the indices of `rect` (choosing others where the options allow) and queues the
     // image; `wanted` and `shown` hold the rectangle's source and on-screen colours.
     void Submit(int palette, const QRect& rect, std::vector<uchar>& indices,
                 const std::vector<uchar>& wanted, const uchar* shown, int delayCs);
-    bool WriteFront();
-    bool WritePending();
+    [[nodiscard]] bool WriteFront();
+    [[nodiscard]] bool WritePending();
 
     TGifWriter FWriter;
     QSize FSize;

@@ -61,10 +61,10 @@ public:
 
     // Header, logical screen and the global palette (padded to a power of two). `loopCount`:
     // none writes no loop extension (the GIF plays once); 0 loops forever; n plays n more times.
-    bool WriteHeader(int width, int height, const QVector<QRgb>& palette,
-                     std::optional<int> loopCount);
-    bool WriteFrame(const TGifFrame& frame);
-    bool WriteTrailer();
+    [[nodiscard]] bool WriteHeader(int width, int height, const QVector<QRgb>& palette,
+                                   std::optional<int> loopCount);
+    [[nodiscard]] bool WriteFrame(const TGifFrame& frame);
+    [[nodiscard]] bool WriteTrailer();
 
     // False once any write failed (a full disk, a closed device).
     bool Ok() const { return FOk; }

@@ -1,9 +1,10 @@
 #include "engine/Quantizer.h"
 
+#include "engine/ImageQuantPtr.h"
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <libimagequant.h>
 #include <omp.h>
 #include <vector>
 
@@ -60,27 +61,24 @@ QVector<QRgb> TPaletteBuilder::Build() {
                            cube.Count});
     }
     KeepToThisThread();
-    liq_attr* attr = liq_attr_create();
+    const imagequant::TAttrPtr attr(liq_attr_create());
     if (!attr)
         return colors;
-    liq_set_max_colors(attr, FMaxColors);
-    liq_set_speed(attr, FSpeed);
-    liq_histogram* histogram = liq_histogram_create(attr);
-    liq_result* result = nullptr;
-    if (histogram &&
-        liq_histogram_add_colors(histogram, attr, entries.data(), static_cast<int>(entries.size()),
-                                 0) == LIQ_OK &&
-        liq_histogram_quantize(histogram, attr, &result) == LIQ_OK && result) {
-        const liq_palette* palette = liq_get_palette(result);
-        for (unsigned i = 0; i < palette->count; ++i) {
-            const liq_color& c = palette->entries[i];
-            colors.append(qRgb(c.r, c.g, c.b));
-        }
-        liq_result_destroy(result);
+    liq_set_max_colors(attr.get(), FMaxColors);
+    liq_set_speed(attr.get(), FSpeed);
+    const imagequant::THistogramPtr histogram(liq_histogram_create(attr.get()));
+    if (!histogram || liq_histogram_add_colors(histogram.get(), attr.get(), entries.data(),
+                                               static_cast<int>(entries.size()), 0) != LIQ_OK)
+        return colors;
+    liq_result* quantized = nullptr;
+    if (liq_histogram_quantize(histogram.get(), attr.get(), &quantized) != LIQ_OK || !quantized)
+        return colors;
+    const imagequant::TResultPtr result(quantized);
+    const liq_palette* palette = liq_get_palette(result.get());
+    for (unsigned i = 0; i < palette->count; ++i) {
+        const liq_color& c = palette->entries[i];
+        colors.append(qRgb(c.r, c.g, c.b));
     }
-    if (histogram)
-        liq_histogram_destroy(histogram);
-    liq_attr_destroy(attr);
     return colors;
 }
 

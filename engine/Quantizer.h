@@ -8,10 +8,6 @@
 #include <memory>
 #include <vector>
 
-struct liq_attr;
-struct liq_histogram;
-struct liq_result;
-
 // Gathers the colours of the frames and chooses the palette. Colours are counted in small cubes
 // (4 levels a side) that remember the mean colour of their pixels, so the library's search works
 // on tens of thousands of weighted colours rather than every distinct one, at no visible cost.
@@ -70,8 +66,9 @@ public:
     // distance) further from the shown colour than from the nearest palette colour keeps the
     // shown colour: it gets the transparent index, and the diffused error is taken from the shown
     // colour.
-    bool Remap(const uchar* rgba, int width, int height, int bytesPerLine, uchar* indices,
-               const uchar* shown = nullptr, int shownBytesPerLine = 0, int keepDistance = 0);
+    [[nodiscard]] bool Remap(const uchar* rgba, int width, int height, int bytesPerLine,
+                             uchar* indices, const uchar* shown = nullptr,
+                             int shownBytesPerLine = 0, int keepDistance = 0);
     // The nearest opaque palette entry of a colour.
     int Nearest(int r, int g, int b);
     QRgb Color(int index) const { return FPalette[index]; }

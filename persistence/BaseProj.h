@@ -99,7 +99,8 @@ public:
     // Serialises the document, checks that it parses again and writes it over the file
     // atomically. On failure: false; the existing file is untouched. `silent` off also shows
     // a message box.
-    static bool SaveDocToFile(const QDomDocument& document, const QString& fileName, bool silent);
+    [[nodiscard]] static bool SaveDocToFile(const QDomDocument& document, const QString& fileName,
+                                            bool silent);
 
 protected:
     // For every object property of the table: an existing object gets this object as its owner;
@@ -179,7 +180,8 @@ bool IsValidXMLStream(const QByteArray& buffer);
 // Parses an XML buffer (UTF-16 with a byte-order mark, UTF-8, or whatever its declaration says)
 // into `document`. Refuses nesting deeper than any settings file has, before the document model
 // sees it. False on any problem.
-bool ParseXMLBuffer(const QByteArray& buffer, QDomDocument& document, QString* error = nullptr);
+[[nodiscard]] bool ParseXMLBuffer(const QByteArray& buffer, QDomDocument& document,
+                                  QString* error = nullptr);
 
 // The bytes of a document: UTF-16 (little-endian) with a byte-order mark, its declaration first,
 // one element per line indented by two blanks, attributes by name. Text that XML cannot carry
