@@ -35,6 +35,24 @@ TConversionResult Convert(const TVGConvertFlag& request) {
     return RunConversion(request, {}, cancel);
 }
 
+// The mean difference of the colour channels of two pictures of the same size.
+double MeanDifference(const QImage& a, const QImage& b) {
+    const QImage x = a.convertToFormat(QImage::Format_RGB32);
+    const QImage y = b.convertToFormat(QImage::Format_RGB32);
+    if (x.size() != y.size() || x.isNull())
+        return 255;
+    double sum = 0;
+    for (int row = 0; row < x.height(); ++row) {
+        const QRgb* p = reinterpret_cast<const QRgb*>(x.constScanLine(row));
+        const QRgb* q = reinterpret_cast<const QRgb*>(y.constScanLine(row));
+        for (int col = 0; col < x.width(); ++col)
+            sum += std::abs(qRed(p[col]) - qRed(q[col])) +
+                   std::abs(qGreen(p[col]) - qGreen(q[col])) +
+                   std::abs(qBlue(p[col]) - qBlue(q[col]));
+    }
+    return sum / (3.0 * x.width() * x.height());
+}
+
 QStringList FilesIn(const QString& folder) {
     return QDir(folder).entryList(QDir::Files | QDir::Hidden);
 }
@@ -78,9 +96,21 @@ TEST(Conversion, SizesTurnsOrderAndTimingOfARealClip) {
     EXPECT_EQ(gif.Height, 640);
     EXPECT_EQ(gif.LoopCount, 0);
     EXPECT_EQ(gif.TotalDelayCs(), 200);
-    // Ping-pong: the frame shown 8 positions after the turn equals the one 8 before it... the
-    // second frame and the last frame show the same source frame.
-    ASSERT_GE(gif.Composed.size(), 2u);
+    // Ping-pong: positions 0 to 10 show source frames 0 to 10, positions 11 to 19 frames 9 to 1,
+    // so position p and position 20 - p show the same source frame. What the viewer sees at each
+    // tenth of a second (merged images last several):
+    std::vector<QImage> shown;
+    for (size_t i = 0; i < gif.Images.size(); ++i)
+        for (int slot = 0; slot < gif.Images[i].DelayCs / 10; ++slot)
+            shown.push_back(gif.Composed[i]);
+    ASSERT_EQ(shown.size(), 20u);
+    for (int p = 1; p <= 9; ++p)
+        EXPECT_LT(MeanDifference(shown[static_cast<size_t>(p)], shown[static_cast<size_t>(20 - p)]),
+                  2.0)
+            << "position " << p;
+    // The clip moves: neighbouring frames differ clearly, so an order off by one would fail above.
+    for (size_t p = 1; p <= 9; ++p)
+        EXPECT_GT(MeanDifference(shown[p], shown[p + 1]), 5.0) << "position " << p;
     EXPECT_EQ(FilesIn(dir.path()), QStringList{QStringLiteral("out.gif")});
 }
 
