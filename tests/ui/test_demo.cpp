@@ -1,6 +1,7 @@
 // A dialog with every control of the widget set, rendered at 96 and at 144 dpi. The pictures are
-// written to $VG_DEMO_DIR (or the temporary folder) for a person to look at; the checks make sure
-// the frame, the controls and the scaling are really drawn.
+// written to $VG_DEMO_DIR for a person to look at (without it, to the test's own temporary folder,
+// removed afterwards); the checks make sure the frame, the controls and the scaling are really
+// drawn.
 
 #include "app/VGApp.h"
 #include "tests/widgets/WidgetTestUtils.h"
@@ -177,6 +178,16 @@ public:
     }
 };
 
+// Makes the application core global for the life of the object, and clears the global pointer
+// again on every way out of the test (an assertion that fails half-way included).
+class TGlobalApp {
+public:
+    explicit TGlobalApp(TApp& app) { App = &app; }
+    ~TGlobalApp() { App = nullptr; }
+    TGlobalApp(const TGlobalApp&) = delete;
+    TGlobalApp& operator=(const TGlobalApp&) = delete;
+};
+
 QImage RenderAt(QWidget* widget, qreal scale) {
     QImage image(widget->size() * scale, QImage::Format_RGB32);
     image.setDevicePixelRatio(scale);
@@ -191,7 +202,7 @@ QImage RenderAt(QWidget* widget, qreal scale) {
 
 TEST(Demo, EveryControlDrawsAtBothResolutions) {
     TApp app(QStringLiteral(VG_PROGRAM_DIR));
-    App = &app;
+    const TGlobalApp global(app);
     QTemporaryDir dir;
     QStringList pictures;
     for (int i = 0; i < 6; ++i) {
@@ -252,10 +263,9 @@ TEST(Demo, EveryControlDrawsAtBothResolutions) {
     const QImage menuShot = RenderAt(&menu, 1.5);
     menu.close();
 
-    const QString out = qEnvironmentVariableIsSet("VG_DEMO_DIR")
-                            ? qEnvironmentVariable("VG_DEMO_DIR")
-                            : QDir::tempPath() + QLatin1String("/vg-demo");
-    QDir().mkpath(out);
+    const QString out =
+        qEnvironmentVariableIsSet("VG_DEMO_DIR") ? qEnvironmentVariable("VG_DEMO_DIR") : dir.path();
+    ASSERT_TRUE(QDir().mkpath(out));
     EXPECT_TRUE(normal.save(out + QLatin1String("/demo-96dpi.png")));
     EXPECT_TRUE(large.save(out + QLatin1String("/demo-144dpi.png")));
     EXPECT_TRUE(menuShot.save(out + QLatin1String("/menu-144dpi.png")));
@@ -266,5 +276,4 @@ TEST(Demo, EveryControlDrawsAtBothResolutions) {
     const QImage pagesShot = RenderAt(&pages, 1.0);
     EXPECT_EQ(pagesShot.pixelColor(200, 320), QColor(Qt::white));
     EXPECT_TRUE(pagesShot.save(out + QLatin1String("/pages-96dpi.png")));
-    App = nullptr;
 }
