@@ -76,6 +76,7 @@ TPreviewForm::TPreviewForm(QWidget* parent) : TBaseUIForm(parent) {
     FormCreate();
     // After the dialog's own layout step the colour caption moves a little to the left.
     lblBK->move(lblBK->x() - 12, lblBK->y());
+    SetAnchors(lblBK, akRight | akBottom); // from its new place
 }
 
 TPreviewForm::~TPreviewForm() = default;

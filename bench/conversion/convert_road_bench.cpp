@@ -126,16 +126,17 @@ int main(int argc, char** argv) {
     }
     if (!preview)
         return 0;
-    int shotsTaken = 0;
+    int ticks = 0; // of the closer, once the GIF plays: shots after 0.2 s and 0.5 s, end at 0.6 s
     QTimer closer;
     QObject::connect(&closer, &QTimer::timeout, [&] {
         auto* form = FindWindow<TPreviewForm>();
-        if (!form || !form->Gif() || form->Image1->Player()->CurrentIndex() < 3 + shotsTaken * 4)
+        if (!form || !form->Gif())
             return;
-        if (!shots.isEmpty() && shotsTaken < 2) {
-            SaveShot(form, shots + QStringLiteral("/preview-%1.png").arg(++shotsTaken));
+        ++ticks;
+        if (!shots.isEmpty() && (ticks == 4 || ticks == 10))
+            SaveShot(form, shots + QStringLiteral("/preview-%1.png").arg(ticks == 4 ? 1 : 2));
+        if (ticks < 12)
             return;
-        }
         closer.stop();
         if (!saveAs.isEmpty()) {
             form->btnSave->click();

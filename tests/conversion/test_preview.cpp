@@ -107,12 +107,19 @@ TEST_F(PreviewTest, ResizingKeepsTheAnimationFittedAndCentred) {
     MakeProject(QSize(320, 180));
     TPreviewForm form;
     form.SetProject(FProject.get());
+    // The colour caption sits 12 pixels left of its design place and keeps its distance to the
+    // bottom right corner, also when the window was resized before it was first shown.
+    const QRect label = form.lblBK->geometry();
+    EXPECT_EQ(label.x(), 404);
+    form.resize(900, 600);
     form.SizeWindow();
     form.show();
     for (const QSize& size : {QSize(700, 460), QSize(500, 700), QSize(640, 360)}) {
         form.resize(size);
         EXPECT_EQ(form.pnlGIF->size(), size - QSize(45, 111));
         ExpectFitted(form);
+        EXPECT_EQ(form.lblBK->geometry(),
+                  label.translated(size.width() - 624, size.height() - 447));
     }
     EXPECT_GE(form.minimumWidth(), 486);
 }
