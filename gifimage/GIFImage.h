@@ -1,8 +1,8 @@
 #pragma once
 // TGIFImage: a GIF picture read with giflib. Loading walks the file once, reporting progress, and
 // keeps only the file's bytes and a small table of where each frame's compressed rectangle lies;
-// frames are decompressed and composed one after the other while the picture plays (TGIFComposer),
-// so memory does not grow with the number of frames times the picture size.
+// frames are decompressed and composed one after the other while the picture plays (TGIFComposer
+// in GIFComposer.h), so memory does not grow with the number of frames times the picture size.
 //
 // Composition follows what web browsers do: disposal methods (none, background, previous),
 // transparency, local colour tables, interlaced frames and frames that lie partly outside the
@@ -74,30 +74,4 @@ private:
     int FLoopCount = -1;
     bool FTruncated = false;
     QString FError;
-};
-
-// Composes the frames of a picture one after the other on a canvas of the logical screen's size.
-class TGIFComposer {
-public:
-    explicit TGIFComposer(std::shared_ptr<const TGIFImage> image);
-
-    // Back to before the first frame: the canvas is cleared.
-    void Reset();
-    // Disposes of the frame shown, then draws the next one (after the last frame: the first,
-    // on a cleared canvas). Returns the index of the frame now shown.
-    int Advance();
-    // Composes frames until `index` is shown (from the start when it lies behind).
-    void ShowFrame(int index);
-    int CurrentIndex() const { return FIndex; }
-    // What a viewer sees now (ARGB32, transparent where nothing was drawn).
-    const QImage& Canvas() const { return FCanvas; }
-    const TGIFImage& Image() const { return *FImage; }
-
-private:
-    void Dispose();
-    void Draw(const TGIFFrameInfo& frame);
-    std::shared_ptr<const TGIFImage> FImage;
-    QImage FCanvas;
-    QImage FSaved; // the area under a frame that restores what was there before it
-    int FIndex = -1;
 };

@@ -3,7 +3,7 @@
 // repeating as the loop extension says. Frames are due at times counted from the start of the
 // animation, so the delays do not add up small timer errors.
 
-#include "gifimage/GIFImage.h"
+#include "gifimage/GIFComposer.h"
 
 #include <QElapsedTimer>
 #include <QObject>

@@ -8,7 +8,7 @@
 //   vg_bench_gifimage timing <gif> [frames]    average frame period against the delays
 
 #include "engine/Video2Gif.h"
-#include "gifimage/GIFImage.h"
+#include "gifimage/GIFComposer.h"
 #include "gifimage/GIFPlayer.h"
 
 #include <QCoreApplication>

@@ -2,7 +2,7 @@
 // unchanged pixels, delays from time stamps, a loop extension) play as the frames they were made
 // from.
 
-#include "gifimage/GIFImage.h"
+#include "gifimage/GIFComposer.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

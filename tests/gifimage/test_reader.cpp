@@ -1,7 +1,7 @@
 // The GIF reader: frame table, delays, loop count, composition as browsers show it, and bad
 // files.
 
-#include "gifimage/GIFImage.h"
+#include "gifimage/GIFComposer.h"
 #include "tests/gifimage/GifMaker.h"
 
 #include <QTemporaryDir>

@@ -3,7 +3,7 @@
 // against the frames of the GIF it was made from).
 
 #include "engine/Video2Gif.h"
-#include "gifimage/GIFImage.h"
+#include "gifimage/GIFComposer.h"
 #include "tests/gifimage/GifMaker.h"
 #include "tests/support/GifDecode.h"
 
