@@ -12,6 +12,8 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QRadialGradient>
+#include <utility>
 
 namespace {
 
@@ -98,11 +100,15 @@ QImage DrawAboutBanner(const TBrandProfile& brand) {
     gradient.setColorAt(0, colors.Top);
     gradient.setColorAt(1, colors.Bottom);
     painter.fillRect(banner.rect(), gradient);
-    // Soft diagonal bands for depth.
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(255, 255, 255, 18));
-    painter.drawEllipse(QPointF(330, -40), 120, 110);
-    painter.drawEllipse(QPointF(60, 120), 140, 70);
+    // Two soft glows for depth (gradient fills: large translucent shapes would be blended on
+    // Qt's worker threads, which the thread sanitizer cannot see into).
+    for (const auto& [centre, radius] :
+         {std::pair{QPointF(330, -40), 150.0}, std::pair{QPointF(60, 120), 140.0}}) {
+        QRadialGradient glow(centre, radius);
+        glow.setColorAt(0, QColor(255, 255, 255, 40));
+        glow.setColorAt(1, QColor(255, 255, 255, 0));
+        painter.fillRect(banner.rect(), glow);
+    }
     DrawFilmMark(painter, QRectF(16, 18, 58, 48), colors.Accent);
     QFont title(QStringLiteral("Liberation Sans"));
     title.setPixelSize(24);
