@@ -2,6 +2,7 @@
 // converter run as a process (exit codes, what it refuses to overwrite, standard output, stops).
 
 #include "app/cli/CliProject.h"
+#include "app/cli/CliRun.h"
 #include "decoder/FFDecoder.h"
 #include "project/VGProject.h"
 #include "tests/support/GifDecode.h"
@@ -199,4 +200,48 @@ TEST(CliProcess, SignalsStopTheRunWithTheirOwnCodes) {
         EXPECT_TRUE(process.readAllStandardError().contains("nothing was written"));
         EXPECT_FALSE(QFile::exists(out));
     }
+}
+
+namespace {
+QByteArray StreamText(FILE* stream) {
+    std::fflush(stream);
+    std::rewind(stream);
+    QByteArray text;
+    char buffer[4096];
+    while (const size_t got = std::fread(buffer, 1, sizeof buffer, stream))
+        text.append(buffer, static_cast<qsizetype>(got));
+    return text;
+}
+} // namespace
+
+// The run step in-process: a finished GIF is reported from the engine's result, a stop that came
+// first leaves nothing and gives the signal's code.
+TEST(CliRun, ReportsWhatTheEngineDid) {
+    QTemporaryDir dir;
+    TCliOptions options = Options(bear);
+    options.Fps = 5;
+    const QString gif = dir.filePath(QStringLiteral("run.gif"));
+    TCliStreams streams;
+    streams.Output = std::tmpfile();
+    streams.Messages = std::tmpfile();
+    ASSERT_TRUE(streams.Output && streams.Messages);
+
+    TVGProj project([] { return TProjectDefaults(); });
+    TFFDecoder decoder;
+    ASSERT_EQ(FillProject(options, gif, project, decoder).ExitCode, ecDone);
+    TCliStop stop;
+    EXPECT_EQ(RunCliConversion(project, options, stop, streams), ecDone);
+    EXPECT_TRUE(DecodeGifFile(gif).Ok);
+    EXPECT_TRUE(StreamText(streams.Output).contains("160 × 90"));
+
+    QFile::remove(gif);
+    stop.Signal = SIGTERM;
+    stop.Requested = true;
+    EXPECT_EQ(RunCliConversion(project, options, stop, streams), ecTerminated);
+    EXPECT_FALSE(QFile::exists(gif));
+    EXPECT_TRUE(StreamText(streams.Messages).contains("nothing was written"));
+    stop.Signal = SIGINT;
+    EXPECT_EQ(RunCliConversion(project, options, stop, streams), ecInterrupted);
+    std::fclose(streams.Output);
+    std::fclose(streams.Messages);
 }
