@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <cstring>
 #include <gif_lib.h>
+#include <new>
 
 namespace {
 
@@ -181,7 +182,14 @@ bool TGIFImage::LoadFromFile(const QString& fileName) {
         return false;
     }
     QByteArray data;
-    data.resize(size);
+    try {
+        data.resize(size);
+    } catch (const std::bad_alloc&) {
+        FError = QStringLiteral("The file \"%1\" is too large to be shown (%2 MB).")
+                     .arg(fileName)
+                     .arg(size >> 20);
+        return false;
+    }
     qint64 done = 0;
     int percent = -1;
     constexpr qint64 chunk = 1 << 20;
