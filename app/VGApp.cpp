@@ -1,6 +1,7 @@
 #include "app/VGApp.h"
 
 #include "common/CommonFunctions.h"
+#include "localisation/Language.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -16,14 +17,6 @@ QMutex hookLock;
 std::function<bool()>& partnerQuery() {
     static std::function<bool()> query;
     return query;
-}
-std::function<void(const QString&)>& languageCreate() {
-    static std::function<void(const QString&)> hook;
-    return hook;
-}
-std::function<void()>& languageRelease() {
-    static std::function<void()> hook;
-    return hook;
 }
 bool IsPartner() {
     std::function<bool()> query;
@@ -97,13 +90,8 @@ TApp::TApp(const QString& appPath) {
 
 TApp::~TApp() {
     if (Initialized) {
-        std::function<void()> release;
-        {
-            QMutexLocker locker(&hookLock);
-            release = languageRelease();
-        }
-        if (release)
-            release();
+        Language = nullptr;
+        FLanguage.reset();
         MsgOut(QStringLiteral("over"));
         SetLogObj(nullptr);
         FLog.reset();
@@ -118,13 +106,9 @@ void TApp::InitializeApp() {
     MsgOut(GetTitle());
     MsgOut(QStringLiteral("Start program"));
 
-    std::function<void(const QString&)> create;
-    {
-        QMutexLocker locker(&hookLock);
-        create = languageCreate();
-    }
-    if (create)
-        create(QStringLiteral("English"));
+    FLanguage = std::make_unique<TLanguage>(AppPath);
+    Language = FLanguage.get();
+    Language->LoadLanguage(QStringLiteral("English"));
 
     CreateWorkFolder();
     Initialized = true;
@@ -237,13 +221,6 @@ QString TApp::StripUrlQuery(const QString& address) {
 void TApp::SetPartnerQuery(std::function<bool()> query) {
     QMutexLocker locker(&hookLock);
     partnerQuery() = std::move(query);
-}
-
-void TApp::SetLanguageHooks(std::function<void(const QString&)> create,
-                            std::function<void()> release) {
-    QMutexLocker locker(&hookLock);
-    languageCreate() = std::move(create);
-    languageRelease() = std::move(release);
 }
 
 QString TApp::GetVersionText(bool shortForm) const {

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+class TLanguage;
 class TNamedLock;
 class TLog;
 
@@ -90,14 +91,10 @@ public:
     QString GetLogFileName() const;
     void WriteSystemInfo();
 
-    // Hooks for the language layer, installed by it: load the named language at start and free
-    // it at the end.
-    static void SetLanguageHooks(std::function<void(const QString&)> create,
-                                 std::function<void()> release);
-
 private:
     bool CreateWorkFolder();
     std::unique_ptr<TLog> FLog;
+    std::unique_ptr<TLanguage> FLanguage; // the global Language while the core is initialised
     QString FWorkFolderError;
 };
 

@@ -1,6 +1,5 @@
 #include "localisation/Language.h"
 
-#include "app/VGApp.h"
 #include "common/MsgBox.h"
 
 #include <QCoreApplication>
@@ -12,7 +11,7 @@ TLanguage* Language = nullptr;
 
 TLanguage::TLanguage(const QString& appPath) : FAppPath(appPath) {
     if (FAppPath.isEmpty())
-        FAppPath = App ? App->AppPath : QCoreApplication::applicationDirPath() + QLatin1Char('/');
+        FAppPath = QCoreApplication::applicationDirPath() + QLatin1Char('/');
     if (!FAppPath.endsWith(QLatin1Char('/')))
         FAppPath += QLatin1Char('/');
 }
@@ -70,17 +69,4 @@ QString TLanguage::GetText(const QString& key) {
 
 QString GetLanguageText(const QString& key) {
     return Language ? Language->GetText(key) : QString();
-}
-
-void InstallLanguageHooks() {
-    TApp::SetLanguageHooks(
-        [](const QString& name) {
-            delete Language;
-            Language = new TLanguage();
-            Language->LoadLanguage(name);
-        },
-        [] {
-            delete Language;
-            Language = nullptr;
-        });
 }

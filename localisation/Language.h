@@ -10,8 +10,7 @@ class QDomDocument;
 
 class TLanguage {
 public:
-    // `appPath` is the program folder ending in "/"; empty: the application core's AppPath, or
-    // the folder of the executable when there is no core.
+    // `appPath` is the program folder ending in "/"; empty: the folder of the executable.
     explicit TLanguage(const QString& appPath = {});
     ~TLanguage();
     TLanguage(const TLanguage&) = delete;
@@ -39,8 +38,8 @@ private:
     std::unique_ptr<QDomDocument> FDocument;
 };
 
-// The one language object of the process: set while the application core lives, none before
-// and after.
+// The one language object of the process: the application core sets it while it lives (from
+// InitializeApp to its end), none before and after.
 extern TLanguage* Language;
 
 // GetText of the global language object; empty text when there is none.
@@ -48,7 +47,3 @@ QString GetLanguageText(const QString& key);
 
 // The text of the box shown when a language file exists but cannot be read.
 inline constexpr const char* LanguageLoadFailedText = "Load language failed, please check!";
-
-// Registers the language layer with the application core, which creates the global object with
-// the start language while it initialises and frees it when it ends.
-void InstallLanguageHooks();

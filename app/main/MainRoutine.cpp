@@ -3,6 +3,7 @@
 #include "app/VGApp.h"
 #include "app/VGUIApp.h"
 #include "app/main/StartSettings.h"
+#include "app/main/WindowLossWatch.h"
 #include "common/CommonFunctions.h"
 #include "localisation/Language.h"
 #include "mainwindow/MainFrm.h"
@@ -49,13 +50,44 @@ struct TProcessObjects {
     }
 };
 
+// The main window and the message loop, until the window is closed or gone.
+void RunMainWindow(const TRunOptions& options) {
+    QPointer<TMainForm> form = new TMainForm();
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    TMainForm::SetDestroyHook(&SaveSettings);
+    TInstanceMessageFilter filter(form);
+    QCoreApplication::instance()->installEventFilter(&filter);
+    // However the window goes, the message loop ends with it: exit, not quit, which would first
+    // ask the remaining windows to close and could be refused.
+    QObject::connect(form.data(), &QObject::destroyed, QCoreApplication::instance(),
+                     [] { QCoreApplication::exit(0); });
+    form->show();
+    // A window the display server destroys is gone for good: the program ends as if it had been
+    // closed (the widget, still there, is deleted below and saves the settings).
+    TWindowLossWatch windowLoss(form->winId(), [] {
+        MsgOut(QStringLiteral("main window destroyed by the display server"));
+        QCoreApplication::exit(0);
+    });
+    QCoreApplication::instance()->installNativeEventFilter(&windowLoss);
+    if (options.QuitWhenShown)
+        QTimer::singleShot(0, form.data(), &QWidget::close);
+    if (options.WhenShown)
+        options.WhenShown(form.data());
+    QApplication::exec();
+
+    // Shutdown: windows that still exist are destroyed (the main window saves the settings).
+    QCoreApplication::instance()->removeNativeEventFilter(&windowLoss);
+    QCoreApplication::instance()->removeEventFilter(&filter);
+    delete form.data();
+    TMainForm::SetDestroyHook({});
+}
+
 } // namespace
 
 int RunApplication(const TRunOptions& options) {
-    InstallLanguageHooks();
     TProcessObjects objects;
 
-    // A1 to A4: the picture holder, the settings, the core with its log and work folder.
+    // Start-up objects: the picture holder, the settings, the core with its log and work folder.
     objects.UIAppObj = std::make_unique<TUIApp>(
         options.AppPath.isEmpty() ? QString() : options.AppPath + QLatin1String("/resource/"));
     UIApp = objects.UIAppObj.get();
@@ -68,7 +100,7 @@ int RunApplication(const TRunOptions& options) {
     const QString title = TApp::GetTitle();
     QCoreApplication::setApplicationName(title);
 
-    // B1, B2: a second start tells the running instance and ends.
+    // Single instance: a second start tells the running instance and ends.
     if (!App->IsFirstInstance()) {
         PostToRunningInstance(title, Msg::InstanceStarted, 0, 0);
         return 0;
@@ -80,7 +112,7 @@ int RunApplication(const TRunOptions& options) {
         return 1;
     }
 
-    // B3: the installation check.
+    // Installation check.
     if (!App->IsInstalled()) {
         MsgBox(QStringLiteral("Installation information missing, try \"Run as administrator\" or "
                               "reinstall \"%1\".")
@@ -89,32 +121,16 @@ int RunApplication(const TRunOptions& options) {
         return 1;
     }
 
-    // B4, B5: the settings file and the installation identifier.
+    // Settings: the settings file and the installation identifier.
     LoadSettings();
     SyncInstallGUID();
 
-    // B6, B7: the application's own name, and the channel other starts reach it through.
+    // The application's own name, and the channel other starts reach it through.
     QApplication::setApplicationDisplayName(title);
     TInstanceServer instanceServer(title, QCoreApplication::instance());
     if (!instanceServer.Listen())
         MsgOut(QStringLiteral("instance channel not available: ") + instanceServer.SocketPath());
 
-    // B8, B9: the main window and the message loop.
-    QPointer<TMainForm> form = new TMainForm();
-    form->setAttribute(Qt::WA_DeleteOnClose);
-    TMainForm::SetDestroyHook(&SaveSettings);
-    TInstanceMessageFilter filter(form);
-    QCoreApplication::instance()->installEventFilter(&filter);
-    QObject::connect(form.data(), &QObject::destroyed, QCoreApplication::instance(),
-                     &QCoreApplication::quit);
-    form->show();
-    if (options.QuitWhenShown)
-        QTimer::singleShot(0, form.data(), &QWidget::close);
-    QApplication::exec();
-
-    // C1: windows that still exist are destroyed (the main window saves the settings).
-    QCoreApplication::instance()->removeEventFilter(&filter);
-    delete form.data();
-    TMainForm::SetDestroyHook({});
+    RunMainWindow(options);
     return 0;
 }

@@ -3,15 +3,22 @@
 // installation check, the settings, the main window and the message loop, and the shutdown.
 
 #include <QString>
+#include <functional>
+
+class QWidget;
 
 struct TRunOptions {
     // The program folder; empty: the folder of the executable.
     QString AppPath;
     // Stops the message loop as soon as the main window is shown (tests).
     bool QuitWhenShown = false;
+    // Called with the main window once it is shown (tests).
+    std::function<void(QWidget* mainWindow)> WhenShown;
 };
 
 // Runs the program on the existing QApplication and returns the process exit code:
 // 0 after a normal end or a second start, 1 when the program cannot run (not installed, no
-// usable work folder).
+// usable work folder). The program also ends the regular way when its main window is destroyed
+// without a close request (by the display server, say), so it never runs on without a window
+// while holding the single-instance lock.
 int RunApplication(const TRunOptions& options = {});

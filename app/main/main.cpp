@@ -1,5 +1,6 @@
 // The program's entry.
 
+#include "app/main/DisplayCheck.h"
 #include "app/main/GuiMsgBox.h"
 #include "app/main/MainRoutine.h"
 
@@ -8,7 +9,6 @@
 #include <QWidget>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -44,21 +44,11 @@ void InstallTerminateHandler(QApplication& app) {
     ::sigaction(SIGHUP, &action, nullptr);
 }
 
-bool HasDisplay() {
-    const char* platform = std::getenv("QT_QPA_PLATFORM");
-    if (platform && *platform)
-        return true;
-    const char* x11 = std::getenv("DISPLAY");
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    return (x11 && *x11) || (wayland && *wayland);
-}
-
 } // namespace
 
 int main(int argc, char* argv[]) {
-    if (!HasDisplay()) {
-        std::fprintf(stderr, "No display is available (DISPLAY and WAYLAND_DISPLAY are not set): "
-                             "the program window cannot be shown.\n");
+    if (const QString problem = DisplayProblem(); !problem.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qUtf8Printable(problem));
         return 2;
     }
     // The program takes no arguments; whatever is on the command line is ignored.

@@ -5,8 +5,11 @@
 #include "common/CommonFunctions.h"
 #include "tests/support/TestUtils.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QTimer>
+#include <QWidget>
 #include <gtest/gtest.h>
 
 namespace {
@@ -44,7 +47,7 @@ TEST(MainRoutine, AMissingIdentifierShowsTheInstallationMessageAndEnds) {
         TScopedUserFolders folders;
         TRegistryFile registry(folders.Root() + QLatin1String("registry.ini"), contents);
         TBoxRecorder boxes;
-        EXPECT_EQ(RunApplication({QStringLiteral(VG_PROGRAM_DIR), true}), 1);
+        EXPECT_EQ(RunApplication({QStringLiteral(VG_PROGRAM_DIR), true, {}}), 1);
         ASSERT_EQ(boxes.Boxes.size(), 1u);
         EXPECT_EQ(boxes.Boxes[0].Text,
                   QStringLiteral("Installation information missing, try \"Run as administrator\" "
@@ -65,7 +68,7 @@ TEST(MainRoutine, AnUnusableDataFolderIsReportedAndTheProgramEnds) {
     ASSERT_TRUE(QDir().mkpath(folders.DataHome()));
     ASSERT_TRUE(WriteFile(folders.DataHome() + QLatin1String("Qopasoft"), "a file"));
     TBoxRecorder boxes;
-    EXPECT_EQ(RunApplication({QStringLiteral(VG_PROGRAM_DIR), true}), 1);
+    EXPECT_EQ(RunApplication({QStringLiteral(VG_PROGRAM_DIR), true, {}}), 1);
     ASSERT_EQ(boxes.Boxes.size(), 1u);
     EXPECT_TRUE(boxes.Boxes[0].Text.contains(folders.DataHome() +
                                              QLatin1String("Qopasoft/GIF Clip Maker/Temp/")));
@@ -81,11 +84,40 @@ TEST(MainRoutine, AnInstalledStartShowsTheMainWindowAndEmptiesTheWorkFolderAtThe
     const QString temp = TApp::GetDataPath() + QLatin1String("Temp/");
     ASSERT_TRUE(QDir().mkpath(temp));
     ASSERT_TRUE(WriteFile(temp + QLatin1String("{OLD}.bmp"), "BM"));
-    EXPECT_EQ(RunApplication({QStringLiteral(VG_PROGRAM_DIR), true}), 0);
+    EXPECT_EQ(RunApplication({QStringLiteral(VG_PROGRAM_DIR), true, {}}), 0);
     EXPECT_TRUE(boxes.Boxes.empty());
     EXPECT_FALSE(QFileInfo::exists(temp + QLatin1String("{OLD}.bmp")));
     const QStringList texts = LogTexts();
     EXPECT_TRUE(texts.contains(QStringLiteral("Start program")));
     EXPECT_EQ(texts.last(), QStringLiteral("over"));
     EXPECT_EQ(App, nullptr);
+}
+
+// The main window destroyed without a close request (as when the display server takes it away):
+// the program ends the regular way, writes its last log line and frees the single-instance lock.
+TEST(MainRoutine, AMainWindowDestroyedWithoutACloseRequestEndsTheProgram) {
+    TScopedUserFolders folders;
+    TRegistryFile registry(folders.Root() + QLatin1String("registry.ini"),
+                           "[SOFTWARE\\Classes\\QOPAVG.ProjFile]\ninsguid={X}\n");
+    TBoxRecorder boxes;
+    // Should the program run on without its window, this ends the test's wait and fails it.
+    bool rescued = false;
+    QTimer rescue;
+    rescue.setSingleShot(true);
+    QObject::connect(&rescue, &QTimer::timeout, [&rescued] {
+        rescued = true;
+        QCoreApplication::exit(0);
+    });
+    rescue.start(30000);
+    TRunOptions options;
+    options.AppPath = QStringLiteral(VG_PROGRAM_DIR);
+    options.WhenShown = [](QWidget* window) {
+        QTimer::singleShot(100, [window] { delete window; });
+    };
+    EXPECT_EQ(RunApplication(options), 0);
+    EXPECT_FALSE(rescued);
+    EXPECT_EQ(LogTexts().last(), QStringLiteral("over"));
+    EXPECT_EQ(App, nullptr);
+    TApp next(QStringLiteral(VG_PROGRAM_DIR));
+    EXPECT_TRUE(next.IsFirstInstance());
 }

@@ -149,7 +149,6 @@ TEST_F(LanguageTest, GlobalObjectLivesFromInitializeAppToTheEndOfTheCore) {
     TScopedUserFolders folders;
     WriteLanguage(QStringLiteral("English"), GermanXml);
     EXPECT_TRUE(GetLanguageText(QStringLiteral("CUI_TBaseUI3Form_btnOkMe")).isEmpty());
-    InstallLanguageHooks();
     {
         TApp app(AppPath());
         App = &app;
@@ -163,7 +162,6 @@ TEST_F(LanguageTest, GlobalObjectLivesFromInitializeAppToTheEndOfTheCore) {
     }
     EXPECT_EQ(Language, nullptr);
     EXPECT_TRUE(GetLanguageText(QStringLiteral("CUI_TBaseUI3Form_btnOkMe")).isEmpty());
-    TApp::SetLanguageHooks({}, {});
 }
 
 TEST(ShippedLanguage, EnglishFileInTheProgramFolderCarriesTheButtonCaptions) {
