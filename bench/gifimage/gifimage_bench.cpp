@@ -10,6 +10,7 @@
 #include "engine/Video2Gif.h"
 #include "gifimage/GIFComposer.h"
 #include "gifimage/GIFPlayer.h"
+#include "gifimage/GifSource.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -84,15 +85,14 @@ int Slurp(const QString& gif) {
     QElapsedTimer clock;
     clock.start();
     int error = 0;
-    GifFileType* file = DGifOpenFileName(QFile::encodeName(gif).constData(), &error);
-    if (!file || DGifSlurp(file) != GIF_OK) {
+    const TGifHandle file(DGifOpenFileName(QFile::encodeName(gif).constData(), &error));
+    if (!file || DGifSlurp(file.get()) != GIF_OK) {
         std::fprintf(stderr, "giflib: %s\n", GifErrorString(file ? file->Error : error));
         return 1;
     }
     const int frames = file->ImageCount;
     const double seconds = clock.nsecsElapsed() / 1e9;
     Report("DGifSlurp", gif, seconds, frames);
-    DGifCloseFile(file, &error);
     return 0;
 }
 
