@@ -66,6 +66,9 @@ int main(int argc, char* argv[]) {
 
     std::signal(SIGINT, OnStopSignal);
     std::signal(SIGTERM, OnStopSignal);
+    // A reader that goes away early makes the write fail with a message instead of ending the
+    // process silently.
+    std::signal(SIGPIPE, SIG_IGN);
     TVGProj project([&options] {
         TProjectDefaults defaults;
         defaults.GifMaxFrame = options.MaxFrames;

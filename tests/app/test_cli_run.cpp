@@ -179,6 +179,16 @@ TEST(CliProcess, DashWritesOnlyTheGifToStandardOutput) {
     EXPECT_TRUE(gif.Ok);
     EXPECT_EQ(gif.Width, 160);
     EXPECT_TRUE(run.Err.contains("standard output: 160 × 90"));
+
+    // A reader that goes away: the failed write is reported (1), the process is not killed by
+    // the broken pipe (141).
+    QProcess gone;
+    gone.start(QStringLiteral("bash"),
+               {"-c", "set -o pipefail; \"$0\" --fps 5 \"$1\" - | head -c 10 >/dev/null", converter,
+                bear});
+    ASSERT_TRUE(gone.waitForFinished(60000));
+    EXPECT_EQ(gone.exitCode(), ecFailed);
+    EXPECT_TRUE(gone.readAllStandardError().contains("standard output"));
 }
 
 // A stop while the frames are prepared leaves nothing behind and says which signal ended the run.
