@@ -87,8 +87,8 @@ void BenchPlayback(const QString& label, const QString& file) {
     if (!OpenClip(decoder, file))
         return;
     const TVideoStreamInfo info = decoder.GetVideoStreamInfo();
-    const double periodMs =
-        info.FrameRateNum > 0 ? 1000.0 * info.FrameRateDen / info.FrameRateNum : 1000.0 / 30;
+    const int64_t period = NominalFrameDuration(info);
+    const double periodMs = period > 0 ? period / 1000.0 : 1000.0 / 30;
 
     struct TShown {
         double AtMs;
