@@ -10,9 +10,11 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <csignal>
 #include <gtest/gtest.h>
 
@@ -44,6 +46,16 @@ TRun RunConverter(const QStringList& arguments) {
     EXPECT_TRUE(process.waitForFinished(120000));
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+// Whether the process has `fileName` open (read from its descriptors in /proc).
+bool HoldsOpen(qint64 pid, const QString& fileName) {
+    const QString target = QFileInfo(fileName).canonicalFilePath();
+    const QDir descriptors(QStringLiteral("/proc/%1/fd").arg(pid));
+    const QStringList entries = descriptors.entryList(QDir::AllEntries | QDir::System);
+    return std::any_of(entries.begin(), entries.end(), [&](const QString& entry) {
+        return QFileInfo(descriptors.filePath(entry)).symLinkTarget() == target;
+    });
 }
 
 QByteArray Digest(const QString& fileName) {
@@ -199,10 +211,8 @@ TEST(CliProcess, SignalsStopTheRunWithTheirOwnCodes) {
         QProcess process;
         process.start(converter, {"--size", "original", "--fps", "30", "-q", bunny, out});
         ASSERT_TRUE(process.waitForStarted(10000));
-        // Well after the start-up (the handlers are set before the video is opened), long before
-        // the end of this minute-long conversion.
-        QTest::qWait(2000);
-        ASSERT_EQ(process.state(), QProcess::Running);
+        // The stop handlers are set before the video is opened; the conversion takes a minute.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return HoldsOpen(process.processId(), bunny); }, 60000));
         ::kill(static_cast<pid_t>(process.processId()), signalNumber);
         ASSERT_TRUE(process.waitForFinished(60000));
         EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
