@@ -293,7 +293,7 @@ const std::vector<TOptionSpec> optionTable = {
     {{"font"}, "family", "Caption font family.", "Arial", "a font family name", ApplyFont, nullptr},
     {{"font-size"},
      "size",
-     "Caption font size in points.",
+     "Caption font size.",
      "14",
      "a whole number from 1 to 1000",
      ApplyFontSize,
@@ -421,8 +421,8 @@ QString CheckCliFiles(const TCliOptions& options) {
 QString CliHelpText() {
     QString text = QStringLiteral(
         "Usage: gifclipmaker-cli [options] VIDEO GIF\n"
-        "Converts a clip of a video into an animated GIF. GIF - writes the GIF to standard "
-        "output.\n\nOptions:\n");
+        "Converts a clip of a video into an animated GIF. With - as the GIF, the GIF goes to "
+        "standard output.\n\nOptions:\n");
     for (const TOptionSpec& spec : optionTable) {
         QString names;
         for (const QString& name : spec.Names)
