@@ -8,6 +8,7 @@
 #include "mainwindow/MainPlayer.h"
 #include "mainwindow/MainStrip.h"
 #include "playback/DecodePlayer.h"
+#include "project/FrameWriter.h"
 #include "project/VGConfig.h"
 #include "project/VGProj.h"
 #include "ui/MHintWindow.h"
@@ -64,6 +65,10 @@ TMainForm::TMainForm(QWidget* parent) : TBaseForm(parent) {
     setAutoFillBackground(true);
     setAcceptDrops(true);
     BuildControls();
+    FFrameWriter = std::make_unique<TFrameWriter>();
+    ShotView->SetPictureSource([writer = FFrameWriter.get()](const QString& fileName) {
+        return writer->Picture(fileName);
+    });
     FPlayer = std::make_unique<TMainPlayer>(*this);
     FStrip = std::make_unique<TMainStrip>(*this);
     FClip = std::make_unique<TMainClip>(*this);
@@ -151,6 +156,8 @@ void TMainForm::FormDestroy() {
     if (FHint)
         FHint->HideHint();
     FHint.reset();
+    // Pictures still waiting are dropped: the work folder is emptied now.
+    FFrameWriter->Stop();
     if (App)
         DeleteFolderFiles(App->TempPath);
 }
@@ -162,9 +169,9 @@ void TMainForm::FreeWorkers() {
 }
 
 void TMainForm::acOpenExecute() {
-    const QString data = TApp::GetDataPath();
+    const QString dataPath = TApp::GetDataPath();
     const QString fileName =
-        OpenDialog()(this, data, data + QStringLiteral("Sample.mp4"), OpenDialogFilter());
+        OpenDialog()(this, dataPath, dataPath + QStringLiteral("Sample.mp4"), OpenDialogFilter());
     if (fileName.isEmpty())
         return;
     // Let the area under the dialog repaint before the busy open.
@@ -188,6 +195,7 @@ bool TMainForm::OpenVideoFile(const QString& fileName) {
         FProj->GifFile = App->TempPath + QStringLiteral("preview.gif");
         FProj->LibPath = App->AppPath + QStringLiteral("resource/FFDLL/");
     }
+    FProj->PictureWriter = FFrameWriter.get();
     EnsureDecoder();
     (void)FDecoder->LoadFile(fileName, QString());
     FProj->ReadStreamInfo(FDecoder);

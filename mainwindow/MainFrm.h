@@ -26,6 +26,7 @@ class TCustomDecoder;
 class TDecodePlayThread;
 class TDecoderSeek;
 class TFlatGroupBox;
+class TFrameWriter;
 class TFlatPanel;
 class TMHint;
 class TPaintBox;
@@ -154,6 +155,7 @@ public:
     const QImage& ShotGraphic() const { return FShotGraphic; }
     const QImage& BackBuffer() const { return FBackBuffer; }
     TMHint* Hint() const { return FHint.get(); }
+    TFrameWriter* FrameWriter() const { return FFrameWriter.get(); }
     bool IsDragging() const { return FDragging; }
 
     // Controls, by their design names.
@@ -248,6 +250,10 @@ private:
     bool FDragging = false;
 
     bool FStartScreen = true; // pnlPlayerPaint is attached
+    // Writes the frame pictures of the strip in the background; the strip and the still view
+    // take a picture from it while its file is not written yet. Shared with the strip's
+    // thumbnail threads, which may outlive the window's own members by a moment.
+    std::shared_ptr<TFrameWriter> FFrameWriter;
     bool FInstallTrackStarted = false;
     bool FDestroyed = false;
     std::unique_ptr<TMainPlayer> FPlayer;

@@ -5,6 +5,7 @@
 #include "decoder/CustomDecoder.h"
 #include "mainwindow/MainFrm.h"
 #include "mainwindow/MainPlayer.h"
+#include "project/FrameWriter.h"
 #include "project/VGConfig.h"
 #include "project/VGProj.h"
 #include "widgets/FlatControls.h"
@@ -120,7 +121,7 @@ void TMainStrip::SelectedChange() {
 
 void TMainStrip::RefreshShot(bool keepBitmap) {
     if (!keepBitmap)
-        F.FFrameBitmap = F.FCurFrame ? QImage(F.FCurFrame->FileName) : QImage();
+        F.FFrameBitmap = F.FCurFrame ? F.FFrameWriter->Picture(F.FCurFrame->FileName) : QImage();
     F.FShotGraphic = F.FFrameBitmap.convertToFormat(QImage::Format_RGB32);
     if (!F.FShotGraphic.isNull() && F.FProj)
         F.FProj->DrawOverlays(F.FShotGraphic);

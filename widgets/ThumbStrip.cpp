@@ -79,6 +79,13 @@ private:
     TThumbStrip* FStrip;
 };
 
+QImage ThumbnailOf(const QImage& image, const QSize& box) {
+    if (image.isNull())
+        return {};
+    return image.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation)
+        .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
 QImage DecodeThumbnail(const QString& fileName, const QSize& box) {
     QImageReader reader(fileName);
     reader.setAutoTransform(true);
@@ -89,8 +96,7 @@ QImage DecodeThumbnail(const QString& fileName, const QSize& box) {
     const QImage image = reader.read();
     if (image.isNull())
         return {};
-    return image.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation)
-        .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    return ThumbnailOf(image, box);
 }
 
 } // namespace
@@ -306,8 +312,9 @@ void TThumbStrip::RequestThumbnail(TPhotoData* item) {
     const quint64 serial = item->FSerial;
     const QString fileName = item->FFileName;
     const QSize box(FLayout.ThumbWidth, FLayout.ThumbHeight);
-    FPool.start([this, serial, fileName, box] {
-        const QImage thumb = DecodeThumbnail(fileName, box);
+    FPool.start([this, serial, fileName, box, source = FPictureSource] {
+        const QImage thumb =
+            source ? ThumbnailOf(source(fileName), box) : DecodeThumbnail(fileName, box);
         QMetaObject::invokeMethod(
             this, [this, serial, thumb] { ThumbnailDone(serial, thumb); }, Qt::QueuedConnection);
     });

@@ -130,6 +130,11 @@ public:
     // Thumbnails asked for and not yet decoded.
     int PendingThumbnails() const { return FPending; }
 
+    // Where thumbnails get their pictures, given an item's file name; called on worker threads,
+    // so it must be thread-safe. None: the file is read.
+    using TPictureSource = std::function<QImage(const QString& fileName)>;
+    void SetPictureSource(TPictureSource source) { FPictureSource = std::move(source); }
+
     std::function<void()> OnSelectedChange;
     std::function<void(TPhotoData* item, const QRectF& imageRect, const QRect& textRect,
                        QPainter& painter)>
@@ -159,6 +164,7 @@ private:
     template <typename F> void UserInput(F&& base);
 
     TThumbLayout FLayout;
+    TPictureSource FPictureSource;
     bool FMultiSelect = true;
     bool FShowCaption = true;
     TColor FColor = 0xFFFFFF;

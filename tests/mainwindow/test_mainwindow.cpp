@@ -9,6 +9,7 @@
 #include "common/CommonFunctions.h"
 #include "mainwindow/MainFrm.h"
 #include "playback/DecodePlayer.h"
+#include "project/FrameWriter.h"
 #include "project/VGConfig.h"
 #include "project/VGProj.h"
 #include "tests/support/TestUtils.h"
@@ -79,7 +80,7 @@ protected:
         QTest::mouseClick(Form->Button1, Qt::LeftButton);
     }
     int ItemIndex(int item) const {
-        const QImage picture(TMainStripFrame(item)->FileName);
+        const QImage picture = Form->FrameWriter()->Picture(TMainStripFrame(item)->FileName);
         return fixture::ReadIndexPattern(picture);
     }
     TVGFrame* TMainStripFrame(int item) const {
@@ -411,6 +412,7 @@ TEST_F(MainWindow, TypedTimesAndTheConvertCheck) {
 TEST_F(MainWindow, ClosingWhilePlayingStopsEverythingAndEmptiesTheWorkFolder) {
     Open(FixturePath(ShortClip));
     ASSERT_NE(Form->Project(), nullptr);
+    Form->FrameWriter()->Flush();
     ASSERT_FALSE(QDir(App->TempPath).entryList(QDir::Files).isEmpty());
     QTest::mouseClick(Form->btnPlay, Qt::LeftButton);
     ASSERT_NE(Form->PlayThread(), nullptr);
