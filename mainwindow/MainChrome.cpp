@@ -2,9 +2,14 @@
 
 #include "app/Brand.h"
 #include "app/VGApp.h"
+#include "dialogs/CropFrm.h"
+#include "dialogs/OptionFrm.h"
+#include "dialogs/SettingFrm.h"
 #include "mainwindow/MainFrm.h"
 #include "project/VGConfig.h"
 #include "project/VGProj.h"
+#include "ui/AboutFrm.h"
+#include "ui/InstallTrack.h"
 #include "ui/UIUtils.h"
 #include "widgets/FlatControls.h"
 #include "widgets/SkinButton.h"
@@ -18,16 +23,6 @@
 #include <QMenu>
 #include <QPainter>
 #include <QUrl>
-
-#ifdef VG_HAVE_DIALOGS
-#include "dialogs/CropFrm.h"
-#include "dialogs/OptionFrm.h"
-#include "dialogs/SettingFrm.h"
-#include "ui/AboutFrm.h"
-#endif
-#ifdef VG_HAVE_INSTALL_TRACK
-#include "ui/InstallTrack.h"
-#endif
 
 namespace {
 
@@ -95,15 +90,13 @@ void TMainChrome::AddRelatedSoftware() {
 }
 
 void TMainChrome::StartInstallTracking() {
-#ifdef VG_HAVE_INSTALL_TRACK
     if (F.FInstallTrackStarted || !Config || Config->InstallTracked ||
         CurrentBrand().SkipInstallChecks)
         return;
     F.FInstallTrackStarted = true;
     auto* worker = new TInstallTrackThread();
     F.FInstallTrackThread = worker;
-    worker->Start();
-#endif
+    worker->StartTracking();
 }
 
 void TMainChrome::StopInstallTracking() {
@@ -115,26 +108,20 @@ void TMainChrome::Crop(QObject* sender) {
         F.acPauseExecute(sender);
     if (!F.FProj || !F.FCurFrame || F.FFrameBitmap.isNull())
         return;
-#ifdef VG_HAVE_DIALOGS
     if (ExecuteCropForm(F.FProj.get(), F.FFrameBitmap))
         F.RefreshShot(true);
-#endif
 }
 
 void TMainChrome::Setting() {
     if (!F.FProj)
         return;
-#ifdef VG_HAVE_DIALOGS
     if (ExecuteSettingForm(F.FProj.get(), F.FFrameBitmap))
         F.RefreshShot(true);
-#endif
 }
 
 void TMainChrome::Option() {
-#ifdef VG_HAVE_DIALOGS
     if (!ExecuteOptionForm(F.FProj.get()))
         return;
-#endif
     if (F.pnlPlayer->isVisible())
         F.pnlPlayer->repaint();
     else if (F.pnlShot->isVisible())
@@ -149,9 +136,7 @@ void TMainChrome::Help(QObject* sender) {
 }
 
 void TMainChrome::About() {
-#ifdef VG_HAVE_DIALOGS
     ShowAboutForm();
-#endif
 }
 
 void TMainChrome::TitleDoubleClick() {

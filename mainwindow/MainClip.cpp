@@ -1,6 +1,8 @@
 #include "mainwindow/MainClip.h"
 
 #include "common/CommonFunctions.h"
+#include "conversion/PreviewFrm.h"
+#include "conversion/PublishFrm.h"
 #include "decoder/CustomDecoder.h"
 #include "mainwindow/MainFrm.h"
 #include "mainwindow/MainPlayer.h"
@@ -18,11 +20,6 @@
 #include <QScreen>
 #include <QTimer>
 #include <algorithm>
-
-#ifdef VG_HAVE_CONVERSION_WINDOWS
-#include "conversion/PreviewFrm.h"
-#include "conversion/PublishFrm.h"
-#endif
 
 void TMainClip::EditChanged() {
     F.tmClip->stop();
@@ -196,8 +193,6 @@ void TMainClip::Convert() {
     }
     if (F.IsPlaying())
         F.acPauseExecute(F.btnConvert);
-#ifdef VG_HAVE_CONVERSION_WINDOWS
     if (ExecutePublishForm(F.FProj.get()))
         ExecutePreviewForm(F.FProj.get());
-#endif
 }

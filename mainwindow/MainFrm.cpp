@@ -65,10 +65,9 @@ TMainForm::TMainForm(QWidget* parent) : TBaseForm(parent) {
     setAutoFillBackground(true);
     setAcceptDrops(true);
     BuildControls();
-    FFrameWriter = std::make_unique<TFrameWriter>();
-    ShotView->SetPictureSource([writer = FFrameWriter.get()](const QString& fileName) {
-        return writer->Picture(fileName);
-    });
+    FFrameWriter = std::make_shared<TFrameWriter>();
+    ShotView->SetPictureSource(
+        [writer = FFrameWriter](const QString& fileName) { return writer->Picture(fileName); });
     FPlayer = std::make_unique<TMainPlayer>(*this);
     FStrip = std::make_unique<TMainStrip>(*this);
     FClip = std::make_unique<TMainClip>(*this);

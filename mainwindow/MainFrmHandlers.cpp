@@ -247,10 +247,12 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* e) {
         else if (type == QEvent::MouseButtonRelease)
             FStrip->ShotMouseUp();
     } else if (watched == TrackBar) {
-        const auto* mouse = static_cast<QMouseEvent*>(e);
-        if (type == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton)
+        const bool left =
+            (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease) &&
+            static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton;
+        if (left && type == QEvent::MouseButtonPress)
             TrackBarMouseDown();
-        else if (type == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton)
+        else if (left)
             TrackBarMouseUp();
     } else if (watched == btnInfo) {
         if (type == QEvent::Enter)
