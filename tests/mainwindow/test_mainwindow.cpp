@@ -2,8 +2,7 @@
 // the strip and its groups, the still view, playing, pausing, the end of the video, scrubbing,
 // deleting frames, dragging a caption, the clip edits and bad files.
 
-#include "FixtureList.h"
-#include "FramePattern.h"
+#include "MainWindowTest.h"
 #include "app/VGApp.h"
 #include "app/VGUIApp.h"
 #include "common/CommonFunctions.h"
@@ -31,72 +30,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-QString FixturePath(int index) {
-    return QStringLiteral(VG_FIXTURE_DIR "/") +
-           QString::fromUtf8(fixture::Fixtures()[size_t(index)].FileName);
-}
-
-// 150 frames at 25 fps (6 s), a key frame every 50; and 60 frames at 60 fps (1 s).
-constexpr int LongClip = 0;
-constexpr int ShortClip = 7;
-
-class MainWindow : public ::testing::Test {
-protected:
-    void SetUp() override {
-        TBaseForm::SetScreenDpiProvider([] { return 96; });
-        TBaseForm::SetLanguageIdOverride(1033);
-        AppObj = std::make_unique<TApp>(QStringLiteral(VG_PROGRAM_DIR));
-        App = AppObj.get();
-        ASSERT_TRUE(ForceDirectories(App->TempPath));
-        UIAppObj = std::make_unique<TUIApp>(App->AppPath + QStringLiteral("resource/"));
-        UIApp = UIAppObj.get();
-        Config = new TVGConfig();
-        Config->DecodeNum = 10;
-        Config->InstallTracked = true;
-        OldBox = SetMsgBoxHandler([this](const TMsgBoxRequest& request) {
-            Messages << request.Text;
-            return 1;
-        });
-        OldDialog = TMainForm::SetOpenDialog(
-            [this](QWidget*, const QString&, const QString&, const QString&) { return NextFile; });
-        Form = std::make_unique<TMainForm>();
-        Form->show();
-    }
-    void TearDown() override {
-        Form.reset();
-        TMainForm::SetOpenDialog(OldDialog);
-        SetMsgBoxHandler(OldBox);
-        delete Config;
-        Config = nullptr;
-        UIApp = nullptr;
-        App = nullptr;
-        TBaseForm::SetScreenDpiProvider({});
-        TBaseForm::SetLanguageIdOverride(0);
-    }
-
-    void Open(const QString& path) {
-        NextFile = path;
-        QTest::mouseClick(Form->Button1, Qt::LeftButton);
-    }
-    int ItemIndex(int item) const {
-        const QImage picture = Form->FrameWriter()->Picture(TMainStripFrame(item)->FileName);
-        return fixture::ReadIndexPattern(picture);
-    }
-    TVGFrame* TMainStripFrame(int item) const {
-        return static_cast<TVGFrame*>(Form->ShotView->Item(item)->Data);
-    }
-    int64_t FramePTS(int index) const { return int64_t(index) * 40000; } // 25 fps
-
-    TScopedUserFolders Folders;
-    std::unique_ptr<TApp> AppObj;
-    std::unique_ptr<TUIApp> UIAppObj;
-    std::unique_ptr<TMainForm> Form;
-    TMsgBoxHandler OldBox;
-    TMainForm::TOpenDialog OldDialog;
-    QStringList Messages;
-    QString NextFile;
-};
 
 TEST_F(MainWindow, StartsEmptyWithTheDesignedLayout) {
     EXPECT_EQ(Form->size(), QSize(820, 570));
