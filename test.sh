@@ -21,6 +21,11 @@ QT_QPA_PLATFORM=offscreen "$top/build-asan/tests/decoder/test_decoder" --gtest_f
 cmake --build "$top/build-asan" --target test_playback -j "$(nproc)"
 QT_QPA_PLATFORM=offscreen "$top/build-asan/tests/playback/test_playback"
 
+# The main window in the same build: its workers, the strip's thumbnail threads and the background
+# writer of frame pictures must free nothing that another thread still uses.
+cmake --build "$top/build-asan" --target test_mainwindow -j "$(nproc)"
+QT_QPA_PLATFORM=offscreen "$top/build-asan/tests/mainwindow/test_mainwindow"
+
 # The worker threads' tests once more under ThreadSanitizer, in a small build of just those test
 # programs. The system's FFmpeg is not built for the sanitizer; the suppressions leave out only the
 # frame hand-overs inside its own decoding threads.
