@@ -64,7 +64,10 @@ void RunMainWindow(const TRunOptions& options) {
     form->show();
     // A window the display server destroys is gone for good: the program ends as if it had been
     // closed (the widget, still there, is deleted below and saves the settings).
-    TWindowLossWatch windowLoss(form->winId(), [] {
+    TWindowLossWatch windowLoss(form->winId(), [&form] {
+        // A window the program closed and deleted itself is not a loss.
+        if (!form)
+            return;
         MsgOut(QStringLiteral("main window destroyed by the display server"));
         QCoreApplication::exit(0);
     });
