@@ -372,13 +372,17 @@ void TMainForm::dragEnterEvent(QDragEnterEvent* e) {
 }
 
 void TMainForm::dropEvent(QDropEvent* e) {
-    const QList<QUrl> urls = e->mimeData()->urls();
+    if (OpenDroppedFiles(e->mimeData()->urls()))
+        e->acceptProposedAction();
+}
+
+bool TMainForm::OpenDroppedFiles(const QList<QUrl>& urls) {
     if (urls.isEmpty() || !urls.first().isLocalFile())
-        return;
-    e->acceptProposedAction();
+        return false;
     const QString fileName = urls.first().toLocalFile();
-    // Open after the drop has ended, so the source program is not kept waiting.
+    // Open after the drop has ended, so the program the file came from is not kept waiting.
     QTimer::singleShot(0, this, [this, fileName] { OpenVideoFile(fileName); });
+    return true;
 }
 
 bool TMainForm::IsCaptionWidget(QWidget* widget) const {

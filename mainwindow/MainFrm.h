@@ -13,6 +13,7 @@
 #include <QImage>
 #include <QPoint>
 #include <QPointer>
+#include <QUrl>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -69,6 +70,9 @@ public:
     // chosen in the dialog (a dropped file).
     void acOpenExecute();
     bool OpenVideoFile(const QString& fileName);
+    // Files dropped on the window: the first, when it is a local file, opens as if chosen in the
+    // dialog (after the drop has ended); the rest are ignored. False when nothing opens.
+    bool OpenDroppedFiles(const QList<QUrl>& urls);
 
     // State and window rules.
     void FormShow();
