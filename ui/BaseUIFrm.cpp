@@ -48,22 +48,16 @@ TBaseUIForm::TBaseUIForm(QWidget* parent) : TBaseForm(parent) {
     setAutoFillBackground(true);
 
     const int w = DesignWidth, h = DesignHeight;
-    imgTop = CreateSkinImage(this, "imgTop", QRect(0, 0, w, 31), true, akLeft | akTop | akRight);
-    imgLeft = CreateSkinImage(this, "imgLeft", QRect(0, 0, 5, h), true, akLeft | akTop | akBottom);
-    imgRight =
-        CreateSkinImage(this, "imgRight", QRect(w - 6, 0, 6, h), true, akTop | akRight | akBottom);
-    imgBottom = CreateSkinImage(this, "imgBottom", QRect(0, h - 6, w, 6), true,
-                                akLeft | akRight | akBottom);
-    imgTopLeft = CreateSkinImage(this, "imgTopLeft", QRect(0, 0, 5, 31), false, akLeft | akTop);
-    imgTopRight =
-        CreateSkinImage(this, "imgTopRight", QRect(w - 6, 0, 6, 31), false, akTop | akRight);
-    imgBottomLeft =
-        CreateSkinImage(this, "imgBottomLeft", QRect(0, h - 9, 8, 9), false, akLeft | akBottom);
-    imgBottomRight = CreateSkinImage(this, "imgBottomRight", QRect(w - 9, h - 9, 9, 9), false,
-                                     akRight | akBottom);
-    for (TSkinImage* corner : {imgTopLeft, imgTopRight, imgBottomLeft, imgBottomRight})
-        corner->SetAutoSize(true);
-    imgIco = CreateSkinImage(this, "imgIco", QRect(10, 7, 18, 18), false, akLeft | akTop);
+    const TFrameImages frame = CreateFrameImages(this, QSize(w, h));
+    imgTop = frame.Top;
+    imgLeft = frame.Left;
+    imgRight = frame.Right;
+    imgBottom = frame.Bottom;
+    imgTopLeft = frame.TopLeft;
+    imgTopRight = frame.TopRight;
+    imgBottomLeft = frame.BottomLeft;
+    imgBottomRight = frame.BottomRight;
+    imgIco = frame.Ico;
 
     lblCaption = new QLabel(this);
     lblCaption->setObjectName(QStringLiteral("lblCaption"));

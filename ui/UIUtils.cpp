@@ -293,3 +293,25 @@ TSkinButton* CreateSkinButton(QWidget* parent, const char* name, const QRect& bo
     SetAnchors(button, anchors);
     return button;
 }
+
+TFrameImages CreateFrameImages(QWidget* window, const QSize& design) {
+    const int w = design.width(), h = design.height();
+    TFrameImages f{};
+    f.Top = CreateSkinImage(window, "imgTop", QRect(0, 0, w, 31), true, akLeft | akTop | akRight);
+    f.Left = CreateSkinImage(window, "imgLeft", QRect(0, 0, 5, h), true, akLeft | akTop | akBottom);
+    f.Right = CreateSkinImage(window, "imgRight", QRect(w - 6, 0, 6, h), true,
+                              akTop | akRight | akBottom);
+    f.Bottom = CreateSkinImage(window, "imgBottom", QRect(0, h - 6, w, 6), true,
+                               akLeft | akRight | akBottom);
+    f.TopLeft = CreateSkinImage(window, "imgTopLeft", QRect(0, 0, 5, 31), false, akLeft | akTop);
+    f.TopRight =
+        CreateSkinImage(window, "imgTopRight", QRect(w - 6, 0, 6, 31), false, akTop | akRight);
+    f.BottomLeft =
+        CreateSkinImage(window, "imgBottomLeft", QRect(0, h - 9, 8, 9), false, akLeft | akBottom);
+    f.BottomRight = CreateSkinImage(window, "imgBottomRight", QRect(w - 9, h - 9, 9, 9), false,
+                                    akRight | akBottom);
+    for (TSkinImage* corner : {f.TopLeft, f.TopRight, f.BottomLeft, f.BottomRight})
+        corner->SetAutoSize(true);
+    f.Ico = CreateSkinImage(window, "imgIco", QRect(10, 7, 18, 18), false, akLeft | akTop);
+    return f;
+}

@@ -81,3 +81,12 @@ TSkinImage* CreateSkinImage(QWidget* parent, const char* name, const QRect& boun
 // A title-bar button named `name` at `bounds` with its built-in pictures for the up, mouse-over
 // and pressed states, anchored as given.
 TSkinButton* CreateSkinButton(QWidget* parent, const char* name, const QRect& bounds, int anchors);
+
+// The eight frame pictures of a borderless window designed at `design` size (stretched edges,
+// corners at their pictures' size) and its caption icon, anchored to their sides.
+struct TFrameImages {
+    TSkinImage *Top, *Left, *Right, *Bottom;
+    TSkinImage *TopLeft, *TopRight, *BottomLeft, *BottomRight;
+    TSkinImage* Ico;
+};
+TFrameImages CreateFrameImages(QWidget* window, const QSize& design);
