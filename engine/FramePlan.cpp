@@ -41,6 +41,13 @@ std::vector<int64_t> SampleTimes(int64_t start, int64_t end, double rate, int64_
     return times;
 }
 
+bool ShowsNextFrame(int64_t time, int64_t currentPts, int64_t nextPts) {
+    if (nextPts <= currentPts)
+        return nextPts <= time;
+    const int64_t tolerance = std::max<int64_t>(2, (nextPts - currentPts) / 50);
+    return nextPts - time < time - currentPts - tolerance;
+}
+
 std::vector<int> OrderFrames(int count, TFrameOrder sequence, int maxCount) {
     std::vector<int> order;
     if (count <= 0 || maxCount <= 0)

@@ -25,6 +25,12 @@ double EffectiveFrameRate(int fps, double speed);
 // end. `limit` caps how many are listed.
 std::vector<int64_t> SampleTimes(int64_t start, int64_t end, double rate, int64_t limit);
 
+// Whether a sample at `time` shows the next source frame (at `nextPts`) rather than the current
+// one (at `currentPts`, not after `time`): the frame nearest the sample time is shown, so the
+// samples step through the source evenly whenever the rates divide. Near ties (within a few
+// hundredths of a frame, which container clocks round away) keep the current frame.
+bool ShowsNextFrame(int64_t time, int64_t currentPts, int64_t nextPts);
+
 // The order the GIF shows the clip's frames in.
 enum TFrameOrder : uint8_t {
     foOriginal = 0, // as sampled

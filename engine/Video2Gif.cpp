@@ -343,7 +343,6 @@ TConversionResult RunConversion(const TVGConvertFlag& request,
         return Failure(QStringLiteral("The clip starts at %1, after the end of the video (%2).")
                            .arg(FormatPTS(request.StartPTS, 3), FormatPTS(duration, 3)));
     const double step = 1e6 / rate;
-    const int64_t halfPeriod = static_cast<int64_t>(std::llround(step / 2));
 
     const QString folder = QFileInfo(request.GifFile).absolutePath();
     TFrameSpill spill(folder, frameBytes, reverse ? maxFrames : 0);
@@ -376,6 +375,13 @@ TConversionResult RunConversion(const TVGConvertFlag& request,
         bool nextValid = decoder->Decode();
         int64_t nextPts = nextValid ? decoder->CurrentPTS() : AV_NOPTS_VALUE;
         const auto stopped = [&] { return cancel || queue.Stopped(); };
+        // Moves on to the next decoded frame, copying its picture when it may be shown.
+        const auto advance = [&](bool mayBeShown) {
+            currentPts = nextPts;
+            pictureReady = mayBeShown && decoder->CopyToBitmap(picture);
+            nextValid = decoder->Decode();
+            nextPts = nextValid ? decoder->CurrentPTS() : AV_NOPTS_VALUE;
+        };
         // Samples are taken at start, start + 1/rate, ... up to and including the clip's end.
         for (int64_t k = 0;; ++k) {
             if (stopped())
@@ -386,19 +392,17 @@ TConversionResult RunConversion(const TVGConvertFlag& request,
             // Past the last frame of the video (its duration unknown or wrong): stop there.
             if (!nextValid && t > currentPts + std::max<int64_t>(frameDuration, 1) && k > 0)
                 break;
-            // A GIF frame stands for the stretch of video from its time to the next one's; it
-            // shows the frame from the middle of that stretch (never one past the clip's end).
-            const int64_t pick = std::min(t + halfPeriod - 1, clipEnd);
-            while (nextValid && nextPts <= pick) {
-                currentPts = nextPts;
-                pictureReady = false;
-                if (!(frameDuration > 0 && currentPts + frameDuration <= pick))
-                    pictureReady = decoder->CopyToBitmap(picture);
-                nextValid = decoder->Decode();
-                nextPts = nextValid ? decoder->CurrentPTS() : AV_NOPTS_VALUE;
+            // A GIF frame shows the source frame nearest its time (never one past the clip's
+            // end), so equal steps of time take equal steps through the source. A frame is
+            // copied only when the one after it does not come by the sample time (by the
+            // nominal frame duration).
+            while (nextValid && nextPts <= t) {
+                advance(!(frameDuration > 0 && nextPts + frameDuration <= t));
                 if (stopped())
                     return queue.Finish(TSample::Cancelled);
             }
+            if (nextValid && nextPts <= clipEnd && ShowsNextFrame(t, currentPts, nextPts))
+                advance(true);
             if (!pictureReady) {
                 // The guess skipped the frame this sample shows: fetch it again.
                 if (!decoder->LocateVideoPTSCallback(currentPts, [&] { return !stopped(); }) ||

@@ -420,6 +420,29 @@ TEST(ConversionFrames, HalfTheRateTakesEverySecondFrameAndSlowMotionLengthensThe
     EXPECT_EQ(slow.TotalDelayCs(), 21 * 8); // 21 frames at 8 hundredths
 }
 
+TEST(ConversionFrames, RatesThatDivideTheSourcesTakeEvenSteps) {
+    QTemporaryDir dir;
+    TVGConvertFlag r = IndexedRequest(dir.filePath(QStringLiteral("e.gif")), 0, 0);
+    r.VideoFile = QStringLiteral(VG_FIXTURE_DIR "/mpeg4-352x288-24fps.avi");
+    r.StartPTS = 10 * 1000000 / 24;
+    r.EndPTS = (58 * 1000000 + 23) / 24; // frame 58, its time rounded up
+    // 24 fps at 12, 8 and 6: every second, third and fourth frame from the first.
+    for (int fps : {12, 8, 6}) {
+        r.GifFPS = fps;
+        ASSERT_TRUE(Convert(r).Ok) << fps;
+        const std::vector<int> shown = ShownIndices(r.GifFile);
+        const int step = 24 / fps;
+        ASSERT_GE(shown.size(), static_cast<size_t>(48 / step)) << fps;
+        for (size_t i = 0; i < shown.size(); ++i)
+            EXPECT_EQ(shown[i], 10 + static_cast<int>(i) * step) << fps << " fps, frame " << i;
+    }
+    // The 25 fps clip at 5: every fifth frame.
+    TVGConvertFlag five = IndexedRequest(dir.filePath(QStringLiteral("f.gif")), 3, 50);
+    five.GifFPS = 5;
+    ASSERT_TRUE(Convert(five).Ok);
+    EXPECT_EQ(ShownIndices(five.GifFile), (std::vector<int>{3, 8, 13, 18, 23, 28, 33, 38, 43, 48}));
+}
+
 TEST(ConversionFrames, TurnsAndMirrorsMoveAKnownCorner) {
     QTemporaryDir dir;
     // Overlay a red mark in the top left corner of the unturned frame, then follow it.

@@ -43,6 +43,23 @@ TEST(FramePlan, SamplesIncludeBothEndsAndStepByTheRate) {
     EXPECT_TRUE(SampleTimes(0, 4, 0, 100).empty());
 }
 
+TEST(FramePlan, ASampleShowsTheSourceFrameNearestItsTime) {
+    // 24 fps source (frames 41667 µs apart, as a microsecond clock rounds them) sampled at 12 fps:
+    // every second frame, never the one after.
+    for (int k = 0; k < 48; ++k) {
+        const int64_t t = std::llround(k * 1e6 / 12);
+        const int64_t current = std::llround(2 * k * 1e6 / 24);
+        const int64_t next = std::llround((2 * k + 1) * 1e6 / 24);
+        EXPECT_FALSE(ShowsNextFrame(t, current, next)) << k;
+    }
+    EXPECT_TRUE(ShowsNextFrame(30000, 0, 40000));  // 10 ms to the next, 30 ms from the current
+    EXPECT_FALSE(ShowsNextFrame(10000, 0, 40000)); // the other way round
+    EXPECT_FALSE(ShowsNextFrame(20000, 0, 40000)); // a tie keeps the current frame
+    EXPECT_FALSE(ShowsNextFrame(20300, 0, 40000)); // and so does a clock's rounding of one
+    EXPECT_TRUE(ShowsNextFrame(21000, 0, 40000));  // but not a real difference
+    EXPECT_FALSE(ShowsNextFrame(5, 10, 10));       // no next frame to speak of
+}
+
 TEST(FramePlan, OrdersAreOriginalReverseAndPingPongWithoutDoubledTurns) {
     EXPECT_EQ(OrderFrames(4, foOriginal, 100), (std::vector<int>{0, 1, 2, 3}));
     EXPECT_EQ(OrderFrames(4, foReverse, 100), (std::vector<int>{3, 2, 1, 0}));
