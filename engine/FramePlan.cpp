@@ -48,10 +48,18 @@ bool ShowsNextFrame(int64_t time, int64_t currentPts, int64_t nextPts) {
     return nextPts - time < time - currentPts - tolerance;
 }
 
+int FramesNeeded(TFrameOrder order, int maxCount) {
+    if (maxCount <= 0)
+        return 0;
+    return order == foPingPong ? std::max(1, (maxCount + 2) / 2) : maxCount;
+}
+
 std::vector<int> OrderFrames(int count, TFrameOrder sequence, int maxCount) {
     std::vector<int> order;
     if (count <= 0 || maxCount <= 0)
         return order;
+    if (sequence == foPingPong)
+        count = std::min(count, FramesNeeded(foPingPong, maxCount));
     if (sequence == foReverse) {
         for (int i = count - 1; i >= 0; --i)
             order.push_back(i);

@@ -38,7 +38,13 @@ enum TFrameOrder : uint8_t {
     foPingPong = 2  // forwards, then backwards without showing the two turning frames twice
 };
 
-// The frames' order as indices into the sampled frames, at most `maxCount`.
+// How many sampled frames an order needs to fill at most `maxCount` GIF frames: a ping-pong order
+// goes there and back, so it shows up to (maxCount + 2) / 2 frames, each but the two turning ones
+// twice.
+int FramesNeeded(TFrameOrder order, int maxCount);
+
+// The frames' order as indices into the sampled frames, at most `maxCount`. A ping-pong order
+// that would be longer takes fewer frames each way, as many as fit, and still comes back.
 std::vector<int> OrderFrames(int count, TFrameOrder order, int maxCount);
 
 // Display time of the frame at `position` in hundredths of a second: the rounded running total

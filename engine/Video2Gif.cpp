@@ -335,6 +335,8 @@ TConversionResult RunConversion(const TVGConvertFlag& request,
     // When frames are taken from the clip.
     const double rate = EffectiveFrameRate(request.GifFPS, request.GifSpeed);
     const int maxFrames = request.GifMaxFrame;
+    // A ping-pong order shows most frames twice: it needs fewer of them.
+    const int framesNeeded = FramesNeeded(request.Sequence, maxFrames);
     const bool reverse = request.Sequence == foReverse;
     // A clip that runs past the end of the video ends with it.
     const int64_t duration = decoder->GetFileStreamInfo().Duration;
@@ -497,7 +499,7 @@ TConversionResult RunConversion(const TVGConvertFlag& request,
         ++kept;
         progress.Set(60.0 * static_cast<double>(t - request.StartPTS + 1) /
                      static_cast<double>(std::max<int64_t>(1, clipEnd - request.StartPTS + 1)));
-        if (!reverse && kept >= maxFrames)
+        if (!reverse && kept >= framesNeeded)
             break;
     }
     queue.Stop();

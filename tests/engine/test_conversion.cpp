@@ -391,7 +391,14 @@ TEST(ConversionFrames, EveryOrderShowsExactlyTheClipsFrames) {
     ASSERT_TRUE(Convert(r).Ok);
     EXPECT_EQ(ShownIndices(r.GifFile),
               (std::vector<int>{40, 41, 42, 43, 44, 45, 46, 47, 46, 45, 44, 43, 42, 41}));
-    // The maximum keeps the first frames of the order; for a reverse order, the clip's last.
+    // The maximum keeps the first frames of the order; for a reverse order, the clip's last; a
+    // ping-pong order takes the clip's first frames there and back.
+    r.GifMaxFrame = 10;
+    const TConversionResult pingPong = Convert(r);
+    ASSERT_TRUE(pingPong.Ok);
+    EXPECT_EQ(pingPong.FramesWritten, 10);
+    EXPECT_EQ(ShownIndices(r.GifFile), (std::vector<int>{40, 41, 42, 43, 44, 45, 44, 43, 42, 41}));
+    EXPECT_EQ(DecodeGifFile(r.GifFile).TotalDelayCs(), 40);
     r.GifMaxFrame = 3;
     r.Sequence = foReverse;
     const TConversionResult cut = Convert(r);

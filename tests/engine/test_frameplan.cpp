@@ -1,5 +1,6 @@
 #include "engine/FramePlan.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <numeric>
 
@@ -66,7 +67,25 @@ TEST(FramePlan, OrdersAreOriginalReverseAndPingPongWithoutDoubledTurns) {
     EXPECT_EQ(OrderFrames(4, foPingPong, 100), (std::vector<int>{0, 1, 2, 3, 2, 1}));
     EXPECT_EQ(OrderFrames(2, foPingPong, 100), (std::vector<int>{0, 1}));
     EXPECT_EQ(OrderFrames(1, foPingPong, 100), (std::vector<int>{0}));
-    EXPECT_EQ(OrderFrames(5, foPingPong, 7), (std::vector<int>{0, 1, 2, 3, 4, 3, 2}));
+    // Under a maximum a ping-pong order still comes back, with fewer frames each way.
+    EXPECT_EQ(OrderFrames(5, foPingPong, 7), (std::vector<int>{0, 1, 2, 3, 2, 1}));
+    EXPECT_EQ(OrderFrames(5, foPingPong, 8), (std::vector<int>{0, 1, 2, 3, 4, 3, 2, 1}));
+    EXPECT_EQ(OrderFrames(20, foPingPong, 4), (std::vector<int>{0, 1, 2, 1}));
+    EXPECT_EQ(OrderFrames(20, foPingPong, 3), (std::vector<int>{0, 1}));
+    EXPECT_EQ(OrderFrames(20, foPingPong, 1), (std::vector<int>{0}));
+    for (int maxCount : {1, 2, 9, 10, 999, 1000}) {
+        const std::vector<int> order = OrderFrames(5000, foPingPong, maxCount);
+        EXPECT_LE(static_cast<int>(order.size()), maxCount);
+        EXPECT_GE(static_cast<int>(order.size()), maxCount - 1);
+        // Only the frames the engine reads are used.
+        EXPECT_EQ(*std::max_element(order.begin(), order.end()) + 1,
+                  FramesNeeded(foPingPong, maxCount))
+            << maxCount;
+    }
+    EXPECT_EQ(FramesNeeded(foOriginal, 10), 10);
+    EXPECT_EQ(FramesNeeded(foReverse, 10), 10);
+    EXPECT_EQ(FramesNeeded(foPingPong, 10), 6);
+    EXPECT_EQ(FramesNeeded(foPingPong, 0), 0);
     EXPECT_EQ(OrderFrames(5, foReverse, 2), (std::vector<int>{4, 3}));
     EXPECT_TRUE(OrderFrames(0, foOriginal, 10).empty());
     EXPECT_TRUE(OrderFrames(3, foOriginal, 0).empty());
