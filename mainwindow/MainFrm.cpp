@@ -356,7 +356,23 @@ bool TMainForm::event(QEvent* e) {
 
 void TMainForm::showEvent(QShowEvent* e) {
     TBaseForm::showEvent(e);
+    FitToWorkArea();
     FormShow();
+}
+
+void TMainForm::FitToWorkArea() {
+    // On a small or strongly scaled screen the window shrinks to the work area (down to its
+    // minimum size) instead of reaching past its edges; done once it shows, so the anchored
+    // controls follow the change.
+    if (FFitted || IsWindowMaximized())
+        return;
+    FFitted = true;
+    const QRect area = GetMaximizeArea();
+    if (area.width() <= 0 || area.height() <= 0 ||
+        (width() <= area.width() && height() <= area.height()))
+        return;
+    resize(qMin(width(), area.width()), qMin(height(), area.height()));
+    CenterInWorkArea();
 }
 
 void TMainForm::resizeEvent(QResizeEvent* e) {

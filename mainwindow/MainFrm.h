@@ -230,6 +230,7 @@ private:
     // UI thread drives the decoder afterwards.
     void FreeWorkers();
     void ShowExtractProgress(qint64 done, qint64 asked);
+    void FitToWorkArea();
 
     // Window state.
     TSafeThread* FInstallTrackThread = nullptr;
@@ -259,6 +260,7 @@ private:
     // thumbnail threads, which may outlive the window's own members by a moment.
     std::shared_ptr<TFrameWriter> FFrameWriter;
     bool FInstallTrackStarted = false;
+    bool FFitted = false;
     bool FDestroyed = false;
     std::unique_ptr<TMainPlayer> FPlayer;
     std::unique_ptr<TMainStrip> FStrip;
