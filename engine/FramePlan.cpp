@@ -79,3 +79,19 @@ int FrameDelayCs(int position, double periodCs) {
     return static_cast<int>(std::llround((position + 1) * periodCs) -
                             std::llround(position * periodCs));
 }
+
+std::vector<TImageRun> MergeRepeatedFrames(const std::vector<int64_t>& pictureOfPosition,
+                                           double periodCs, int maxDelayCs) {
+    std::vector<TImageRun> runs;
+    for (size_t position = 0; position < pictureOfPosition.size(); ++position) {
+        const int delay = FrameDelayCs(static_cast<int>(position), periodCs);
+        if (!runs.empty() && pictureOfPosition[position - 1] == pictureOfPosition[position] &&
+            runs.back().DelayCs + delay <= maxDelayCs) {
+            ++runs.back().Frames;
+            runs.back().DelayCs += delay;
+        } else {
+            runs.push_back({static_cast<int>(position), 1, delay});
+        }
+    }
+    return runs;
+}

@@ -51,3 +51,18 @@ std::vector<int> OrderFrames(int count, TFrameOrder order, int maxCount);
 // after it minus the rounded running total before it, so the sum over the GIF stays within one
 // hundredth of a second of position count × period.
 int FrameDelayCs(int position, double periodCs);
+
+// A run of consecutive GIF frames that show the same source picture, written as one image: the
+// run's first position in the order, how many frames it stands for and their time together.
+struct TImageRun {
+    int Position = 0;
+    int Frames = 0;
+    int DelayCs = 0;
+};
+
+// Groups the GIF's frames (the source picture of each position, by any key that is equal for
+// equal pictures) into runs of the same picture. The delays are those of FrameDelayCs added up,
+// so the time each picture appears and goes is unchanged; a run stops before its delay would
+// exceed `maxDelayCs`.
+std::vector<TImageRun> MergeRepeatedFrames(const std::vector<int64_t>& pictureOfPosition,
+                                           double periodCs, int maxDelayCs = 65535);

@@ -123,9 +123,8 @@ bool TGifEncoder::AddFrame(const uchar* rgb, int delayCs, int palette) {
         FOk = false;
         return false;
     }
-    if (drawn.isEmpty())
+    if (drawn.isEmpty() || !SubmitDrawn(rgb, changed, drawn, palette, delayCs, remapper))
         return AddUnchangedFrame(palette, delayCs);
-    SubmitDrawn(rgb, changed, drawn, palette, delayCs, remapper);
     return WritePending();
 }
 
@@ -272,7 +271,7 @@ bool TGifEncoder::AddUnchangedFrame(int palette, int delayCs) {
     return WritePending();
 }
 
-void TGifEncoder::SubmitDrawn(const uchar* rgb, const QRect& changed, const QRect& drawn,
+bool TGifEncoder::SubmitDrawn(const uchar* rgb, const QRect& changed, const QRect& drawn,
                               int palette, int delayCs, const TRemapper& remapper) {
     // The drawn box's indices (out of the changed box's), source colours and on-screen colours.
     const int width = FSize.width();
@@ -292,7 +291,29 @@ void TGifEncoder::SubmitDrawn(const uchar* rgb, const QRect& changed, const QRec
                     static_cast<size_t>(drawn.width()) * 3);
     }
     Submit(palette, drawn, indices, FWanted, FShownBox.data(), delayCs);
+    if (!ChangesWhatIsSeen(indices, palette, remapper)) {
+        FJobs.pop_back();
+        return false;
+    }
     MarkDrawn(rgb, drawn, indices, palette, remapper);
+    return true;
+}
+
+bool TGifEncoder::ChangesWhatIsSeen(const std::vector<uchar>& indices, int palette,
+                                    const TRemapper& remapper) const {
+    // FShownBox holds the on-screen colours of the drawn box, in the order of `indices`.
+    const int clear = FPalettes[static_cast<size_t>(palette)].TransparentIndex;
+    const int threshold = FOptions.DiffThreshold;
+    for (size_t i = 0; i < indices.size(); ++i) {
+        if (indices[i] == clear)
+            continue;
+        const QRgb c = remapper.Color(indices[i]);
+        const uchar* shown = FShownBox.data() + i * 3;
+        if (std::abs(qRed(c) - shown[0]) > threshold ||
+            std::abs(qGreen(c) - shown[1]) > threshold || std::abs(qBlue(c) - shown[2]) > threshold)
+            return true;
+    }
+    return false;
 }
 
 bool TGifEncoder::WritePending() {

@@ -9,11 +9,12 @@
 // palette colour (error diffusion is available but off: on video it costs size and measured
 // quality alike), and any of them for which the colour on screen is not clearly worse than the
 // nearest palette colour keeps it too. Kept pixels are transparent, the frame is cut to the box
-// around the drawn ones, and a frame that draws nothing only lengthens the display time of the one
-// before. Compression may be lossy: where the LZW string being built cannot go on with a pixel's
-// index, another index that looks about as good continues it (the transparent index counts,
-// standing for what is on screen). Each frame depends on what the one before left on screen, so
-// frames are remapped and compressed in order.
+// around the drawn ones, and a frame that draws nothing (once compressed) or nothing the eye can
+// tell from what is on screen only lengthens the display time of the one before. Compression may be
+// lossy: where the LZW string being built cannot go on with a pixel's index, another index that
+// looks about as good continues it (the transparent index counts, standing for what is on screen).
+// Each frame depends on what the one before left on screen, so frames are remapped and compressed
+// in order.
 
 #include "engine/GifWriter.h"
 
@@ -88,8 +89,14 @@ private:
     [[nodiscard]] bool RemapChanged(const uchar* rgb, const QRect& changed, int palette,
                                     TRemapper& remapper, QRect& drawn);
     [[nodiscard]] bool AddUnchangedFrame(int palette, int delayCs);
-    void SubmitDrawn(const uchar* rgb, const QRect& changed, const QRect& drawn, int palette,
-                     int delayCs, const TRemapper& remapper);
+    // Queues the drawn box; false (nothing queued) when, once compressed, it would not change
+    // what the viewer sees.
+    [[nodiscard]] bool SubmitDrawn(const uchar* rgb, const QRect& changed, const QRect& drawn,
+                                   int palette, int delayCs, const TRemapper& remapper);
+    // Whether drawing `indices` over the on-screen colours in FShownBox changes any pixel by more
+    // than the difference threshold: the transparent index and colours within it do not.
+    bool ChangesWhatIsSeen(const std::vector<uchar>& indices, int palette,
+                           const TRemapper& remapper) const;
     // What the viewer sees now where the image `rect` draws `indices`; the source colours of the
     // drawn pixels become their reference.
     void MarkDrawn(const uchar* rgb, const QRect& rect, const std::vector<uchar>& indices,

@@ -451,6 +451,7 @@ TConversionResult RunConversion(const TVGConvertFlag& request,
     // Each scene gets a palette of its own: the scene of every frame kept.
     const qsizetype pixels = static_cast<qsizetype>(finalSize.width()) * finalSize.height();
     std::vector<int> sceneOf;
+    std::vector<int64_t> ptsOf; // the source frame of every frame kept
     TColorSignature lastSignature{}, signature{};
     int scene = 0, sceneLength = 0;
     // A forward order never needs more than the maximum frame count, a reverse one keeps the
@@ -492,6 +493,7 @@ TConversionResult RunConversion(const TVGConvertFlag& request,
         lastSignature = signature;
         ++sceneLength;
         sceneOf.push_back(scene);
+        ptsOf.push_back(currentPts);
         if (!spill.Write(kept, processed.data()))
             return Failure(QStringLiteral("Writing the frames in \"%1\" failed: %2. Is the disk "
                                           "full?")
@@ -565,24 +567,29 @@ TConversionResult RunConversion(const TVGConvertFlag& request,
     if (!encoder.Start())
         return Failure(QStringLiteral("Writing the GIF file \"%1\" failed: %2")
                            .arg(gifName, output.errorString()));
-    const double periodCs = 100.0 / (rate * request.GifSpeed);
-    for (size_t position = 0; position < order.size(); ++position) {
+    // Consecutive frames that show the same source frame become one image shown as long.
+    std::vector<int64_t> sourceOfPosition;
+    for (int index : order)
+        sourceOfPosition.push_back(ptsOf[static_cast<size_t>(first + index)]);
+    const std::vector<TImageRun> runs =
+        MergeRepeatedFrames(sourceOfPosition, 100.0 / (rate * request.GifSpeed));
+    for (const TImageRun& run : runs) {
         if (cancel) {
             output.cancelWriting();
             return Cancelled();
         }
-        if (!spill.Read(first + order[position], processed.data()))
+        const int index = first + order[static_cast<size_t>(run.Position)];
+        if (!spill.Read(index, processed.data()))
             return Failure(
                 QStringLiteral("Reading back the frames failed: %1.").arg(spill.ErrorString()));
-        const int frameScene = sceneOf[static_cast<size_t>(first + order[position])];
-        if (!encoder.AddFrame(processed.data(), FrameDelayCs(static_cast<int>(position), periodCs),
-                              paletteOfScene[frameScene])) {
+        const int frameScene = sceneOf[static_cast<size_t>(index)];
+        if (!encoder.AddFrame(processed.data(), run.DelayCs, paletteOfScene[frameScene])) {
             output.cancelWriting();
             return Failure(QStringLiteral("Writing the GIF file \"%1\" failed: %2. Is the disk "
                                           "full?")
                                .arg(gifName, output.errorString()));
         }
-        progress.Set(70.0 + 30.0 * static_cast<double>(position + 1) / order.size());
+        progress.Set(70.0 + 30.0 * static_cast<double>(run.Position + run.Frames) / order.size());
     }
     if (!encoder.Finish() || !output.commit())
         return Failure(QStringLiteral("Writing the GIF file \"%1\" failed: %2. Is the disk full?")

@@ -450,6 +450,33 @@ TEST(ConversionFrames, RatesThatDivideTheSourcesTakeEvenSteps) {
     EXPECT_EQ(ShownIndices(five.GifFile), (std::vector<int>{3, 8, 13, 18, 23, 28, 33, 38, 43, 48}));
 }
 
+TEST(ConversionFrames, ASourceFrameShownTwiceIsOneImageShownTwiceAsLong) {
+    QTemporaryDir dir;
+    // The 25 fps clip at 50 frames per second: every source frame twice.
+    TVGConvertFlag r = IndexedRequest(dir.filePath(QStringLiteral("d.gif")), 20, 39);
+    r.GifFPS = 50;
+    const TConversionResult result = Convert(r);
+    ASSERT_TRUE(result.Ok);
+    EXPECT_EQ(result.FramesWritten, 39);
+    EXPECT_EQ(result.ImagesWritten, 20);
+    std::vector<int> expected;
+    for (int i = 20; i <= 39; ++i)
+        expected.push_back(i);
+    EXPECT_EQ(ShownIndices(r.GifFile), expected);
+    const TDecodedGif gif = DecodeGifFile(r.GifFile);
+    ASSERT_EQ(gif.Images.size(), 20u);
+    for (size_t i = 0; i + 1 < gif.Images.size(); ++i)
+        EXPECT_EQ(gif.Images[i].DelayCs, 4) << i;
+    EXPECT_EQ(gif.Images.back().DelayCs, 2); // the clip's last sample
+    EXPECT_EQ(gif.TotalDelayCs(), 78);
+    // There and back: 7 samples (frames 20, 20, 21, 21, 22, 22, 23), back to the second one.
+    r.Sequence = foPingPong;
+    r.EndPTS = 23 * 40000;
+    ASSERT_TRUE(Convert(r).Ok);
+    EXPECT_EQ(ShownIndices(r.GifFile), (std::vector<int>{20, 21, 22, 23, 22, 21, 20}));
+    EXPECT_EQ(DecodeGifFile(r.GifFile).TotalDelayCs(), 7 * 2 + 5 * 2);
+}
+
 TEST(ConversionFrames, TurnsAndMirrorsMoveAKnownCorner) {
     QTemporaryDir dir;
     // Overlay a red mark in the top left corner of the unturned frame, then follow it.

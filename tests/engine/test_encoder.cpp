@@ -101,6 +101,32 @@ TEST(GifEncoder, UnchangedFramesLengthenTheFrameBefore) {
     EXPECT_EQ(gif.TotalDelayCs(), 52);
 }
 
+TEST(GifEncoder, AChangeTheEyeCannotSeeLengthensTheFrameBefore) {
+    // Two nearly equal dark colours: the second frame's pixels go from one to the other.
+    const QVector<QRgb> palette = {qRgb(0, 0, 0), qRgb(3, 3, 3), qRgb(255, 255, 255)};
+    QImage first(16, 16, QImage::Format_RGB888), second(16, 16, QImage::Format_RGB888);
+    first.fill(qRgb(0, 0, 0));
+    second.fill(qRgb(0, 0, 0));
+    QPainter(&second).fillRect(4, 4, 3, 2, QColor(12, 12, 12));
+    QImage third = second.copy();
+    QPainter(&third).fillRect(0, 0, 8, 8, QColor(250, 250, 250));
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    TGifEncoder encoder(&buffer, first.size(), 0, palette);
+    ASSERT_TRUE(encoder.Start());
+    ASSERT_TRUE(encoder.AddFrame(Packed(first).data(), 10));
+    ASSERT_TRUE(encoder.AddFrame(Packed(second).data(), 7));
+    ASSERT_TRUE(encoder.AddFrame(Packed(third).data(), 5));
+    ASSERT_TRUE(encoder.Finish());
+    EXPECT_EQ(encoder.ImagesWritten(), 2);
+    const TDecodedGif gif = DecodeGifBytes(bytes);
+    ASSERT_EQ(gif.Images.size(), 2u);
+    EXPECT_EQ(gif.Images[0].DelayCs, 17); // the timing is kept
+    EXPECT_EQ(gif.Images[1].DelayCs, 5);
+    EXPECT_EQ(qRed(gif.Composed[1].pixel(2, 2)), 255); // a visible change is drawn
+}
+
 TEST(GifEncoder, AStillLongerThanTheDelayFieldIsCarriedByATinyFrame) {
     const QImage a = Scene(32, 32, 2);
     const TDecodedGif gif = DecodeGifBytes(Encode({a, a, a}, {40000, 30000, 30000}));

@@ -101,3 +101,32 @@ TEST(FramePlan, DelaysAddUpToTheRunningTotalWithinOneHundredth) {
         }
     }
 }
+
+TEST(FramePlan, RepeatedPicturesBecomeOneImageWithTheirTimeAddedUp) {
+    // 25 fps shown at 50: each picture twice, at 2 hundredths each.
+    const std::vector<TImageRun> doubled = MergeRepeatedFrames({5, 5, 6, 6, 7, 7}, 2.0);
+    ASSERT_EQ(doubled.size(), 3u);
+    for (size_t i = 0; i < doubled.size(); ++i) {
+        EXPECT_EQ(doubled[i].Position, static_cast<int>(i) * 2);
+        EXPECT_EQ(doubled[i].Frames, 2);
+        EXPECT_EQ(doubled[i].DelayCs, 4);
+    }
+    // Uneven periods: each run ends when its last frame would have ended.
+    const double period = 100.0 / 30;
+    const std::vector<int64_t> pictures = {1, 1, 1, 2, 3, 3, 1, 1};
+    const std::vector<TImageRun> runs = MergeRepeatedFrames(pictures, period);
+    ASSERT_EQ(runs.size(), 4u);
+    int total = 0;
+    for (const TImageRun& run : runs) {
+        EXPECT_EQ(total, std::llround(run.Position * period)) << run.Position;
+        total += run.DelayCs;
+    }
+    EXPECT_EQ(total, std::llround(pictures.size() * period));
+    EXPECT_EQ(runs[3].Frames, 2); // the same picture again after others is a new image
+    // A run never needs more than the delay field holds.
+    const std::vector<TImageRun> capped = MergeRepeatedFrames({9, 9, 9, 9, 9}, 100.0, 250);
+    ASSERT_EQ(capped.size(), 3u);
+    EXPECT_EQ(capped[0].DelayCs, 200);
+    EXPECT_EQ(capped[2].DelayCs, 100);
+    EXPECT_TRUE(MergeRepeatedFrames({}, 10.0).empty());
+}
