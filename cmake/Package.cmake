@@ -1,0 +1,32 @@
+# The .deb: `cpack -G DEB` in the build folder (scripts/make-deb does the whole road). It holds
+# the installed files of the Program component; the installation identifier is written by the
+# maintainer scripts instead (postinst on first install, postrm on purge).
+
+set(CPACK_PACKAGE_NAME "gifclipmaker")
+set(CPACK_PACKAGE_VERSION "${VG_VERSION}")
+set(CPACK_PACKAGE_VENDOR "${VG_COMPANY}")
+set(CPACK_PACKAGE_CONTACT "${VG_COMPANY} <support@${_vg_site}.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${VG_TITLE}: turn a stretch of a video into an animated GIF")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Open a video, mark a clip, pick the frames to keep, set size, frame rate, speed, captions, "
+    "logo, crop, flip and rotation, then convert, preview and save the GIF. A command-line "
+    "converter, gifclipmaker-cli, makes the same GIFs without a window.")
+string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
+set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
+set(CPACK_STRIP_FILES ON)
+# Only the Program component: the identifier belongs to the machine, not to the package.
+set(CPACK_INSTALL_CMAKE_PROJECTS "${CMAKE_BINARY_DIR};${PROJECT_NAME};Program;/")
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION "graphics")
+set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${VG_HOMEPAGE}")
+# The libraries the executables link come from dpkg-shlibdeps; Qt's platform and image-format
+# plugins and the fonts that stand in for Arial and Tahoma are loaded at run time.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2, qt6-qpa-plugins, qt6-image-formats-plugins")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA "${CMAKE_SOURCE_DIR}/resource/linux/deb/postinst"
+                                       "${CMAKE_SOURCE_DIR}/resource/linux/deb/postrm")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+
+include(CPack)
