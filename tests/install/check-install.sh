@@ -116,6 +116,7 @@ for lib in libqt6widgets6 libqt6gui6 libqt6core6 libavformat libavcodec libswsca
 done
 dpkg-deb -c "$deb" | awk '{print $6}' >"$tmp/files"
 for f in ./usr/bin/gifclipmaker ./usr/bin/gifclipmaker-cli ./usr/lib/gifclipmaker/gifclipmaker \
+         ./usr/share/doc/gifclipmaker/copyright ./usr/share/man/man1/gifclipmaker.1.gz \
          ./usr/lib/gifclipmaker/Sample.mp4 "./usr/share/applications/$app_id.desktop" \
          "./usr/share/metainfo/$app_id.metainfo.xml" \
          "./usr/share/icons/hicolor/256x256/apps/$app_id.png"; do
