@@ -81,7 +81,6 @@ void TMainPlayer::ShowPlayingState(bool playing) {
 void TMainPlayer::ShowVideoFrame(TCustomDecoder* decoder, QImage& frame) {
     if (frame.width() == 0 || frame.height() == 0 || !F.FProj)
         return;
-    F.FProj->DrawOverlays(frame);
     const QSize panel = F.pnlPlayer->size();
     const QRect imageRect = CenteredRect(
         panel, GetFillSize(panel.width(), panel.height(), frame.width(), frame.height(), false));
@@ -92,6 +91,7 @@ void TMainPlayer::ShowVideoFrame(TCustomDecoder* decoder, QImage& frame) {
         QPainter painter(&F.FBackBuffer);
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.drawImage(imageRect, frame);
+        DrawOverlaysOver(painter, imageRect, frame.size());
         if (F.FProj->CropEnabled && (!Config || Config->ShowCropRc))
             DrawCropArea(painter, imageRect);
         DrawTimeStamp(painter, decoder->CurrentPTS(), Qt::white);
@@ -105,6 +105,25 @@ void TMainPlayer::ShowVideoFrame(TCustomDecoder* decoder, QImage& frame) {
         FSelectionEndPosted = true;
         PostMessage(&F, Msg::PlaySelectionEnd, 0, 0);
     }
+}
+
+void TMainPlayer::DrawOverlaysOver(QPainter& painter, const QRect& imageRect,
+                                   const QSize& frameSize) {
+    // The captions and the logo in video pixels, drawn at the size the frame shows: the same
+    // picture as drawing them on the full frame first, at a fraction of the cost for big videos.
+    TVGProj* proj = F.FProj.get();
+    if ((proj->Texts.Count() == 0 && !proj->Logo.Enabled) || frameSize.isEmpty())
+        return;
+    painter.save();
+    painter.setClipRect(imageRect);
+    painter.translate(imageRect.topLeft());
+    painter.scale(double(imageRect.width()) / frameSize.width(),
+                  double(imageRect.height()) / frameSize.height());
+    if (proj->Texts.Count() > 0)
+        proj->DrawTexts(painter, true);
+    if (proj->Logo.Enabled)
+        proj->DrawLogo(painter, true);
+    painter.restore();
 }
 
 void TMainPlayer::PaintPlayer(QPainter& painter) {

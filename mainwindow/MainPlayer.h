@@ -42,6 +42,7 @@ public:
 
 private:
     void ShowTimeHint();
+    void DrawOverlaysOver(QPainter& painter, const QRect& imageRect, const QSize& frameSize);
 
     TMainForm& F;
     bool FSelectionEndPosted = false;

@@ -304,6 +304,25 @@ TEST_F(MainWindow, CaptionDragStartsAfterTwoPixelsAndTheStillViewShowsIt) {
     EXPECT_EQ(caption->X, 50);
     EXPECT_EQ(caption->Y, 55);
     EXPECT_FALSE(Form->IsDragging());
+    // The player draws the same captions over the frames it shows, where the project says.
+    QImage frame = Form->FrameBitmap().convertToFormat(QImage::Format_RGB32);
+    Form->ShowVideoFrame(Form->Decoder(), frame);
+    const QImage withCaption = Form->BackBuffer().copy();
+    caption->Text.clear();
+    Form->ShowVideoFrame(Form->Decoder(), frame);
+    const QImage without = Form->BackBuffer().copy();
+    caption->Text = QStringLiteral("HELLO");
+    const QRect shown =
+        QRect(image.topLeft() + proj->MeasureText(caption).toAlignedRect().topLeft(),
+              proj->MeasureText(caption).toAlignedRect().size());
+    int changedInside = 0, changedOutside = 0;
+    for (int y = 0; y < without.height(); ++y)
+        for (int x = 0; x < without.width(); ++x)
+            if (withCaption.pixel(x, y) != without.pixel(x, y))
+                ++(shown.adjusted(-2, -2, 2, 2).contains(x, y) ? changedInside : changedOutside);
+    EXPECT_GT(changedInside, 50);
+    EXPECT_EQ(changedOutside, 0);
+
     // Pressing where nothing is drags nothing.
     QTest::mousePress(Form->pnlShot, Qt::LeftButton, {}, image.bottomRight() - QPoint(5, 5));
     QTest::mouseMove(Form->pnlShot, image.bottomRight() - QPoint(50, 50));
