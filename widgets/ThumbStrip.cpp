@@ -82,7 +82,12 @@ private:
 QImage ThumbnailOf(const QImage& image, const QSize& box) {
     if (image.isNull())
         return {};
-    return image.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation)
+    // A big picture is first taken down to four times the box by sampling, which costs little;
+    // the smooth scaling then works on a small picture.
+    QImage source = image;
+    if (image.width() > 4 * box.width() && image.height() > 4 * box.height())
+        source = image.scaled(box * 4, Qt::KeepAspectRatio, Qt::FastTransformation);
+    return source.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation)
         .convertToFormat(QImage::Format_ARGB32_Premultiplied);
 }
 
