@@ -13,6 +13,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPainter>
+#include <QPixmap>
 #include <QTimer>
 
 namespace {
@@ -56,6 +58,46 @@ QTimer* MakeTimer(QObject* parent, const char* name, int interval) {
     timer->setObjectName(QString::fromLatin1(name));
     timer->setInterval(interval);
     return timer;
+}
+
+// The menus' pictures: 1 start time, 2 end time, 3 play selection, 4 delete.
+QIcon MenuIcon(int index) {
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QColor start(40, 150, 70), end(200, 60, 50), play(40, 110, 200);
+    switch (index) {
+    case 1:   // a bracket opening the clip
+    case 2: { // and one closing it
+        const bool opening = index == 1;
+        painter.setPen(QPen(opening ? start : end, 2));
+        const int x = opening ? 4 : 12, tip = opening ? 8 : 3;
+        painter.drawLine(x, 2, x, 14);
+        painter.drawLine(x, 2, opening ? x + 4 : x - 4, 2);
+        painter.drawLine(x, 14, opening ? x + 4 : x - 4, 14);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(opening ? start : end);
+        const int dir = 1;
+        const QPointF arrow[3] = {
+            {double(tip), 5.0}, {double(tip + 5 * dir), 8.0}, {double(tip), 11.0}};
+        painter.drawPolygon(arrow, 3);
+        break;
+    }
+    case 3: {
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(play);
+        const QPointF triangle[3] = {{4.0, 2.5}, {13.5, 8.0}, {4.0, 13.5}};
+        painter.drawPolygon(triangle, 3);
+        break;
+    }
+    default:
+        painter.setPen(QPen(end, 2.5, Qt::SolidLine, Qt::RoundCap));
+        painter.drawLine(4, 4, 12, 12);
+        painter.drawLine(12, 4, 4, 12);
+        break;
+    }
+    return QIcon(pixmap);
 }
 
 } // namespace
@@ -270,6 +312,12 @@ void TMainForm::BuildMenus() {
     Option1 = pmHelp->addAction(QStringLiteral("Options..."));
     Option1->setVisible(false);
     About1 = pmHelp->addAction(QStringLiteral("About..."));
+    pmiStartTime->setIcon(MenuIcon(1));
+    pmiLocateStart->setIcon(MenuIcon(1));
+    pmiEndTime->setIcon(MenuIcon(2));
+    pmiLocateEnd->setIcon(MenuIcon(2));
+    pmiPlaySelect->setIcon(MenuIcon(3));
+    pmiDelete->setIcon(MenuIcon(4));
     pmiDelete->setObjectName(QStringLiteral("pmiDelete"));
     pmiRestore->setObjectName(QStringLiteral("pmiRestore"));
     pmiStartTime->setObjectName(QStringLiteral("pmiStartTime"));
