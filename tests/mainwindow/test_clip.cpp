@@ -6,7 +6,9 @@
 #include "ui/UIUtils.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QLineEdit>
+#include <QTemporaryDir>
 #include <QTimer>
 
 namespace {
@@ -80,6 +82,33 @@ TEST_F(MainWindow, ADroppedVideoOpensAndTheDialogListsBothLetterCases) {
                     filter.contains(QLatin1String(pattern) + QLatin1Char(')')))
             << pattern;
     EXPECT_TRUE(filter.endsWith(QLatin1String(";;All Files (*)")));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(MainWindow, AVideoCutShortWhileOpenEndsLikeTheEndOfTheVideo) {
+    QTemporaryDir dir;
+    const QString copy = dir.filePath(QStringLiteral("clip.mp4"));
+    ASSERT_TRUE(QFile::copy(FixturePath(LongClip), copy));
+    Open(copy);
+    ASSERT_NE(Form->Project(), nullptr);
+    // The file loses most of its data while it is open (a card pulled, a file cut short).
+    ASSERT_TRUE(QFile::resize(copy, QFileInfo(copy).size() / 5));
+    for (int i = 0; i < 6; ++i)
+        Form->acNextMoreExecute();
+    EXPECT_GT(Form->ShotView->Count(), 0);
+    QTest::mouseClick(Form->btnPlay, Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return !Form->IsPlaying(); }, 15000));
+    EXPECT_TRUE(Form->EndReached());
+    // Shrunk to nothing, then stepped through: still no crash, the strip keeps what it had.
+    ASSERT_TRUE(QFile::resize(copy, 0));
+    const int before = Form->ShotView->Count();
+    Form->acNextMoreExecute();
+    Form->acPriorMoreExecute();
+    EXPECT_GE(Form->ShotView->Count(), before);
+    Form->acLocateEndExecute();
 }
 
 } // namespace
