@@ -100,6 +100,58 @@ QIcon MenuIcon(int index) {
     return QIcon(pixmap);
 }
 
+// The tool buttons' pictures, drawn above their captions.
+enum TToolIcon { tiOpen, tiPlay, tiPause, tiCrop, tiSetting, tiConvert };
+
+QIcon ToolIcon(TToolIcon kind) {
+    QPixmap pixmap(20, 20);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QColor ink(60, 64, 72), accent(40, 110, 200);
+    painter.setPen(QPen(ink, 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    switch (kind) {
+    case tiOpen: { // a folder
+        const QPointF folder[6] = {{2, 5}, {8, 5}, {10, 7}, {18, 7}, {18, 16}, {2, 16}};
+        painter.setBrush(QColor(250, 205, 100));
+        painter.drawPolygon(folder, 6);
+        break;
+    }
+    case tiPlay: {
+        const QPointF triangle[3] = {{6, 3.5}, {16, 10}, {6, 16.5}};
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(accent);
+        painter.drawPolygon(triangle, 3);
+        break;
+    }
+    case tiPause:
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(accent);
+        painter.drawRoundedRect(QRectF(5, 4, 3.5, 12), 1, 1);
+        painter.drawRoundedRect(QRectF(11.5, 4, 3.5, 12), 1, 1);
+        break;
+    case tiCrop: // two crop corners
+        painter.drawPolyline(QPolygonF({{5, 1.5}, {5, 15}, {18.5, 15}}));
+        painter.drawPolyline(QPolygonF({{1.5, 5}, {15, 5}, {15, 18.5}}));
+        break;
+    case tiSetting: // three sliders
+        for (int i = 0; i < 3; ++i) {
+            const double y = 4.5 + 5.5 * i;
+            painter.drawLine(QPointF(2, y), QPointF(18, y));
+            painter.setBrush(Qt::white);
+            painter.drawEllipse(QPointF(i == 1 ? 13 : 7, y), 2.2, 2.2);
+        }
+        break;
+    case tiConvert: // a film frame turning into a picture
+        painter.drawRoundedRect(QRectF(1.5, 4, 9, 12), 1.5, 1.5);
+        painter.setPen(QPen(accent, 1.8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.drawLine(QPointF(11, 10), QPointF(18, 10));
+        painter.drawPolyline(QPolygonF({{15, 7}, {18, 10}, {15, 13}}));
+        break;
+    }
+    return QIcon(pixmap);
+}
+
 } // namespace
 
 void TMainForm::BuildControls() {
@@ -280,6 +332,14 @@ void TMainForm::BuildToolControls() {
     PaintBox1->setObjectName(QStringLiteral("PaintBox1"));
     PaintBox1->setGeometry(0, 74, 686, 3);
     SetAnchors(PaintBox1, akLeft | akRight | akBottom);
+
+    const std::pair<TSkinButton*, TToolIcon> icons[] = {
+        {Button1, tiOpen}, {btnPlay, tiPlay},       {btnPause, tiPause},
+        {btnCrop, tiCrop}, {btnSetting, tiSetting}, {btnConvert, tiConvert}};
+    for (const auto& [button, kind] : icons) {
+        button->setIcon(ToolIcon(kind));
+        button->setIconSize(QSize(20, 20));
+    }
 
     tmTrackBar = MakeTimer(this, "tmTrackBar", 500);
     tmClip = MakeTimer(this, "tmClip", 1000);

@@ -144,6 +144,12 @@ void TSkinButton::DrawFlat(QPainter& painter, TSkinState state) {
     painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 4, 4);
 }
 
+int TSkinButton::IconTop() const {
+    // An icon with a caption: both centred as one block, the caption one line under the icon.
+    const int block = iconSize().height() + fontMetrics().height();
+    return qMax(0, (height() - block) / 2);
+}
+
 void TSkinButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     const TSkinState state = CurrentState();
@@ -169,6 +175,8 @@ void TSkinButton::paintEvent(QPaintEvent*) {
         painter.setPen(color);
         painter.setFont(font());
         QRect textRect = rect().adjusted(FTextOffset, 0, 0, 0);
+        if (!icon().isNull()) // the caption goes under the icon
+            textRect.setTop(IconTop() + iconSize().height());
         if (state == TSkinState::Down)
             textRect.translate(0, 1);
         painter.drawText(textRect, Qt::AlignCenter | Qt::TextShowMnemonic, text());
@@ -176,9 +184,9 @@ void TSkinButton::paintEvent(QPaintEvent*) {
     if (!icon().isNull()) {
         const QSize size = iconSize();
         const QPixmap pixmap = icon().pixmap(size, isEnabled() ? QIcon::Normal : QIcon::Disabled);
-        if (text().isEmpty())
-            painter.drawPixmap((width() - size.width()) / 2, (height() - size.height()) / 2,
-                               pixmap);
+        const int top = text().isEmpty() ? (height() - size.height()) / 2 : IconTop();
+        painter.drawPixmap((width() - size.width()) / 2, top + (state == TSkinState::Down ? 1 : 0),
+                           pixmap);
     }
     if (hasFocus() && focusPolicy() != Qt::NoFocus && !HasPictures()) {
         painter.setRenderHint(QPainter::Antialiasing);

@@ -65,6 +65,8 @@ protected:
 
 private:
     void DrawFlat(QPainter& painter, TSkinState state);
+    // Where an icon shown with a caption begins.
+    int IconTop() const;
     std::array<QImage, 5> FPictures;
     bool FStretch = true;
     int FMarginLeft = 0, FMarginRight = 0, FTextOffset = 0;
