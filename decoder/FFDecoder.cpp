@@ -3,6 +3,7 @@
 
 #include "decoder/FFDecoder.h"
 
+#include "decoder/Deinterlacer.h"
 #include "decoder/FFmpegPtr.h"
 #include "decoder/ScalerCache.h"
 
@@ -44,50 +45,6 @@ constexpr int64_t ForwardWithoutIndex = 2 * Unit_Nano;
 // A locate steps back this far (doubling) when a seek lands after the wanted time.
 constexpr int64_t FirstBackStep = Unit_Nano;
 constexpr int MaxSeekAttempts = 8;
-
-// The full-range ("J") formats are old spellings; swscale wants the plain format and the range.
-AVPixelFormat PlainFormat(AVPixelFormat format, bool& fullRange) {
-    switch (format) {
-    case AV_PIX_FMT_YUVJ420P:
-        fullRange = true;
-        return AV_PIX_FMT_YUV420P;
-    case AV_PIX_FMT_YUVJ422P:
-        fullRange = true;
-        return AV_PIX_FMT_YUV422P;
-    case AV_PIX_FMT_YUVJ444P:
-        fullRange = true;
-        return AV_PIX_FMT_YUV444P;
-    case AV_PIX_FMT_YUVJ440P:
-        fullRange = true;
-        return AV_PIX_FMT_YUV440P;
-    case AV_PIX_FMT_YUVJ411P:
-        fullRange = true;
-        return AV_PIX_FMT_YUV411P;
-    default:
-        return format;
-    }
-}
-
-// The YUV matrix of a frame; unmarked high-definition pictures follow BT.709, smaller ones BT.601,
-// as players assume.
-int SwsColorspace(AVColorSpace space, int height) {
-    switch (space) {
-    case AVCOL_SPC_BT709:
-        return SWS_CS_ITU709;
-    case AVCOL_SPC_FCC:
-        return SWS_CS_FCC;
-    case AVCOL_SPC_BT470BG:
-    case AVCOL_SPC_SMPTE170M:
-        return SWS_CS_ITU601;
-    case AVCOL_SPC_SMPTE240M:
-        return SWS_CS_SMPTE240M;
-    case AVCOL_SPC_BT2020_NCL:
-    case AVCOL_SPC_BT2020_CL:
-        return SWS_CS_BT2020;
-    default:
-        return height >= 720 ? SWS_CS_ITU709 : SWS_CS_ITU601;
-    }
-}
 
 // Clockwise rotation in degrees (0, 90, 180, 270) a player applies to the stream's pictures.
 int StreamRotation(const AVStream* stream) {
@@ -142,6 +99,7 @@ struct TFFDecoder::TState {
 
     // The current frame and the one read ahead of it.
     TFramePtr Current, Pending, Spare;
+    TFramePtr Raw; // a decoded picture on its way into the deinterlacer
     int64_t CurrentPts = AV_NOPTS_VALUE;
     int64_t PendingPts = AV_NOPTS_VALUE;
     bool HasCurrent = false;
@@ -154,9 +112,10 @@ struct TFFDecoder::TState {
     int SkippedPackets = 0;
     int64_t LeadingLimit = AV_NOPTS_VALUE; // frames before the seek's key frame are dropped
     int64_t LastPts = AV_NOPTS_VALUE;
-    int64_t LastTs = AV_NOPTS_VALUE; // time stamp of the last frame received, in stream units
-    int64_t KeyTs = AV_NOPTS_VALUE;  // time stamp of the key frame packet a seek landed on
-    bool LastGuessed = false;        // the last frame had no time stamp and none to count on from
+    int64_t LastTs = AV_NOPTS_VALUE;   // time stamp of the last frame decoded, in stream units
+    int64_t HandedTs = AV_NOPTS_VALUE; // and of the last one handed out (after deinterlacing)
+    int64_t KeyTs = AV_NOPTS_VALUE;    // time stamp of the key frame packet a seek landed on
+    bool LastGuessed = false;          // the last frame had no time stamp and none to count on from
 
     // Picture conversion, kept between frames while nothing about the pictures changes, to the
     // size a player shows before turning.
@@ -164,6 +123,11 @@ struct TFFDecoder::TState {
     int SwsDstWidth = 0, SwsDstHeight = 0;
     QImage Unrotated; // rotated pictures are converted here first
     QImage Output;    // the picture last handed out, kept to recognise it when it comes back
+
+    // Pictures marked interlaced are deinterlaced before anyone sees them.
+    bool Deinterlace = true;
+    TDeinterlacer Deinterlacer;
+    bool DeinterlacerDrained = false; // told that no picture follows
 
     bool IsOpen() const { return Codec != nullptr && StreamIndex >= 0; }
 
@@ -183,6 +147,7 @@ struct TFFDecoder::TState {
     void ReadDurations();
     bool ReadFirstPicture();
     bool ReceiveFrame(TFramePtr& target, int64_t& pts);
+    bool ReceiveDecoded(TFramePtr& target, int64_t& pts);
     void ResetReading();
     bool SeekStream(int64_t ts, int flags);
     bool Rewind();
@@ -200,6 +165,7 @@ void TFFDecoder::TState::Close() {
     Current.reset();
     Pending.reset();
     Spare.reset();
+    Raw.reset();
     Packet.reset();
     Codec.reset();
     Format.reset();
@@ -224,9 +190,11 @@ void TFFDecoder::TState::ResetReading() {
     SkippedPackets = 0;
     LeadingLimit = AV_NOPTS_VALUE;
     LastPts = AV_NOPTS_VALUE;
-    LastTs = AV_NOPTS_VALUE;
+    LastTs = HandedTs = AV_NOPTS_VALUE;
     KeyTs = AV_NOPTS_VALUE;
     LastGuessed = false;
+    Deinterlacer.Reset();
+    DeinterlacerDrained = false;
 }
 
 bool TFFDecoder::TState::Open(const QString& fileName, const QString& formatName) {
@@ -321,7 +289,8 @@ bool TFFDecoder::TState::OpenCodec(int chosen, const QString& fileName) {
     Current.reset(av_frame_alloc());
     Pending.reset(av_frame_alloc());
     Spare.reset(av_frame_alloc());
-    if (!Codec || !Packet || !Current || !Pending || !Spare)
+    Raw.reset(av_frame_alloc());
+    if (!Codec || !Packet || !Current || !Pending || !Spare || !Raw)
         return false;
     int result = avcodec_parameters_to_context(Codec.get(), Stream->codecpar);
     if (result >= 0) {
@@ -391,12 +360,13 @@ bool TFFDecoder::TState::ReadFirstPicture() {
         return false;
     // Where the container stamps its packets by decoding order (AVI, MP4 without an edit list)
     // the first picture shown comes a little after the stream's start: the video starts there.
-    if (pts > 0 && LastTs != AV_NOPTS_VALUE) {
-        StartTs = LastTs;
+    if (pts > 0 && HandedTs != AV_NOPTS_VALUE) {
+        StartTs = HandedTs;
         FileInfo.StartTime = av_rescale_q(StartTs, TimeBase, MicroBase);
         FileInfo.Duration = std::max<int64_t>(0, FileInfo.Duration - pts);
+        // Frames counted on from this one (and any the deinterlacer holds) move along.
+        LastPts -= pts;
         pts = 0;
-        LastPts = 0;
     }
     HasPending = true;
     PendingPts = pts;
@@ -404,9 +374,56 @@ bool TFFDecoder::TState::ReadFirstPicture() {
     return true;
 }
 
+// The next picture as players show it: progressive pictures as decoded, interlaced ones (and all
+// after the first of them) through the deinterlacer, which holds one picture back.
+bool TFFDecoder::TState::ReceiveFrame(TFramePtr& target, int64_t& pts) {
+    if (!Deinterlace) {
+        const bool received = ReceiveDecoded(target, pts);
+        HandedTs = LastTs;
+        return received;
+    }
+    for (;;) {
+        if (Deinterlacer.Take(target.get(), pts)) {
+            // From the stream's time stamp where there is one: the video's start may have been
+            // placed later while the picture waited in the filter.
+            HandedTs = target->best_effort_timestamp;
+            if (HandedTs != AV_NOPTS_VALUE)
+                pts = ToPts(HandedTs);
+            return true;
+        }
+        if (DeinterlacerDrained)
+            return false;
+        int64_t decoded = 0;
+        if (!ReceiveDecoded(Raw, decoded)) {
+            if (!Deinterlacer.Active())
+                return false;
+            Deinterlacer.Finish();
+            DeinterlacerDrained = true;
+            continue;
+        }
+        if (!Deinterlacer.Active() && Raw->interlaced_frame == 0) {
+            std::swap(target, Raw);
+            pts = decoded;
+            HandedTs = LastTs;
+            return true;
+        }
+        // The filter carries our own time and the stream's time stamp of the picture along.
+        Raw->pts = decoded;
+        Raw->best_effort_timestamp = LastTs;
+        if (!Deinterlacer.Put(Raw.get())) {
+            // No filter for this picture: shown as decoded rather than lost.
+            std::swap(target, Raw);
+            pts = decoded;
+            HandedTs = LastTs;
+            return true;
+        }
+        av_frame_unref(Raw.get());
+    }
+}
+
 // Reads packets and decodes until the next frame comes out. False at the end of the stream, after
 // a read error (a file broken in the middle ends there) or when the decoder gives up.
-bool TFFDecoder::TState::ReceiveFrame(TFramePtr& target, int64_t& pts) {
+bool TFFDecoder::TState::ReceiveDecoded(TFramePtr& target, int64_t& pts) {
     if (!IsOpen() || DecoderEnded)
         return false;
     int refused = 0;
@@ -676,6 +693,10 @@ TFileStreamInfo TFFDecoder::GetFileStreamInfo() const {
 void TFFDecoder::SetBitmapBitsPixel(int bits) {
     if (bits == 24 || bits == 32)
         F->BitsPixel = bits;
+}
+
+void TFFDecoder::SetDeinterlace(bool on) {
+    F->Deinterlace = on;
 }
 
 int TFFDecoder::BitmapBitsPixel() const {

@@ -1,7 +1,7 @@
 #pragma once
 // The video decoder on the FFmpeg libraries: demuxing, threaded decoding and conversion of the
 // pictures to RGB as a player shows them (rotation applied, pixels made square, any bit depth
-// brought to 8 bits per channel).
+// brought to 8 bits per channel, interlaced pictures deinterlaced).
 
 #include "decoder/CustomDecoder.h"
 
@@ -38,6 +38,9 @@ public:
 
     // Whether the current frame is a key frame (intra picture); false when there is none.
     bool CurrentIsKeyFrame() const;
+    // Whether pictures the stream marks interlaced are deinterlaced (the default); takes effect
+    // for the file loaded next.
+    void SetDeinterlace(bool on);
     // The folder handed to LoadAVLib.
     QString LibraryFolder() const;
 

@@ -4,6 +4,13 @@
 
 #include "decoder/FFmpegPtr.h"
 
+// The full-range ("J") pixel formats are old spellings; swscale wants the plain format with
+// `fullRange` set. Other formats come back as they are.
+AVPixelFormat PlainFormat(AVPixelFormat format, bool& fullRange);
+// The swscale coefficients (SWS_CS_*) of a picture's YUV matrix; unmarked pictures follow BT.709
+// from 720 lines up, else BT.601.
+int SwsColorspace(AVColorSpace space, int height);
+
 // What a scaler context converts.
 struct TScalerKey {
     int SrcWidth = 0;
