@@ -118,6 +118,10 @@ public:
     // As `LocateVideoPTS`, but asks `goOn` between frames and returns false as soon as it answers
     // false.
     virtual bool LocateVideoPTSCallback(int64_t pts, const TGoOnFunc& goOn) = 0;
+
+    // How many frames the codec reported damaged and the decoder therefore left out since the
+    // file was loaded (a frame decoded twice, after a locate, counts twice).
+    virtual int DamagedFramesLeftOut() const { return 0; }
 };
 
 // The locate routines in their free-standing form, as the project and the workers call them.

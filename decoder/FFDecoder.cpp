@@ -3,6 +3,7 @@
 
 #include "decoder/FFDecoder.h"
 
+#include "decoder/DamageTracker.h"
 #include "decoder/Deinterlacer.h"
 #include "decoder/FFmpegPtr.h"
 #include "decoder/ScalerCache.h"
@@ -128,6 +129,7 @@ struct TFFDecoder::TState {
     bool Deinterlace = true;
     TDeinterlacer Deinterlacer;
     bool DeinterlacerDrained = false; // told that no picture follows
+    TDamageTracker Damage;            // damaged pictures are left out
 
     bool IsOpen() const { return Codec != nullptr && StreamIndex >= 0; }
 
@@ -177,6 +179,7 @@ void TFFDecoder::TState::Close() {
     FileInfo = TFileStreamInfo();
     FrameDuration = 0;
     FirstFramePts = AV_NOPTS_VALUE;
+    Damage.Reset();
     HasCurrent = HasPending = false;
     CurrentPts = PendingPts = AV_NOPTS_VALUE;
     SwsDstWidth = SwsDstHeight = 0;
@@ -195,6 +198,7 @@ void TFFDecoder::TState::ResetReading() {
     LastGuessed = false;
     Deinterlacer.Reset();
     DeinterlacerDrained = false;
+    Damage.Forget();
 }
 
 bool TFFDecoder::TState::Open(const QString& fileName, const QString& formatName) {
@@ -429,6 +433,10 @@ bool TFFDecoder::TState::ReceiveDecoded(TFramePtr& target, int64_t& pts) {
     int refused = 0;
     for (;;) {
         int result = avcodec_receive_frame(Codec.get(), target.get());
+        if (result >= 0 && Damage.LeaveOut(target.get())) {
+            av_frame_unref(target.get());
+            continue;
+        }
         if (result >= 0) {
             int64_t ts = target->best_effort_timestamp;
             if (ts == AV_NOPTS_VALUE)
@@ -472,6 +480,8 @@ bool TFFDecoder::TState::ReceiveDecoded(TFramePtr& target, int64_t& pts) {
             av_packet_unref(Packet.get());
             continue;
         }
+        // A packet the container found broken spoils its picture and those predicted from it.
+        Damage.PacketRead(Packet.get());
         if (SkipToKey) {
             if ((Packet->flags & AV_PKT_FLAG_KEY) == 0 && ++SkippedPackets < MaxSkippedPackets) {
                 av_packet_unref(Packet.get());
@@ -799,4 +809,8 @@ bool TFFDecoder::LocateVideoPTSCallback(int64_t pts, const TGoOnFunc& goOn) {
     if (pts == AV_NOPTS_VALUE)
         return false;
     return F->LocateAt(pts, goOn ? &goOn : nullptr);
+}
+
+int TFFDecoder::DamagedFramesLeftOut() const {
+    return F->Damage.LeftOut();
 }

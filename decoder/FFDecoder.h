@@ -35,6 +35,7 @@ public:
     bool Seek(int64_t pts, TSeekFlags flags) override;
     bool LocateVideoPTS(int64_t pts) override;
     bool LocateVideoPTSCallback(int64_t pts, const TGoOnFunc& goOn) override;
+    int DamagedFramesLeftOut() const override;
 
     // Whether the current frame is a key frame (intra picture); false when there is none.
     bool CurrentIsKeyFrame() const;

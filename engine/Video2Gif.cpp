@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QSaveFile>
+#include <QStringList>
 #include <QTemporaryFile>
 #include <algorithm>
 #include <array>
@@ -161,7 +162,8 @@ private:
 struct TSample {
     enum TKind { Sampled, End, Cancelled, Failed } Kind = Sampled;
     int64_t Time = 0; // the sample's time
-    int64_t Pts = 0;  // of the video frame shown then
+    int64_t Pts = 0;  // of the video frame shown then; for the end, where the video ended
+                      // before the clip did (else AV_NOPTS_VALUE)
     QImage Picture;
 };
 
@@ -178,9 +180,10 @@ public:
         FReady.notify_one();
         return true;
     }
-    void Finish(TSample::TKind kind) {
+    void Finish(TSample::TKind kind, int64_t pts = AV_NOPTS_VALUE) {
         TSample last;
         last.Kind = kind;
+        last.Pts = pts;
         Push(std::move(last));
     }
     TSample Pop() {
@@ -262,6 +265,25 @@ private:
     const std::function<void(int)>& FReport;
     int FLast = -1;
 };
+
+// What the user should know about a GIF that came out shorter or with frames left out: the
+// frames ran out at `videoEnd` (a file cut short, or a header that promises more than there is)
+// while the clip asked for more, or damaged frames were left out. Empty when neither happened.
+// Ends a few frames short of the clip (a video stream that ends a little before its audio) pass.
+QString ShortfallWarning(int64_t videoEnd, int64_t clipEnd, double step, int64_t frameDuration,
+                         int damagedFrames) {
+    QStringList parts;
+    const double tolerance = std::max(2.0 * static_cast<double>(frameDuration), step);
+    if (videoEnd != AV_NOPTS_VALUE && static_cast<double>(clipEnd - videoEnd) > tolerance)
+        parts << QStringLiteral("The video ends at %1, before the end of the clip (%2): the file "
+                                "may be cut short. The GIF is shorter than asked.")
+                     .arg(FormatPTS(videoEnd, 3), FormatPTS(clipEnd, 3));
+    if (damagedFrames > 0)
+        parts << QStringLiteral("%1 damaged frame(s) of the video were left out; the frames "
+                                "before them are shown in their place.")
+                     .arg(damagedFrames);
+    return parts.join(QLatin1Char(' '));
+}
 
 } // namespace
 
@@ -385,6 +407,7 @@ TConversionResult RunConversion(const TVGConvertFlag& request,
             nextPts = nextValid ? decoder->CurrentPTS() : AV_NOPTS_VALUE;
         };
         // Samples are taken at start, start + 1/rate, ... up to and including the clip's end.
+        int64_t videoEnd = AV_NOPTS_VALUE;
         for (int64_t k = 0;; ++k) {
             if (stopped())
                 return queue.Finish(TSample::Cancelled);
@@ -392,8 +415,10 @@ TConversionResult RunConversion(const TVGConvertFlag& request,
             if (t > clipEnd)
                 break;
             // Past the last frame of the video (its duration unknown or wrong): stop there.
-            if (!nextValid && t > currentPts + std::max<int64_t>(frameDuration, 1) && k > 0)
+            if (!nextValid && t > currentPts + std::max<int64_t>(frameDuration, 1) && k > 0) {
+                videoEnd = currentPts + std::max<int64_t>(frameDuration, 1);
                 break;
+            }
             // A GIF frame shows the source frame nearest its time (never one past the clip's
             // end), so equal steps of time take equal steps through the source. A frame is
             // copied only when the one after it does not come by the sample time (by the
@@ -432,7 +457,7 @@ TConversionResult RunConversion(const TVGConvertFlag& request,
             if (!queue.Push(std::move(sample)))
                 return;
         }
-        queue.Finish(TSample::End);
+        queue.Finish(TSample::End, videoEnd);
     });
     // Stops the decoding thread on every way out of this function.
     struct TJoin {
@@ -454,12 +479,15 @@ TConversionResult RunConversion(const TVGConvertFlag& request,
     std::vector<int64_t> ptsOf; // the source frame of every frame kept
     TColorSignature lastSignature{}, signature{};
     int scene = 0, sceneLength = 0;
+    int64_t videoEnd = AV_NOPTS_VALUE; // where the frames ran out before the clip's end
     // A forward order never needs more than the maximum frame count, a reverse one keeps the
     // last frames in a ring.
     for (;;) {
         TSample sample = queue.Pop();
-        if (sample.Kind == TSample::End)
+        if (sample.Kind == TSample::End) {
+            videoEnd = sample.Pts;
             break;
+        }
         if (sample.Kind == TSample::Cancelled || cancel)
             return Cancelled();
         if (sample.Kind == TSample::Failed)
@@ -506,6 +534,8 @@ TConversionResult RunConversion(const TVGConvertFlag& request,
     }
     queue.Stop();
     decoding.join();
+    const QString warning =
+        ShortfallWarning(videoEnd, clipEnd, step, frameDuration, decoder->DamagedFramesLeftOut());
     if (kept == 0)
         return Failure(QStringLiteral("Every frame of the clip is marked deleted: there is "
                                       "nothing to convert."));
@@ -601,6 +631,7 @@ TConversionResult RunConversion(const TVGConvertFlag& request,
     result.ImagesWritten = encoder.ImagesWritten();
     result.Width = finalSize.width();
     result.Height = finalSize.height();
+    result.Warning = warning;
     progress.Set(100);
     return result;
 }

@@ -60,6 +60,9 @@ struct TConversionResult {
     int ImagesWritten = 0; // GIF images after merging unchanged frames
     int Width = 0;         // size of the GIF
     int Height = 0;
+    // For the user, when the GIF was written but is shorter than the clip asked (the video ran
+    // out early) or damaged frames were left out; empty otherwise.
+    QString Warning;
 };
 
 // Why the GIF cannot be written at `gifFile` in place of what is there now, or empty when it can:
