@@ -162,6 +162,9 @@ void TPublishForm::HandleEngineMessage(const TMessageEvent& message) {
             MsgBox(QStringLiteral("Reached \"Max frame count\" limitation!\n"
                                   "You can go to <Options> to modify it."),
                    mbOK, miInformation, 1);
+        // The GIF is made, but shorter than asked or without damaged frames of the video.
+        if (!message.Text.isEmpty())
+            MsgBox(message.Text, mbOK, miWarning, 1);
         Finish(mrOK);
         break;
     case Msg::ConvertError:

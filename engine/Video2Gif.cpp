@@ -653,7 +653,9 @@ void TVideo2GifThread::run() {
     if (FResult.Cancelled || FTerminated)
         return;
     if (FResult.Ok)
-        CheckPostMessage(window, FRequest.MsgEnd, FResult.FramesWritten, FRequest.GifMaxFrame);
+        // A warning (the GIF is shorter than asked, damaged frames left out) travels along.
+        CheckPostMessage(window, FRequest.MsgEnd, FResult.FramesWritten, FRequest.GifMaxFrame,
+                         FResult.Warning);
     else
         CheckPostMessage(window, FRequest.MsgError, 0, 0, FResult.Error);
 }

@@ -80,5 +80,10 @@ TCliExitCode RunCliConversion(TVGProj& project, const TCliOptions& options, cons
         return ecFailed;
     }
     PrintSummary(options, project, result, streams);
+    // A GIF shorter than asked (a file cut short) or with damaged frames left out still counts as
+    // done, but the user hears about it.
+    if (!result.Warning.isEmpty())
+        std::fprintf(streams.Messages, "gifclipmaker-cli: warning: %s\n",
+                     qUtf8Printable(result.Warning));
     return ecDone;
 }

@@ -265,3 +265,33 @@ TEST(CliRun, ReportsWhatTheEngineDid) {
     std::fclose(streams.Output);
     std::fclose(streams.Messages);
 }
+
+// A video cut short still gives a GIF of what is there, with a warning that it is shorter.
+TEST(CliRun, AVideoCutShortGivesAWarning) {
+    QTemporaryDir dir;
+    const QString cut = dir.filePath(QStringLiteral("cut.mp4"));
+    {
+        QFile whole(QStringLiteral(VG_MEDIA_DIR "/bear-h264-1280x720.mp4"));
+        ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+        QFile half(cut);
+        ASSERT_TRUE(half.open(QIODevice::WriteOnly));
+        half.write(whole.read(whole.size() / 2));
+    }
+    TCliOptions options = Options(cut);
+    options.Fps = 5;
+    const QString gif = dir.filePath(QStringLiteral("cut.gif"));
+    TCliStreams streams;
+    streams.Output = std::tmpfile();
+    streams.Messages = std::tmpfile();
+    ASSERT_TRUE(streams.Output && streams.Messages);
+    TVGProj project([] { return TProjectDefaults(); });
+    TFFDecoder decoder;
+    ASSERT_EQ(FillProject(options, gif, project, decoder).ExitCode, ecDone);
+    TCliStop stop;
+    EXPECT_EQ(RunCliConversion(project, options, stop, streams), ecDone);
+    EXPECT_TRUE(DecodeGifFile(gif).Ok);
+    EXPECT_TRUE(StreamText(streams.Messages).contains("warning: The video ends at"))
+        << StreamText(streams.Messages).toStdString();
+    std::fclose(streams.Output);
+    std::fclose(streams.Messages);
+}

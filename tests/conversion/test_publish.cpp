@@ -102,6 +102,17 @@ TEST(PublishForm, FinishedAtOrAboveTheMaximumTellsTheUserAndStillSucceeds) {
     }
 }
 
+TEST(PublishForm, AWarningOfTheEngineIsShownAndTheGifStillCounts) {
+    TBoxRecorder boxes;
+    TPublishForm form;
+    const QString warning = QStringLiteral("3 damaged frame(s) of the video were left out; the "
+                                           "frames before them are shown in their place.");
+    EXPECT_EQ(RunModal(form, [&] { Post(form, Msg::ConvertFinished, 20, 100, warning); }), mrOK);
+    ASSERT_EQ(boxes.Boxes.size(), 1u);
+    EXPECT_EQ(boxes.Boxes[0].Text, warning);
+    EXPECT_EQ(boxes.Boxes[0].Icon, miWarning);
+}
+
 TEST(PublishForm, EngineErrorShowsItsOwnTextAndFails) {
     TBoxRecorder boxes;
     TPublishForm form;
