@@ -192,7 +192,7 @@ bool ApplyLogoRect(const QString& v, TCliOptions& o) {
 
 // One option: its names, the name of its value (none for a switch), its help, its default, what
 // a usable value is, and how it is stored.
-struct TOptionSpec {
+struct TOptionEntry {
     QStringList Names;
     const char* ValueName;
     const char* Help;
@@ -203,7 +203,7 @@ struct TOptionSpec {
 };
 
 // Every option of the converter, in the order the help lists them.
-const std::vector<TOptionSpec> optionTable = {
+const std::vector<TOptionEntry> optionTable = {
     {{"s", "start"},
      "time",
      "Clip start: seconds or hh:mm:ss.fff.",
@@ -331,8 +331,8 @@ const std::vector<TOptionSpec> optionTable = {
     {{"q", "quiet"}, nullptr, "No progress bar.", nullptr, nullptr, nullptr, &TCliOptions::Quiet},
 };
 
-QString LongName(const TOptionSpec& spec) {
-    return QLatin1String("--") + spec.Names.last();
+QString LongName(const TOptionEntry& entry) {
+    return QLatin1String("--") + entry.Names.last();
 }
 
 // Options that need one another, and the clip's bounds.
@@ -363,10 +363,10 @@ TCliParse ParseCliArguments(const QStringList& arguments) {
     const QCommandLineOption version(QStringLiteral("version"));
     parser.addOption(help);
     parser.addOption(version);
-    for (const TOptionSpec& spec : optionTable)
-        parser.addOption(spec.ValueName ? QCommandLineOption(spec.Names, QString(),
-                                                             QLatin1String(spec.ValueName))
-                                        : QCommandLineOption(spec.Names));
+    for (const TOptionEntry& entry : optionTable)
+        parser.addOption(entry.ValueName ? QCommandLineOption(entry.Names, QString(),
+                                                              QLatin1String(entry.ValueName))
+                                         : QCommandLineOption(entry.Names));
     if (!parser.parse(arguments))
         return UsageError(parser.errorText());
     TCliParse result;
@@ -375,19 +375,19 @@ TCliParse ParseCliArguments(const QStringList& arguments) {
         return result;
     }
     TCliOptions& options = result.Options;
-    for (const TOptionSpec& spec : optionTable) {
-        const QString name = spec.Names.last();
-        if (spec.Switch) {
-            options.*(spec.Switch) = parser.isSet(name);
+    for (const TOptionEntry& entry : optionTable) {
+        const QString name = entry.Names.last();
+        if (entry.Switch) {
+            options.*(entry.Switch) = parser.isSet(name);
             continue;
         }
         QStringList values = parser.values(name);
-        if (values.isEmpty() && spec.Default)
-            values.append(QLatin1String(spec.Default));
+        if (values.isEmpty() && entry.Default)
+            values.append(QLatin1String(entry.Default));
         for (const QString& value : values)
-            if (!spec.Apply(value, options))
+            if (!entry.Apply(value, options))
                 return UsageError(QStringLiteral("%1: \"%2\" is not %3")
-                                      .arg(LongName(spec), value, QLatin1String(spec.Expected)));
+                                      .arg(LongName(entry), value, QLatin1String(entry.Expected)));
     }
     const QStringList files = parser.positionalArguments();
     if (files.size() != 2)
@@ -423,16 +423,16 @@ QString CliHelpText() {
         "Usage: gifclipmaker-cli [options] VIDEO GIF\n"
         "Converts a clip of a video into an animated GIF. With - as the GIF, the GIF goes to "
         "standard output.\n\nOptions:\n");
-    for (const TOptionSpec& spec : optionTable) {
+    for (const TOptionEntry& entry : optionTable) {
         QString names;
-        for (const QString& name : spec.Names)
+        for (const QString& name : entry.Names)
             names += (names.isEmpty() ? QString() : QStringLiteral(", ")) +
                      (name.size() == 1 ? QLatin1String("-") : QLatin1String("--")) + name;
-        if (spec.ValueName)
-            names += QLatin1String(" <") + QLatin1String(spec.ValueName) + QLatin1Char('>');
-        QString line = QStringLiteral("  %1\n      %2").arg(names, QLatin1String(spec.Help));
-        if (spec.Default)
-            line += QStringLiteral(" Default: %1.").arg(QLatin1String(spec.Default));
+        if (entry.ValueName)
+            names += QLatin1String(" <") + QLatin1String(entry.ValueName) + QLatin1Char('>');
+        QString line = QStringLiteral("  %1\n      %2").arg(names, QLatin1String(entry.Help));
+        if (entry.Default)
+            line += QStringLiteral(" Default: %1.").arg(QLatin1String(entry.Default));
         text += line + QLatin1Char('\n');
     }
     text += QStringLiteral("  -h, --help\n      This help.\n"

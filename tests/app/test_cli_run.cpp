@@ -234,6 +234,22 @@ QByteArray StreamText(FILE* stream) {
 }
 } // namespace
 
+// The converter's two output streams as temporary files, closed with the object.
+struct TCapturedStreams {
+    TCapturedStreams() {
+        Streams.Output = std::tmpfile();
+        Streams.Messages = std::tmpfile();
+    }
+    ~TCapturedStreams() {
+        if (Streams.Output)
+            std::fclose(Streams.Output);
+        if (Streams.Messages)
+            std::fclose(Streams.Messages);
+    }
+    bool Ok() const { return Streams.Output && Streams.Messages; }
+    TCliStreams Streams;
+};
+
 // The run step in-process: a finished GIF is reported from the engine's result, a stop that came
 // first leaves nothing and gives the signal's code.
 TEST(CliRun, ReportsWhatTheEngineDid) {
@@ -241,10 +257,9 @@ TEST(CliRun, ReportsWhatTheEngineDid) {
     TCliOptions options = Options(bear);
     options.Fps = 5;
     const QString gif = dir.filePath(QStringLiteral("run.gif"));
-    TCliStreams streams;
-    streams.Output = std::tmpfile();
-    streams.Messages = std::tmpfile();
-    ASSERT_TRUE(streams.Output && streams.Messages);
+    TCapturedStreams captured;
+    ASSERT_TRUE(captured.Ok());
+    const TCliStreams& streams = captured.Streams;
 
     TVGProj project([] { return TProjectDefaults(); });
     TFFDecoder decoder;
@@ -262,8 +277,6 @@ TEST(CliRun, ReportsWhatTheEngineDid) {
     EXPECT_TRUE(StreamText(streams.Messages).contains("nothing was written"));
     stop.Signal = SIGINT;
     EXPECT_EQ(RunCliConversion(project, options, stop, streams), ecInterrupted);
-    std::fclose(streams.Output);
-    std::fclose(streams.Messages);
 }
 
 // A video cut short still gives a GIF of what is there, with a warning that it is shorter.
@@ -280,18 +293,14 @@ TEST(CliRun, AVideoCutShortGivesAWarning) {
     TCliOptions options = Options(cut);
     options.Fps = 5;
     const QString gif = dir.filePath(QStringLiteral("cut.gif"));
-    TCliStreams streams;
-    streams.Output = std::tmpfile();
-    streams.Messages = std::tmpfile();
-    ASSERT_TRUE(streams.Output && streams.Messages);
+    TCapturedStreams captured;
+    ASSERT_TRUE(captured.Ok());
     TVGProj project([] { return TProjectDefaults(); });
     TFFDecoder decoder;
     ASSERT_EQ(FillProject(options, gif, project, decoder).ExitCode, ecDone);
     TCliStop stop;
-    EXPECT_EQ(RunCliConversion(project, options, stop, streams), ecDone);
+    EXPECT_EQ(RunCliConversion(project, options, stop, captured.Streams), ecDone);
     EXPECT_TRUE(DecodeGifFile(gif).Ok);
-    EXPECT_TRUE(StreamText(streams.Messages).contains("warning: The video ends at"))
-        << StreamText(streams.Messages).toStdString();
-    std::fclose(streams.Output);
-    std::fclose(streams.Messages);
+    EXPECT_TRUE(StreamText(captured.Streams.Messages).contains("warning: The video ends at"))
+        << StreamText(captured.Streams.Messages).toStdString();
 }

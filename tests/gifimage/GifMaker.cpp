@@ -81,20 +81,20 @@ TTestFrame FilledFrame(const QRect& rect, unsigned char index, int disposal, int
     return frame;
 }
 
-QByteArray WriteTestGif(const TTestGif& spec) {
+QByteArray WriteTestGif(const TTestGif& gifDesc) {
     QByteArray bytes;
     int error = 0;
     GifFileType* gif = EGifOpen(&bytes, WriteBytes, &error);
     if (!gif)
         throw std::runtime_error("EGifOpen");
     EGifSetGifVersion(gif, true);
-    ColorMapObject* map = MakeMap(spec.Palette);
-    const int result = EGifPutScreenDesc(gif, spec.Width, spec.Height, 8, 0, map);
+    ColorMapObject* map = MakeMap(gifDesc.Palette);
+    const int result = EGifPutScreenDesc(gif, gifDesc.Width, gifDesc.Height, 8, 0, map);
     GifFreeMapObject(map);
     Check(result, "screen");
-    if (spec.Loop)
-        PutLoop(gif, *spec.Loop);
-    for (const TTestFrame& frame : spec.Frames)
+    if (gifDesc.Loop)
+        PutLoop(gif, *gifDesc.Loop);
+    for (const TTestFrame& frame : gifDesc.Frames)
         PutFrame(gif, frame);
     Check(EGifCloseFile(gif, &error), "close");
     return bytes;
