@@ -120,9 +120,12 @@ void TMainStrip::SelectedChange() {
 }
 
 void TMainStrip::RefreshShot(bool keepBitmap) {
+    // The loaded picture is kept in the painting format, so a drag only copies it.
     if (!keepBitmap)
-        F.FFrameBitmap = F.FCurFrame ? F.FFrameWriter->Picture(F.FCurFrame->FileName) : QImage();
-    F.FShotGraphic = F.FFrameBitmap.convertToFormat(QImage::Format_RGB32);
+        F.FFrameBitmap = F.FCurFrame ? F.FFrameWriter->Picture(F.FCurFrame->FileName)
+                                           .convertToFormat(QImage::Format_RGB32)
+                                     : QImage();
+    F.FShotGraphic = F.FFrameBitmap.copy();
     if (!F.FShotGraphic.isNull() && F.FProj)
         F.FProj->DrawOverlays(F.FShotGraphic);
     F.pnlShot->repaint();
