@@ -1,0 +1,21 @@
+#pragma once
+// The preparing stage: a sampled picture (already cropped and scaled) gets the captions and logo,
+// is turned and mirrored, and packed into red-green-blue bytes as the encoder takes them.
+
+#include "engine/Video2Gif.h"
+
+#include <QImage>
+
+class TFramePreparer {
+public:
+    explicit TFramePreparer(const TVGConvertFlag& request) : FRequest(request) {}
+    // Writes the finished frame to `rgb` (its width × height × 3 bytes once turned).
+    void Prepare(QImage picture, uchar* rgb) const;
+
+private:
+    void DrawOverlays(QImage& picture) const;
+    const TVGConvertFlag& FRequest;
+};
+
+// Copies a picture's rows into tightly packed red-green-blue bytes.
+void PackRgb(const QImage& image, uchar* out);

@@ -1,0 +1,87 @@
+#pragma once
+// The sampling stage: decodes the clip on a thread of its own and hands over, for each time of
+// the plan's grid, the source frame shown then, cropped and scaled to the output size, through a
+// short queue, so decoding and scaling overlap with the rest of the conversion.
+
+#include "engine/ConversionPlan.h"
+#include "engine/FrameScaler.h"
+
+#include <QImage>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+class TCustomDecoder;
+
+// A picture sampled from the clip, or how the sampling ended.
+struct TSample {
+    enum TKind { Sampled, End, Cancelled, Failed } Kind = Sampled;
+    int64_t Time = 0; // the sample's time
+    int64_t Pts = 0;  // of the video frame shown then; for the end, where the video ended before
+                      // the clip did (else AV_NOPTS_VALUE); for a failure, where
+    QImage Picture;   // null when the sample before showed the same source frame
+};
+
+// Hands samples from one thread to another, a few at a time.
+class TSampleQueue {
+public:
+    // False when the consumer stopped listening.
+    bool Push(TSample sample);
+    TSample Pop();
+    // Wakes and refuses every producer from now on.
+    void Stop();
+    bool Stopped();
+
+private:
+    static constexpr size_t capacity = 3;
+    std::mutex FLock;
+    std::condition_variable FReady, FSpace;
+    std::deque<TSample> FItems;
+    bool FStopped = false;
+};
+
+class TFrameSampler {
+public:
+    TFrameSampler(TCustomDecoder& decoder, const TConversionPlan& plan,
+                  const std::atomic<bool>& cancel);
+    // Stops the thread and waits for it.
+    ~TFrameSampler();
+    TFrameSampler(const TFrameSampler&) = delete;
+    TFrameSampler& operator=(const TFrameSampler&) = delete;
+    // Finds the clip's start on the calling thread, then samples on a thread of its own. False
+    // when the start cannot be read (or the search was cancelled).
+    [[nodiscard]] bool Start();
+    // The next sample, in time order; the last one is End, Cancelled or Failed.
+    TSample Next() { return FQueue.Pop(); }
+    // Stops sampling early and waits for the thread.
+    void Stop();
+
+private:
+    void Run();
+    bool Stopped() { return FCancel || FQueue.Stopped(); }
+    void Finish(TSample::TKind kind, int64_t pts);
+    // Moves on to the next decoded frame, copying its picture when it may be shown.
+    void Advance(bool mayBeShown);
+    // Decodes up to the frame shown at `time`; false when stopped meanwhile.
+    bool MoveTo(int64_t time);
+    // Fetches the current frame again when the decoding skipped copying it.
+    bool Refetch();
+    // The current frame's picture as the GIF shows it, or null when it was handed over already.
+    QImage TakePicture();
+
+    TCustomDecoder& FDecoder;
+    const TConversionPlan& FPlan;
+    const std::atomic<bool>& FCancel;
+    TSampleQueue FQueue;
+    std::thread FThread;
+    TFrameScaler FScaler;
+    // A frame's expected duration lets the sampler skip copying frames that the next sample will
+    // not show; when a gap proves the guess wrong, the frame is located again.
+    int64_t FFrameDuration = 0;
+    QImage FPicture;
+    bool FPictureReady = false;
+    int64_t FCurrentPts = 0, FNextPts = 0, FHandedPts = 0;
+    bool FNextValid = false;
+};

@@ -1,0 +1,156 @@
+// The stages of a conversion on their own: the plan made from a request and the stream's facts,
+// and the scene tracking that gives scenes their palettes.
+
+#include "engine/ConversionPlan.h"
+#include "engine/SceneTracker.h"
+#include "engine/Video2Gif.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TVGConvertFlag Request() {
+    TVGConvertFlag r;
+    r.VideoFile = QStringLiteral("in.mp4");
+    r.GifFile = QStringLiteral("out.gif");
+    r.StartPTS = 1000000;
+    r.EndPTS = 3000000;
+    r.GifFPS = 10;
+    return r;
+}
+
+TStreamFacts Facts() {
+    TStreamFacts facts;
+    facts.VideoSize = QSize(1280, 720);
+    facts.Duration = 10000000;
+    facts.FrameDuration = 40000;
+    return facts;
+}
+
+std::vector<uchar> Filled(int pixels, uchar r, uchar g, uchar b) {
+    std::vector<uchar> rgb;
+    for (int i = 0; i < pixels; ++i)
+        rgb.insert(rgb.end(), {r, g, b});
+    return rgb;
+}
+
+} // namespace
+
+TEST(ConversionPlan, SizesFollowCropScaleAndTurn) {
+    TVGConvertFlag r = Request();
+    r.CropEnabled = true;
+    r.CropRect = {1001, 0, 1401, 300}; // runs past the right edge: cut to the video
+    r.SizeScale = 0.5;
+    r.Rotate = 1;
+    const TConversionPlan plan = PlanConversion(r, Facts());
+    ASSERT_TRUE(plan.Ok()) << plan.Error.toStdString();
+    EXPECT_EQ(plan.SourceRect, QRect(1001, 0, 279, 300));
+    EXPECT_TRUE(plan.Crop);
+    EXPECT_EQ(plan.OutSize, QSize(140, 150)); // 139.5 rounds to the even 140
+    EXPECT_EQ(plan.FinalSize, QSize(150, 140));
+    EXPECT_EQ(plan.FrameBytes, 150 * 140 * 3);
+
+    r.CropEnabled = false;
+    r.SizeScale = -1;
+    r.CustomWidth = 321;
+    r.CustomHeight = 99;
+    r.Rotate = 0;
+    const TConversionPlan custom = PlanConversion(r, Facts());
+    EXPECT_FALSE(custom.Crop);
+    EXPECT_EQ(custom.SourceRect, QRect(0, 0, 1280, 720));
+    EXPECT_EQ(custom.FinalSize, QSize(321, 99));
+}
+
+TEST(ConversionPlan, TheGridRunsFromStartToTheEndOfClipOrVideo) {
+    TVGConvertFlag r = Request();
+    r.EndPTS = 99000000; // past the 10 s video: ends with it
+    TConversionPlan plan = PlanConversion(r, Facts());
+    EXPECT_EQ(plan.ClipEnd, 10000000);
+    std::vector<int64_t> times = plan.SampleTimes();
+    ASSERT_EQ(times.size(), 91u); // 1 s, 1.1 s, ... 10 s
+    EXPECT_EQ(times.front(), 1000000);
+    EXPECT_EQ(times.back(), 10000000);
+
+    // Unknown duration: the request's end stands. Speed 3 at 30 fps would need frames 1/90 s
+    // apart: the rate drops to 50/3 samples per second of clip, each shown 2 hundredths.
+    TStreamFacts unknown = Facts();
+    unknown.Duration = 0;
+    r.GifFPS = 30;
+    r.GifSpeed = 3;
+    plan = PlanConversion(r, unknown);
+    EXPECT_EQ(plan.ClipEnd, 99000000);
+    EXPECT_NEAR(plan.Rate, 50.0 / 3, 1e-9);
+    EXPECT_NEAR(plan.PeriodCs, 2.0, 1e-9);
+    times = plan.SampleTimes();
+    for (size_t i = 1; i < times.size(); ++i)
+        ASSERT_NEAR(static_cast<double>(times[i] - times[i - 1]), 60000, 1) << i;
+    EXPECT_LE(times.back(), plan.ClipEnd);
+
+    r.StartPTS = 12000000;
+    r.GifSpeed = 1;
+    plan = PlanConversion(r, Facts());
+    EXPECT_FALSE(plan.Ok());
+    EXPECT_TRUE(plan.Error.contains(QLatin1String("after the end of the video")));
+}
+
+TEST(ConversionPlan, OrderDecidesWhatIsKeptAndLoopsBecomeTheLoopCount) {
+    TVGConvertFlag r = Request();
+    r.GifMaxFrame = 10;
+    struct TCase {
+        TFrameOrder Order;
+        int Needed, Slots;
+    };
+    for (const TCase c :
+         {TCase{foOriginal, 10, 0}, TCase{foReverse, 10, 10}, TCase{foPingPong, 6, 0}}) {
+        r.Sequence = c.Order;
+        const TConversionPlan plan = PlanConversion(r, Facts());
+        EXPECT_EQ(plan.FramesNeeded, c.Needed) << int(c.Order);
+        EXPECT_EQ(plan.SpillSlots, c.Slots) << int(c.Order);
+    }
+    const std::pair<int, std::optional<int>> loops[] = {{-1, 0}, {0, std::nullopt}, {3, 3}};
+    for (const auto& [loop, count] : loops) {
+        r.GifLoop = loop;
+        EXPECT_EQ(PlanConversion(r, Facts()).LoopCount, count) << loop;
+    }
+}
+
+TEST(ConversionPlan, ValuesOutOfRangeAreRefusedWithTheirText) {
+    const std::pair<std::function<void(TVGConvertFlag&)>, const char*> cases[] = {
+        {[](TVGConvertFlag& r) { r.GifFile.clear(); }, "No GIF file name"},
+        {[](TVGConvertFlag& r) { r.GifSpeed = std::nan(""); }, "speed"},
+        {[](TVGConvertFlag& r) { r.SizeScale = 1.5; }, "size factor"},
+        {[](TVGConvertFlag& r) { r.SizeScale = 0.0001; }, "at least 1 × 1"},
+        {[](TVGConvertFlag& r) {
+             r.SizeScale = -1;
+             r.CustomWidth = 16385;
+             r.CustomHeight = 10;
+         },
+         "too large"},
+    };
+    for (const auto& [change, text] : cases) {
+        TVGConvertFlag r = Request();
+        change(r);
+        const TConversionPlan plan = PlanConversion(r, Facts());
+        EXPECT_FALSE(plan.Ok()) << text;
+        EXPECT_TRUE(plan.Error.contains(QString::fromUtf8(text))) << plan.Error.toStdString();
+    }
+}
+
+TEST(SceneTracker, ANewSceneStartsAtALargeChangeAfterAFewFrames) {
+    const int pixels = 64;
+    const std::vector<uchar> red = Filled(pixels, 250, 10, 10), blue = Filled(pixels, 10, 10, 250);
+    TSceneTracker tracker;
+    // Two red frames, then blue: too early for a cut; the scene keeps going.
+    EXPECT_EQ(tracker.Add(red.data(), pixels, false), 0);
+    EXPECT_EQ(tracker.Add(red.data(), pixels, true), 0);
+    EXPECT_EQ(tracker.Add(blue.data(), pixels, false), 0);
+    // Three frames in: red after blue is a cut, a repeat of it is not.
+    EXPECT_EQ(tracker.Add(red.data(), pixels, false), 1);
+    EXPECT_EQ(tracker.Add(red.data(), pixels, true), 1);
+    EXPECT_EQ(tracker.Add(red.data(), pixels, false), 1);
+    EXPECT_EQ(tracker.Add(red.data(), pixels, false), 1);
+    EXPECT_EQ(tracker.Add(blue.data(), pixels, false), 2);
+    EXPECT_NEAR(
+        SignatureDistance(ColorSignature(red.data(), pixels), ColorSignature(blue.data(), pixels)),
+        2.0f, 1e-6);
+}
