@@ -22,6 +22,8 @@ using TOverlayCallback = std::function<void(QPainter& painter, int width, int he
 // thread.
 using TFrameFilter = std::function<bool(int64_t pts)>;
 
+constexpr int DefaultGifQuality = 90;
+
 // What to convert and how, and where to report.
 struct TVGConvertFlag {
     QString VideoFile;
@@ -41,6 +43,12 @@ struct TVGConvertFlag {
     TFlipMode Flip = fmNone;
     uint8_t Rotate = 0; // clockwise quarter turns
     TFrameOrder Sequence = foOriginal;
+    // Fidelity against size, 1 (smallest) to 100 (most faithful); DefaultGifQuality is the
+    // engine's balance.
+    int GifQuality = DefaultGifQuality;
+    // The largest file the GIF may be, in bytes; 0: no limit. The engine lowers the quality, then
+    // the frame rate, then the size, each as little as it can, until the GIF fits.
+    int64_t GifMaxSize = 0;
     TOverlayCallback DrawOverlays;
     TFrameFilter FrameFilter;
     QString LibPath; // the decoding libraries' folder
@@ -63,6 +71,9 @@ struct TConversionResult {
     // For the user, when the GIF was written but is shorter than the clip asked (the video ran
     // out early) or damaged frames were left out; empty otherwise.
     QString Warning;
+    // With a size limit: what the engine chose to meet it, e.g. "target 8.0 MB: 7.7 MB at quality
+    // 62, 10 fps, 480 × 270"; empty otherwise.
+    QString SizeReport;
 };
 
 // Why the GIF cannot be written at `gifFile` in place of what is there now, or empty when it can:
