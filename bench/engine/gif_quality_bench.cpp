@@ -6,7 +6,15 @@
 //   vg_bench_gif_quality <video> <gif> <clip start s> <fps> [speed]
 //
 // Frames taken unevenly (or shown for the wrong time) meet the wrong reference and score lower.
+//
+//   vg_bench_gif_quality --flicker <reference video> <gif> <fps>
+//
+// prints the GIF's flicker on pixels that hold still in a lossless reference of the clip made at
+// the GIF's frame rate and size (frame k of the reference is step k of the GIF): the mean |Δluma|
+// between consecutive steps, the share of still pixel steps, and the share of those the GIF
+// changes by half a level or more.
 
+#include "bench/engine/gif_flicker.h"
 #include "decoder/FFDecoder.h"
 #include "tests/support/GifDecode.h"
 
@@ -16,6 +24,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <vector>
 
@@ -107,10 +116,30 @@ size_t Nearest(const std::vector<TSourceFrame>& frames, int64_t t) {
     return best;
 }
 
+int Flicker(int argc, char** argv) {
+    if (argc != 5) {
+        std::fprintf(stderr, "usage: %s --flicker <reference video> <gif> <fps>\n", argv[0]);
+        return 2;
+    }
+    const TFlickerResult result = MeasureFlicker(
+        QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]), std::atof(argv[4]));
+    if (!result.Ok) {
+        std::fprintf(stderr, "%s\n", qPrintable(result.Error));
+        return 1;
+    }
+    if (!result.Error.isEmpty())
+        std::fprintf(stderr, "warning: %s\n", qPrintable(result.Error));
+    std::printf("flicker %.4f still %.1f%% changed %.2f%% steps %d\n", result.Flicker,
+                100 * result.StillShare, 100 * result.StillChangedShare, result.Steps);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    if (argc > 1 && std::strcmp(argv[1], "--flicker") == 0)
+        return Flicker(argc, argv);
     if (argc < 5) {
         std::fprintf(stderr, "usage: %s <video> <gif> <clip start s> <fps> [speed]\n", argv[0]);
         return 2;
