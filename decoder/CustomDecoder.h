@@ -13,6 +13,8 @@
 #include <functional>
 
 class QImage;
+class QRect;
+class QSize;
 
 // Ticks of a PTS per second.
 constexpr int64_t Unit_Nano = 1000000;
@@ -104,6 +106,13 @@ public:
     // `SetBitmapBitsPixel`. The image is reused when it already has that size and format. False
     // (and `bitmap` untouched) when no frame is current.
     virtual bool CopyToBitmap(QImage& bitmap) = 0;
+
+    // The current picture as CopyToBitmap gives it (upright, square pixels, deinterlaced,
+    // tone-mapped), cropped to `sourceRect` (in that picture's pixels) and scaled to `outSize`,
+    // as a QImage::Format_RGB32 picture. False (and `bitmap` untouched) when no frame is current
+    // or the rectangle lies outside the picture. This form converts, crops and scales; decoders
+    // that can go from the decoded frame straight to the small picture do so.
+    virtual bool CopyToBitmapScaled(QImage& bitmap, const QRect& sourceRect, const QSize& outSize);
 
     // Repositions the stream near `pts` as `flags` says. True when the stream was repositioned and
     // a frame decodes there; the next `Decode` yields that frame. No frame is current until then.

@@ -1,7 +1,8 @@
 #pragma once
 // The video decoder on the FFmpeg libraries: demuxing, threaded decoding and conversion of the
 // pictures to RGB as a player shows them (rotation applied, pixels made square, any bit depth
-// brought to 8 bits per channel, interlaced pictures deinterlaced).
+// brought to 8 bits per channel, interlaced pictures deinterlaced, high-dynamic-range pictures
+// tone-mapped).
 
 #include "decoder/CustomDecoder.h"
 
@@ -32,6 +33,8 @@ public:
     bool Decode(int count = -1) override;
     int64_t CurrentPTS() const override;
     bool CopyToBitmap(QImage& bitmap) override;
+    // From the decoded frame's planes straight to `outSize` in one scaling step (Lanczos).
+    bool CopyToBitmapScaled(QImage& bitmap, const QRect& sourceRect, const QSize& outSize) override;
     bool Seek(int64_t pts, TSeekFlags flags) override;
     bool LocateVideoPTS(int64_t pts) override;
     bool LocateVideoPTSCallback(int64_t pts, const TGoOnFunc& goOn) override;
@@ -42,6 +45,9 @@ public:
     // Whether pictures the stream marks interlaced are deinterlaced (the default); takes effect
     // for the file loaded next.
     void SetDeinterlace(bool on);
+    // Whether high-dynamic-range pictures (PQ or HLG) are tone-mapped to standard range (the
+    // default).
+    void SetToneMapping(bool on);
     // The folder handed to LoadAVLib.
     QString LibraryFolder() const;
 

@@ -1,5 +1,9 @@
 #include "decoder/ScalerCache.h"
 
+extern "C" {
+#include <libavutil/opt.h>
+}
+
 // The full-range ("J") formats are old spellings; swscale wants the plain format and the range.
 AVPixelFormat PlainFormat(AVPixelFormat format, bool& fullRange) {
     switch (format) {
@@ -47,10 +51,24 @@ int SwsColorspace(AVColorSpace space, int height) {
 SwsContext* TScalerCache::Get(const TScalerKey& key) {
     if (FContext && key == FKey)
         return FContext.get();
-    FContext.reset(sws_getContext(key.SrcWidth, key.SrcHeight, AVPixelFormat(key.SrcFormat),
-                                  key.DstWidth, key.DstHeight, AVPixelFormat(key.DstFormat),
-                                  key.Flags, nullptr, nullptr, nullptr));
+    FContext.reset(sws_alloc_context());
     FKey = key;
+    SwsContext* context = FContext.get();
+    if (context == nullptr)
+        return nullptr;
+    const bool set = av_opt_set_int(context, "srcw", key.SrcWidth, 0) >= 0 &&
+                     av_opt_set_int(context, "srch", key.SrcHeight, 0) >= 0 &&
+                     av_opt_set_int(context, "src_format", key.SrcFormat, 0) >= 0 &&
+                     av_opt_set_int(context, "dstw", key.DstWidth, 0) >= 0 &&
+                     av_opt_set_int(context, "dsth", key.DstHeight, 0) >= 0 &&
+                     av_opt_set_int(context, "dst_format", key.DstFormat, 0) >= 0 &&
+                     av_opt_set_int(context, "sws_flags", key.Flags, 0) >= 0 &&
+                     av_opt_set_int(context, "src_h_chr_pos", key.SrcChromaX, 0) >= 0 &&
+                     av_opt_set_int(context, "src_v_chr_pos", key.SrcChromaY, 0) >= 0;
+    if (!set || sws_init_context(context, nullptr, nullptr) < 0) {
+        FContext.reset();
+        return nullptr;
+    }
     if (FContext && key.Colorspace >= 0)
         sws_setColorspaceDetails(FContext.get(), sws_getCoefficients(key.Colorspace),
                                  key.FullRange ? 1 : 0, sws_getCoefficients(SWS_CS_DEFAULT), 1, 0,

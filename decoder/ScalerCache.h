@@ -22,6 +22,11 @@ struct TScalerKey {
     int Flags = 0;          // SWS_* filter flags
     int Colorspace = -1;    // SWS_CS_* coefficients of the source; -1 keeps the library's defaults
     bool FullRange = false; // of the source; the target is always full range
+    // Where the source's first chroma sample lies, in 1/256 of a luma pixel from the first luma
+    // sample; -513 leaves the library's default (a cropped picture starting at an odd pixel
+    // moves it).
+    int SrcChromaX = -513;
+    int SrcChromaY = -513;
     bool operator==(const TScalerKey&) const = default;
 };
 
