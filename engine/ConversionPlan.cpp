@@ -60,6 +60,13 @@ QString CheckRequestValues(const TVGConvertFlag& r) {
         return QStringLiteral("The size factor %1 is not valid.").arg(r.SizeScale);
     if (r.CropEnabled && r.CropRect.IsEmpty())
         return QStringLiteral("The crop rectangle is empty.");
+    if (r.GifQuality < 1 || r.GifQuality > 100)
+        return QStringLiteral("The quality must be from 1 to 100 (it is %1).").arg(r.GifQuality);
+    if (r.GifMaxSize < 0 || (r.GifMaxSize > 0 && r.GifMaxSize < MinGifBytes))
+        return QStringLiteral("The size limit must be at least %1 bytes, what the smallest GIF "
+                              "takes (it is %2).")
+            .arg(MinGifBytes)
+            .arg(r.GifMaxSize);
     return {};
 }
 

@@ -50,6 +50,9 @@ struct TConversionPlan {
 
 // The largest side of a GIF the engine writes.
 constexpr int MaxGifSide = 16384;
+// The smallest GIF there is: header, screen, a two-colour palette, the loop extension, one image of
+// one pixel and the trailer. A size limit below it cannot be met.
+constexpr int MinGifBytes = 64;
 
 // What is wrong with the request alone (no file is looked at), or empty.
 [[nodiscard]] QString CheckRequestValues(const TVGConvertFlag& request);

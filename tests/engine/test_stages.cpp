@@ -126,6 +126,10 @@ TEST(ConversionPlan, ValuesOutOfRangeAreRefusedWithTheirText) {
              r.CustomHeight = 10;
          },
          "too large"},
+        {[](TVGConvertFlag& r) { r.GifQuality = 0; }, "quality must be from 1 to 100"},
+        {[](TVGConvertFlag& r) { r.GifQuality = 101; }, "quality must be from 1 to 100"},
+        {[](TVGConvertFlag& r) { r.GifMaxSize = -1; }, "size limit must be at least"},
+        {[](TVGConvertFlag& r) { r.GifMaxSize = MinGifBytes - 1; }, "size limit must be at least"},
     };
     for (const auto& [change, text] : cases) {
         TVGConvertFlag r = Request();
