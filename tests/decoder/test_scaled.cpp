@@ -6,8 +6,15 @@
 #include "FixtureList.h"
 #include "PictureCompare.h"
 
+#include "decoder/PictureConverter.h"
+
 #include <QFileInfo>
+#include <cstring>
 #include <gtest/gtest.h>
+
+extern "C" {
+#include <libavutil/frame.h>
+}
 
 namespace {
 
@@ -58,25 +65,80 @@ TEST_P(ScaledPart, MatchesCropThenScale) {
     EXPECT_GT(psnr, shiftedPsnr + 3.0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sources, ScaledPart,
-    ::testing::Values(TScaledCase{"h264-bframes-320x240-25fps.mp4", true, 7,
-                                  QRect(33, 17, 151, 101), QSize(75, 50)},
-                      TScaledCase{"h264-bframes-320x240-25fps.mp4", true, 7, QRect(0, 0, 320, 240),
-                                  QSize(160, 120)},
-                      TScaledCase{"h264-turned90-320x176-25fps.mp4", true, 5,
-                                  QRect(21, 37, 111, 203), QSize(57, 100)},
-                      TScaledCase{"h264-widepixels-160x240-25fps.mkv", true, 5,
-                                  QRect(41, 13, 201, 151), QSize(100, 75)},
-                      TScaledCase{"bear-hevc-main10-hdr10-640x360.mp4", false, 20,
-                                  QRect(101, 51, 333, 187), QSize(166, 93)},
-                      TScaledCase{"iphone4s-rotated-h264-568x320.mov", false, 10,
-                                  QRect(15, 99, 201, 301), QSize(100, 150)},
-                      TScaledCase{"bbb-h264-854x480-30s.mp4", false, 40, QRect(1, 1, 851, 477),
-                                  QSize(427, 240)},
-                      TScaledCase{"landscape-pq-bt2020-320x180.mkv", true, 2,
-                                  QRect(31, 21, 181, 121), QSize(91, 61)},
-                      TScaledCase{"landscape-hlg-bt2020-320x180.mkv", true, 2,
-                                  QRect(3, 5, 301, 171), QSize(640, 360)}));
+INSTANTIATE_TEST_SUITE_P(Sources, ScaledPart,
+                         ::testing::Values(TScaledCase{"h264-bframes-320x240-25fps.mp4", true, 7,
+                                                       QRect(33, 17, 151, 101), QSize(75, 50)},
+                                           TScaledCase{"h264-bframes-320x240-25fps.mp4", true, 7,
+                                                       QRect(0, 0, 320, 240), QSize(160, 120)},
+                                           TScaledCase{"h264-turned90-320x176-25fps.mp4", true, 5,
+                                                       QRect(21, 37, 111, 203), QSize(57, 100)},
+                                           TScaledCase{"h264-widepixels-160x240-25fps.mkv", true, 5,
+                                                       QRect(41, 13, 201, 151), QSize(100, 75)},
+                                           TScaledCase{"bear-hevc-main10-hdr10-640x360.mp4", false,
+                                                       20, QRect(101, 51, 333, 187),
+                                                       QSize(166, 93)},
+                                           TScaledCase{"landscape-sdr-bt709-320x180.mkv", true, 2,
+                                                       QRect(31, 21, 181, 121), QSize(181, 121)},
+                                           TScaledCase{"landscape-sdr-bt709-320x180.mkv", true, 2,
+                                                       QRect(31, 21, 181, 121), QSize(90, 60)},
+                                           TScaledCase{"bbb-h264-854x480-30s.mp4", false, 40,
+                                                       QRect(1, 1, 851, 477), QSize(427, 240)},
+                                           TScaledCase{"landscape-pq-bt2020-320x180.mkv", true, 2,
+                                                       QRect(31, 21, 181, 121), QSize(91, 61)},
+                                           TScaledCase{"landscape-hlg-bt2020-320x180.mkv", true, 2,
+                                                       QRect(3, 5, 301, 171), QSize(640, 360)}));
+
+// Nothing to give: no file, no current frame, a part outside the picture, an empty size. The
+// picture passed in stays as it was.
+TEST(ScaledPartRefusals, NothingGivenLeavesThePictureAlone) {
+    QImage kept(4, 4, QImage::Format_RGB32);
+    kept.fill(Qt::red);
+    const uint64_t digest = PictureDigest(kept);
+    TFFDecoder decoder;
+    EXPECT_FALSE(decoder.CopyToBitmapScaled(kept, QRect(0, 0, 10, 10), QSize(5, 5)));
+    ASSERT_TRUE(decoder.LoadFile(FixtureFile(QStringLiteral("h264-bframes-320x240-25fps.mp4"))));
+    EXPECT_FALSE(decoder.CopyToBitmapScaled(kept, QRect(0, 0, 10, 10), QSize(5, 5)));
+    ASSERT_TRUE(decoder.Decode());
+    EXPECT_FALSE(decoder.CopyToBitmapScaled(kept, QRect(400, 10, 10, 10), QSize(5, 5)));
+    EXPECT_FALSE(decoder.CopyToBitmapScaled(kept, QRect(0, 0, 10, 10), QSize(0, 5)));
+    EXPECT_FALSE(decoder.CopyToBitmapScaled(kept, QRect(), QSize(5, 5)));
+    EXPECT_EQ(PictureDigest(kept), digest);
+    // A part reaching out of the picture is cut to it.
+    QImage inside, clipped;
+    ASSERT_TRUE(decoder.CopyToBitmapScaled(inside, QRect(300, 200, 20, 40), QSize(10, 20)));
+    ASSERT_TRUE(decoder.CopyToBitmapScaled(clipped, QRect(300, 200, 60, 90), QSize(10, 20)));
+    EXPECT_EQ(PictureDigest(inside), PictureDigest(clipped));
+}
+
+// A 4:2:0 picture whose colour changes from every chroma sample to the next, cut at odd offsets:
+// the part shows the colours the whole picture shows there (cut at an odd pixel, the first
+// chroma sample lies half a sample before the part; placed as if it began there, every colour
+// would be half a pixel off).
+TEST(ScaledPartChroma, OddOffsetsKeepColoursInPlace) {
+    ffmpeg::TFramePtr frame(av_frame_alloc());
+    frame->format = AV_PIX_FMT_YUV420P;
+    frame->width = 64;
+    frame->height = 32;
+    ASSERT_GE(av_frame_get_buffer(frame.get(), 0), 0);
+    for (int y = 0; y < 32; ++y)
+        std::memset(frame->data[0] + ptrdiff_t(y) * frame->linesize[0], 128, 64);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 32; ++x) {
+            frame->data[1][ptrdiff_t(y) * frame->linesize[1] + x] = uint8_t(40 + 6 * x);
+            frame->data[2][ptrdiff_t(y) * frame->linesize[2] + x] = uint8_t(40 + 12 * y);
+        }
+    TPictureConverter converter;
+    converter.SetGeometry(QSize(64, 32), 0);
+    QImage whole;
+    ASSERT_TRUE(converter.Scaled(frame.get(), 1, QRect(0, 0, 64, 32), QSize(64, 32), whole));
+    for (const QRect& part : {QRect(1, 1, 40, 20), QRect(3, 5, 40, 20), QRect(2, 2, 40, 20)}) {
+        QImage same, half;
+        ASSERT_TRUE(converter.Scaled(frame.get(), 1, part, part.size(), same));
+        ASSERT_TRUE(converter.Scaled(frame.get(), 1, part, part.size() / 2, half));
+        EXPECT_GT(PicturePsnr(same, whole.copy(part)), 38.0) << part.x() << ',' << part.y();
+        EXPECT_GT(PicturePsnr(half, LanczosPart(whole, part, part.size() / 2)), 38.0)
+            << part.x() << ',' << part.y();
+    }
+}
 
 } // namespace
