@@ -16,6 +16,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QToolButton>
 
@@ -116,6 +117,27 @@ void TSettingForm::BuildGeneralPage() {
     cbSpeed = MakeCombo(gif, QStringLiteral("cbSpeed"), SpeedItems, true, QRect(100, 62, 130, 22));
     connect(cbSpeed->lineEdit(), &QLineEdit::editingFinished, this, &TSettingForm::cbSpeedExit);
     connect(cbLoop->lineEdit(), &QLineEdit::editingFinished, this, &TSettingForm::cbLoopExit);
+    BuildLimitControls(page, gif);
+}
+
+// The quality beside the GIF speed, and the size limit in the free row under the GIF settings.
+void TSettingForm::BuildLimitControls(QWidget* page, QWidget* gifGroup) {
+    MakeLabel(gifGroup, QStringLiteral("Quality"), 244, 66);
+    edtQuality = new QSpinBox(gifGroup);
+    edtQuality->setObjectName(QStringLiteral("edtQuality"));
+    edtQuality->setRange(1, 100);
+    edtQuality->setGeometry(320, 62, 110, 22);
+    edtQuality->setToolTip(QStringLiteral("1 gives the smallest GIF, 100 the most faithful"));
+
+    TFlatGroupBox* file = MakeGroup(page, QStringLiteral("File size"), QRect(10, 196, 456, 48));
+    MakeLabel(file, QStringLiteral("Size limit"), 16, 22);
+    edtMaxSize = new QLineEdit(file);
+    edtMaxSize->setObjectName(QStringLiteral("edtMaxSize"));
+    edtMaxSize->setGeometry(100, 18, 80, 22);
+    edtMaxSize->setPlaceholderText(QStringLiteral("none"));
+    edtMaxSize->setToolTip(QStringLiteral("The largest the GIF may be, e.g. 8M; empty: no limit"));
+    lblMaxSizeHint = MakeLabel(file, QStringLiteral("e.g. 8M, 2.5MB, 500KB or 8MiB; empty: none"),
+                               190, 22, QStringLiteral("lblMaxSizeHint"));
 }
 
 void TSettingForm::BuildTextPage() {

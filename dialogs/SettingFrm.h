@@ -21,6 +21,7 @@ class QListWidget;
 class QPainter;
 class QPlainTextEdit;
 class QRadioButton;
+class QSpinBox;
 class QTabWidget;
 class QToolButton;
 class TColorSwatchControl;
@@ -83,6 +84,9 @@ public:
     QComboBox* cbFrameRate;
     QComboBox* cbLoop;
     QComboBox* cbSpeed;
+    QSpinBox* edtQuality;
+    QLineEdit* edtMaxSize; // empty: no limit
+    QLabel* lblMaxSizeHint;
     // "Add Text"
     QListWidget* lbText;
     QPlainTextEdit* mmText;
@@ -121,6 +125,7 @@ public:
 
 private:
     void BuildGeneralPage();
+    void BuildLimitControls(QWidget* page, QWidget* gifGroup);
     void BuildTextPage();
     void BuildTextButtons(QWidget* page);
     void BuildLogoPage();
@@ -128,6 +133,10 @@ private:
     void BuildSequencePage();
 
     void LoadSizeAndTiming();
+    // Whether the quality and the size limit typed can be used; when not, the user is told why
+    // and the control gets the focus.
+    bool CheckLimitValues();
+    QString MaxSizeProblem() const;
     void LoadTexts();
     void StoreCurrentText();
     void ShowText(TTextObj* text);

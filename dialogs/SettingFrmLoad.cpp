@@ -3,8 +3,10 @@
 
 #include "common/Bitmaps.h"
 #include "common/Geometry.h"
+#include "common/MsgBox.h"
 #include "dialogs/SettingFrm.h"
 #include "engine/FramePlan.h"
+#include "project/GifSizeText.h"
 #include "project/VGProject.h"
 #include "ui/UIUtils.h"
 #include "widgets/FlatControls.h"
@@ -18,6 +20,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTabWidget>
 
 namespace {
@@ -109,6 +112,43 @@ void TSettingForm::LoadSizeAndTiming() {
     SetValueNoChange(cbFrameRate, QString::number(FProject->GifFPS));
     SetValueNoChange(cbSpeed, SpeedDisplayText(FProject->GifSpeed, cbSpeed->itemText(0)));
     SetValueNoChange(cbLoop, ReplayDisplayText(FProject->GifLoop, cbLoop->itemText(0)));
+    edtQuality->setValue(FProject->GifQuality);
+    edtMaxSize->setText(FormatGifSize(FProject->GifMaxSize));
+}
+
+QString TSettingForm::MaxSizeProblem() const {
+    const QString text = edtMaxSize->text().trimmed();
+    if (text.isEmpty())
+        return {};
+    const std::optional<int64_t> bytes = ParseGifSize(text);
+    if (!bytes)
+        return QStringLiteral("\"%1\" is not a file size. Type a size such as 8M, 2.5MB, 500KB "
+                              "or 8MiB, or leave the box empty for no limit.")
+            .arg(text);
+    if (*bytes == 0)
+        return QStringLiteral("A size limit of 0 cannot be met. Leave the box empty for no limit.");
+    return CheckGifSizeLimit(*bytes);
+}
+
+bool TSettingForm::CheckLimitValues() {
+    QWidget* wrong = nullptr;
+    QString problem;
+    if (!edtQuality->hasAcceptableInput()) {
+        wrong = edtQuality;
+        problem = QStringLiteral("The quality must be a whole number from 1 to 100.");
+    } else if (problem = MaxSizeProblem(); !problem.isEmpty()) {
+        wrong = edtMaxSize;
+    }
+    if (!wrong)
+        return true;
+    MsgBox(problem, mbOK, miWarning, 1);
+    PageControl1->setCurrentIndex(0);
+    wrong->setFocus();
+    if (wrong == edtMaxSize)
+        edtMaxSize->selectAll();
+    else
+        edtQuality->selectAll();
+    return false;
 }
 
 void TSettingForm::StoreToProject() {
@@ -125,6 +165,8 @@ void TSettingForm::StoreToProject() {
     p.GifFPS = ReadInteger(cbFrameRate->currentText(), 0);
     p.GifSpeed = ReadSpeedText(cbSpeed->currentText(), cbSpeed->itemText(0));
     p.GifLoop = ReadReplayText(cbLoop->currentText());
+    p.GifQuality = edtQuality->value();
+    p.GifMaxSize = ParseGifSize(edtMaxSize->text().trimmed()).value_or(0);
     StoreCurrentText();
     AdoptNewTexts();
     p.Logo.Enabled = cbxLogo->isChecked();
@@ -211,6 +253,9 @@ void TSettingForm::pnlPreviewPaint(QPainter& painter) {
 }
 
 void TSettingForm::btnOkMeClick() {
+    // A quality or size limit that cannot be used keeps the dialog open on it.
+    if (!CheckLimitValues())
+        return;
     StoreToProject();
     SetLastPage(PageControl1->currentIndex());
     TBaseUIForm::btnOkMeClick();

@@ -33,5 +33,8 @@ void TVGConfig::DeclareProps(TPropDecl<TVGConfig>& p) {
         .String("FontName", &TVGConfig::FontName)
         .Integer("FontSize", &TVGConfig::FontSize)
         .Integer("FontColor", &TVGConfig::FontColor)
-        .Set("FontStyles", FontStyleEnum, &TVGConfig::FontStyles);
+        .Set("FontStyles", FontStyleEnum, &TVGConfig::FontStyles)
+        // Added later: a file without them reads as the defaults.
+        .Integer("GifQuality", &TVGConfig::GifQuality)
+        .Int64("GifMaxSize", &TVGConfig::GifMaxSize);
 }

@@ -57,6 +57,10 @@ public:
     int FontSize = 14;
     int FontColor = 0xFFFFFF;
     TFontStyles FontStyles;
+    // Fidelity against size of new projects' GIFs, 1 (smallest) to 100 (most faithful).
+    int GifQuality = 90;
+    // The largest file new projects' GIFs may be, in bytes; 0: no limit.
+    qint64 GifMaxSize = 0;
 
     bool IsPartnerUnknown() const { return PartnerStatus == 0; }
     bool IsPartner() const { return PartnerStatus == 2; }

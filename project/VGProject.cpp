@@ -24,6 +24,8 @@ TProjectDefaults ProjectDefaultsFromConfig() {
     d.FontColor = Config->FontColor;
     d.FontStyles = static_cast<int>(Config->FontStyles.Bits() & 0x0F);
     d.GifMaxFrame = Config->GifMaxFrame;
+    d.GifQuality = Config->GifQuality;
+    d.GifMaxSize = Config->GifMaxSize;
     return d;
 }
 
@@ -40,6 +42,8 @@ void TVGProj::ApplyDefaults() {
     GifSpeed = d.GifSpeed;
     GifLoop = d.GifLoop;
     SizeStyle = d.SizeStyle;
+    GifQuality = d.GifQuality;
+    GifMaxSize = d.GifMaxSize;
     for (int i = 0; i < Texts.Count(); ++i)
         ApplyFontTo(Texts[i]);
 }
@@ -242,6 +246,8 @@ TVGConvertFlag TVGProj::ConversionRequest(QObject* window) {
     request.Flip = Flip;
     request.Rotate = Rotate;
     request.Sequence = Sequence;
+    request.GifQuality = GifQuality;
+    request.GifMaxSize = GifMaxSize;
     request.DrawOverlays = [this](QPainter& painter, int width, int height) {
         DrawOutputOverlays(painter, width, height);
     };

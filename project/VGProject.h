@@ -37,6 +37,8 @@ struct TProjectDefaults {
     int FontColor = 16777215;
     int FontStyles = 0;
     int GifMaxFrame = 1000;
+    int GifQuality = 90;
+    int64_t GifMaxSize = 0;
 };
 
 // The defaults of the global settings object (built-in values while there is none).
@@ -74,6 +76,10 @@ public:
     TFlipMode Flip = fmNone;
     uint8_t Rotate = 0; // clockwise quarter turns
     TFrameOrder Sequence = foOriginal;
+    // Fidelity against size, 1 (smallest) to 100 (most faithful).
+    int GifQuality = 90;
+    // The largest file the GIF may be, in bytes; 0: no limit.
+    int64_t GifMaxSize = 0;
 
     // Project life.
     void ApplyDefaults();

@@ -2,6 +2,7 @@
 
 #include "decoder/CustomDecoder.h"
 #include "engine/Video2Gif.h"
+#include "project/GifSizeText.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -146,6 +147,19 @@ bool ApplyMaxFrames(const QString& v, TCliOptions& o) {
     return count.has_value();
 }
 
+bool ApplyQuality(const QString& v, TCliOptions& o) {
+    const auto quality = ReadInt(v, 1, 100);
+    o.Quality = quality.value_or(DefaultGifQuality);
+    return quality.has_value();
+}
+
+// A size limit must leave room for the smallest GIF; 0 (no limit) is not asked for this way.
+bool ApplyMaxSize(const QString& v, TCliOptions& o) {
+    const std::optional<int64_t> bytes = ParseGifSize(v);
+    o.MaxSize = bytes.value_or(0);
+    return bytes && *bytes > 0 && CheckGifSizeLimit(*bytes).isEmpty();
+}
+
 bool ApplyCaption(const QString& v, TCliOptions& o) {
     const qsizetype colon = v.indexOf(QLatin1Char(':'));
     const auto point = colon < 0 ? std::nullopt : ReadInts(v.left(colon), 2);
@@ -282,6 +296,22 @@ const std::vector<TOptionEntry> optionTable = {
      "1000",
      "a whole number from 1 to 100000",
      ApplyMaxFrames,
+     nullptr},
+    {{"quality"},
+     "1..100",
+     "Fidelity against file size: 1 gives the smallest GIF, 100 the most faithful.",
+     "90",
+     "a whole number from 1 to 100",
+     ApplyQuality,
+     nullptr},
+    {{"max-size"},
+     "size",
+     "The largest the GIF may be, e.g. 8M: K and M are 1000 and 1,000,000 bytes (as upload limits "
+     "are stated), KiB and MiB 1024 and 1,048,576; a plain number is bytes. Quality, then frame "
+     "rate, then size are lowered as little as needed to fit. Default: no limit.",
+     nullptr,
+     "a file size of at least 64 bytes, such as 8M, 2.5MB, 500K, 8MiB or 8000000",
+     ApplyMaxSize,
      nullptr},
     {{"caption"},
      "caption",

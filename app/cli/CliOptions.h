@@ -48,6 +48,8 @@ struct TCliOptions {
     int QuarterTurns = 0; // clockwise
     TFrameOrder Order = foOriginal;
     int MaxFrames = 1000;
+    int Quality = 90;    // 1 (smallest) to 100 (most faithful)
+    int64_t MaxSize = 0; // the largest GIF in bytes; 0: no limit
     std::vector<TCliCaption> Captions;
     QString FontName = QStringLiteral("Arial");
     int FontSize = 14;

@@ -70,6 +70,8 @@ void FillOutput(const TCliOptions& options, TVGProj& project) {
     project.Flip = options.Flip;
     project.Rotate = static_cast<uint8_t>(options.QuarterTurns);
     project.Sequence = options.Order;
+    project.GifQuality = options.Quality;
+    project.GifMaxSize = options.MaxSize;
 }
 
 void FillOverlays(const TCliOptions& options, TVGProj& project) {

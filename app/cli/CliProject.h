@@ -18,6 +18,6 @@ struct TFillOutcome {
 // Opens the video with `decoder` (closed again before returning) and fills `project`: the clip
 // (its end exclusive), the crop rectangle (cut to the picture, with a warning), the size (a custom
 // size is the GIF's size after turning), frame rate, speed, replays, flip, rotation, order,
-// captions and logo. The GIF goes to `gifFile`.
+// quality, size limit, captions and logo. The GIF goes to `gifFile`.
 [[nodiscard]] TFillOutcome FillProject(const TCliOptions& options, const QString& gifFile,
                                        TVGProj& project, TCustomDecoder& decoder);

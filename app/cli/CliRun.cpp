@@ -45,6 +45,10 @@ void PrintSummary(const TCliOptions& options, const TVGProj& project,
         qUtf8Printable(where), result.Width, result.Height, result.FramesWritten,
         result.ImagesWritten, totalCs / 100.0, qUtf8Printable(QString::number(rate, 'g', 4)),
         result.FramesWritten >= options.MaxFrames ? " - the maximum frame count was reached" : "");
+    // With a size limit, what was given up to meet it, on the summary's stream.
+    if (!result.SizeReport.isEmpty())
+        std::fprintf(options.ToStdout ? streams.Messages : streams.Output, "%s\n",
+                     qUtf8Printable(result.SizeReport));
 }
 
 TCliExitCode StoppedCode(const TCliStop& stop) {

@@ -2,6 +2,8 @@
 // options that need one another, and the checks of the files named.
 
 #include "app/cli/CliOptions.h"
+#include "engine/ConversionPlan.h"
+#include "engine/Video2Gif.h"
 
 #include <QDir>
 #include <QFile>
@@ -41,6 +43,8 @@ TEST(CliOptions, DefaultsAndFiles) {
     EXPECT_EQ(o.MaxFrames, 1000);
     EXPECT_EQ(o.Align, taLeft);
     EXPECT_FALSE(o.Quiet);
+    EXPECT_EQ(o.Quality, DefaultGifQuality);
+    EXPECT_EQ(o.MaxSize, 0);
 
     const TCliParse toStdout = Parse({"in.mp4", "-"});
     ASSERT_EQ(toStdout.Action, TCliAction::Convert);
@@ -111,6 +115,17 @@ TEST(CliOptions, UnusableValuesAreUsageErrors) {
         {"--font-size", "0"},
         {"--color", "nocolour"},
         {"--align", "justify"},
+        {"--quality", "0"},
+        {"--quality", "101"},
+        {"--quality", "-5"},
+        {"--quality", "high"},
+        {"--max-size", "0"},
+        {"--max-size", "0M"},
+        {"--max-size", "-8M"},
+        {"--max-size", "8X"},
+        {"--max-size", "lots"},
+        {"--max-size", ""},
+        {"--max-size", "63"},
         {"--logo", "/nonexistent.png", "--logo-rect", "0,0,10,10"},
     };
     for (const QStringList& options : wrong) {
@@ -118,6 +133,23 @@ TEST(CliOptions, UnusableValuesAreUsageErrors) {
         EXPECT_EQ(parse.Action, TCliAction::Usage) << qPrintable(options.join(' '));
         EXPECT_TRUE(parse.Error.contains(options[0])) << qPrintable(parse.Error);
     }
+}
+
+TEST(CliOptions, QualityAndSizeLimit) {
+    const TCliOptions o = Parsed({"--quality", "55", "--max-size", "8M"});
+    EXPECT_EQ(o.Quality, 55);
+    EXPECT_EQ(o.MaxSize, 8000000);
+    EXPECT_EQ(Parsed({"--max-size", "2.5mb"}).MaxSize, 2500000);
+    EXPECT_EQ(Parsed({"--max-size", "500KiB"}).MaxSize, 512000);
+    EXPECT_EQ(Parsed({"--max-size", "8000000"}).MaxSize, 8000000);
+    EXPECT_EQ(Parsed({"--quality", "1"}).Quality, 1);
+    EXPECT_EQ(Parsed({"--quality", "100"}).Quality, 100);
+    // The smallest limit taken is the smallest GIF there is, and the refusal says so.
+    EXPECT_EQ(Parsed({"--max-size", QString::number(MinGifBytes)}).MaxSize, MinGifBytes);
+    const TCliParse small = Parse({"--max-size", QString::number(MinGifBytes - 1), "a", "b.gif"});
+    ASSERT_EQ(small.Action, TCliAction::Usage);
+    EXPECT_TRUE(small.Error.contains(QStringLiteral("at least %1 bytes").arg(MinGifBytes)))
+        << qPrintable(small.Error);
 }
 
 TEST(CliOptions, CommandLineShapeErrors) {
@@ -140,7 +172,8 @@ TEST(CliOptions, HelpAndVersion) {
     const QString help = CliHelpText();
     // The options of the table, the exit codes, and nothing of Qt's own options.
     for (const char* text : {"--fps", "--end", "--logo-rect", "--version", "Exit codes", "130",
-                             "143", "Frames taken per second of video", "not included"})
+                             "143", "Frames taken per second of video", "not included",
+                             "--quality <1..100>", "--max-size <size>", "Default: 90.", "MiB"})
         EXPECT_TRUE(help.contains(QLatin1String(text))) << text;
     EXPECT_FALSE(help.contains(QLatin1String("--help-all")));
     EXPECT_FALSE(help.contains(QLatin1String("-platform")));

@@ -4,6 +4,7 @@
 #include "app/cli/CliProject.h"
 #include "app/cli/CliRun.h"
 #include "decoder/FFDecoder.h"
+#include "engine/Video2Gif.h"
 #include "project/VGProject.h"
 #include "tests/support/GifDecode.h"
 
@@ -120,6 +121,17 @@ TEST(CliFill, CustomSizeIsTheFinalSizeAfterTurning) {
     EXPECT_EQ(project.GetFinalSize(), QSize(180, 320));
 }
 
+TEST(CliFill, QualityAndSizeLimitReachTheRequest) {
+    TCliOptions options = Options(bear);
+    options.Quality = 30;
+    options.MaxSize = 1'000'000;
+    TVGProj project([] { return TProjectDefaults(); });
+    ASSERT_EQ(Fill(options, project).ExitCode, ecDone);
+    const TVGConvertFlag request = project.ConversionRequest(nullptr);
+    EXPECT_EQ(request.GifQuality, 30);
+    EXPECT_EQ(request.GifMaxSize, 1'000'000);
+}
+
 TEST(CliFill, AVideoThatCannotBeReadFailsTheConversion) {
     QTemporaryDir dir;
     const QString fake = dir.filePath(QStringLiteral("fake.mp4"));
@@ -138,6 +150,17 @@ TEST(CliProcess, ExitCodesOfTheCommandLine) {
     EXPECT_EQ(RunConverter({"--fps", "0", bear, out}).ExitCode, ecUsage);
     EXPECT_EQ(RunConverter({"--fps", "abc", bear, out}).ExitCode, ecUsage);
     EXPECT_EQ(RunConverter({bear}).ExitCode, ecUsage);
+    // A size limit or a quality that cannot be used is refused before the video is opened.
+    for (const QStringList& wrong : {QStringList{"--max-size", "0"},
+                                     {"--max-size", "-2M"},
+                                     {"--max-size", "10"},
+                                     {"--max-size", "big"},
+                                     {"--quality", "0"},
+                                     {"--quality", "101"}}) {
+        const TRun run = RunConverter(wrong + QStringList{bear, out});
+        EXPECT_EQ(run.ExitCode, ecUsage) << qPrintable(wrong.join(' '));
+        EXPECT_TRUE(run.Err.contains(wrong[0].toUtf8())) << run.Err.constData();
+    }
     EXPECT_FALSE(QFile::exists(out));
     const TRun help = RunConverter({"--help"});
     EXPECT_EQ(help.ExitCode, ecDone);

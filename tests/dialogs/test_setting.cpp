@@ -1,9 +1,11 @@
 // The output settings dialog driven offscreen: load and store of every control, the caption
-// rows and their ownership, the size box, the speed and replay boxes, the logo page, the flip
-// and rotation preview, the remembered page and the high-DPI nudges.
+// rows and their ownership, the size box, the speed and replay boxes, the quality and size limit,
+// the logo page, the flip and rotation preview, the remembered page and the high-DPI nudges.
 
+#include "common/MsgBox.h"
 #include "dialogs/FontColorDialog.h"
 #include "dialogs/SettingFrm.h"
+#include "engine/Video2Gif.h"
 #include "project/VGProject.h"
 #include "tests/dialogs/DialogTestUtils.h"
 #include "widgets/ColorSwatchControl.h"
@@ -17,6 +19,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -255,4 +258,116 @@ TEST_F(SettingFormTest, HighDpiNudges) {
     EXPECT_EQ(high.edtTextX->x(), normal.edtTextX->x() + 5);
     EXPECT_EQ(high.Label9->x(), normal.Label9->x() + 4);
     EXPECT_EQ(high.Label9->text(), QStringLiteral("Y:"));
+}
+
+// The quality and the size limit of the General page: shown as stored, stored on OK as typed, and
+// shown again the way a user types them.
+TEST_F(SettingFormTest, QualityAndSizeLimitAreStoredAndShownAgain) {
+    Project.GifQuality = 35;
+    Project.GifMaxSize = 8'388'608;
+    {
+        const auto form = Open();
+        EXPECT_EQ(form->edtQuality->value(), 35);
+        EXPECT_EQ(form->edtMaxSize->text(), QStringLiteral("8MiB"));
+    }
+    WhenShown<TSettingForm>([](TSettingForm* form) {
+        form->edtQuality->setValue(70);
+        form->edtMaxSize->setText(QStringLiteral(" 2.5 mb"));
+        QTest::mouseClick(form->btnOkMe, Qt::LeftButton);
+    });
+    EXPECT_TRUE(ExecuteSettingForm(&Project, QImage()));
+    EXPECT_EQ(Project.GifQuality, 70);
+    EXPECT_EQ(Project.GifMaxSize, 2'500'000);
+    EXPECT_EQ(Project.ConversionRequest(nullptr).GifMaxSize, 2'500'000);
+
+    // Reopened: as typed, then emptied for no limit.
+    WhenShown<TSettingForm>([](TSettingForm* form) {
+        EXPECT_EQ(form->edtQuality->value(), 70);
+        EXPECT_EQ(form->edtMaxSize->text(), QStringLiteral("2.5M"));
+        form->edtMaxSize->clear();
+        form->btnOkMeClick();
+    });
+    EXPECT_TRUE(ExecuteSettingForm(&Project, QImage()));
+    EXPECT_EQ(Project.GifMaxSize, 0);
+    EXPECT_EQ(Project.GifQuality, 70);
+
+    // Cancel keeps what the project had.
+    WhenShown<TSettingForm>([](TSettingForm* form) {
+        form->edtMaxSize->setText(QStringLiteral("1M"));
+        form->edtQuality->setValue(5);
+        form->btnCancelMeClick();
+    });
+    EXPECT_FALSE(ExecuteSettingForm(&Project, QImage()));
+    EXPECT_EQ(Project.GifMaxSize, 0);
+    EXPECT_EQ(Project.GifQuality, 70);
+}
+
+// A size limit or quality that cannot be used: a message, the dialog stays open on the General
+// page with the control focused, and nothing of the dialog reaches the project until it is right.
+TEST_F(SettingFormTest, UnusableLimitsAreRefusedWithTheDialogOpen) {
+    std::vector<TMsgBoxRequest> boxes;
+    const TMsgBoxHandler old = SetMsgBoxHandler([&boxes](const TMsgBoxRequest& request) {
+        boxes.push_back(request);
+        return int(mrOK);
+    });
+    Project.GifMaxSize = 1'000'000;
+    Project.GifFPS = 8;
+    const QStringList wrong = {QStringLiteral("0"), QStringLiteral("-5M"), QStringLiteral("lots"),
+                               QStringLiteral("10"), QStringLiteral("8 parsecs")};
+    WhenShown<TSettingForm>([&](TSettingForm* form) {
+        form->cbFrameRate->setEditText(QStringLiteral("20"));
+        for (const QString& text : wrong) {
+            form->PageControl1->setCurrentIndex(3);
+            form->edtMaxSize->setText(text);
+            QTest::mouseClick(form->btnOkMe, Qt::LeftButton);
+            EXPECT_TRUE(form->IsModalRunning()) << qPrintable(text);
+            EXPECT_EQ(form->PageControl1->currentIndex(), 0);
+            EXPECT_EQ(form->focusWidget(), form->edtMaxSize);
+        }
+        // A quality typed out of range is refused the same way.
+        form->edtMaxSize->setText(QStringLiteral("500K"));
+        form->edtQuality->setFocus();
+        form->edtQuality->selectAll();
+        QTest::keyClicks(form->edtQuality, QStringLiteral("0"));
+        form->btnOkMeClick();
+        EXPECT_TRUE(form->IsModalRunning());
+        EXPECT_EQ(form->focusWidget(), form->edtQuality);
+        QTest::keyClicks(form->edtQuality, QStringLiteral("5"));
+        form->btnOkMeClick();
+    });
+    EXPECT_TRUE(ExecuteSettingForm(&Project, QImage()));
+    SetMsgBoxHandler(old);
+    ASSERT_EQ(boxes.size(), size_t(wrong.size() + 1));
+    EXPECT_TRUE(boxes[2].Text.contains(QStringLiteral("\"lots\" is not a file size")));
+    EXPECT_TRUE(boxes[3].Text.contains(QStringLiteral("at least 64 bytes")));
+    EXPECT_TRUE(boxes.back().Text.contains(QStringLiteral("1 to 100")));
+    for (const TMsgBoxRequest& box : boxes)
+        EXPECT_EQ(box.Icon, miWarning);
+    EXPECT_EQ(Project.GifMaxSize, 500'000);
+    EXPECT_EQ(Project.GifQuality, 5);
+    EXPECT_EQ(Project.GifFPS, 20);
+}
+
+// The new controls sit in free space of the General page: inside it and over no other control.
+TEST_F(SettingFormTest, LimitControlsOverlapNothing) {
+    const auto form = Open();
+    QWidget* page = form->PageControl1->widget(0);
+    form->show();
+    const QRect pageRect(QPoint(0, 0), page->size());
+    const auto onPage = [page](const QWidget* widget) {
+        return QRect(widget->mapTo(page, QPoint(0, 0)), widget->size());
+    };
+    const QList<QWidget*> added = {form->edtQuality, form->edtMaxSize, form->lblMaxSizeHint};
+    const QList<QWidget*> specified = {form->edtW,        form->edtH,   form->cbSize,
+                                       form->cbFrameRate, form->cbLoop, form->cbSpeed};
+    for (QWidget* widget : added) {
+        EXPECT_TRUE(pageRect.contains(onPage(widget))) << qPrintable(widget->objectName());
+        for (QWidget* other : specified)
+            EXPECT_FALSE(onPage(widget).intersects(onPage(other)))
+                << qPrintable(widget->objectName() + QLatin1Char('/') + other->objectName());
+    }
+    // The specified controls stay where they were designed.
+    EXPECT_EQ(onPage(form->cbSpeed), QRect(110, 150, 130, 22));
+    EXPECT_EQ(onPage(form->cbLoop), QRect(330, 114, 110, 22));
+    form->hide();
 }

@@ -1,6 +1,7 @@
 // The output configuration: defaults, the file a fresh object writes, and round trips.
 
 #include "app/VGApp.h"
+#include "engine/Video2Gif.h"
 #include "project/VGProj.h"
 #include "tests/support/TestUtils.h"
 
@@ -50,6 +51,8 @@ TEST(VGConfig, AFreshSaveWritesEverySettingWithItsDefaultInTableOrder) {
         QStringLiteral("  <FontSize>14</FontSize>"),
         QStringLiteral("  <FontColor>16777215</FontColor>"),
         QStringLiteral("  <FontStyles/>"),
+        QStringLiteral("  <GifQuality>90</GifQuality>"),
+        QStringLiteral("  <GifMaxSize>0</GifMaxSize>"),
         QStringLiteral("</Config>"),
     };
     EXPECT_EQ(Utf16FileText(config.ConfigFile).split(QLatin1Char('\n'), Qt::SkipEmptyParts),
@@ -75,6 +78,8 @@ TEST(VGConfig, EverySettingRoundTripsAndStyleBitsSurvive) {
     config.FontSize = 40;
     config.FontColor = 0;
     config.FontStyles = TFontStyles{fsUnderline, fsStrikeOut, fsBold};
+    config.GifQuality = 35;
+    config.GifMaxSize = 25'000'000'000; // beyond 32 bits
     ASSERT_TRUE(config.Save(true));
     const QString written = Utf16FileText(config.ConfigFile);
     EXPECT_TRUE(written.contains(
@@ -88,6 +93,8 @@ TEST(VGConfig, EverySettingRoundTripsAndStyleBitsSurvive) {
     EXPECT_EQ(loaded.SizeStyle, ssCustom);
     EXPECT_DOUBLE_EQ(loaded.GifSpeed, 0.2);
     EXPECT_TRUE(loaded.IsPartner());
+    EXPECT_EQ(loaded.GifQuality, 35);
+    EXPECT_EQ(loaded.GifMaxSize, 25'000'000'000);
     ASSERT_TRUE(loaded.Save(true));
     EXPECT_EQ(Utf16FileText(loaded.ConfigFile), written);
     for (const char* fresh : {"<GifFPS>8<", "<FontName>Arial<", "<InstallTracked>False<"})
@@ -113,4 +120,44 @@ TEST(VGConfig, FilesFromOtherLocalesAndHandsReadAsMeant) {
     EXPECT_EQ(config.GifLoop, 0); // empty integer: 0, not the default -1
     EXPECT_TRUE(config.ShowCropRc);
     EXPECT_EQ(config.DecodeNum, 30);
+}
+
+// Files written before the quality and the size limit existed read them as their defaults, and a
+// new project takes both from the settings into its conversion request.
+TEST(VGConfig, OldFilesWithoutQualityAndSizeLimitReadTheDefaults) {
+    TScopedUserFolders folders;
+    QDir().mkpath(TApp::GetDataPath());
+    TVGConfig config;
+    config.GifQuality = 12; // what the load must replace
+    config.GifMaxSize = 999;
+    ASSERT_TRUE(WriteFile(config.ConfigFile,
+                          "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Config project=\"VG\">"
+                          "<GifFPS>12</GifFPS><GifMaxFrame>500</GifMaxFrame></Config>"));
+    TVGConfig old;
+    old.Load();
+    ASSERT_TRUE(old.Loaded);
+    EXPECT_EQ(old.GifFPS, 12);
+    EXPECT_EQ(old.GifQuality, DefaultGifQuality);
+    EXPECT_EQ(old.GifMaxSize, 0);
+}
+
+TEST(VGProject, QualityAndSizeLimitGoFromTheSettingsIntoTheRequest) {
+    TVGProj fresh([] { return TProjectDefaults(); });
+    EXPECT_EQ(fresh.GifQuality, DefaultGifQuality);
+    EXPECT_EQ(fresh.GifMaxSize, 0);
+    EXPECT_EQ(fresh.ConversionRequest(nullptr).GifQuality, DefaultGifQuality);
+
+    TVGProj project([] {
+        TProjectDefaults defaults;
+        defaults.GifQuality = 40;
+        defaults.GifMaxSize = 8'000'000;
+        return defaults;
+    });
+    EXPECT_EQ(project.GifQuality, 40);
+    EXPECT_EQ(project.GifMaxSize, 8'000'000);
+    project.GifQuality = 75; // as the output settings dialog sets them
+    project.GifMaxSize = 2'500'000;
+    const TVGConvertFlag request = project.ConversionRequest(nullptr);
+    EXPECT_EQ(request.GifQuality, 75);
+    EXPECT_EQ(request.GifMaxSize, 2'500'000);
 }
