@@ -23,6 +23,17 @@ struct TMarkedBox {
     }
     bool IsEmpty() const { return Right < 0; }
 };
+
+// The share of pixels (on every fourth row) exactly like their right-hand neighbour.
+float FlatShare(const uchar* rgb, int width, int height) {
+    qint64 flat = 0, counted = 0;
+    for (int y = 0; y < height; y += 4) {
+        const uchar* row = rgb + static_cast<qsizetype>(y) * width * 3;
+        for (int x = 0; x + 1 < width; ++x, ++counted)
+            flat += std::memcmp(row + x * 3, row + x * 3 + 3, 3) == 0 ? 1 : 0;
+    }
+    return counted > 0 ? static_cast<float>(flat) / static_cast<float>(counted) : 0.0f;
+}
 } // namespace
 
 TGifEncoder::TGifEncoder(QIODevice* device, QSize size, std::optional<int> loopCount,
@@ -60,6 +71,18 @@ TRemapper& TGifEncoder::RemapperOf(int palette) {
     return *slot.Remapper;
 }
 
+const TGifEncoder::TDrawing& TGifEncoder::DrawingOf(int palette, const uchar* rgb) {
+    std::optional<TDrawing>& drawing = FPalettes[static_cast<size_t>(palette)].Drawing;
+    if (!drawing) {
+        const bool screen =
+            FOptions.ScreenFlatShare <= 1.0f &&
+            FlatShare(rgb, FSize.width(), FSize.height()) >= FOptions.ScreenFlatShare;
+        drawing = screen ? TDrawing{FOptions.ScreenDiffThreshold, 0, false}
+                         : TDrawing{FOptions.DiffThreshold, FOptions.KeepDistance, true};
+    }
+    return *drawing;
+}
+
 void TGifEncoder::Submit(int palette, const QRect& rect, std::vector<uchar>& indices,
                          const std::vector<uchar>& wanted, const uchar* shown, int delayCs) {
     const TPaletteSlot& slot = FPalettes[static_cast<size_t>(palette)];
@@ -68,6 +91,12 @@ void TGifEncoder::Submit(int palette, const QRect& rect, std::vector<uchar>& ind
     job.DelayCs = delayCs;
     job.Palette = palette;
     job.TransparentIndex = shown ? slot.TransparentIndex : -1;
+    if (!slot.Drawing->Lossy) {
+        job.Data = GifLzwEncode(indices.data(), static_cast<qsizetype>(indices.size()),
+                                GifCodeSize(static_cast<int>(slot.Colors.size())));
+        FJobs.push_back(std::move(job));
+        return;
+    }
     TLossyChoice choice;
     choice.Wanted = wanted.data();
     choice.Shown = shown;
@@ -115,9 +144,10 @@ bool TGifEncoder::AddFrame(const uchar* rgb, int delayCs, int palette) {
         FOk = false;
         return false;
     }
+    const TDrawing& drawing = DrawingOf(palette, rgb);
     if (!FHaveReference)
         return AddFirstFrame(rgb, delayCs, palette, remapper);
-    const QRect changed = FindChanged(rgb);
+    const QRect changed = FindChanged(rgb, drawing.DiffThreshold);
     QRect drawn;
     if (!changed.isEmpty() && !RemapChanged(rgb, changed, palette, remapper, drawn)) {
         FOk = false;
@@ -175,10 +205,9 @@ bool TGifEncoder::AddFirstFrame(const uchar* rgb, int delayCs, int palette, TRem
     return WritePending();
 }
 
-QRect TGifEncoder::FindChanged(const uchar* rgb) {
+QRect TGifEncoder::FindChanged(const uchar* rgb, int threshold) {
     // Which pixels changed in the source since they were last drawn, and the box around them.
     const int width = FSize.width(), height = FSize.height();
-    const int threshold = FOptions.DiffThreshold;
     FChanged.assign(static_cast<size_t>(width) * height, 0);
     TMarkedBox changedBox;
     FRowDifference.resize(static_cast<size_t>(width) * 3);
@@ -235,7 +264,8 @@ bool TGifEncoder::RemapChanged(const uchar* rgb, const QRect& changed, int palet
     FIndices.resize(static_cast<size_t>(boxWidth) * boxHeight);
     const qsizetype corner = static_cast<qsizetype>(top) * width + left;
     if (!remapper.Remap(FBox.data(), boxWidth, boxHeight, boxWidth * 4, FIndices.data(),
-                        FShown.data() + corner * 3, width * 3, FOptions.KeepDistance))
+                        FShown.data() + corner * 3, width * 3,
+                        FPalettes[static_cast<size_t>(palette)].Drawing->KeepDistance))
         return false;
     // The box around the pixels that need drawing.
     const int clear = FPalettes[static_cast<size_t>(palette)].TransparentIndex;
@@ -301,7 +331,9 @@ bool TGifEncoder::SubmitDrawn(const uchar* rgb, const QRect& changed, const QRec
 
 bool TGifEncoder::ChangesWhatIsSeen(const std::vector<uchar>& indices, int palette,
                                     const TRemapper& remapper) const {
-    // FShownBox holds the on-screen colours of the drawn box, in the order of `indices`.
+    // FShownBox holds the on-screen colours of the drawn box, in the order of `indices`. A frame
+    // of screen-like content too counts as unchanged by this threshold: it only changes pixels
+    // by less than the eye sees.
     const int clear = FPalettes[static_cast<size_t>(palette)].TransparentIndex;
     const int threshold = FOptions.DiffThreshold;
     for (size_t i = 0; i < indices.size(); ++i) {

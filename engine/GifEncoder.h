@@ -14,7 +14,8 @@
 // lossy: where the LZW string being built cannot go on with a pixel's index, another index that
 // looks about as good continues it (the transparent index counts, standing for what is on screen).
 // Each frame depends on what the one before left on screen, so frames are remapped and compressed
-// in order.
+// in order. Screen recordings and drawings (found by their flat areas) are drawn exactly instead:
+// a smaller difference threshold, no keeping of a worse colour on screen, lossless compression.
 
 #include "engine/GifWriter.h"
 
@@ -36,6 +37,13 @@ struct TGifEncoderOptions {
     float LossyRelative = 1.0f; // plus this share of its own distance to the nearest colour
     float TextureTolerance = 0.15f; // and how much more, as a share of the colour differences
                                     // between the pixel and its neighbours
+    // Screen recordings and drawings: large flat areas of exact colours and pixels that hold
+    // still. A palette whose first frame has at least this share of pixels exactly like their
+    // right-hand neighbour (photographed or filmed pictures have well under half) is drawn
+    // exactly: any visible change is redrawn and compression is lossless, which such content
+    // pays for with little size and shows clearly when it is not done. Above 1: never.
+    float ScreenFlatShare = 0.8f;
+    int ScreenDiffThreshold = 1; // the difference threshold there
 };
 
 class TGifEncoder {
@@ -73,11 +81,20 @@ private:
         int Palette = 0;
         QByteArray Data;
     };
+    // How the frames of one palette are drawn.
+    struct TDrawing {
+        int DiffThreshold = 0;
+        int KeepDistance = 0;
+        bool Lossy = true;
+    };
     struct TPaletteSlot {
         QVector<QRgb> Colors; // with the transparent entry last
         int TransparentIndex = -1;
         std::unique_ptr<TRemapper> Remapper; // made when first used
+        std::optional<TDrawing> Drawing;     // chosen on the palette's first frame
     };
+    // The drawing rules of `palette`, chosen from `rgb` when the palette is first used.
+    const TDrawing& DrawingOf(int palette, const uchar* rgb);
     TRemapper& RemapperOf(int palette);
     // The steps of AddFrame. The first frame is drawn whole. A later one: the box around the
     // pixels that changed since they were last drawn; those remapped, the others transparent, and
@@ -85,7 +102,7 @@ private:
     // the time added to the image before.
     [[nodiscard]] bool AddFirstFrame(const uchar* rgb, int delayCs, int palette,
                                      TRemapper& remapper);
-    QRect FindChanged(const uchar* rgb);
+    QRect FindChanged(const uchar* rgb, int threshold);
     [[nodiscard]] bool RemapChanged(const uchar* rgb, const QRect& changed, int palette,
                                     TRemapper& remapper, QRect& drawn);
     [[nodiscard]] bool AddUnchangedFrame(int palette, int delayCs);

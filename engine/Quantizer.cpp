@@ -8,14 +8,33 @@
 #include <omp.h>
 #include <vector>
 
-namespace {
-// The library runs its own worker threads inside each call; we run several calls at once on our
-// own threads instead, so each call keeps to the thread it is made on.
-void KeepToThisThread() {
-    omp_set_num_threads(1);
+void TExactColorCounter::Add(int r, int g, int b) {
+    if (FKeys.empty()) {
+        FKeys.assign(size_t{1} << slotBits, empty);
+        FCounts.assign(FKeys.size(), 0);
+    }
+    const uint32_t key = (static_cast<uint32_t>(r) << 16) | (static_cast<uint32_t>(g) << 8) |
+                         static_cast<uint32_t>(b);
+    const uint32_t mask = (1u << slotBits) - 1;
+    for (uint32_t slot = (key * 2654435761u) >> (32 - slotBits);; slot = (slot + 1) & mask) {
+        if (FKeys[slot] == key) {
+            ++FCounts[slot];
+            return;
+        }
+        if (FKeys[slot] == empty) {
+            if (FDistinct == Limit) {
+                FOverflowed = true;
+                FKeys = {};
+                FCounts = {};
+                return;
+            }
+            FKeys[slot] = key;
+            FCounts[slot] = 1;
+            ++FDistinct;
+            return;
+        }
+    }
 }
-
-} // namespace
 
 TPaletteBuilder::TPaletteBuilder(int maxColors, int speed)
     : FMaxColors(std::clamp(maxColors, 2, 256)), FSpeed(std::clamp(speed, 1, 10)) {}
@@ -46,21 +65,42 @@ void TPaletteBuilder::AddRgb(const uchar* rgb, qsizetype count, int step) {
     FAdded += (count + step - 1) / step;
 }
 
+std::vector<std::pair<QRgb, uint32_t>> TPaletteBuilder::Histogram() const {
+    std::vector<std::pair<QRgb, uint32_t>> colors;
+    if (!FExact.Overflowed()) {
+        colors.reserve(static_cast<size_t>(FExact.Distinct()));
+        FExact.ForEach([&](int r, int g, int b, uint32_t count) {
+            colors.emplace_back(qRgb(r, g, b), count);
+        });
+        return colors;
+    }
+    for (const TCube& cube : FCubes) {
+        if (cube.Count == 0)
+            continue;
+        const uint64_t half = cube.Count / 2;
+        colors.emplace_back(qRgb(static_cast<int>((cube.R + half) / cube.Count),
+                                 static_cast<int>((cube.G + half) / cube.Count),
+                                 static_cast<int>((cube.B + half) / cube.Count)),
+                            cube.Count);
+    }
+    return colors;
+}
+
 QVector<QRgb> TPaletteBuilder::Build() {
     QVector<QRgb> colors;
     if (FAdded == 0)
         return colors;
     std::vector<liq_histogram_entry> entries;
-    for (const TCube& cube : FCubes) {
-        if (cube.Count == 0)
-            continue;
-        const uint64_t half = cube.Count / 2;
-        entries.push_back({liq_color{static_cast<unsigned char>((cube.R + half) / cube.Count),
-                                     static_cast<unsigned char>((cube.G + half) / cube.Count),
-                                     static_cast<unsigned char>((cube.B + half) / cube.Count), 255},
-                           cube.Count});
-    }
-    KeepToThisThread();
+    for (const auto& [color, count] : Histogram())
+        entries.push_back({liq_color{static_cast<unsigned char>(qRed(color)),
+                                     static_cast<unsigned char>(qGreen(color)),
+                                     static_cast<unsigned char>(qBlue(color)), 255},
+                           count});
+    // The library's search runs on one thread. Its parallel loops wait for each other by
+    // spinning: with other work on the machine, two threads took three times as long as one
+    // (0.6 s instead of 0.2 s on a 250-frame histogram), and even waiting without spinning they
+    // were no faster. The search is a small part of making a GIF.
+    omp_set_num_threads(1);
     const imagequant::TAttrPtr attr(liq_attr_create());
     if (!attr)
         return colors;

@@ -6,11 +6,40 @@
 #include <QVector>
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
-// Gathers the colours of the frames and chooses the palette. Colours are counted in small cubes
-// (4 levels a side) that remember the mean colour of their pixels, so the library's search works
-// on tens of thousands of weighted colours rather than every distinct one, at no visible cost.
+// Counts distinct colours exactly while there are few of them (screen recordings, drawings,
+// small pictures), in an open-addressing table; once there are more than `Limit`, it gives up and
+// frees the table.
+class TExactColorCounter {
+public:
+    static constexpr int Limit = 1 << 16;
+    void Add(int r, int g, int b);
+    bool Overflowed() const { return FOverflowed; }
+    int Distinct() const { return FDistinct; }
+    // Calls `visit(r, g, b, count)` for every colour counted.
+    template <typename TVisit> void ForEach(TVisit visit) const {
+        for (size_t slot = 0; slot < FKeys.size(); ++slot)
+            if (FKeys[slot] != empty)
+                visit(static_cast<int>(FKeys[slot] >> 16),
+                      static_cast<int>((FKeys[slot] >> 8) & 0xFF),
+                      static_cast<int>(FKeys[slot] & 0xFF), FCounts[slot]);
+    }
+
+private:
+    static constexpr uint32_t empty = 0xFFFFFFFFu; // colours have 24 bits
+    static constexpr int slotBits = 17;            // twice the limit: short probes
+    std::vector<uint32_t> FKeys, FCounts;
+    int FDistinct = 0;
+    bool FOverflowed = false;
+};
+
+// Gathers the colours of the frames and chooses the palette. When the frames have few distinct
+// colours, the library sees each of them exactly, so the large flat areas of a screen recording
+// get their exact colour. Otherwise colours are counted in small cubes (4 levels a side) that
+// remember the mean colour of their pixels, so the library's search works on tens of thousands of
+// weighted colours rather than every distinct one, at no visible cost.
 class TPaletteBuilder {
 public:
     // `maxColors` opaque colours at most (255 leaves one index of 256 for transparency);
@@ -26,6 +55,8 @@ public:
     void AddRgb(const uchar* rgb, qsizetype count, int step = 1);
     // The chosen opaque colours; empty when nothing was added or the library failed.
     QVector<QRgb> Build();
+    // Whether the palette comes from the exact colours (so far).
+    bool Exact() const { return !FExact.Overflowed(); }
 
 private:
     struct TCube {
@@ -38,10 +69,15 @@ private:
         cube.G += static_cast<uint64_t>(g);
         cube.B += static_cast<uint64_t>(b);
         ++cube.Count;
+        if (!FExact.Overflowed())
+            FExact.Add(r, g, b);
     }
+    // The weighted colours the library chooses from.
+    std::vector<std::pair<QRgb, uint32_t>> Histogram() const;
     int FMaxColors;
     int FSpeed;
     std::vector<TCube> FCubes; // 64 × 64 × 64, made when the first colours come
+    TExactColorCounter FExact;
     qint64 FAdded = 0;
 };
 
