@@ -158,13 +158,8 @@ void TPublishForm::HandleEngineMessage(const TMessageEvent& message) {
         pbProgress->setValue(100);
         FDone = true;
         // The engine's frame count reaching the maximum means the maximum kept frames out.
-        if (static_cast<qint32>(message.WParam) >= static_cast<qint32>(message.LParam))
-            MsgBox(QStringLiteral("Reached \"Max frame count\" limitation!\n"
-                                  "You can go to <Options> to modify it."),
-                   mbOK, miInformation, 1);
-        // The GIF is made, but shorter than asked or without damaged frames of the video.
-        if (!message.Text.isEmpty())
-            MsgBox(message.Text, mbOK, miWarning, 1);
+        ShowEndNotes(static_cast<qint32>(message.WParam) >= static_cast<qint32>(message.LParam),
+                     SizeReport(), message.Text);
         Finish(mrOK);
         break;
     case Msg::ConvertError:
@@ -176,6 +171,26 @@ void TPublishForm::HandleEngineMessage(const TMessageEvent& message) {
     default:
         break;
     }
+}
+
+void TPublishForm::ShowEndNotes(bool maxFramesReached, const QString& sizeReport,
+                                const QString& warning) {
+    if (maxFramesReached)
+        MsgBox(QStringLiteral("Reached \"Max frame count\" limitation!\n"
+                              "You can go to <Options> to modify it."),
+               mbOK, miInformation, 1);
+    // What the engine gave up to meet the size limit is information, not a warning.
+    if (!sizeReport.isEmpty())
+        MsgBox(QStringLiteral("The GIF fits its size limit.\n") + sizeReport, mbOK, miInformation,
+               1);
+    // The GIF is made, but shorter than asked or without damaged frames of the video.
+    if (!warning.isEmpty())
+        MsgBox(warning, mbOK, miWarning, 1);
+}
+
+QString TPublishForm::SizeReport() const {
+    // The engine's thread stored its result before it posted the end message.
+    return FThread ? FThread->Result().SizeReport : QString();
 }
 
 bool TPublishForm::ConfirmStop() {

@@ -30,6 +30,10 @@ public:
     void SetThread(std::unique_ptr<TVideo2GifThread> thread);
     TVideo2GifThread* Thread() const { return FThread.get(); }
 
+    // Tells the user how a finished conversion went: the maximum frame count reached, what was
+    // given up to meet the size limit, and the engine's warning (each only when there is one).
+    void ShowEndNotes(bool maxFramesReached, const QString& sizeReport, const QString& warning);
+
     void btnCancelClick();
     void btnMinimizeClick();
 
@@ -55,6 +59,8 @@ private:
     // Asks "Stop conversion now?"; true when the user stops it (the window then closes).
     bool ConfirmStop();
     void Finish(int result);
+    // What the engine chose to meet the project's size limit; empty without a limit.
+    QString SizeReport() const;
 
     TVGProj* FProject = nullptr;
     std::unique_ptr<TVideo2GifThread> FThread;

@@ -113,6 +113,33 @@ TEST(PublishForm, AWarningOfTheEngineIsShownAndTheGifStillCounts) {
     EXPECT_EQ(boxes.Boxes[0].Icon, miWarning);
 }
 
+// What the engine gave up to meet the size limit is told as information, after the maximum frame
+// count and before a warning; without any of them no box shows.
+TEST(PublishForm, EndNotesTellTheSizeReportAsInformation) {
+    TBoxRecorder boxes;
+    TPublishForm form;
+    const QString report =
+        QStringLiteral("target 1.0 MB: 0.98 MB at quality 62, 10 fps, 480 × 270");
+    const QString warning = QStringLiteral("The video ends at 00:00:04.000.");
+    form.ShowEndNotes(true, report, warning);
+    ASSERT_EQ(boxes.Boxes.size(), 3u);
+    EXPECT_EQ(boxes.Boxes[0].Text, maxFrameText);
+    EXPECT_TRUE(boxes.Boxes[1].Text.endsWith(report)) << boxes.Boxes[1].Text.toStdString();
+    EXPECT_TRUE(boxes.Boxes[1].Text.contains(QStringLiteral("size limit")));
+    EXPECT_EQ(boxes.Boxes[1].Icon, miInformation);
+    EXPECT_EQ(boxes.Boxes[1].Buttons, mbOK);
+    EXPECT_EQ(boxes.Boxes[2].Text, warning);
+    EXPECT_EQ(boxes.Boxes[2].Icon, miWarning);
+
+    boxes.Boxes.clear();
+    form.ShowEndNotes(false, report, QString());
+    ASSERT_EQ(boxes.Boxes.size(), 1u);
+    EXPECT_EQ(boxes.Boxes[0].Icon, miInformation);
+    boxes.Boxes.clear();
+    form.ShowEndNotes(false, QString(), QString());
+    EXPECT_TRUE(boxes.Boxes.empty());
+}
+
 TEST(PublishForm, EngineErrorShowsItsOwnTextAndFails) {
     TBoxRecorder boxes;
     TPublishForm form;
@@ -225,6 +252,27 @@ TEST(PublishConversion, UnwritableGifShowsTheEngineMessageAndLeavesNoFile) {
     ASSERT_EQ(boxes.Boxes.size(), 1u);
     EXPECT_TRUE(boxes.Boxes[0].Text.contains(blocker)) << boxes.Boxes[0].Text.toStdString();
     EXPECT_FALSE(QFile::exists(gif));
+}
+
+// A quality or size limit the project should never hold (a settings file edited by hand) is
+// refused by the engine before any work: its message shows and no GIF is written.
+TEST(PublishConversion, AnUnusableQualityOrSizeLimitIsRefusedWithoutAGif) {
+    QTemporaryDir dir;
+    const QString gif = dir.filePath(QStringLiteral("preview.gif"));
+    for (const auto& [quality, limit] : {std::pair{0, int64_t(0)}, std::pair{101, int64_t(0)},
+                                         std::pair{90, int64_t(10)}, std::pair{90, int64_t(-1)}}) {
+        TBoxRecorder boxes;
+        auto project = ClipProject(gif);
+        project->GifQuality = quality;
+        project->GifMaxSize = limit;
+        EXPECT_FALSE(ExecutePublishForm(project.get())) << quality << " " << limit;
+        ASSERT_EQ(boxes.Boxes.size(), 1u);
+        EXPECT_EQ(boxes.Boxes[0].Icon, miError);
+        EXPECT_TRUE(boxes.Boxes[0].Text.contains(quality == 90 ? QStringLiteral("size")
+                                                               : QStringLiteral("quality")))
+            << boxes.Boxes[0].Text.toStdString();
+        EXPECT_FALSE(QFile::exists(gif));
+    }
 }
 
 TEST(PublishConversion, CancelConfirmedDuringARealRunReturnsFalseWithoutAGif) {
