@@ -25,11 +25,11 @@
 # with a reference scaled in 4:2:0 YUV instead (colour at half the output resolution), which
 # counts the colour detail a converter keeps as error. FFmpeg's fps filter, which makes the
 # reference (and FFmpeg's and gifski's GIFs), takes for each step the last frame within half a step
-# of its time; a converter that takes another frame of the same stretch (the one shown at the
-# step's time, or the stretch's middle) is one source frame off on every step, which costs much
-# SSIM on fast motion. So ssimT takes per frame the best SSIM against the references made with
-# round=near, up and down (the fps filter's three grids): a gap between ssim and ssimT is timing,
-# not picture quality. The SSIM target uses ssimT, so it judges pictures; whether steps through the
+# of its time; a converter that takes another frame near the step (the one shown at the step's
+# time, or the stretch's middle) is one source frame off, which costs much SSIM on fast motion.
+# So ssimT takes per GIF frame the best SSIM of three references: the reference, and the same with
+# every step taking the source frame before or after (timestamps moved by one frame period before
+# the fps filter). A gap between ssim and ssimT is timing, not picture quality. The SSIM target uses ssimT, so it judges pictures; whether steps through the
 # source are even is what `vg_bench_gif_quality <video> <gif> <start> <fps>` counts.
 #
 # Flicker: `vg_bench_gif_quality --flicker` reads the GIF (giflib, composed as a viewer shows it)
@@ -137,6 +137,7 @@ quality() { # quality <gif> <fps> <reference> [same clip on other grids...]: pri
   local gif="$1" rate="$2" i=0 out ssim psnr files=()
   shift 2
   for reference in "$@"; do
+    [ -s "$reference" ] || continue
     out=$(ffmpeg -hide_banner -nostats -i "$gif" -i "$reference" -lavfi \
       "[0:v]fps=$rate,format=rgb24,split[a1][a2];[1:v]fps=$rate,format=rgb24,split[b1][b2];[a1][b1]ssim=shortest=1:stats_file=$work/ssim$i.txt;[a2][b2]psnr=shortest=1" \
       -f null - 2>&1)
@@ -144,7 +145,8 @@ quality() { # quality <gif> <fps> <reference> [same clip on other grids...]: pri
       ssim=$(echo "$out" | grep -o 'All:[0-9.]*' | head -1 | cut -d: -f2)
       psnr=$(echo "$out" | grep -o 'average:[0-9.inf]*' | head -1 | cut -d: -f2)
     fi
-    files+=("$work/ssim$i.txt"); i=$((i + 1))
+    [ -s "$work/ssim$i.txt" ] && files+=("$work/ssim$i.txt")
+    i=$((i + 1))
   done
   local any
   any=$(awk '{ n = $1; sub(/^n:/, "", n); for (f = 2; f <= NF; f++) if ($f ~ /^All:/) v = substr($f, 5)
@@ -207,13 +209,15 @@ for clip in "${clips[@]}"; do
   ref420="$work/$name-ref420.mkv"
   ffmpeg -v error -y -ss "$start" -t "$dur" -i "$src" -vf "fps=$fps,format=gbrp,scale=$w:$h:flags=lanczos,setsar=1" -an -c:v ffv1 "$ref"
   ffmpeg -v error -y -ss "$start" -t "$dur" -i "$src" -vf "fps=$fps,scale=$w:$h:flags=lanczos,setsar=1" -an -c:v ffv1 "$ref420"
-  # the same reference on the two other grids: the frame shown at each step's time (round=up) and
-  # the last frame before the next step (round=down)
-  refup="$work/$name-refup.mkv"
-  refdown="$work/$name-refdown.mkv"
-  for grid in up down; do
-    out="$work/$name-ref$grid.mkv"
-    ffmpeg -v error -y -ss "$start" -t "$dur" -i "$src" -vf "fps=$fps:round=$grid,format=gbrp,scale=$w:$h:flags=lanczos,setsar=1" -an -c:v ffv1 "$out"
+  # the same reference with every step one source frame earlier and one later
+  period=$(ffprobe -v error -select_streams v:0 -show_entries stream=avg_frame_rate -of csv=p=0 "$src" |
+    awk -F/ 'NR == 1 && $1 > 0 { printf "%.9f", ($2 ? $2 : 1) / $1 }')
+  refup="$work/$name-refnext.mkv"
+  refdown="$work/$name-refprev.mkv"
+  for shift in "-" "+"; do
+    [ -n "$period" ] || break
+    out="$refup"; [ "$shift" = + ] && out="$refdown"
+    ffmpeg -v error -y -ss "$start" -t "$dur" -i "$src" -vf "setpts=PTS${shift}${period}/TB,fps=$fps:start_time=0,format=gbrp,scale=$w:$h:flags=lanczos,setsar=1" -an -c:v ffv1 "$out"
   done
   # decoding alone: the floor
   measure decode ffmpeg -v error -y -ss "$start" -t "$dur" -i "$src" -an -f null -; tdec=$T
