@@ -132,94 +132,30 @@ int64_t Allowance(const TLossyChoice& choice, qsizetype i, qsizetype count) {
     return allowance;
 }
 
-QByteArray LzwEncode(uchar* indices, qsizetype count, int codeSize, const TLossyChoice* lossy) {
-    thread_local std::unique_ptr<TLzwTable> table;
-    if (!table)
-        table = std::make_unique<TLzwTable>();
-    table->Clear();
-    thread_local std::unique_ptr<TLzwChildren> children;
-    if (lossy) {
-        if (!children)
-            children = std::make_unique<TLzwChildren>();
-        children->Clear();
-    }
-
-    thread_local std::vector<uchar> packed;
-    packed.clear();
-    packed.reserve(static_cast<size_t>(count) + 64);
-    TBitSink sink(packed);
-    const int clearCode = 1 << codeSize;
-    const int endCode = clearCode + 1;
-    int runningCode = endCode + 1;
-    int runningBits = codeSize + 1;
-    int limit = 1 << runningBits;
-
-    // Writes one code, then widens the codes once the table has outgrown their width. The
-    // decoder adds its table entry one code later than we do, which this order matches.
-    auto output = [&](int code) {
-        sink.Put(code, runningBits);
-        if (runningCode >= limit && code <= maxCode && runningBits < 12)
-            limit = 1 << ++runningBits;
-    };
-
-    output(clearCode);
-    if (count > 0) {
-        int current = indices[0];
-        for (qsizetype i = 1; i < count; ++i) {
-            const int pixel = indices[i];
-            const uint32_t key =
-                (static_cast<uint32_t>(current) << 8) | static_cast<uint32_t>(pixel);
-            uint32_t slot = 0;
-            const int found = table->Find(key, slot);
-            if (found >= 0) {
-                current = found;
-                continue;
-            }
-            if (lossy) {
-                // Another index that continues the string and looks about as good will do.
-                const int own = ChoiceCost(*lossy, i, pixel);
-                const int64_t allowed =
-                    static_cast<int64_t>(own) +
-                    static_cast<int64_t>(static_cast<float>(own) * lossy->Relative) +
-                    Allowance(*lossy, i, count);
-                int best = -1;
-                int64_t bestCost = allowed + 1;
-                for (int child = children->First[static_cast<size_t>(current)]; child >= 0;
-                     child = children->Next[static_cast<size_t>(child)]) {
-                    const int cost =
-                        ChoiceCost(*lossy, i, children->Last[static_cast<size_t>(child)]);
-                    if (cost < bestCost) {
-                        bestCost = cost;
-                        best = child;
-                    }
-                }
-                if (best >= 0) {
-                    indices[i] = children->Last[static_cast<size_t>(best)];
-                    current = best;
-                    continue;
-                }
-            }
-            output(current);
-            if (runningCode >= maxCode) {
-                output(clearCode);
-                runningCode = endCode + 1;
-                runningBits = codeSize + 1;
-                limit = 1 << runningBits;
-                table->Clear();
-                if (lossy)
-                    children->Clear();
-            } else {
-                if (lossy)
-                    children->Add(current, runningCode, pixel);
-                table->Insert(slot, key, runningCode++);
-            }
-            current = pixel;
+// The best index other than the pixel's own that continues the string `current`, as the code of
+// the longer string; -1 when none looks about as good as the pixel's own index.
+int LossyContinuation(const TLossyChoice& choice, const TLzwChildren& children, qsizetype i,
+                      qsizetype count, int current, int pixel) {
+    const int own = ChoiceCost(choice, i, pixel);
+    const int64_t allowed = static_cast<int64_t>(own) +
+                            static_cast<int64_t>(static_cast<float>(own) * choice.Relative) +
+                            Allowance(choice, i, count);
+    int best = -1;
+    int64_t bestCost = allowed + 1;
+    for (int child = children.First[static_cast<size_t>(current)]; child >= 0;
+         child = children.Next[static_cast<size_t>(child)]) {
+        const int cost = ChoiceCost(choice, i, children.Last[static_cast<size_t>(child)]);
+        if (cost < bestCost) {
+            bestCost = cost;
+            best = child;
         }
-        output(current);
     }
-    output(endCode);
-    sink.Flush();
+    return best;
+}
 
+// The codes in GIF's data sub-blocks: the minimum code size byte, blocks of at most 255 bytes
+// each after its length, and the empty block that ends them.
+QByteArray InSubBlocks(const std::vector<uchar>& packed, int codeSize) {
     const qsizetype packedSize = static_cast<qsizetype>(packed.size());
     QByteArray data(packedSize + (packedSize + 254) / 255 + 2, Qt::Uninitialized);
     char* out = data.data();
@@ -234,16 +170,109 @@ QByteArray LzwEncode(uchar* indices, qsizetype count, int codeSize, const TLossy
     return data;
 }
 
+// One compression: the string table, the codes' width and the bits written. The tables are the
+// calling thread's own, kept from one frame to the next.
+class TLzwCompressor {
+public:
+    TLzwCompressor(int codeSize, const TLossyChoice* lossy)
+        : FLossy(lossy), FCodeSize(codeSize), FClearCode(1 << codeSize), FEndCode(FClearCode + 1) {
+        thread_local std::unique_ptr<TLzwTable> table;
+        thread_local std::unique_ptr<TLzwChildren> children;
+        if (!table)
+            table = std::make_unique<TLzwTable>();
+        if (lossy && !children)
+            children = std::make_unique<TLzwChildren>();
+        FTable = table.get();
+        FChildren = lossy ? children.get() : nullptr;
+        thread_local std::vector<uchar> packed;
+        packed.clear();
+        FPacked = &packed;
+    }
+
+    QByteArray Compress(uchar* indices, qsizetype count) {
+        FPacked->reserve(static_cast<size_t>(count) + 64);
+        TBitSink sink(*FPacked);
+        FSink = &sink;
+        Restart();
+        if (count > 0) {
+            int current = indices[0];
+            for (qsizetype i = 1; i < count; ++i)
+                current = Extend(indices, i, count, current);
+            Output(current);
+        }
+        Output(FEndCode);
+        sink.Flush();
+        return InSubBlocks(*FPacked, FCodeSize);
+    }
+
+private:
+    // The string `current` followed by pixel `i`: the longer string when the table (or lossy
+    // compression) has it; otherwise `current` is written, the longer string becomes a new code
+    // and the pixel starts the next string. Returns the string that goes on.
+    int Extend(uchar* indices, qsizetype i, qsizetype count, int current) {
+        const int pixel = indices[i];
+        const uint32_t key = (static_cast<uint32_t>(current) << 8) | static_cast<uint32_t>(pixel);
+        uint32_t slot = 0;
+        const int found = FTable->Find(key, slot);
+        if (found >= 0)
+            return found;
+        if (FLossy) {
+            const int other = LossyContinuation(*FLossy, *FChildren, i, count, current, pixel);
+            if (other >= 0) {
+                indices[i] = FChildren->Last[static_cast<size_t>(other)];
+                return other;
+            }
+        }
+        Output(current);
+        if (FRunningCode >= maxCode) {
+            Restart();
+        } else {
+            if (FChildren)
+                FChildren->Add(current, FRunningCode, pixel);
+            FTable->Insert(slot, key, FRunningCode++);
+        }
+        return pixel;
+    }
+
+    // A clear code and an empty table, codes one bit wider than the indices.
+    void Restart() {
+        Output(FClearCode);
+        FRunningCode = FEndCode + 1;
+        FRunningBits = FCodeSize + 1;
+        FLimit = 1 << FRunningBits;
+        FTable->Clear();
+        if (FChildren)
+            FChildren->Clear();
+    }
+
+    // Writes one code, then widens the codes once the table has outgrown their width. The
+    // decoder adds its table entry one code later than we do, which this order matches.
+    void Output(int code) {
+        FSink->Put(code, FRunningBits);
+        if (FRunningCode >= FLimit && code <= maxCode && FRunningBits < 12)
+            FLimit = 1 << ++FRunningBits;
+    }
+
+    const TLossyChoice* FLossy;
+    TLzwTable* FTable = nullptr;
+    TLzwChildren* FChildren = nullptr;
+    std::vector<uchar>* FPacked = nullptr;
+    TBitSink* FSink = nullptr;
+    const int FCodeSize, FClearCode, FEndCode;
+    // Set for the first clear code; Restart sets them again after each.
+    int FRunningCode = FEndCode + 1, FRunningBits = FCodeSize + 1, FLimit = 1 << FRunningBits;
+};
+
 } // namespace
 
 QByteArray GifLzwEncode(const uchar* indices, qsizetype count, int codeSize) {
     // Without a lossy choice the indices are only read.
-    return LzwEncode(const_cast<uchar*>(indices), count, codeSize, nullptr);
+    return TLzwCompressor(codeSize, nullptr).Compress(const_cast<uchar*>(indices), count);
 }
 
 QByteArray GifLossyLzwEncode(uchar* indices, qsizetype count, int codeSize,
                              const TLossyChoice& choice) {
-    return LzwEncode(indices, count, codeSize, &choice);
+    return TLzwCompressor(codeSize, &choice).Compress(indices, count);
 }
 
 namespace {
