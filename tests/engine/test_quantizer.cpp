@@ -128,6 +128,60 @@ TEST(PaletteBuilder, AFewColoursComeBackExactlyAndStepsSkipPixels) {
         EXPECT_EQ(c, colours[0]);
 }
 
+// A screen picture: two near colours (within one of the 4-level cubes colours are otherwise
+// counted in) cover most of it, and thousands of other colours the rest. Each big flat colour must
+// be in the palette exactly; averaged into one cube, neither would be.
+TEST(PaletteBuilder, FlatColoursAmongThousandsComeBackExactly) {
+    const QRgb background = qRgb(21, 25, 31), panel = qRgb(22, 26, 29);
+    std::vector<uchar> rgb;
+    auto put = [&rgb](int r, int g, int b) {
+        rgb.insert(rgb.end(),
+                   {static_cast<uchar>(r), static_cast<uchar>(g), static_cast<uchar>(b)});
+    };
+    for (int i = 0; i < 60000; ++i)
+        put(qRed(background), qGreen(background), qBlue(background));
+    for (int i = 0; i < 30000; ++i)
+        put(qRed(panel), qGreen(panel), qBlue(panel));
+    for (int i = 0; i < 4000; ++i) // text edges: every kind of mixed colour
+        put(40 + i % 200, 60 + (i / 200) * 9, 255 - i % 97);
+    TPaletteBuilder builder(255, 5);
+    builder.AddRgb(rgb.data(), static_cast<qsizetype>(rgb.size() / 3));
+    EXPECT_TRUE(builder.Exact());
+    const QVector<QRgb> palette = builder.Build();
+    EXPECT_EQ(palette.size(), 255);
+    EXPECT_TRUE(palette.contains(background));
+    EXPECT_TRUE(palette.contains(panel));
+}
+
+// Past the limit of distinct colours the counter gives up, and the palette comes from the cubes.
+TEST(PaletteBuilder, ManyColoursFallBackToCubes) {
+    TExactColorCounter counter;
+    for (int i = 0; i < TExactColorCounter::Limit; ++i)
+        counter.Add(i >> 10, (i >> 5) & 31, i & 31);
+    counter.Add(7, 7, 7); // counted before: still exact
+    EXPECT_FALSE(counter.Overflowed());
+    EXPECT_EQ(counter.Distinct(), TExactColorCounter::Limit);
+    uint64_t total = 0;
+    counter.ForEach([&](int r, int g, int b, uint32_t count) {
+        total += count;
+        if (r == 7 && g == 7 && b == 7) {
+            EXPECT_EQ(count, 2u);
+        }
+    });
+    EXPECT_EQ(total, static_cast<uint64_t>(TExactColorCounter::Limit) + 1);
+    counter.Add(255, 255, 255);
+    EXPECT_TRUE(counter.Overflowed());
+
+    std::vector<uchar> rgb;
+    for (int i = 0; i < 1 << 18; ++i)
+        rgb.insert(rgb.end(), {static_cast<uchar>(i & 255), static_cast<uchar>((i >> 8) & 255),
+                               static_cast<uchar>(i >> 16 << 6)});
+    TPaletteBuilder builder(255, 10);
+    builder.AddRgb(rgb.data(), static_cast<qsizetype>(rgb.size() / 3));
+    EXPECT_FALSE(builder.Exact());
+    EXPECT_GT(builder.Build().size(), 200);
+}
+
 // Lossy compression may only swap an index for one that looks at most the tolerance worse, must
 // report what it wrote, and must pay off on noisy pictures.
 TEST(GifLossyLzw, ChoicesStayWithinTheToleranceAndShrinkNoisyPictures) {
