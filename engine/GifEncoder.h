@@ -18,14 +18,13 @@
 // a smaller difference threshold, no keeping of a worse colour on screen, lossless compression.
 
 #include "engine/GifWriter.h"
+#include "engine/Quantizer.h"
 
 #include <QSize>
 #include <deque>
 #include <memory>
 #include <optional>
 #include <vector>
-
-class TRemapper;
 
 struct TGifEncoderOptions {
     float Dither = 0.0f;        // error diffusion strength, 0 to 1
@@ -39,10 +38,10 @@ struct TGifEncoderOptions {
                                     // between the pixel and its neighbours
     // Screen recordings and drawings: large flat areas of exact colours and pixels that hold
     // still. A palette whose first frame has at least this share of pixels exactly like their
-    // right-hand neighbour (photographed or filmed pictures have well under half) is drawn
-    // exactly: any visible change is redrawn and compression is lossless, which such content
-    // pays for with little size and shows clearly when it is not done. Above 1: never.
-    float ScreenFlatShare = 0.8f;
+    // right-hand neighbour is drawn exactly: any visible change is redrawn and compression is
+    // lossless, which such content pays for with little size and shows clearly when it is not
+    // done. Above 1: never.
+    float ScreenFlatShare = ::ScreenFlatShare;
     int ScreenDiffThreshold = 1; // the difference threshold there
 };
 

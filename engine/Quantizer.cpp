@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <omp.h>
 #include <vector>
 
@@ -48,8 +49,12 @@ void TPaletteBuilder::AddPixels(const uchar* rgba, int width, int height, int by
         FCubes.resize(size_t{1} << 18);
     for (int y = 0; y < height; ++y) {
         const uchar* p = rgba + static_cast<qsizetype>(y) * bytesPerLine;
-        for (int x = 0; x < width; ++x, p += 4)
+        for (int x = 0; x < width; ++x, p += 4) {
             Add(p[0], p[1], p[2]);
+            if (x > 0)
+                FFlatNeighbours += std::memcmp(p - 4, p, 3) == 0 ? 1 : 0;
+        }
+        FNeighbours += width - 1;
     }
     FAdded += static_cast<qint64>(width) * height;
 }
@@ -62,12 +67,17 @@ void TPaletteBuilder::AddRgb(const uchar* rgb, qsizetype count, int step) {
     step = std::max(step, 1);
     for (qsizetype i = 0; i < count; i += step)
         Add(rgb[i * 3], rgb[i * 3 + 1], rgb[i * 3 + 2]);
+    if (step == 1) { // pixels one after the other: the rows' neighbours (and a few row ends)
+        for (qsizetype i = 1; i < count; ++i)
+            FFlatNeighbours += std::memcmp(rgb + (i - 1) * 3, rgb + i * 3, 3) == 0 ? 1 : 0;
+        FNeighbours += count - 1;
+    }
     FAdded += (count + step - 1) / step;
 }
 
 std::vector<std::pair<QRgb, uint32_t>> TPaletteBuilder::Histogram() const {
     std::vector<std::pair<QRgb, uint32_t>> colors;
-    if (!FExact.Overflowed()) {
+    if (Exact()) {
         colors.reserve(static_cast<size_t>(FExact.Distinct()));
         FExact.ForEach([&](int r, int g, int b, uint32_t count) {
             colors.emplace_back(qRgb(r, g, b), count);

@@ -9,6 +9,11 @@
 #include <utility>
 #include <vector>
 
+// Screen recordings and drawings are told from filmed pictures by their flat areas: at least this
+// share of their pixels is exactly like the neighbour on its left (filmed pictures have well under
+// half, even with black bars).
+inline constexpr float ScreenFlatShare = 0.8f;
+
 // Counts distinct colours exactly while there are few of them (screen recordings, drawings,
 // small pictures), in an open-addressing table; once there are more than `Limit`, it gives up and
 // frees the table.
@@ -35,11 +40,11 @@ private:
     bool FOverflowed = false;
 };
 
-// Gathers the colours of the frames and chooses the palette. When the frames have few distinct
-// colours, the library sees each of them exactly, so the large flat areas of a screen recording
-// get their exact colour. Otherwise colours are counted in small cubes (4 levels a side) that
-// remember the mean colour of their pixels, so the library's search works on tens of thousands of
-// weighted colours rather than every distinct one, at no visible cost.
+// Gathers the colours of the frames and chooses the palette. When the frames are screen-like and
+// have few distinct colours, the library sees each of them exactly, so the large flat areas of a
+// screen recording get their exact colour. Otherwise colours are counted in small cubes (4 levels a
+// side) that remember the mean colour of their pixels, so the library's search works on tens of
+// thousands of weighted colours rather than every distinct one, at no visible cost.
 class TPaletteBuilder {
 public:
     // `maxColors` opaque colours at most (255 leaves one index of 256 for transparency);
@@ -56,7 +61,11 @@ public:
     // The chosen opaque colours; empty when nothing was added or the library failed.
     QVector<QRgb> Build();
     // Whether the palette comes from the exact colours (so far).
-    bool Exact() const { return !FExact.Overflowed(); }
+    bool Exact() const {
+        return !FExact.Overflowed() && FNeighbours > 0 &&
+               static_cast<double>(FFlatNeighbours) >=
+                   static_cast<double>(ScreenFlatShare) * static_cast<double>(FNeighbours);
+    }
 
 private:
     struct TCube {
@@ -79,6 +88,7 @@ private:
     std::vector<TCube> FCubes; // 64 × 64 × 64, made when the first colours come
     TExactColorCounter FExact;
     qint64 FAdded = 0;
+    qint64 FNeighbours = 0, FFlatNeighbours = 0; // pairs of neighbours seen, and equal ones
 };
 
 // Maps pixels to a fixed palette: the nearest colour (plain RGB distance, which is what the eye
