@@ -29,6 +29,8 @@ public:
     }
     // Share of the current stage done, 0 to 1.
     void Done(double share);
+    double Begin() const { return FBegin; }
+    double End() const { return FEnd; }
 
 private:
     const std::function<void(int)>& FReport;
@@ -47,10 +49,11 @@ struct TConversionContext {
 // What the preparing stage leaves for the stages after it: the frames in the spill, by the order
 // they were sampled in (a reverse order keeps only the last ones).
 struct TPreparedFrames {
-    int Count = 0;              // frames written to the spill
-    std::vector<int> SceneOf;   // the scene of each
-    std::vector<int64_t> PtsOf; // the source frame each shows
-    int64_t VideoEnd = 0;       // where the video ran out before the clip's end, or AV_NOPTS_VALUE
+    int Count = 0;               // frames written to the spill
+    std::vector<int> SceneOf;    // the scene of each
+    std::vector<int64_t> PtsOf;  // the source frame each shows
+    std::vector<int64_t> TimeOf; // the time of the clip each was sampled at
+    int64_t VideoEnd = 0;        // where the video ran out before the clip's end, or AV_NOPTS_VALUE
     // The first frame the GIF may use (a reverse order uses the last MaxFrames only).
     int First(const TConversionPlan& plan) const {
         return plan.SpillSlots > 0 ? std::max(0, Count - plan.SpillSlots) : 0;

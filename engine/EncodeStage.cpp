@@ -1,5 +1,7 @@
 #include "engine/EncodeStage.h"
 
+#include "engine/QualityScale.h"
+
 #include <QDir>
 #include <QSaveFile>
 
@@ -14,28 +16,28 @@ TConversionResult WriteFailure(const TConversionContext& context, const QIODevic
 } // namespace
 
 TStop EncodeGif(const TConversionContext& context, const TPreparedFrames& frames,
-                const std::vector<int>& order, const TPalettePlan& palettes,
-                const TGifEncoderOptions& options, QIODevice& device, TEncoded& encoded) {
-    const int first = frames.First(context.Plan);
-    TGifEncoder encoder(&device, context.Plan.FinalSize, context.Plan.LoopCount, palettes.Palettes,
-                        options);
+                const TGifSequence& sequence, const TPalettePlan& palettes,
+                const TGifEncoderOptions& options, TSequenceReader& reader, QIODevice& device,
+                TEncoded& encoded) {
+    TGifEncoder encoder(&device, sequence.Size, context.Plan.LoopCount, palettes.Palettes, options);
     if (!encoder.Start())
         return WriteFailure(context, device);
     std::vector<int64_t> sourceOfPosition;
-    for (int index : order)
-        sourceOfPosition.push_back(frames.PtsOf[static_cast<size_t>(first + index)]);
-    std::vector<uchar> frame(static_cast<size_t>(context.Plan.FrameBytes));
-    for (const TImageRun& run : MergeRepeatedFrames(sourceOfPosition, context.Plan.PeriodCs)) {
+    for (int index : sequence.Frames)
+        sourceOfPosition.push_back(frames.PtsOf[static_cast<size_t>(index)]);
+    std::vector<uchar> frame(static_cast<size_t>(reader.FrameBytes()));
+    for (const TImageRun& run : MergeRepeatedFrames(sourceOfPosition, sequence.PeriodCs)) {
         if (context.Cancel)
             return CancelledResult();
-        const int index = first + order[static_cast<size_t>(run.Position)];
-        if (!context.Spill.Read(index, frame.data()))
-            return Failure(QStringLiteral("Reading back the frames failed: %1.")
-                               .arg(context.Spill.ErrorString()));
+        const int index = sequence.Frames[static_cast<size_t>(run.Position)];
+        if (!reader.Read(index, frame.data()))
+            return Failure(
+                QStringLiteral("Reading back the frames failed: %1.").arg(reader.ErrorString()));
         const int palette = palettes.PaletteOf(frames.SceneOf[static_cast<size_t>(index)]);
         if (!encoder.AddFrame(frame.data(), run.DelayCs, palette))
             return WriteFailure(context, device);
-        context.Progress.Done(static_cast<double>(run.Position + run.Frames) / order.size());
+        context.Progress.Done(static_cast<double>(run.Position + run.Frames) /
+                              static_cast<double>(sequence.Frames.size()));
     }
     if (!encoder.Finish())
         return WriteFailure(context, device);
@@ -43,15 +45,35 @@ TStop EncodeGif(const TConversionContext& context, const TPreparedFrames& frames
     return {};
 }
 
-TStop WriteGifFile(const TConversionContext& context, const TPreparedFrames& frames,
-                   const std::vector<int>& order, const TPalettePlan& palettes,
-                   const TGifEncoderOptions& options, TEncoded& encoded) {
+TStop MakeGif(const TConversionContext& context, const TPreparedFrames& frames,
+              const TGifSequence& sequence, int quality, QIODevice& device, TEncoded& encoded,
+              std::map<int, TPalettePlan>* palettes) {
+    const TQualitySettings settings = SettingsForQuality(quality);
+    TSequenceReader reader(context.Spill, context.Plan.FinalSize, sequence.Size);
+    const double begin = context.Progress.Begin(), end = context.Progress.End();
+    // A third of the stage for the palettes, the rest for the encoding.
+    context.Progress.Enter(begin, begin + (end - begin) / 3);
+    std::map<int, TPalettePlan> own;
+    TPalettePlan& plan = (palettes ? *palettes : own)[settings.Palette.MaxColors];
+    if (plan.Palettes.empty()) {
+        // From every frame at full size, so fewer frames or smaller pictures share them.
+        TSequenceReader full(context.Spill, context.Plan.FinalSize, context.Plan.FinalSize);
+        const TGifSequence all = PlannedSequence(context.Plan, frames, context.Request.GifSpeed);
+        if (TStop stop = PlanPalettes(context, frames, all, settings.Palette, full, plan))
+            return stop;
+    }
+    context.Progress.Enter(begin + (end - begin) / 3, end);
+    return EncodeGif(context, frames, sequence, plan, settings.Encoder, reader, device, encoded);
+}
+
+TStop WriteGifFile(const TConversionContext& context,
+                   const std::function<TStop(QIODevice&)>& make) {
     QSaveFile output(context.Request.GifFile);
     if (!output.open(QIODevice::WriteOnly))
         return Failure(
             QStringLiteral("The GIF file \"%1\" cannot be written: %2")
                 .arg(QDir::toNativeSeparators(context.Request.GifFile), output.errorString()));
-    if (TStop stop = EncodeGif(context, frames, order, palettes, options, output, encoded)) {
+    if (TStop stop = make(output)) {
         output.cancelWriting();
         return stop;
     }

@@ -5,6 +5,7 @@
 
 #include "engine/ConversionStage.h"
 #include "engine/GifEncoder.h"
+#include "engine/GifSequence.h"
 #include "engine/PalettePlanner.h"
 
 class QIODevice;
@@ -14,14 +15,20 @@ struct TEncoded {
     int Images = 0; // GIF images, after merging frames that show the same picture
 };
 
-// Writes the whole GIF to `device` (open for writing); `order` indexes the prepared frames from
-// their first usable one.
+// Writes the whole GIF of `sequence` to `device` (open for writing).
 [[nodiscard]] TStop EncodeGif(const TConversionContext& context, const TPreparedFrames& frames,
-                              const std::vector<int>& order, const TPalettePlan& palettes,
-                              const TGifEncoderOptions& options, QIODevice& device,
-                              TEncoded& encoded);
+                              const TGifSequence& sequence, const TPalettePlan& palettes,
+                              const TGifEncoderOptions& options, TSequenceReader& reader,
+                              QIODevice& device, TEncoded& encoded);
 
-// The GIF written to the request's file, which replaces what is there only once it is whole.
-[[nodiscard]] TStop WriteGifFile(const TConversionContext& context, const TPreparedFrames& frames,
-                                 const std::vector<int>& order, const TPalettePlan& palettes,
-                                 const TGifEncoderOptions& options, TEncoded& encoded);
+// Palettes and encoding of `sequence` at `quality` into `device`. The palettes come from every
+// prepared frame at full size; with `palettes`, those planned before for the same number of
+// colours are used (and kept there when new).
+[[nodiscard]] TStop MakeGif(const TConversionContext& context, const TPreparedFrames& frames,
+                            const TGifSequence& sequence, int quality, QIODevice& device,
+                            TEncoded& encoded, std::map<int, TPalettePlan>* palettes = nullptr);
+
+// The GIF that `make` writes, to the request's file, which replaces
+// what is there only once it is whole.
+[[nodiscard]] TStop WriteGifFile(const TConversionContext& context,
+                                 const std::function<TStop(QIODevice&)>& make);

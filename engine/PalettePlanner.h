@@ -9,6 +9,9 @@
 #include <QVector>
 #include <map>
 
+struct TGifSequence;
+class TSequenceReader;
+
 struct TPalettePlan {
     std::vector<QVector<QRgb>> Palettes; // the global palette first
     std::map<int, int> PaletteOfScene;
@@ -21,11 +24,11 @@ struct TPaletteOptions {
     int Speed = 5; // 1 (best) to 10 (fastest)
 };
 
-// The scenes the GIF shows with how many of its frames each has, most first; `order` indexes the
-// frames from `first` on.
-std::vector<std::pair<int, int>> ScenesByFrameCount(const std::vector<int>& sceneOf, int first,
-                                                    const std::vector<int>& order);
+// The scenes of the frames shown (spill indices, a frame shown twice counting twice) with how
+// many of them each has, most first.
+std::vector<std::pair<int, int>> ScenesByFrameCount(const std::vector<int>& sceneOf,
+                                                    const std::vector<int>& shown);
 
 [[nodiscard]] TStop PlanPalettes(const TConversionContext& context, const TPreparedFrames& frames,
-                                 const std::vector<int>& order, const TPaletteOptions& options,
-                                 TPalettePlan& plan);
+                                 const TGifSequence& sequence, const TPaletteOptions& options,
+                                 TSequenceReader& reader, TPalettePlan& plan);

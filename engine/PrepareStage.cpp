@@ -51,6 +51,7 @@ TStop PrepareFrames(const TConversionContext& context, TFrameSampler& sampler,
         }
         frames.SceneOf.push_back(scenes.Add(prepared.data(), pixels, samePicture));
         frames.PtsOf.push_back(sample.Pts);
+        frames.TimeOf.push_back(sample.Time);
         if (!context.Spill.Write(frames.Count, prepared.data()))
             return Failure(
                 QStringLiteral("Writing the frames in \"%1\" failed: %2. Is the disk full?")

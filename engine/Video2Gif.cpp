@@ -7,6 +7,7 @@
 #include "engine/FrameSampler.h"
 #include "engine/PalettePlanner.h"
 #include "engine/PrepareStage.h"
+#include "engine/SizeFitter.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -72,15 +73,15 @@ TStop StartSampling(const TConversionContext& context, TFrameSampler& sampler) {
                             FormatPTS(context.Request.StartPTS, 3)));
 }
 
-TConversionResult Success(const TConversionPlan& plan, const std::vector<int>& order,
-                          const TEncoded& encoded, const QString& warning) {
+TConversionResult Success(const TFittedGif& gif, const QString& warning) {
     TConversionResult result;
     result.Ok = true;
-    result.FramesWritten = static_cast<int>(order.size());
-    result.ImagesWritten = encoded.Images;
-    result.Width = plan.FinalSize.width();
-    result.Height = plan.FinalSize.height();
+    result.FramesWritten = static_cast<int>(gif.Sequence.Frames.size());
+    result.ImagesWritten = gif.Images;
+    result.Width = gif.Sequence.Size.width();
+    result.Height = gif.Sequence.Size.height();
     result.Warning = warning;
+    result.SizeReport = gif.Report;
     return result;
 }
 
@@ -146,19 +147,34 @@ TConversionResult RunConversion(const TVGConvertFlag& request,
                                       "nothing to convert."));
     const QString warning = ShortfallWarning(frames.VideoEnd, plan.ClipEnd, plan.StepUs,
                                              facts.FrameDuration, decoder->DamagedFramesLeftOut());
-    // The frames the GIF shows, in its order; their palettes; the file.
-    const std::vector<int> order =
-        OrderFrames(frames.Count - frames.First(plan), plan.Order, plan.MaxFrames);
-    progress.Enter(60, 70);
-    TPalettePlan palettes;
-    if (TStop stop = PlanPalettes(context, frames, order, TPaletteOptions{}, palettes))
+    // The GIF: the frames in its order, their palettes, the file; with a size limit, the
+    // settings that meet it.
+    progress.Enter(60, 100);
+    TFittedGif gif;
+    gif.Sequence = PlannedSequence(plan, frames, request.GifSpeed);
+    gif.Quality = request.GifQuality;
+    if (request.GifMaxSize > 0) {
+        if (TStop stop = FitToSize(context, frames, gif))
+            return *stop;
+    }
+    const auto write = [&](QIODevice& device) -> TStop {
+        if (!gif.Bytes.isEmpty()) {
+            if (device.write(gif.Bytes) != gif.Bytes.size())
+                return Failure(
+                    QStringLiteral("Writing the GIF file \"%1\" failed: %2. Is the disk "
+                                   "full?")
+                        .arg(QDir::toNativeSeparators(request.GifFile), device.errorString()));
+            return {};
+        }
+        TEncoded encoded;
+        TStop stop = MakeGif(context, frames, gif.Sequence, gif.Quality, device, encoded);
+        gif.Images = encoded.Images;
+        return stop;
+    };
+    if (TStop stop = WriteGifFile(context, write))
         return *stop;
-    progress.Enter(70, 100);
-    TEncoded encoded;
-    if (TStop stop = WriteGifFile(context, frames, order, palettes, TGifEncoderOptions{}, encoded))
-        return *stop;
-    progress.Done(1);
-    return Success(plan, order, encoded, warning);
+    progress.Enter(100, 100);
+    return Success(gif, warning);
 }
 
 TVideo2GifThread::TVideo2GifThread(const TVGConvertFlag& request, TDecoderFactory decoderFactory)

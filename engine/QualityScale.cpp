@@ -1,0 +1,51 @@
+#include "engine/QualityScale.h"
+
+#include "engine/Video2Gif.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// From `at` (the balance) to `to` as `share` goes from 0 to 1.
+float Toward(float at, float to, float share) {
+    return at + (to - at) * share;
+}
+
+int TowardInt(int at, int to, float share) {
+    return static_cast<int>(
+        std::lround(Toward(static_cast<float>(at), static_cast<float>(to), share)));
+}
+
+} // namespace
+
+TQualitySettings SettingsForQuality(int quality) {
+    quality = std::clamp(quality, 1, 100);
+    TQualitySettings settings;
+    TGifEncoderOptions& e = settings.Encoder;
+    const TGifEncoderOptions balance;
+    if (quality > DefaultGifQuality) {
+        // Towards exact: no lossy strings, only differences a viewer cannot see are kept.
+        const float share = static_cast<float>(quality - DefaultGifQuality) /
+                            static_cast<float>(100 - DefaultGifQuality);
+        e.LossyTolerance = TowardInt(balance.LossyTolerance, 0, share);
+        e.LossyRelative = Toward(balance.LossyRelative, 0, share);
+        e.TextureTolerance = Toward(balance.TextureTolerance, 0, share);
+        e.KeepDistance = TowardInt(balance.KeepDistance, 8, share);
+        e.DiffThreshold = TowardInt(balance.DiffThreshold, 2, share);
+    } else if (quality < DefaultGifQuality) {
+        // Towards small: longer strings, more of the picture left as it is on screen.
+        const float share = std::pow(static_cast<float>(DefaultGifQuality - quality) /
+                                         static_cast<float>(DefaultGifQuality - 1),
+                                     0.8f);
+        e.LossyTolerance = TowardInt(balance.LossyTolerance, 400, share);
+        e.LossyRelative = Toward(balance.LossyRelative, 4.0f, share);
+        e.TextureTolerance = Toward(balance.TextureTolerance, 1.0f, share);
+        e.KeepDistance = TowardInt(balance.KeepDistance, 300, share);
+        e.DiffThreshold = TowardInt(balance.DiffThreshold, 14, share);
+        if (quality < 50)
+            settings.Palette.MaxColors =
+                TowardInt(255, 32, static_cast<float>(50 - quality) / 49.0f);
+    }
+    return settings;
+}
