@@ -128,7 +128,7 @@ bool TFFDecoder::CopyToBitmap(QImage& bitmap) {
 bool TFFDecoder::CopyToBitmapScaled(QImage& bitmap, const QRect& sourceRect, const QSize& outSize) {
     if (!F->IsOpen() || !F->HasCurrent)
         return false;
-    if (F->Pictures.Scaled(F->Current.get(), F->CurrentSerial, sourceRect, outSize, bitmap))
+    if (F->Pictures.Scaled(F->Current.get(), sourceRect, outSize, bitmap))
         return true;
     // Pictures whose planes cannot be cut (packed 4:2:2) go the long way.
     return TCustomDecoder::CopyToBitmapScaled(bitmap, sourceRect, outSize);

@@ -28,14 +28,57 @@ QImage PaddedImage(const QSize& size, QImage::Format format) {
         data);
 }
 
-// Sharp shrinking without visible ringing; chroma brought to full resolution before the RGB
-// conversion and rounded accurately, so the one-step picture loses nothing to the two-step one.
-constexpr int PartFlags = SWS_LANCZOS | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT;
-
 // Where the library puts the first chroma sample of a plane subsampled by 2^shift when told
 // nothing, in 1/256 of a luma pixel.
 int DefaultChromaPosition(int shift) {
     return (128 << shift) - 128;
+}
+
+// The frame's planes from `coded` (in the frame's own pixels) on, and what the scaler needs to
+// know of them. A part starting at an odd pixel of a subsampled plane begins between chroma
+// samples: the scaler is told where the first one lies, so colours stay where they belong.
+// False for pictures whose planes cannot be cut.
+bool CutPlanes(const AVFrame* frame, const QRect& coded, const uint8_t* planes[4], TScalerKey& key,
+               bool& yuv) {
+    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(AVPixelFormat(frame->format));
+    if (desc == nullptr || (desc->flags & (AV_PIX_FMT_FLAG_PAL | AV_PIX_FMT_FLAG_BITSTREAM |
+                                           AV_PIX_FMT_FLAG_HWACCEL)) != 0)
+        return false;
+    const bool rgb = (desc->flags & AV_PIX_FMT_FLAG_RGB) != 0;
+    yuv = !rgb && desc->nb_components >= 3;
+    const bool subsampled = yuv && (desc->log2_chroma_w > 0 || desc->log2_chroma_h > 0);
+    // Packed 4:2:2 pixels cannot be cut between the two lumas that share a chroma pair.
+    if (subsampled && desc->comp[0].plane == desc->comp[1].plane)
+        return false;
+    bool placed[4] = {};
+    for (int p = 0; p < 4; ++p)
+        planes[p] = frame->data[p];
+    for (int c = 0; c < desc->nb_components; ++c) {
+        const AVComponentDescriptor& component = desc->comp[c];
+        if (placed[component.plane])
+            continue;
+        placed[component.plane] = true;
+        const bool chroma = yuv && (c == 1 || c == 2);
+        const int x = chroma ? coded.x() >> desc->log2_chroma_w : coded.x();
+        const int y = chroma ? coded.y() >> desc->log2_chroma_h : coded.y();
+        planes[component.plane] +=
+            ptrdiff_t(y) * frame->linesize[component.plane] + ptrdiff_t(x) * component.step;
+    }
+    bool fullRange = frame->color_range == AVCOL_RANGE_JPEG;
+    key.SrcWidth = coded.width();
+    key.SrcHeight = coded.height();
+    key.SrcFormat = PlainFormat(AVPixelFormat(frame->format), fullRange);
+    key.Colorspace = SwsColorspace(frame->colorspace, frame->height);
+    key.FullRange = fullRange;
+    if (subsampled) {
+        const int restX = coded.x() & ((1 << desc->log2_chroma_w) - 1);
+        const int restY = coded.y() & ((1 << desc->log2_chroma_h) - 1);
+        if (restX != 0)
+            key.SrcChromaX = DefaultChromaPosition(desc->log2_chroma_w) - restX * 256;
+        if (restY != 0)
+            key.SrcChromaY = DefaultChromaPosition(desc->log2_chroma_h) - restY * 256;
+    }
+    return true;
 }
 
 } // namespace
@@ -50,11 +93,21 @@ void TPictureConverter::SetToneMapping(bool on) {
     HasMapped = false;
 }
 
+void TPictureConverter::SetStreamPeak(double peak) {
+    ToneMapper.SetStreamPeak(peak);
+    PartToneMapper.SetStreamPeak(peak);
+}
+
 void TPictureConverter::Reset() {
     Scaler.Reset();
+    PartScaler.Reset();
+    OutScaler.Reset();
     ToneMapper.Reset();
-    ToneMapper.SetStreamPeak(0);
+    PartToneMapper.Reset();
+    SetStreamPeak(0);
     Mapped.reset();
+    Small.reset();
+    SmallMapped.reset();
     HasMapped = false;
     Unturned = QImage();
     Output = QImage();
@@ -137,62 +190,86 @@ bool TPictureConverter::Picture(const AVFrame* frame, uint64_t serial, QImage::F
     return true;
 }
 
-// The frame's planes from `coded` (in the frame's own pixels) on, scaled to the picture's size.
-// A part starting at an odd pixel of a subsampled plane begins between chroma samples: the
-// scaler is told where the first one lies, so colours stay where they belong.
+// RGB pictures are scaled straight into the picture. YUV pictures are scaled to the picture's
+// size as 16-bit 4:4:4 first (every output pixel gets its own chroma, and the colour conversion,
+// the costly part with full chroma, works on the small picture), tone-mapped there when they are
+// high-dynamic-range, and only then turned into RGB.
 bool TPictureConverter::ConvertPart(const AVFrame* frame, const QRect& coded, QImage& image) {
-    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(AVPixelFormat(frame->format));
-    if (desc == nullptr || (desc->flags & (AV_PIX_FMT_FLAG_PAL | AV_PIX_FMT_FLAG_BITSTREAM |
-                                           AV_PIX_FMT_FLAG_HWACCEL)) != 0)
-        return false;
-    const bool rgb = (desc->flags & AV_PIX_FMT_FLAG_RGB) != 0;
-    const bool subsampled = !rgb && (desc->log2_chroma_w > 0 || desc->log2_chroma_h > 0);
-    // Packed 4:2:2 pixels cannot be cut between the two lumas that share a chroma pair.
-    if (subsampled && (desc->flags & AV_PIX_FMT_FLAG_PLANAR) == 0 && desc->nb_components > 1 &&
-        desc->comp[0].plane == desc->comp[1].plane)
-        return false;
-    const uint8_t* planes[4] = {frame->data[0], frame->data[1], frame->data[2], frame->data[3]};
-    bool placed[4] = {};
-    for (int c = 0; c < desc->nb_components; ++c) {
-        const AVComponentDescriptor& component = desc->comp[c];
-        if (placed[component.plane])
-            continue;
-        placed[component.plane] = true;
-        const bool chroma = !rgb && (c == 1 || c == 2);
-        const int x = chroma ? coded.x() >> desc->log2_chroma_w : coded.x();
-        const int y = chroma ? coded.y() >> desc->log2_chroma_h : coded.y();
-        planes[component.plane] +=
-            ptrdiff_t(y) * frame->linesize[component.plane] + ptrdiff_t(x) * component.step;
-    }
-    bool fullRange = frame->color_range == AVCOL_RANGE_JPEG;
+    const uint8_t* planes[4] = {};
     TScalerKey key;
-    key.SrcWidth = coded.width();
-    key.SrcHeight = coded.height();
-    key.SrcFormat = PlainFormat(AVPixelFormat(frame->format), fullRange);
+    bool yuv = false;
+    if (!CutPlanes(frame, coded, planes, key, yuv))
+        return false;
+    key.DstWidth = image.width();
+    key.DstHeight = image.height();
+    key.DstFormat = yuv ? AV_PIX_FMT_YUV444P16 : AV_PIX_FMT_RGB32;
+    key.Flags = SWS_LANCZOS | SWS_ACCURATE_RND;
+    SwsContext* context = PartScaler.Get(key);
+    if (!context)
+        return false;
+    if (!yuv) {
+        uint8_t* out[4] = {image.bits(), nullptr, nullptr, nullptr};
+        int outStrides[4] = {int(image.bytesPerLine()), 0, 0, 0};
+        return sws_scale(context, planes, frame->linesize, 0, coded.height(), out, outStrides) > 0;
+    }
+    if (!SmallFrame(image.size()) ||
+        sws_scale(context, planes, frame->linesize, 0, coded.height(), Small->data,
+                  Small->linesize) <= 0 ||
+        av_frame_copy_props(Small.get(), frame) < 0)
+        return false;
+    // The scaler brought the samples to full range.
+    Small->color_range = AVCOL_RANGE_JPEG;
+    const AVFrame* small = Small.get();
+    if (ToneMapping && HdrTransfer(small) != THdrTransfer::None) {
+        if (!SmallMapped)
+            SmallMapped.reset(av_frame_alloc());
+        if (SmallMapped && PartToneMapper.Map(small, SmallMapped.get()))
+            small = SmallMapped.get();
+    }
+    return SmallToRgb(small, frame->height, image);
+}
+
+bool TPictureConverter::SmallFrame(const QSize& size) {
+    if (!Small)
+        Small.reset(av_frame_alloc());
+    if (!Small)
+        return false;
+    if (Small->width != size.width() || Small->height != size.height() ||
+        Small->buf[0] == nullptr) {
+        av_frame_unref(Small.get());
+        Small->format = AV_PIX_FMT_YUV444P16;
+        Small->width = size.width();
+        Small->height = size.height();
+        if (av_frame_get_buffer(Small.get(), 0) < 0)
+            return false;
+    }
+    return av_frame_make_writable(Small.get()) >= 0;
+}
+
+// A 4:4:4 or RGB picture of the output size into the RGB picture; `codedHeight` of the frame
+// it came from decides the YUV matrix of untagged pictures.
+bool TPictureConverter::SmallToRgb(const AVFrame* small, int codedHeight, QImage& image) {
+    bool fullRange = small->color_range == AVCOL_RANGE_JPEG;
+    TScalerKey key;
+    key.SrcWidth = small->width;
+    key.SrcHeight = small->height;
+    key.SrcFormat = PlainFormat(AVPixelFormat(small->format), fullRange);
     key.DstWidth = image.width();
     key.DstHeight = image.height();
     key.DstFormat = AV_PIX_FMT_RGB32;
-    key.Flags = PartFlags;
-    key.Colorspace = SwsColorspace(frame->colorspace, frame->height);
+    key.Flags = SWS_POINT | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT;
+    key.Colorspace = SwsColorspace(small->colorspace, codedHeight);
     key.FullRange = fullRange;
-    if (subsampled) {
-        const int restX = coded.x() & ((1 << desc->log2_chroma_w) - 1);
-        const int restY = coded.y() & ((1 << desc->log2_chroma_h) - 1);
-        if (restX != 0)
-            key.SrcChromaX = DefaultChromaPosition(desc->log2_chroma_w) - restX * 256;
-        if (restY != 0)
-            key.SrcChromaY = DefaultChromaPosition(desc->log2_chroma_h) - restY * 256;
-    }
-    SwsContext* context = Scaler.Get(key);
+    SwsContext* context = OutScaler.Get(key);
     if (!context)
         return false;
     uint8_t* out[4] = {image.bits(), nullptr, nullptr, nullptr};
     int outStrides[4] = {int(image.bytesPerLine()), 0, 0, 0};
-    return sws_scale(context, planes, frame->linesize, 0, coded.height(), out, outStrides) > 0;
+    return sws_scale(context, small->data, small->linesize, 0, small->height, out, outStrides) > 0;
 }
 
-bool TPictureConverter::Scaled(const AVFrame* frame, uint64_t serial, const QRect& sourceRect,
-                               const QSize& outSize, QImage& bitmap) {
+bool TPictureConverter::Scaled(const AVFrame* frame, const QRect& sourceRect, const QSize& outSize,
+                               QImage& bitmap) {
     if (Shown.isEmpty() || outSize.isEmpty())
         return false;
     const bool across = Rotation == 90 || Rotation == 270;
@@ -200,7 +277,8 @@ bool TPictureConverter::Scaled(const AVFrame* frame, uint64_t serial, const QRec
         sourceRect.intersected(QRect(QPoint(0, 0), across ? Shown.transposed() : Shown));
     if (rect.isEmpty())
         return false;
-    const AVFrame* source = Prepared(frame, serial);
+    // Tone mapping, if any, happens on the small picture.
+    const AVFrame* source = frame;
     // The part in the picture before turning, then in the frame's own (perhaps not square)
     // pixels; the turn is applied to the small picture at the end.
     const QTransform turn =

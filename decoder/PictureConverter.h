@@ -17,7 +17,9 @@ class TPictureConverter {
 public:
     // The size a player shows before turning, and the clockwise turn (0, 90, 180, 270).
     void SetGeometry(const QSize& shown, int rotation);
-    void SetStreamPeak(double peak) { ToneMapper.SetStreamPeak(peak); }
+    // The brightest light the stream states (relative to 100 cd/m²), for HDR pictures that state
+    // none themselves.
+    void SetStreamPeak(double peak);
     // Whether high-dynamic-range frames are tone-mapped (the default).
     void SetToneMapping(bool on);
     // Forgets every picture and conversion kept.
@@ -27,23 +29,31 @@ public:
     // names the frame: the same serial is the same picture, so work on it is done once.
     bool Picture(const AVFrame* frame, uint64_t serial, QImage::Format format, QImage& bitmap);
     // `sourceRect` (in the upright picture's pixels) of that picture at `outSize`, RGB32, scaled
-    // with a Lanczos filter straight from the frame's planes.
-    bool Scaled(const AVFrame* frame, uint64_t serial, const QRect& sourceRect,
-                const QSize& outSize, QImage& bitmap);
+    // with a Lanczos filter straight from the frame's planes; HDR pictures are tone-mapped at the
+    // output size.
+    bool Scaled(const AVFrame* frame, const QRect& sourceRect, const QSize& outSize,
+                QImage& bitmap);
 
 private:
     // The frame as converted: tone-mapped when it is high-dynamic-range, else itself.
     const AVFrame* Prepared(const AVFrame* frame, uint64_t serial);
     bool Convert(const AVFrame* frame, QImage& image);
     bool ConvertPart(const AVFrame* frame, const QRect& coded, QImage& image);
+    bool SmallFrame(const QSize& size);
+    bool SmallToRgb(const AVFrame* small, int codedHeight, QImage& image);
     QImage Upright(const QImage& unturned) const;
 
     QSize Shown;
     int Rotation = 0;
     bool ToneMapping = true;
-    TScalerCache Scaler;
+    TScalerCache Scaler;     // whole pictures
+    TScalerCache PartScaler; // parts to the output size
+    TScalerCache OutScaler;  // small 4:4:4 pictures to RGB
     TToneMapper ToneMapper;
-    ffmpeg::TFramePtr Mapped; // the tone-mapped picture of the frame named MappedSerial
+    TToneMapper PartToneMapper;
+    ffmpeg::TFramePtr Small;       // a part at the output size, 16-bit 4:4:4
+    ffmpeg::TFramePtr SmallMapped; // and tone-mapped
+    ffmpeg::TFramePtr Mapped;      // the tone-mapped picture of the frame named MappedSerial
     uint64_t MappedSerial = 0;
     bool HasMapped = false;
     QImage Unturned; // turned pictures are converted here first

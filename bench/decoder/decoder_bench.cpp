@@ -1,7 +1,14 @@
-// Decoder speed: locating random times in a clip with key frames far apart, and plain decoding
-// throughput at 720p and 1080p, with and without conversion to 24-bit pictures.
+// Decoder speed: locating random times in a clip with key frames far apart, plain decoding
+// throughput at 720p and 1080p with and without conversion to 24-bit pictures, decoding speed of
+// the same content in H.264, VP8 and VP9, and the time of a small output picture per frame: the
+// whole picture first, then Lanczos (as the engine did), against one step from the decoded frame.
 //
-// vg_bench_decoder [locate-count]
+// vg_bench_decoder [locate-count]          everything
+// vg_bench_decoder codecs [rounds] [file...] frames per second of decoding alone, per file
+// vg_bench_decoder scale [file width]...    per-frame time of the small picture, two ways
+// vg_bench_decoder peak file width whole|onestep   peak memory of decoding to small pictures
+
+#include "ScaleBench.h"
 
 #include "decoder/FFDecoder.h"
 
@@ -88,6 +95,13 @@ void BenchDecode(const QString& file, bool pictures, int rounds) {
 } // namespace
 
 int main(int argc, char** argv) {
+    const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    if (mode == QLatin1String("codecs"))
+        return BenchCodecs(argc - 2, argv + 2, BenchDir);
+    if (mode == QLatin1String("peak"))
+        return BenchPeak(argc - 2, argv + 2);
+    if (mode == QLatin1String("scale"))
+        return BenchScale(argc - 2, argv + 2, BenchDir);
     const int count = argc > 1 ? std::max(1, std::atoi(argv[1])) : 50;
     BenchLocate(MediaDir + QStringLiteral("bbb-h264-854x480-30s.mp4"), count);
     BenchLocate(MediaDir + QStringLiteral("tractor-vp9-512x288.webm"), count / 5 + 1);
@@ -103,5 +117,8 @@ int main(int argc, char** argv) {
         BenchDecode(file, false, rounds);
         BenchDecode(file, true, rounds);
     }
-    return 0;
+    std::printf("\n");
+    BenchCodecs(0, nullptr, BenchDir);
+    std::printf("\n");
+    return BenchScale(0, nullptr, BenchDir);
 }
