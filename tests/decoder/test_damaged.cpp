@@ -61,7 +61,9 @@ TEST(Damaged, GarbageStretchGivesNoGarbagePictures) {
     }
 }
 
-// A file cut off in the middle: the pictures up to the cut, each whole, and a clean end.
+// A file cut off in the middle: the pictures up to the cut, each whole, in order, and a clean end.
+// The picture whose packet the cut splits is left out (how many decoded after it survive depends
+// on the decoding threads).
 TEST(Damaged, CutShortFileEndsWhereTheDataDoes) {
     const QString source = FixtureFile(QStringLiteral("h264-bframes-320x240-25fps.mp4"));
     QTemporaryDir folder;
@@ -75,6 +77,13 @@ TEST(Damaged, CutShortFileEndsWhereTheDataDoes) {
     const std::vector<TDecodedFrame> frames = DecodeAll(decoder, true);
     ASSERT_GT(frames.size(), 10u);
     EXPECT_LT(frames.size(), 150u);
-    for (size_t i = 0; i < frames.size(); ++i)
-        EXPECT_EQ(frames[i].Index, int(i)) << "pts " << frames[i].Pts;
+    EXPECT_EQ(frames.front().Index, 0);
+    for (size_t i = 1; i < frames.size(); ++i) {
+        EXPECT_GT(frames[i].Index, frames[i - 1].Index) << "pts " << frames[i].Pts;
+        // Pictures lie one after the other but for the one cut near the end.
+        if (i + 2 < frames.size()) {
+            EXPECT_EQ(frames[i].Index, int(i)) << "pts " << frames[i].Pts;
+        }
+    }
+    EXPECT_LE(frames.back().Index, int(frames.size()) + 1);
 }
