@@ -80,6 +80,9 @@ TConversionResult Success(const TFittedGif& gif, const QString& warning) {
     result.ImagesWritten = gif.Images;
     result.Width = gif.Sequence.Size.width();
     result.Height = gif.Sequence.Size.height();
+    result.Fps = gif.Sequence.Fps;
+    for (int position = 0; position < result.FramesWritten; ++position)
+        result.DurationCs += FrameDelayCs(position, gif.Sequence.PeriodCs);
     result.Warning = warning;
     result.SizeReport = gif.Report;
     return result;

@@ -68,6 +68,8 @@ struct TConversionResult {
     int ImagesWritten = 0; // GIF images after merging unchanged frames
     int Width = 0;         // size of the GIF
     int Height = 0;
+    double Fps = 0;     // GIF frames per second of playback (a size limit may lower it)
+    int DurationCs = 0; // how long the GIF plays once, in hundredths of a second
     // For the user, when the GIF was written but is shorter than the clip asked (the video ran
     // out early) or damaged frames were left out; empty otherwise.
     QString Warning;

@@ -107,6 +107,8 @@ TEST(SizeLimit, TheGifFitsByLowerQualityThenFewerFramesAndKeepsItsTiming) {
     ASSERT_TRUE(small.Ok);
     EXPECT_LT(result.FramesWritten, static_cast<int>(full.Composed.size()));
     EXPECT_NEAR(small.TotalDelayCs(), full.TotalDelayCs(), 10);
+    EXPECT_EQ(result.DurationCs, small.TotalDelayCs());
+    EXPECT_LT(result.Fps, 10);
     EXPECT_TRUE(result.SizeReport.contains(QStringLiteral("quality 30")))
         << result.SizeReport.toStdString();
     EXPECT_EQ(QSize(small.Width, small.Height), QSize(result.Width, result.Height));
