@@ -104,8 +104,9 @@ void TToneMapper::Reset() {
     Peak = -1;
 }
 
-// buffer -> linear light (100 cd/m² as 1) -> BT.709 primaries -> Hable's curve -> BT.709
-// transfer, 8-bit RGB -> buffersink. The colour tags travel on the pictures.
+// buffer -> linear light (100 cd/m² as 1) in BT.709 primaries, one step so that only one
+// floating-point picture is made before the curve -> Hable's curve -> BT.709 transfer, 8-bit RGB ->
+// buffersink. The colour tags travel on the pictures.
 bool TToneMapper::Build(const AVFrame* frame, double peak) {
     Reset();
     Graph.reset(avfilter_graph_alloc());
@@ -115,7 +116,7 @@ bool TToneMapper::Build(const AVFrame* frame, double peak) {
                                   'x' + QByteArray::number(frame->height) +
                                   ":pix_fmt=" + QByteArray::number(frame->format) +
                                   ":time_base=1/1000000:pixel_aspect=1/1";
-    const QByteArray chain = "zscale=t=linear:npl=100,format=gbrpf32le,zscale=p=bt709,"
+    const QByteArray chain = "zscale=t=linear:p=bt709:npl=100,format=gbrpf32le,"
                              "tonemap=tonemap=hable:desat=0:peak=" +
                              QByteArray::number(peak, 'g', 6) +
                              ",zscale=t=bt709:m=bt709:r=full,format=gbrp";
