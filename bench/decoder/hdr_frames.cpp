@@ -1,11 +1,14 @@
 // Writes frame N of a video as the decoder shows it, tone-mapped and as decoded, to PNG files,
 // for comparing with a reference made by hand (bench/decoder/README.md has the commands).
 //
-// vg_bench_hdr_frames <video> <frame> <prefix>   writes <prefix>-mapped.png, <prefix>-decoded.png
+// vg_bench_hdr_frames <video> <frame> <prefix> [width]
+//     writes <prefix>-mapped.png, <prefix>-decoded.png, and with a width <prefix>-small.png: the
+//     whole picture at that width in one step (tone-mapped at the small size)
 
 #include "decoder/FFDecoder.h"
 
 #include <QImage>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -29,6 +32,15 @@ int main(int argc, char** argv) {
         if (!picture.save(name))
             return 1;
         std::printf("%s\n", qPrintable(name));
+        if (mapping && argc > 4) {
+            const int width = std::max(16, std::atoi(argv[4]));
+            const QSize size(width, std::max(1, width * picture.height() / picture.width()));
+            QImage small;
+            if (!decoder.CopyToBitmapScaled(small, picture.rect(), size) ||
+                !small.save(prefix + "-small.png"))
+                return 1;
+            std::printf("%s\n", qPrintable(prefix + "-small.png"));
+        }
     }
     return 0;
 }
