@@ -30,25 +30,21 @@ bool CopyToStream(const QString& fileName, FILE* stream) {
     return std::fflush(stream) == 0;
 }
 
-// "out.gif: 320 × 180, 24 frames (20 images), 2.00 s at 12 frames per second"
+// "out.gif: 320 × 180, 24 frames (20 images), 2.00 s at 12 frames per second", then, with a size
+// limit, what was given up to meet it. The rate and length are the GIF's own: a size limit may
+// have lowered the rate asked for.
 void PrintSummary(const TCliOptions& options, const TVGProj& project,
                   const TConversionResult& result, const TCliStreams& streams) {
-    const double rate = EffectiveFrameRate(options.Fps, options.Speed) * options.Speed;
-    const double periodCs = 100.0 / rate;
-    int totalCs = 0;
-    for (int position = 0; position < result.FramesWritten; ++position)
-        totalCs += FrameDelayCs(position, periodCs);
     const QString where = options.ToStdout ? QStringLiteral("standard output") : project.GifFile;
+    FILE* stream = options.ToStdout ? streams.Messages : streams.Output;
     std::fprintf(
-        options.ToStdout ? streams.Messages : streams.Output,
-        "%s: %d × %d, %d frames (%d images), %.2f s at %s frames per second%s\n",
+        stream, "%s: %d × %d, %d frames (%d images), %.2f s at %s frames per second%s\n",
         qUtf8Printable(where), result.Width, result.Height, result.FramesWritten,
-        result.ImagesWritten, totalCs / 100.0, qUtf8Printable(QString::number(rate, 'g', 4)),
+        result.ImagesWritten, result.DurationCs / 100.0,
+        qUtf8Printable(QString::number(result.Fps, 'g', 4)),
         result.FramesWritten >= options.MaxFrames ? " - the maximum frame count was reached" : "");
-    // With a size limit, what was given up to meet it, on the summary's stream.
     if (!result.SizeReport.isEmpty())
-        std::fprintf(options.ToStdout ? streams.Messages : streams.Output, "%s\n",
-                     qUtf8Printable(result.SizeReport));
+        std::fprintf(stream, "%s\n", qUtf8Printable(result.SizeReport));
 }
 
 TCliExitCode StoppedCode(const TCliStop& stop) {

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
@@ -326,4 +327,49 @@ TEST(CliRun, AVideoCutShortGivesAWarning) {
     EXPECT_TRUE(DecodeGifFile(gif).Ok);
     EXPECT_TRUE(StreamText(captured.Streams.Messages).contains("warning: The video ends at"))
         << StreamText(captured.Streams.Messages).toStdString();
+}
+
+// With a size limit the GIF fits it, the summary gives the GIF's own size, length and rate (the
+// limit may have lowered them) and the next line what was given up; a limit no GIF of the clip
+// meets fails with the engine's message and leaves no file.
+TEST(CliRun, ASizeLimitIsMetAndReported) {
+    QTemporaryDir dir;
+    TCliOptions options = Options(bear);
+    options.Fps = 5;
+    options.MaxSize = 30'000;
+    const QString gif = dir.filePath(QStringLiteral("limit.gif"));
+    TCapturedStreams captured;
+    ASSERT_TRUE(captured.Ok());
+    TVGProj project([] { return TProjectDefaults(); });
+    TFFDecoder decoder;
+    ASSERT_EQ(FillProject(options, gif, project, decoder).ExitCode, ecDone);
+    TCliStop stop;
+    ASSERT_EQ(RunCliConversion(project, options, stop, captured.Streams), ecDone);
+    EXPECT_LE(QFileInfo(gif).size(), 30'000);
+    const TDecodedGif decoded = DecodeGifFile(gif);
+    ASSERT_TRUE(decoded.Ok);
+    const QStringList lines =
+        QString::fromUtf8(StreamText(captured.Streams.Output)).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2) << lines.join('|').toStdString();
+    EXPECT_TRUE(lines[0].contains(QStringLiteral("%1 × %2").arg(decoded.Width).arg(decoded.Height)))
+        << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].contains(QString::number(decoded.TotalDelayCs() / 100.0, 'f', 2) + " s"))
+        << lines[0].toStdString();
+    // The rate the limit chose, as the report gives it, is the summary's.
+    const QRegularExpressionMatch chosen =
+        QRegularExpression(QStringLiteral(", ([\\d.]+) fps, ")).match(lines[1]);
+    ASSERT_TRUE(chosen.hasMatch()) << lines[1].toStdString();
+    EXPECT_TRUE(lines[0].contains(QStringLiteral("at %1 frames").arg(chosen.captured(1))))
+        << lines[0].toStdString();
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("target 30 KB: "))) << lines[1].toStdString();
+
+    const QString tiny = dir.filePath(QStringLiteral("tiny.gif"));
+    TVGProj tooSmall([] { return TProjectDefaults(); });
+    options.MaxSize = 100;
+    ASSERT_EQ(FillProject(options, tiny, tooSmall, decoder).ExitCode, ecDone);
+    TCapturedStreams failed;
+    ASSERT_TRUE(failed.Ok());
+    EXPECT_EQ(RunCliConversion(tooSmall, options, stop, failed.Streams), ecFailed);
+    EXPECT_TRUE(StreamText(failed.Streams.Messages).contains("100 bytes"));
+    EXPECT_FALSE(QFile::exists(tiny));
 }
