@@ -11,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
 #include <QTemporaryDir>
@@ -252,6 +253,23 @@ TEST(PublishConversion, UnwritableGifShowsTheEngineMessageAndLeavesNoFile) {
     ASSERT_EQ(boxes.Boxes.size(), 1u);
     EXPECT_TRUE(boxes.Boxes[0].Text.contains(blocker)) << boxes.Boxes[0].Text.toStdString();
     EXPECT_FALSE(QFile::exists(gif));
+}
+
+// The project's size limit reaches the engine; the GIF fits it and the user is told what was given
+// up, as information.
+TEST(PublishConversion, ASizeLimitIsMetAndWhatItTookIsShown) {
+    QTemporaryDir dir;
+    TBoxRecorder boxes;
+    const QString gif = dir.filePath(QStringLiteral("preview.gif"));
+    auto project = ClipProject(gif);
+    project->GifMaxSize = 40'000;
+    EXPECT_TRUE(ExecutePublishForm(project.get()));
+    ASSERT_TRUE(QFile::exists(gif));
+    EXPECT_LE(QFileInfo(gif).size(), 40'000);
+    ASSERT_EQ(boxes.Boxes.size(), 1u) << boxes.Texts().join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(boxes.Boxes[0].Icon, miInformation);
+    EXPECT_TRUE(boxes.Boxes[0].Text.contains(QStringLiteral("target 40 KB: ")))
+        << boxes.Boxes[0].Text.toStdString();
 }
 
 // A quality or size limit the project should never hold (a settings file edited by hand) is
