@@ -4,7 +4,6 @@
 #include <QTransform>
 #include <algorithm>
 #include <cmath>
-#include <functional>
 
 extern "C" {
 #include <libavutil/pixdesc.h>
