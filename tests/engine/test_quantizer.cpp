@@ -151,6 +151,18 @@ TEST(PaletteBuilder, FlatColoursAmongThousandsComeBackExactly) {
     EXPECT_EQ(palette.size(), 255);
     EXPECT_TRUE(palette.contains(background));
     EXPECT_TRUE(palette.contains(panel));
+
+    // The same colours in a filmed picture's order (no two neighbours alike) are counted in
+    // cubes, as before: few distinct colours alone do not make a screen.
+    std::vector<uchar> shuffled;
+    for (size_t i = 0; i < rgb.size() / 3; ++i) {
+        const size_t from = (i * 7919) % (rgb.size() / 3);
+        shuffled.insert(shuffled.end(), rgb.begin() + static_cast<qsizetype>(from * 3),
+                        rgb.begin() + static_cast<qsizetype>(from * 3 + 3));
+    }
+    TPaletteBuilder filmed(255, 5);
+    filmed.AddRgb(shuffled.data(), static_cast<qsizetype>(shuffled.size() / 3));
+    EXPECT_FALSE(filmed.Exact());
 }
 
 // Past the limit of distinct colours the counter gives up, and the palette comes from the cubes.
