@@ -19,7 +19,7 @@ void TExactColorCounter::Add(int r, int g, int b) {
     const uint32_t mask = (1u << slotBits) - 1;
     for (uint32_t slot = (key * 2654435761u) >> (32 - slotBits);; slot = (slot + 1) & mask) {
         if (FKeys[slot] == key) {
-            ++FCounts[slot];
+            FCounts[slot] += FCounts[slot] != UINT32_MAX ? 1 : 0; // the library counts in 32 bits
             return;
         }
         if (FKeys[slot] == empty) {

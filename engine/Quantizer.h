@@ -74,10 +74,14 @@ private:
     };
     void Add(int r, int g, int b) {
         TCube& cube = FCubes[static_cast<size_t>(((r >> 2) << 12) | ((g >> 2) << 6) | (b >> 2))];
-        cube.R += static_cast<uint64_t>(r);
-        cube.G += static_cast<uint64_t>(g);
-        cube.B += static_cast<uint64_t>(b);
-        ++cube.Count;
+        // The library counts in 32 bits: a cube stops counting there (thousands of big frames of
+        // one colour), and its mean stays the mean of what it counted.
+        if (cube.Count != UINT32_MAX) {
+            cube.R += static_cast<uint64_t>(r);
+            cube.G += static_cast<uint64_t>(g);
+            cube.B += static_cast<uint64_t>(b);
+            ++cube.Count;
+        }
         if (!FExact.Overflowed())
             FExact.Add(r, g, b);
     }
