@@ -2,9 +2,15 @@
 
 #include "decoder/CustomDecoder.h"
 
+#include <algorithm>
+
+TSampleQueue::TSampleQueue(qint64 pictureBytes)
+    : FCapacity(static_cast<size_t>(
+          std::clamp<qint64>((48 << 20) / std::max<qint64>(pictureBytes, 1), 1, 3))) {}
+
 bool TSampleQueue::Push(TSample sample) {
     std::unique_lock lock(FLock);
-    FSpace.wait(lock, [&] { return FStopped || FItems.size() < capacity; });
+    FSpace.wait(lock, [&] { return FStopped || FItems.size() < FCapacity; });
     if (FStopped)
         return false;
     FItems.push_back(std::move(sample));
@@ -35,6 +41,7 @@ bool TSampleQueue::Stopped() {
 TFrameSampler::TFrameSampler(TCustomDecoder& decoder, const TConversionPlan& plan,
                              const std::atomic<bool>& cancel)
     : FDecoder(decoder), FPlan(plan), FCancel(cancel),
+      FQueue(static_cast<qint64>(plan.OutSize.width()) * plan.OutSize.height() * 4),
       FFrameDuration(NominalFrameDuration(decoder.GetVideoStreamInfo())) {}
 
 TFrameSampler::~TFrameSampler() {

@@ -24,9 +24,12 @@ struct TSample {
     QImage Picture;   // null when the sample before showed the same source frame
 };
 
-// Hands samples from one thread to another, a few at a time.
+// Hands samples from one thread to another, a few at a time (fewer of big pictures, so memory
+// stays bounded at any size).
 class TSampleQueue {
 public:
+    // Room for samples of `pictureBytes` each.
+    explicit TSampleQueue(qint64 pictureBytes = 0);
     // False when the consumer stopped listening.
     bool Push(TSample sample);
     TSample Pop();
@@ -35,7 +38,7 @@ public:
     bool Stopped();
 
 private:
-    static constexpr size_t capacity = 3;
+    size_t FCapacity;
     std::mutex FLock;
     std::condition_variable FReady, FSpace;
     std::deque<TSample> FItems;
