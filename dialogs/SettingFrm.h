@@ -133,9 +133,10 @@ private:
     void BuildSequencePage();
 
     void LoadSizeAndTiming();
-    // Whether the quality and the size limit typed can be used; when not, the user is told why
-    // and the control gets the focus.
-    bool CheckLimitValues();
+    // Whether the size, frame rate, speed, quality and size limit typed can be used; when not,
+    // the user is told why and the control gets the focus.
+    std::pair<QWidget*, QString> UnusableValue() const;
+    bool CheckValues();
     QString MaxSizeProblem() const;
     void LoadTexts();
     void StoreCurrentText();

@@ -130,24 +130,40 @@ QString TSettingForm::MaxSizeProblem() const {
     return CheckGifSizeLimit(*bytes);
 }
 
-bool TSettingForm::CheckLimitValues() {
-    QWidget* wrong = nullptr;
-    QString problem;
-    if (!edtQuality->hasAcceptableInput()) {
-        wrong = edtQuality;
-        problem = QStringLiteral("The quality must be a whole number from 1 to 100.");
-    } else if (problem = MaxSizeProblem(); !problem.isEmpty()) {
-        wrong = edtMaxSize;
-    }
+// The first value of the General page that cannot be used, with the control that holds it.
+std::pair<QWidget*, QString> TSettingForm::UnusableValue() const {
+    const bool custom = cbSize->currentIndex() == cbSize->count() - 1;
+    if (custom && edtW->AsInteger(0) <= 0)
+        return {edtW, QStringLiteral("The width must be at least 1 pixel.")};
+    if (custom && edtH->AsInteger(0) <= 0)
+        return {edtH, QStringLiteral("The height must be at least 1 pixel.")};
+    if (ReadInteger(cbFrameRate->currentText(), 0) <= 0)
+        return {cbFrameRate,
+                QStringLiteral("\"%1\" is not a frame rate. Type a whole number of frames per "
+                               "second, 1 or more.")
+                    .arg(cbFrameRate->currentText().trimmed())};
+    if (!(ReadSpeedText(cbSpeed->currentText(), cbSpeed->itemText(0)) > 0))
+        return {cbSpeed, QStringLiteral("The speed must be more than 0 %.")};
+    if (!edtQuality->hasAcceptableInput())
+        return {edtQuality, QStringLiteral("The quality must be a whole number from 1 to 100.")};
+    if (QString problem = MaxSizeProblem(); !problem.isEmpty())
+        return {edtMaxSize, problem};
+    return {nullptr, {}};
+}
+
+bool TSettingForm::CheckValues() {
+    const auto [wrong, problem] = UnusableValue();
     if (!wrong)
         return true;
     MsgBox(problem, mbOK, miWarning, 1);
     PageControl1->setCurrentIndex(0);
     wrong->setFocus();
-    if (wrong == edtMaxSize)
-        edtMaxSize->selectAll();
-    else
-        edtQuality->selectAll();
+    if (auto* edit = qobject_cast<QLineEdit*>(wrong))
+        edit->selectAll();
+    else if (auto* spin = qobject_cast<QAbstractSpinBox*>(wrong))
+        spin->selectAll();
+    else if (auto* box = qobject_cast<QComboBox*>(wrong); box && box->lineEdit())
+        box->lineEdit()->selectAll();
     return false;
 }
 
@@ -253,8 +269,8 @@ void TSettingForm::pnlPreviewPaint(QPainter& painter) {
 }
 
 void TSettingForm::btnOkMeClick() {
-    // A quality or size limit that cannot be used keeps the dialog open on it.
-    if (!CheckLimitValues())
+    // A value that cannot be used keeps the dialog open on it.
+    if (!CheckValues())
         return;
     StoreToProject();
     SetLastPage(PageControl1->currentIndex());

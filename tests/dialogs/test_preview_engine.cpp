@@ -1,6 +1,7 @@
 // One marked frame of a test video turned by the settings dialog's preview and by a real
 // conversion with the settings the dialog stored: both must show the same picture.
 
+#include "common/MsgBox.h"
 #include "decoder/FFDecoder.h"
 #include "dialogs/SettingFrm.h"
 #include "engine/Video2Gif.h"
@@ -112,8 +113,8 @@ TEST_F(PreviewEngineTest, PreviewTurnsLikeTheConversion) {
     }
 }
 
-TEST_F(PreviewEngineTest, ZerosTheDialogLetsThroughAreRefusedByTheConversion) {
-    // No ranges are checked in the dialog; what it stores must end in a message, not a crash.
+TEST_F(PreviewEngineTest, ZerosTypedInTheDialogNeverReachTheConversion) {
+    // The dialog refuses them (with a message) and keeps the project's values, which convert.
     struct TZero {
         const char* What;
         std::function<void(TSettingForm&)> Type;
@@ -135,7 +136,14 @@ TEST_F(PreviewEngineTest, ZerosTheDialogLetsThroughAreRefusedByTheConversion) {
         form.SetProject(&project);
         form.LoadFromProject();
         zero.Type(form);
+        int boxes = 0;
+        const TMsgBoxHandler old = SetMsgBoxHandler([&boxes](const TMsgBoxRequest&) {
+            ++boxes;
+            return int(mrOK);
+        });
         form.btnOkMeClick();
+        SetMsgBoxHandler(old);
+        EXPECT_EQ(boxes, 1);
         TVGConvertFlag request;
         request.VideoFile = Video;
         request.GifFile = dir.filePath(QStringLiteral("zero.gif"));
@@ -148,7 +156,9 @@ TEST_F(PreviewEngineTest, ZerosTheDialogLetsThroughAreRefusedByTheConversion) {
         request.GifSpeed = project.GifSpeed;
         std::atomic<bool> cancel{false};
         const TConversionResult result = RunConversion(request, {}, cancel);
-        EXPECT_FALSE(result.Ok);
-        EXPECT_FALSE(result.Error.isEmpty());
+        EXPECT_TRUE(result.Ok) << result.Error.toStdString();
+        EXPECT_EQ(project.GifFPS, 8);
+        EXPECT_DOUBLE_EQ(project.GifSpeed, 1.0);
+        EXPECT_EQ(project.CustomWidth, 0);
     }
 }

@@ -154,14 +154,56 @@ TEST_F(SettingFormTest, NonCustomStyleLeavesTheCustomSizeAlone) {
     Project.CustomHeight = 77;
     WhenShown<TSettingForm>([](TSettingForm* form) {
         form->cbSize->setCurrentIndex(2);
-        form->cbFrameRate->setEditText(QStringLiteral("fast"));
+        form->cbFrameRate->setEditText(QStringLiteral("15"));
         form->btnOkMeClick();
     });
     EXPECT_TRUE(ExecuteSettingForm(&Project, QImage()));
     EXPECT_EQ(Project.SizeStyle, ssQuarter);
     EXPECT_EQ(Project.CustomWidth, 99);
     EXPECT_EQ(Project.CustomHeight, 77);
-    EXPECT_EQ(Project.GifFPS, 0);
+    EXPECT_EQ(Project.GifFPS, 15);
+}
+
+// A frame rate, speed or custom size of 0 (or text where a number belongs): the user is told and
+// the dialog stays open on the control, and the project keeps its values.
+TEST_F(SettingFormTest, ZeroOrTextWhereANumberBelongsIsRefused) {
+    std::vector<TMsgBoxRequest> boxes;
+    const TMsgBoxHandler old = SetMsgBoxHandler([&boxes](const TMsgBoxRequest& request) {
+        boxes.push_back(request);
+        return int(mrOK);
+    });
+    Project.GifFPS = 8;
+    WhenShown<TSettingForm>([&](TSettingForm* form) {
+        const auto refused = [&](QWidget* control) {
+            form->PageControl1->setCurrentIndex(2);
+            form->btnOkMeClick();
+            EXPECT_TRUE(form->IsModalRunning());
+            EXPECT_EQ(form->PageControl1->currentIndex(), 0);
+            EXPECT_EQ(form->focusWidget(), control);
+        };
+        form->cbFrameRate->setEditText(QStringLiteral("fast"));
+        refused(form->cbFrameRate);
+        form->cbFrameRate->setEditText(QStringLiteral("0"));
+        refused(form->cbFrameRate);
+        form->cbFrameRate->setEditText(QStringLiteral("12"));
+        form->cbSpeed->setEditText(QStringLiteral("0%"));
+        refused(form->cbSpeed);
+        form->cbSpeed->setEditText(QStringLiteral("150%"));
+        form->cbSize->setCurrentIndex(form->cbSize->count() - 1);
+        form->edtW->setText(QStringLiteral("0"));
+        refused(form->edtW);
+        form->edtW->setText(QStringLiteral("300"));
+        form->btnOkMeClick();
+    });
+    EXPECT_TRUE(ExecuteSettingForm(&Project, QImage()));
+    SetMsgBoxHandler(old);
+    ASSERT_EQ(boxes.size(), 4u);
+    EXPECT_TRUE(boxes[0].Text.contains(QStringLiteral("\"fast\" is not a frame rate")));
+    EXPECT_TRUE(boxes[2].Text.contains(QStringLiteral("speed must be more than 0")));
+    EXPECT_TRUE(boxes[3].Text.contains(QStringLiteral("width must be at least 1")));
+    EXPECT_EQ(Project.GifFPS, 12);
+    EXPECT_DOUBLE_EQ(Project.GifSpeed, 1.5);
+    EXPECT_EQ(Project.CustomWidth, 300);
 }
 
 TEST_F(SettingFormTest, CancelStoresNothing) {
