@@ -43,6 +43,9 @@ TQualitySettings SettingsForQuality(int quality) {
         e.TextureTolerance = Toward(balance.TextureTolerance, 1.0f, share);
         e.KeepDistance = TowardInt(balance.KeepDistance, 300, share);
         e.DiffThreshold = TowardInt(balance.DiffThreshold, 14, share);
+        // Screen recordings too: below the balance they are drawn with these tolerances rather
+        // than exactly, or they could not get smaller.
+        e.ScreenFlatShare = 2.0f;
         if (quality < 50)
             settings.Palette.MaxColors =
                 TowardInt(255, 32, static_cast<float>(50 - quality) / 49.0f);

@@ -2,6 +2,7 @@
 // steadily, while filmed pictures keep the tolerant drawing that saves their size.
 
 #include "engine/GifEncoder.h"
+#include "engine/QualityScale.h"
 #include "engine/Quantizer.h"
 #include "tests/support/GifDecode.h"
 
@@ -167,4 +168,29 @@ TEST(ScreenContent, NoisyFilmedFramesKeepTheTolerantDrawing) {
     const TDecodedGif gif = EncodeAndDecode(frames, {}, &images);
     ASSERT_TRUE(gif.Ok);
     EXPECT_EQ(images, 1);
+}
+
+// Below the balance of quality (a size limit lowers it), screen recordings get smaller as the
+// tolerances grow, like filmed pictures, instead of staying exact.
+TEST(ScreenContent, ALowerQualityMakesScreenRecordingsSmaller) {
+    std::vector<QImage> frames = Typing(20, true);
+    std::mt19937 random(3);
+    for (QImage& frame : frames) // a strip of faint noise (a scaled video inside a window, say)
+        for (int y = 80; y < 100; ++y)
+            for (int x = 20; x < 120; ++x)
+                frame.setPixel(x, y, qRgb(220 + static_cast<int>(random() % 7), 240, 245));
+    auto sizeAt = [&](int quality) {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        TGifEncoder encoder(&buffer, frames[0].size(), 0, PaletteOf(frames),
+                            SettingsForQuality(quality).Encoder);
+        EXPECT_TRUE(encoder.Start());
+        for (const QImage& frame : frames)
+            EXPECT_TRUE(encoder.AddFrame(Packed(frame).data(), 10));
+        EXPECT_TRUE(encoder.Finish());
+        return bytes.size();
+    };
+    const qsizetype balance = sizeAt(DefaultGifQuality), lower = sizeAt(DefaultGifQuality - 20);
+    EXPECT_LT(lower, balance * 9 / 10);
 }
