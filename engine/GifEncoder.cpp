@@ -71,16 +71,11 @@ TRemapper& TGifEncoder::RemapperOf(int palette) {
     return *slot.Remapper;
 }
 
-const TGifEncoder::TDrawing& TGifEncoder::DrawingOf(int palette, const uchar* rgb) {
-    std::optional<TDrawing>& drawing = FPalettes[static_cast<size_t>(palette)].Drawing;
-    if (!drawing) {
-        const bool screen =
-            FOptions.ScreenFlatShare <= 1.0f &&
-            FlatShare(rgb, FSize.width(), FSize.height()) >= FOptions.ScreenFlatShare;
-        drawing = screen ? TDrawing{FOptions.ScreenDiffThreshold, 0, false}
-                         : TDrawing{FOptions.DiffThreshold, FOptions.KeepDistance, true};
-    }
-    return *drawing;
+TGifEncoder::TDrawing TGifEncoder::DrawingFor(const uchar* rgb) const {
+    const bool screen = FOptions.ScreenFlatShare <= 1.0f &&
+                        FlatShare(rgb, FSize.width(), FSize.height()) >= FOptions.ScreenFlatShare;
+    return screen ? TDrawing{FOptions.ScreenDiffThreshold, 0, false}
+                  : TDrawing{FOptions.DiffThreshold, FOptions.KeepDistance, true};
 }
 
 void TGifEncoder::Submit(int palette, const QRect& rect, std::vector<uchar>& indices,
@@ -91,7 +86,7 @@ void TGifEncoder::Submit(int palette, const QRect& rect, std::vector<uchar>& ind
     job.DelayCs = delayCs;
     job.Palette = palette;
     job.TransparentIndex = shown ? slot.TransparentIndex : -1;
-    if (!slot.Drawing->Lossy) {
+    if (!FDrawing.Lossy) {
         job.Data = GifLzwEncode(indices.data(), static_cast<qsizetype>(indices.size()),
                                 GifCodeSize(static_cast<int>(slot.Colors.size())));
         FJobs.push_back(std::move(job));
@@ -144,10 +139,10 @@ bool TGifEncoder::AddFrame(const uchar* rgb, int delayCs, int palette) {
         FOk = false;
         return false;
     }
-    const TDrawing& drawing = DrawingOf(palette, rgb);
+    FDrawing = DrawingFor(rgb);
     if (!FHaveReference)
         return AddFirstFrame(rgb, delayCs, palette, remapper);
-    const QRect changed = FindChanged(rgb, drawing.DiffThreshold);
+    const QRect changed = FindChanged(rgb, FDrawing.DiffThreshold);
     QRect drawn;
     if (!changed.isEmpty() && !RemapChanged(rgb, changed, palette, remapper, drawn)) {
         FOk = false;
@@ -264,8 +259,7 @@ bool TGifEncoder::RemapChanged(const uchar* rgb, const QRect& changed, int palet
     FIndices.resize(static_cast<size_t>(boxWidth) * boxHeight);
     const qsizetype corner = static_cast<qsizetype>(top) * width + left;
     if (!remapper.Remap(FBox.data(), boxWidth, boxHeight, boxWidth * 4, FIndices.data(),
-                        FShown.data() + corner * 3, width * 3,
-                        FPalettes[static_cast<size_t>(palette)].Drawing->KeepDistance))
+                        FShown.data() + corner * 3, width * 3, FDrawing.KeepDistance))
         return false;
     // The box around the pixels that need drawing.
     const int clear = FPalettes[static_cast<size_t>(palette)].TransparentIndex;

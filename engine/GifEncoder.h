@@ -37,8 +37,8 @@ struct TGifEncoderOptions {
     float TextureTolerance = 0.15f; // and how much more, as a share of the colour differences
                                     // between the pixel and its neighbours
     // Screen recordings and drawings: large flat areas of exact colours and pixels that hold
-    // still. A palette whose first frame has at least this share of pixels exactly like their
-    // right-hand neighbour is drawn exactly: any visible change is redrawn and compression is
+    // still. A frame with at least this share of pixels exactly like their right-hand
+    // neighbour is drawn exactly: any visible change is redrawn and compression is
     // lossless, which such content pays for with little size and shows clearly when it is not
     // done. Above 1: never.
     float ScreenFlatShare = ::ScreenFlatShare;
@@ -80,7 +80,7 @@ private:
         int Palette = 0;
         QByteArray Data;
     };
-    // How the frames of one palette are drawn.
+    // How a frame is drawn.
     struct TDrawing {
         int DiffThreshold = 0;
         int KeepDistance = 0;
@@ -90,10 +90,10 @@ private:
         QVector<QRgb> Colors; // with the transparent entry last
         int TransparentIndex = -1;
         std::unique_ptr<TRemapper> Remapper; // made when first used
-        std::optional<TDrawing> Drawing;     // chosen on the palette's first frame
     };
-    // The drawing rules of `palette`, chosen from `rgb` when the palette is first used.
-    const TDrawing& DrawingOf(int palette, const uchar* rgb);
+    // The drawing rules of frame `rgb`: exact for a screen-like frame, tolerant for another (so a
+    // film that fades in from black is drawn exactly only while it is black).
+    TDrawing DrawingFor(const uchar* rgb) const;
     TRemapper& RemapperOf(int palette);
     // The steps of AddFrame. The first frame is drawn whole. A later one: the box around the
     // pixels that changed since they were last drawn; those remapped, the others transparent, and
@@ -131,6 +131,7 @@ private:
     TGifEncoderOptions FOptions;
     std::vector<uchar> FReference; // source colour of each pixel when it was last drawn
     std::vector<uchar> FShown;     // the colour the viewer sees at each pixel
+    TDrawing FDrawing;             // of the frame being added
     bool FHaveReference = false;
     std::vector<uchar> FChanged, FBox, FIndices, FWanted, FShownBox,
         FRowDifference; // work buffers of one frame

@@ -9,31 +9,40 @@
 #include <omp.h>
 #include <vector>
 
-void TExactColorCounter::Add(int r, int g, int b) {
-    if (FKeys.empty()) {
-        FKeys.assign(size_t{1} << slotBits, empty);
-        FCounts.assign(FKeys.size(), 0);
-    }
+void TExactColorCounter::Add(int r, int g, int b, uint32_t n) {
     const uint32_t key = (static_cast<uint32_t>(r) << 16) | (static_cast<uint32_t>(g) << 8) |
                          static_cast<uint32_t>(b);
+    // Flat areas: mostly the colour of the pixel before, found without a search.
+    if (key != FLastKey) {
+        if (FKeys.empty()) {
+            FKeys.assign(size_t{1} << slotBits, empty);
+            FCounts.assign(FKeys.size(), 0);
+        }
+        FLastSlot = Find(key);
+        if (FLastSlot < 0)
+            return;
+        FLastKey = key;
+    }
+    uint32_t& count = FCounts[static_cast<size_t>(FLastSlot)];
+    count += std::min(n, UINT32_MAX - count); // the library counts in 32 bits
+}
+
+int TExactColorCounter::Find(uint32_t key) {
     const uint32_t mask = (1u << slotBits) - 1;
     for (uint32_t slot = (key * 2654435761u) >> (32 - slotBits);; slot = (slot + 1) & mask) {
-        if (FKeys[slot] == key) {
-            FCounts[slot] += FCounts[slot] != UINT32_MAX ? 1 : 0; // the library counts in 32 bits
-            return;
+        if (FKeys[slot] == key)
+            return static_cast<int>(slot);
+        if (FKeys[slot] != empty)
+            continue;
+        if (FDistinct == Limit) {
+            FOverflowed = true;
+            FKeys = {};
+            FCounts = {};
+            return -1;
         }
-        if (FKeys[slot] == empty) {
-            if (FDistinct == Limit) {
-                FOverflowed = true;
-                FKeys = {};
-                FCounts = {};
-                return;
-            }
-            FKeys[slot] = key;
-            FCounts[slot] = 1;
-            ++FDistinct;
-            return;
-        }
+        FKeys[slot] = key;
+        ++FDistinct;
+        return static_cast<int>(slot);
     }
 }
 
@@ -65,14 +74,29 @@ void TPaletteBuilder::AddRgb(const uchar* rgb, qsizetype count, int step) {
     if (FCubes.empty())
         FCubes.resize(size_t{1} << 18);
     step = std::max(step, 1);
-    for (qsizetype i = 0; i < count; i += step)
-        Add(rgb[i * 3], rgb[i * 3 + 1], rgb[i * 3 + 2]);
-    if (step == 1) { // pixels one after the other: the rows' neighbours (and a few row ends)
-        for (qsizetype i = 1; i < count; ++i)
-            FFlatNeighbours += std::memcmp(rgb + (i - 1) * 3, rgb + i * 3, 3) == 0 ? 1 : 0;
-        FNeighbours += count - 1;
-    }
     FAdded += (count + step - 1) / step;
+    // Once there are too many colours for exact counting, how flat the picture is no longer
+    // matters either.
+    if (step > 1 || FExact.Overflowed()) {
+        for (qsizetype i = 0; i < count; i += step)
+            Add(rgb[i * 3], rgb[i * 3 + 1], rgb[i * 3 + 2]);
+        return;
+    }
+    // Pixels one after the other: runs of one colour (the rows of flat areas, and a few row ends)
+    // are added at once, and tell how flat the picture is.
+    for (qsizetype i = 0; i < count;) {
+        const uchar* p = rgb + i * 3;
+        qsizetype end = i + 1;
+        while (end < count && std::memcmp(rgb + end * 3, p, 3) == 0)
+            ++end;
+        const qsizetype run = end - i;
+        for (qsizetype done = 0; done < run; done += UINT32_MAX)
+            Add(p[0], p[1], p[2],
+                static_cast<uint32_t>(std::min<qsizetype>(run - done, UINT32_MAX)));
+        FFlatNeighbours += run - 1;
+        i = end;
+    }
+    FNeighbours += count - 1;
 }
 
 std::vector<std::pair<QRgb, uint32_t>> TPaletteBuilder::Histogram() const {

@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QVector>
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <utility>
@@ -20,7 +21,7 @@ inline constexpr float ScreenFlatShare = 0.8f;
 class TExactColorCounter {
 public:
     static constexpr int Limit = 1 << 16;
-    void Add(int r, int g, int b);
+    void Add(int r, int g, int b, uint32_t n = 1);
     bool Overflowed() const { return FOverflowed; }
     int Distinct() const { return FDistinct; }
     // Calls `visit(r, g, b, count)` for every colour counted.
@@ -35,7 +36,11 @@ public:
 private:
     static constexpr uint32_t empty = 0xFFFFFFFFu; // colours have 24 bits
     static constexpr int slotBits = 17;            // twice the limit: short probes
+    // The slot of `key`, made (with a count of 0) when it is new; -1 when that overflows.
+    int Find(uint32_t key);
     std::vector<uint32_t> FKeys, FCounts;
+    uint32_t FLastKey = empty; // the colour added last, in FLastSlot
+    int FLastSlot = -1;
     int FDistinct = 0;
     bool FOverflowed = false;
 };
@@ -72,18 +77,24 @@ private:
         uint64_t R = 0, G = 0, B = 0;
         uint32_t Count = 0;
     };
-    void Add(int r, int g, int b) {
+    // Adds `n` pixels of one colour.
+    void Add(int r, int g, int b, uint32_t n = 1) {
         TCube& cube = FCubes[static_cast<size_t>(((r >> 2) << 12) | ((g >> 2) << 6) | (b >> 2))];
         // The library counts in 32 bits: a cube stops counting there (thousands of big frames of
         // one colour), and its mean stays the mean of what it counted.
-        if (cube.Count != UINT32_MAX) {
+        const uint32_t counted = std::min(n, UINT32_MAX - cube.Count);
+        if (counted == 1) { // most pixels of filmed pictures
             cube.R += static_cast<uint64_t>(r);
             cube.G += static_cast<uint64_t>(g);
             cube.B += static_cast<uint64_t>(b);
-            ++cube.Count;
+        } else {
+            cube.R += static_cast<uint64_t>(r) * counted;
+            cube.G += static_cast<uint64_t>(g) * counted;
+            cube.B += static_cast<uint64_t>(b) * counted;
         }
+        cube.Count += counted;
         if (!FExact.Overflowed())
-            FExact.Add(r, g, b);
+            FExact.Add(r, g, b, n);
     }
     // The weighted colours the library chooses from.
     std::vector<std::pair<QRgb, uint32_t>> Histogram() const;

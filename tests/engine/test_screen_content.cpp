@@ -168,6 +168,14 @@ TEST(ScreenContent, NoisyFilmedFramesKeepTheTolerantDrawing) {
     const TDecodedGif gif = EncodeAndDecode(frames, {}, &images);
     ASSERT_TRUE(gif.Ok);
     EXPECT_EQ(images, 1);
+
+    // Faded in from black: the black frame is flat, the film after it is not.
+    QImage black(base.size(), QImage::Format_RGB888);
+    black.fill(Qt::black);
+    frames.insert(frames.begin(), black);
+    const TDecodedGif fading = EncodeAndDecode(frames, {}, &images);
+    ASSERT_TRUE(fading.Ok);
+    EXPECT_EQ(images, 2);
 }
 
 // Below the balance of quality (a size limit lowers it), screen recordings get smaller as the
