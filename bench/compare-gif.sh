@@ -112,14 +112,19 @@ if wanted 4k960 || wanted 4kfull; then
   CLIPS="${CLIPS:-} uhd" make_clip uhd "$uhd" -vf scale=3840:2160:flags=lanczos -c:v libx264 -preset veryfast -crf 20 -pix_fmt yuv420p
 fi
 
-# name | file | start | duration | fps | width | height
+# HDR (PQ or HLG) pictures as a standard-range screen shows them, the way our decoder maps them:
+# linear light at 100 cd/m², Hable's curve, BT.709. Every converter and the references get the
+# same pictures; without it the references would hold the PQ signal read as if it were BT.709.
+tonemap="zscale=t=linear:p=bt709:npl=100,format=gbrpf32le,tonemap=tonemap=hable:desat=0,zscale=t=bt709:m=bt709:r=full,format=gbrp,"
+
+# name | file | start | duration | fps | width | height [| filter before the frame rate]
 clips=(
   "bbb|$bbb|5|10|8|427|240"
   "bear720|$media/bear-h264-1280x720.mp4|0|2.7|10|640|360"
   "tractor|$media/tractor-vp9-512x288.webm|0|9.9|10|256|144"
   "apollo|$media/apollo15-mjpeg-176x144-47s.mov|10|10|10|98|72"
   "iphone|$media/iphone4s-rotated-h264-568x320.mov|0|2.1|10|160|284"
-  "hdr|$media/bear-hevc-main10-hdr10-640x360.mp4|0|2.8|10|320|180"
+  "hdr|$media/bear-hevc-main10-hdr10-640x360.mp4|0|2.8|10|320|180|$tonemap"
   "mpeg2|$media/bear-mpeg2video-320x192.ts|0|0.95|10|160|96"
   "theora|$media/bear-theora-320x180.ogv|0|0.95|10|160|90"
   "fps60|$work/bbb-60fps.mp4|0|10|20|427|240"
@@ -201,14 +206,14 @@ check() { # check <clip> <ours: bytes ssim time flicker mem> <gifski: bytes ssim
 
 printf "$format" clip tool time_s mem_MB size_KB ssim ssimT psnr ssim420 flicker
 for clip in "${clips[@]}"; do
-  IFS='|' read -r name src start dur fps w h <<< "$clip"
+  IFS='|' read -r name src start dur fps w h pre <<< "$clip"
   wanted "$name" || continue
   [ -f "$src" ] || { echo "$name: no $src" >&2; continue; }
   end=$(echo "$start + $dur" | bc -l)
   ref="$work/$name-ref.mkv"
   ref420="$work/$name-ref420.mkv"
-  ffmpeg -v error -y -ss "$start" -t "$dur" -i "$src" -vf "fps=$fps,format=gbrp,scale=$w:$h:flags=lanczos,setsar=1" -an -c:v ffv1 "$ref"
-  ffmpeg -v error -y -ss "$start" -t "$dur" -i "$src" -vf "fps=$fps,scale=$w:$h:flags=lanczos,setsar=1" -an -c:v ffv1 "$ref420"
+  ffmpeg -v error -y -ss "$start" -t "$dur" -i "$src" -vf "${pre}fps=$fps,format=gbrp,scale=$w:$h:flags=lanczos,setsar=1" -an -c:v ffv1 "$ref"
+  ffmpeg -v error -y -ss "$start" -t "$dur" -i "$src" -vf "${pre:+${pre}format=yuv420p,}fps=$fps,scale=$w:$h:flags=lanczos,setsar=1" -an -c:v ffv1 "$ref420"
   # the same reference with every step one source frame earlier and one later
   period=$(ffprobe -v error -select_streams v:0 -show_entries stream=avg_frame_rate -of csv=p=0 "$src" |
     awk -F/ 'NR == 1 && $1 > 0 { printf "%.9f", ($2 ? $2 : 1) / $1 }')
@@ -217,7 +222,7 @@ for clip in "${clips[@]}"; do
   for shift in "-" "+"; do
     [ -n "$period" ] || break
     out="$refup"; [ "$shift" = + ] && out="$refdown"
-    ffmpeg -v error -y -ss "$start" -t "$dur" -i "$src" -vf "setpts=PTS${shift}${period}/TB,fps=$fps:start_time=0,format=gbrp,scale=$w:$h:flags=lanczos,setsar=1" -an -c:v ffv1 "$out"
+    ffmpeg -v error -y -ss "$start" -t "$dur" -i "$src" -vf "setpts=PTS${shift}${period}/TB,${pre}fps=$fps:start_time=0,format=gbrp,scale=$w:$h:flags=lanczos,setsar=1" -an -c:v ffv1 "$out"
   done
   # decoding alone: the floor
   measure decode ffmpeg -v error -y -ss "$start" -t "$dur" -i "$src" -an -f null -; tdec=$T
@@ -227,7 +232,7 @@ for clip in "${clips[@]}"; do
   tours=$T; mours=$MEM; sours=$(stat -c %s "$work/$name-ours.gif" 2>/dev/null || echo 0)
 
   measure ffmpeg ffmpeg -v error -y -ss "$start" -t "$dur" -i "$src" -vf \
-    "fps=$fps,scale=$w:$h:flags=lanczos,split[a][b];[a]palettegen=stats_mode=diff[p];[b][p]paletteuse=dither=sierra2_4a:diff_mode=rectangle" \
+    "${pre}fps=$fps,scale=$w:$h:flags=lanczos,split[a][b];[a]palettegen=stats_mode=diff[p];[b][p]paletteuse=dither=sierra2_4a:diff_mode=rectangle" \
     "$work/$name-ff.gif"
   tff=$T; mff=$MEM; sff=$(stat -c %s "$work/$name-ff.gif" 2>/dev/null || echo 0)
 
