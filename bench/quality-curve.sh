@@ -42,7 +42,8 @@ for clip in "${clips[@]}"; do
   IFS='|' read -r name src start dur fps w h <<< "$clip"
   [ -n "${CLIPS:-}" ] && [[ " $CLIPS " != *" $name "* ]] && continue
   [ -f "$src" ] || continue
-  rate=$(ffprobe -v error -select_streams v:0 -show_entries stream=r_frame_rate -of csv=p=0 "$src")
+  rate=$(ffprobe -v error -select_streams v:0 -show_entries stream=r_frame_rate -of csv=p=0 "$src" | head -1)
+  rate=${rate%%,*}
   shift=$(echo "0.5 / $fps - 0.5 / ($rate)" | bc -l)
   ref="$work/$name-ref.mkv"
   ffmpeg -v error -y -ss "$start" -t "$dur" -i "$src" \
