@@ -70,7 +70,7 @@ void TFrameSampler::Finish(TSample::TKind kind, int64_t pts) {
 
 void TFrameSampler::Advance(bool mayBeShown) {
     FCurrentPts = FNextPts;
-    FPictureReady = mayBeShown && FDecoder.CopyToBitmap(FPicture);
+    FPictureReady = mayBeShown && Capture();
     FNextValid = FDecoder.Decode();
     FNextPts = FNextValid ? FDecoder.CurrentPTS() : AV_NOPTS_VALUE;
 }
@@ -92,8 +92,7 @@ bool TFrameSampler::MoveTo(int64_t time) {
 bool TFrameSampler::Refetch() {
     if (FPictureReady)
         return true;
-    if (!FDecoder.LocateVideoPTSCallback(FCurrentPts, [this] { return !Stopped(); }) ||
-        !FDecoder.CopyToBitmap(FPicture))
+    if (!FDecoder.LocateVideoPTSCallback(FCurrentPts, [this] { return !Stopped(); }) || !Capture())
         return false;
     FPictureReady = true;
     FNextValid = FDecoder.Decode();
@@ -101,20 +100,23 @@ bool TFrameSampler::Refetch() {
     return true;
 }
 
+bool TFrameSampler::Capture() {
+    // The decoder cuts the shown part out and scales it in one step from the decoded frame,
+    // without making the whole picture first.
+    return FDecoder.CopyToBitmapScaled(FPicture, FPlan.SourceRect, FPlan.OutSize);
+}
+
 QImage TFrameSampler::TakePicture() {
     if (FCurrentPts == FHandedPts)
         return {}; // a frame that two samples show goes once
     FHandedPts = FCurrentPts;
-    QImage picture = FPlan.Crop ? FPicture.copy(FPlan.SourceRect) : FPicture;
-    if (picture.size() != FPlan.OutSize)
-        picture = FScaler.Scale(picture, FPlan.OutSize);
-    return picture;
+    return FPicture;
 }
 
 void TFrameSampler::Run() {
     FHandedPts = AV_NOPTS_VALUE;
     FCurrentPts = FDecoder.CurrentPTS();
-    FPictureReady = FDecoder.CopyToBitmap(FPicture);
+    FPictureReady = Capture();
     FNextValid = FDecoder.Decode();
     FNextPts = FNextValid ? FDecoder.CurrentPTS() : AV_NOPTS_VALUE;
     const int64_t lastFrameTime = std::max<int64_t>(FFrameDuration, 1);

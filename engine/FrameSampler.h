@@ -4,7 +4,6 @@
 // short queue, so decoding and scaling overlap with the rest of the conversion.
 
 #include "engine/ConversionPlan.h"
-#include "engine/FrameScaler.h"
 
 #include <QImage>
 #include <atomic>
@@ -71,6 +70,8 @@ private:
     bool MoveTo(int64_t time);
     // Fetches the current frame again when the decoding skipped copying it.
     bool Refetch();
+    // The current frame's picture, cut and scaled as the GIF shows it, into FPicture.
+    bool Capture();
     // The current frame's picture as the GIF shows it, or null when it was handed over already.
     QImage TakePicture();
 
@@ -79,7 +80,6 @@ private:
     const std::atomic<bool>& FCancel;
     TSampleQueue FQueue;
     std::thread FThread;
-    TFrameScaler FScaler;
     // A frame's expected duration lets the sampler skip copying frames that the next sample will
     // not show; when a gap proves the guess wrong, the frame is located again.
     int64_t FFrameDuration = 0;
