@@ -8,6 +8,11 @@ TSampleQueue::TSampleQueue(qint64 pictureBytes)
     : FCapacity(static_cast<size_t>(
           std::clamp<qint64>((48 << 20) / std::max<qint64>(pictureBytes, 1), 1, 3))) {}
 
+namespace {
+// Shown parts bigger than this (above 2560 × 1440) are cut and scaled by the decoder.
+constexpr qint64 oneStepPixels = 4'000'000;
+} // namespace
+
 bool TSampleQueue::Push(TSample sample) {
     std::unique_lock lock(FLock);
     FSpace.wait(lock, [&] { return FStopped || FItems.size() < FCapacity; });
@@ -42,6 +47,8 @@ TFrameSampler::TFrameSampler(TCustomDecoder& decoder, const TConversionPlan& pla
                              const std::atomic<bool>& cancel)
     : FDecoder(decoder), FPlan(plan), FCancel(cancel),
       FQueue(static_cast<qint64>(plan.OutSize.width()) * plan.OutSize.height() * 4),
+      FOneStep(static_cast<qint64>(plan.SourceRect.width()) * plan.SourceRect.height() >
+               oneStepPixels),
       FFrameDuration(NominalFrameDuration(decoder.GetVideoStreamInfo())) {}
 
 TFrameSampler::~TFrameSampler() {
@@ -101,8 +108,8 @@ bool TFrameSampler::Refetch() {
 }
 
 bool TFrameSampler::Capture() {
-    // The decoder cuts the shown part out and scales it in one step from the decoded frame,
-    // without making the whole picture first.
+    if (!FOneStep)
+        return FDecoder.CopyToBitmap(FPicture);
     return FDecoder.CopyToBitmapScaled(FPicture, FPlan.SourceRect, FPlan.OutSize);
 }
 
@@ -110,7 +117,12 @@ QImage TFrameSampler::TakePicture() {
     if (FCurrentPts == FHandedPts)
         return {}; // a frame that two samples show goes once
     FHandedPts = FCurrentPts;
-    return FPicture;
+    if (FOneStep)
+        return FPicture;
+    QImage picture = FPlan.Crop ? FPicture.copy(FPlan.SourceRect) : FPicture;
+    if (picture.size() != FPlan.OutSize)
+        picture = FScaler.Scale(picture, FPlan.OutSize);
+    return picture;
 }
 
 void TFrameSampler::Run() {

@@ -4,6 +4,7 @@
 // short queue, so decoding and scaling overlap with the rest of the conversion.
 
 #include "engine/ConversionPlan.h"
+#include "engine/FrameScaler.h"
 
 #include <QImage>
 #include <atomic>
@@ -70,7 +71,8 @@ private:
     bool MoveTo(int64_t time);
     // Fetches the current frame again when the decoding skipped copying it.
     bool Refetch();
-    // The current frame's picture, cut and scaled as the GIF shows it, into FPicture.
+    // The current frame's picture into FPicture: cut and scaled as the GIF shows it when the
+    // decoder does that in one step, else whole.
     bool Capture();
     // The current frame's picture as the GIF shows it, or null when it was handed over already.
     QImage TakePicture();
@@ -80,6 +82,12 @@ private:
     const std::atomic<bool>& FCancel;
     TSampleQueue FQueue;
     std::thread FThread;
+    // Big pictures (4K) are cut and scaled by the decoder in one step from the decoded planes,
+    // which saves converting the whole picture to RGB (twice as fast there). Smaller ones are
+    // converted whole and scaled in RGB, which keeps fine colour detail (text on screen
+    // recordings) as exact as the source has it.
+    bool FOneStep = false;
+    TFrameScaler FScaler;
     // A frame's expected duration lets the sampler skip copying frames that the next sample will
     // not show; when a gap proves the guess wrong, the frame is located again.
     int64_t FFrameDuration = 0;
