@@ -114,6 +114,11 @@ public:
     // that can go from the decoded frame straight to the small picture do so.
     virtual bool CopyToBitmapScaled(QImage& bitmap, const QRect& sourceRect, const QSize& outSize);
 
+    // Pictures converted with exact rounding and every pixel's own colour, at some cost: for
+    // pictures compared with their source (a GIF), not for playing. Decoders that always convert
+    // exactly ignore it.
+    virtual void SetExactColours(bool on) { (void)on; }
+
     // Repositions the stream near `pts` as `flags` says. True when the stream was repositioned and
     // a frame decodes there; the next `Decode` yields that frame. No frame is current until then.
     // The time of a frame reached by a seek may be an estimate in containers that stamp only the

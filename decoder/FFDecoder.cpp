@@ -81,6 +81,10 @@ void TFFDecoder::SetDeinterlace(bool on) {
     F->Deinterlace = on;
 }
 
+void TFFDecoder::SetExactColours(bool on) {
+    F->Pictures.SetExactColours(on);
+}
+
 void TFFDecoder::SetToneMapping(bool on) {
     F->Pictures.SetToneMapping(on);
 }

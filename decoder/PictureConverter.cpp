@@ -147,6 +147,8 @@ bool TPictureConverter::Convert(const AVFrame* frame, QImage& image) {
     key.DstHeight = Shown.height();
     key.DstFormat = image.format() == QImage::Format_RGB32 ? AV_PIX_FMT_RGB32 : AV_PIX_FMT_RGB24;
     key.Flags = scaled ? SWS_BICUBIC : SWS_POINT;
+    if (ExactColours)
+        key.Flags |= SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT;
     key.Colorspace = SwsColorspace(frame->colorspace, frame->height);
     key.FullRange = fullRange;
     SwsContext* context = Scaler.Get(key);

@@ -22,6 +22,9 @@ public:
     void SetStreamPeak(double peak);
     // Whether high-dynamic-range frames are tone-mapped (the default).
     void SetToneMapping(bool on);
+    // Whole pictures converted with exact rounding and every pixel's own chroma: slower, for
+    // pictures that are compared with the source (a GIF), not for playing.
+    void SetExactColours(bool on) { ExactColours = on; }
     // Forgets every picture and conversion kept.
     void Reset();
 
@@ -46,6 +49,7 @@ private:
     QSize Shown;
     int Rotation = 0;
     bool ToneMapping = true;
+    bool ExactColours = false;
     TScalerCache Scaler;     // whole pictures
     TScalerCache PartScaler; // parts to the output size
     TScalerCache OutScaler;  // small 4:4:4 pictures to RGB

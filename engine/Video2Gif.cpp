@@ -56,6 +56,8 @@ TStop OpenSource(const TVGConvertFlag& request, TCustomDecoder& decoder, TStream
         return Failure(QStringLiteral("The video file \"%1\" holds no picture that can be read.")
                            .arg(videoName));
     decoder.SetBitmapBitsPixel(32);
+    // A GIF's flat colours are to be exactly the video's (a screen recording's background).
+    decoder.SetExactColours(true);
     facts.VideoSize = QSize(info.Width, info.Height);
     facts.Duration = decoder.GetFileStreamInfo().Duration;
     facts.FrameDuration = NominalFrameDuration(info);
