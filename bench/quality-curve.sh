@@ -28,6 +28,9 @@ clips=(
   "tractor|$media/tractor-vp9-512x288.webm|0|9.9|10|256|144"
   "apollo|$media/apollo15-mjpeg-176x144-47s.mov|10|10|10|98|72"
   "screencast|$media/screencast-jupyterlab-github-1616x1568.mp4|0|20|8|808|784"
+  "iphone|$media/iphone4s-rotated-h264-568x320.mov|0|2.1|10|160|284"
+  "mpeg2|$media/bear-mpeg2video-320x192.ts|0|0.95|10|160|96"
+  "theora|$media/bear-theora-320x180.ogv|0|0.95|10|160|90"
 )
 ours_q=(10 20 30 40 50 60 70 80 90 95 100)
 gifski_q=(50 70 90 100)
