@@ -38,11 +38,13 @@ TQualitySettings SettingsForQuality(int quality) {
         const float share = std::pow(static_cast<float>(DefaultGifQuality - quality) /
                                          static_cast<float>(DefaultGifQuality - 1),
                                      0.8f);
-        e.LossyTolerance = TowardInt(balance.LossyTolerance, 400, share);
-        e.LossyRelative = Toward(balance.LossyRelative, 4.0f, share);
-        e.TextureTolerance = Toward(balance.TextureTolerance, 1.0f, share);
-        e.KeepDistance = TowardInt(balance.KeepDistance, 300, share);
-        e.DiffThreshold = TowardInt(balance.DiffThreshold, 14, share);
+        // Changes over time give way first (a still picture's noise is not redrawn), each
+        // picture's own detail less: that is where a viewer looks.
+        e.LossyTolerance = TowardInt(balance.LossyTolerance, 150, share);
+        e.LossyRelative = Toward(balance.LossyRelative, 2.0f, share);
+        e.TextureTolerance = Toward(balance.TextureTolerance, 0.5f, share);
+        e.KeepDistance = TowardInt(balance.KeepDistance, 600, share);
+        e.DiffThreshold = TowardInt(balance.DiffThreshold, 30, share);
         // Screen recordings too: below the balance they are drawn with these tolerances rather
         // than exactly, or they could not get smaller.
         e.ScreenFlatShare = 2.0f;
