@@ -31,7 +31,10 @@ QT_QPA_PLATFORM=offscreen "$top/build-asan/tests/mainwindow/test_mainwindow"
 # frame hand-overs inside its own decoding threads.
 cmake -S "$top" -B "$top/build-tsan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVG_TSAN=ON \
   >/dev/null
-cmake --build "$top/build-tsan" --target test_playback test_common -j "$(nproc)"
+# The build runs the test-video generator built the same way; what it draws with Qt's own
+# (uninstrumented) worker threads is not what is checked here, so it reports nothing.
+TSAN_OPTIONS="report_bugs=0" \
+  cmake --build "$top/build-tsan" --target test_playback test_common -j "$(nproc)"
 tsan_options="suppressions=$top/tests/playback/tsan.supp halt_on_error=1"
 TSAN_OPTIONS="$tsan_options" QT_QPA_PLATFORM=offscreen "$top/build-tsan/tests/playback/test_playback"
 TSAN_OPTIONS="$tsan_options" QT_QPA_PLATFORM=offscreen "$top/build-tsan/tests/common/test_common" \
