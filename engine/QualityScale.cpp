@@ -40,11 +40,11 @@ TQualitySettings SettingsForQuality(int quality) {
                                      0.8f);
         // Changes over time give way first (a still picture's noise is not redrawn), each
         // picture's own detail less: that is where a viewer looks.
-        e.LossyTolerance = TowardInt(balance.LossyTolerance, 150, share);
-        e.LossyRelative = Toward(balance.LossyRelative, 2.0f, share);
-        e.TextureTolerance = Toward(balance.TextureTolerance, 0.5f, share);
-        e.KeepDistance = TowardInt(balance.KeepDistance, 600, share);
-        e.DiffThreshold = TowardInt(balance.DiffThreshold, 30, share);
+        e.LossyTolerance = TowardInt(balance.LossyTolerance, 250, share);
+        e.LossyRelative = Toward(balance.LossyRelative, 3.0f, share);
+        e.TextureTolerance = Toward(balance.TextureTolerance, 0.75f, share);
+        e.KeepDistance = TowardInt(balance.KeepDistance, 450, share);
+        e.DiffThreshold = TowardInt(balance.DiffThreshold, 20, share);
         // Screen recordings too: below the balance they are drawn with these tolerances rather
         // than exactly, or they could not get smaller.
         e.ScreenFlatShare = 2.0f;
