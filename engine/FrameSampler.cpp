@@ -9,7 +9,8 @@ TSampleQueue::TSampleQueue(qint64 pictureBytes)
           std::clamp<qint64>((48 << 20) / std::max<qint64>(pictureBytes, 1), 1, 3))) {}
 
 namespace {
-// Shown parts bigger than this (above 2560 × 1440) are cut and scaled by the decoder.
+// Shown parts bigger than this (above 2560 × 1440) are cut and scaled by the decoder when the GIF
+// is smaller (at full size, the whole picture costs less memory than a 16-bit one of that size).
 constexpr qint64 oneStepPixels = 4'000'000;
 } // namespace
 
@@ -48,7 +49,9 @@ TFrameSampler::TFrameSampler(TCustomDecoder& decoder, const TConversionPlan& pla
     : FDecoder(decoder), FPlan(plan), FCancel(cancel),
       FQueue(static_cast<qint64>(plan.OutSize.width()) * plan.OutSize.height() * 4),
       FOneStep(static_cast<qint64>(plan.SourceRect.width()) * plan.SourceRect.height() >
-               oneStepPixels),
+                   oneStepPixels &&
+               static_cast<qint64>(plan.OutSize.width()) * plan.OutSize.height() <
+                   static_cast<qint64>(plan.SourceRect.width()) * plan.SourceRect.height()),
       FFrameDuration(NominalFrameDuration(decoder.GetVideoStreamInfo())) {}
 
 TFrameSampler::~TFrameSampler() {
