@@ -1,5 +1,7 @@
 #include "decoder/Deinterlacer.h"
 
+#include "decoder/FilterChain.h"
+
 extern "C" {
 #include <libavfilter/avfilter.h>
 #include <libavfilter/buffersink.h>
@@ -39,17 +41,8 @@ bool TDeinterlacer::Build(const AVFrame* frame) {
         QByteArray::number(frame->height) + ":pix_fmt=" + QByteArray::number(frame->format) +
         ":time_base=1/1000000:pixel_aspect=" + QByteArray::number(aspect.num) + '/' +
         QByteArray::number(aspect.den);
-    AVFilterContext* deinterlace = nullptr;
-    if (avfilter_graph_create_filter(&Source, avfilter_get_by_name("buffer"), "in",
-                                     sourceArgs.constData(), nullptr, Graph.get()) < 0 ||
-        avfilter_graph_create_filter(&deinterlace, avfilter_get_by_name("bwdif"), "deinterlace",
-                                     "mode=send_frame:parity=auto:deint=interlaced", nullptr,
-                                     Graph.get()) < 0 ||
-        avfilter_graph_create_filter(&Sink, avfilter_get_by_name("buffersink"), "out", nullptr,
-                                     nullptr, Graph.get()) < 0 ||
-        avfilter_link(Source, 0, deinterlace, 0) < 0 ||
-        avfilter_link(deinterlace, 0, Sink, 0) < 0 ||
-        avfilter_graph_config(Graph.get(), nullptr) < 0) {
+    if (!BuildFilterChain(Graph.get(), sourceArgs,
+                          "bwdif=mode=send_frame:parity=auto:deint=interlaced", Source, Sink)) {
         Reset();
         return false;
     }

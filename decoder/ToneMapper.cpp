@@ -1,5 +1,7 @@
 #include "decoder/ToneMapper.h"
 
+#include "decoder/FilterChain.h"
+
 extern "C" {
 #include <libavfilter/avfilter.h>
 #include <libavfilter/buffersink.h>
@@ -120,27 +122,7 @@ bool TToneMapper::Build(const AVFrame* frame, double peak) {
                              "tonemap=tonemap=hable:desat=0:peak=" +
                              QByteArray::number(peak, 'g', 6) +
                              ",zscale=t=bt709:m=bt709:r=full,format=gbrp";
-    if (avfilter_graph_create_filter(&Source, avfilter_get_by_name("buffer"), "in",
-                                     sourceArgs.constData(), nullptr, Graph.get()) < 0 ||
-        avfilter_graph_create_filter(&Sink, avfilter_get_by_name("buffersink"), "out", nullptr,
-                                     nullptr, Graph.get()) < 0) {
-        Reset();
-        return false;
-    }
-    AVFilterInOut* outputs = avfilter_inout_alloc();
-    AVFilterInOut* inputs = avfilter_inout_alloc();
-    bool built = outputs != nullptr && inputs != nullptr;
-    if (built) {
-        outputs->name = av_strdup("in");
-        outputs->filter_ctx = Source;
-        inputs->name = av_strdup("out");
-        inputs->filter_ctx = Sink;
-        built = avfilter_graph_parse_ptr(Graph.get(), chain.constData(), &inputs, &outputs,
-                                         nullptr) >= 0 &&
-                avfilter_graph_config(Graph.get(), nullptr) >= 0;
-    }
-    avfilter_inout_free(&inputs);
-    avfilter_inout_free(&outputs);
+    const bool built = BuildFilterChain(Graph.get(), sourceArgs, chain, Source, Sink);
     if (!built) {
         Reset();
         return false;
