@@ -156,16 +156,7 @@ QIcon ToolIcon(TToolIcon kind) {
 
 void TMainForm::BuildControls() {
     // The window frame and the title bar.
-    const TFrameImages frame = CreateFrameImages(this, QSize(DesignWidth, DesignHeight));
-    imgTop = frame.Top;
-    imgLeft = frame.Left;
-    imgRight = frame.Right;
-    imgBottom = frame.Bottom;
-    imgTopLeft = frame.TopLeft;
-    imgTopRight = frame.TopRight;
-    imgBottomLeft = frame.BottomLeft;
-    imgBottomRight = frame.BottomRight;
-    imgIco = frame.Ico;
+    AdoptFrameImages(*this, CreateFrameImages(this, QSize(DesignWidth, DesignHeight)));
 
     lblCaption = new QLabel(this);
     lblCaption->setObjectName(QStringLiteral("lblCaption"));

@@ -48,16 +48,7 @@ TBaseUIForm::TBaseUIForm(QWidget* parent) : TBaseForm(parent) {
     setAutoFillBackground(true);
 
     const int w = DesignWidth, h = DesignHeight;
-    const TFrameImages frame = CreateFrameImages(this, QSize(w, h));
-    imgTop = frame.Top;
-    imgLeft = frame.Left;
-    imgRight = frame.Right;
-    imgBottom = frame.Bottom;
-    imgTopLeft = frame.TopLeft;
-    imgTopRight = frame.TopRight;
-    imgBottomLeft = frame.BottomLeft;
-    imgBottomRight = frame.BottomRight;
-    imgIco = frame.Ico;
+    AdoptFrameImages(*this, CreateFrameImages(this, QSize(w, h)));
 
     lblCaption = new QLabel(this);
     lblCaption->setObjectName(QStringLiteral("lblCaption"));

@@ -90,3 +90,15 @@ struct TFrameImages {
     TSkinImage* Ico;
 };
 TFrameImages CreateFrameImages(QWidget* window, const QSize& design);
+// Hands the frame pictures to a window's fields of the same names.
+template <class TWindow> void AdoptFrameImages(TWindow& window, const TFrameImages& frame) {
+    window.imgTop = frame.Top;
+    window.imgLeft = frame.Left;
+    window.imgRight = frame.Right;
+    window.imgBottom = frame.Bottom;
+    window.imgTopLeft = frame.TopLeft;
+    window.imgTopRight = frame.TopRight;
+    window.imgBottomLeft = frame.BottomLeft;
+    window.imgBottomRight = frame.BottomRight;
+    window.imgIco = frame.Ico;
+}
