@@ -151,9 +151,14 @@ bool TPictureConverter::Convert(const AVFrame* frame, QImage& image) {
         key.Flags |= SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT;
     key.Colorspace = SwsColorspace(frame->colorspace, frame->height);
     key.FullRange = fullRange;
+    const bool planar = ExactColours && !scaled;
+    if (planar)
+        key.DstFormat = AV_PIX_FMT_GBRP;
     SwsContext* context = Scaler.Get(key);
     if (!context)
         return false;
+    if (planar)
+        return Planar.Convert(context, frame->data, frame->linesize, frame->height, image);
     uint8_t* planes[4] = {image.bits(), nullptr, nullptr, nullptr};
     int strides[4] = {int(image.bytesPerLine()), 0, 0, 0};
     return sws_scale(context, frame->data, frame->linesize, 0, frame->height, planes, strides) > 0;
@@ -257,16 +262,11 @@ bool TPictureConverter::SmallToRgb(const AVFrame* small, int codedHeight, QImage
     key.SrcFormat = PlainFormat(AVPixelFormat(small->format), fullRange);
     key.DstWidth = image.width();
     key.DstHeight = image.height();
-    key.DstFormat = AV_PIX_FMT_RGB32;
+    key.DstFormat = AV_PIX_FMT_GBRP;
     key.Flags = SWS_POINT | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT;
     key.Colorspace = SwsColorspace(small->colorspace, codedHeight);
     key.FullRange = fullRange;
-    SwsContext* context = OutScaler.Get(key);
-    if (!context)
-        return false;
-    uint8_t* out[4] = {image.bits(), nullptr, nullptr, nullptr};
-    int outStrides[4] = {int(image.bytesPerLine()), 0, 0, 0};
-    return sws_scale(context, small->data, small->linesize, 0, small->height, out, outStrides) > 0;
+    return Planar.Convert(OutScaler.Get(key), small->data, small->linesize, small->height, image);
 }
 
 bool TPictureConverter::Scaled(const AVFrame* frame, const QRect& sourceRect, const QSize& outSize,

@@ -5,6 +5,7 @@
 // full-size picture first.
 
 #include "decoder/FFmpegPtr.h"
+#include "decoder/PlanarRgb.h"
 #include "decoder/ScalerCache.h"
 #include "decoder/ToneMapper.h"
 
@@ -53,6 +54,7 @@ private:
     TScalerCache Scaler;     // whole pictures
     TScalerCache PartScaler; // parts to the output size
     TScalerCache OutScaler;  // small 4:4:4 pictures to RGB
+    TPlanarRgb Planar;       // exact conversions go through planes
     TToneMapper ToneMapper;
     TToneMapper PartToneMapper;
     ffmpeg::TFramePtr Small;       // a part at the output size, 16-bit 4:4:4
