@@ -5,6 +5,9 @@
 #include <QScreen>
 #include <QSysInfo>
 #include <chrono>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 QString GetProVersion(const QString& exePath, bool shortForm) {
     Q_UNUSED(exePath);
@@ -89,4 +92,13 @@ int GetScreenDPI() {
 quint32 GetTickCount() {
     const auto now = std::chrono::steady_clock::now().time_since_epoch();
     return static_cast<quint32>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+}
+
+void ReturnBigBlocksToSystem() {
+#if defined(__GLIBC__)
+    // A fixed threshold: the allocator's own grows with every big block freed (up to 32 MB) and
+    // then serves pictures from the heap, which it rarely gives back.
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
+    mallopt(M_ARENA_MAX, 2);
+#endif
 }

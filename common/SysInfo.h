@@ -27,3 +27,8 @@ int GetScreenDPI();
 
 // A 32-bit millisecond tick count from a monotonic clock; it wraps like the system's.
 quint32 GetTickCount();
+
+// Makes the memory allocator hand big blocks (video pictures, frame buffers) back to the system
+// as soon as they are freed, and keep fewer per-thread pools. Without it a conversion of 4K
+// pictures keeps hundreds of MB it no longer uses. Called once, first thing in main().
+void ReturnBigBlocksToSystem();

@@ -6,12 +6,27 @@
 #include <cstring>
 
 void PackRgb(const QImage& image, uchar* out) {
-    const QImage rgb = image.format() == QImage::Format_RGB888
-                           ? image
-                           : image.convertToFormat(QImage::Format_RGB888);
-    const qsizetype rowBytes = static_cast<qsizetype>(rgb.width()) * 3;
-    for (int y = 0; y < rgb.height(); ++y)
-        std::memcpy(out + y * rowBytes, rgb.constScanLine(y), static_cast<size_t>(rowBytes));
+    const int width = image.width();
+    const qsizetype rowBytes = static_cast<qsizetype>(width) * 3;
+    if (image.format() == QImage::Format_RGB888) {
+        for (int y = 0; y < image.height(); ++y)
+            std::memcpy(out + y * rowBytes, image.constScanLine(y), static_cast<size_t>(rowBytes));
+        return;
+    }
+    // Opaque 32-bit pictures are packed here, without a converted copy of the whole picture.
+    if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32) {
+        PackRgb(image.convertToFormat(QImage::Format_RGB888), out);
+        return;
+    }
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        uchar* row = out + y * rowBytes;
+        for (int x = 0; x < width; ++x) {
+            row[3 * x] = static_cast<uchar>(qRed(line[x]));
+            row[3 * x + 1] = static_cast<uchar>(qGreen(line[x]));
+            row[3 * x + 2] = static_cast<uchar>(qBlue(line[x]));
+        }
+    }
 }
 
 void TFramePreparer::DrawOverlays(QImage& picture) const {

@@ -55,7 +55,8 @@ TStop OpenSource(const TVGConvertFlag& request, TCustomDecoder& decoder, TStream
     if (info.Width <= 0 || info.Height <= 0)
         return Failure(QStringLiteral("The video file \"%1\" holds no picture that can be read.")
                            .arg(videoName));
-    decoder.SetBitmapBitsPixel(32);
+    // Pictures come as packed RGB, which is what the GIF's frames are made of.
+    decoder.SetBitmapBitsPixel(24);
     // A GIF's flat colours are to be exactly the video's (a screen recording's background).
     decoder.SetExactColours(true);
     facts.VideoSize = QSize(info.Width, info.Height);
@@ -152,6 +153,9 @@ TConversionResult RunConversion(const TVGConvertFlag& request,
                                       "nothing to convert."));
     const QString warning = ShortfallWarning(frames.VideoEnd, plan.ClipEnd, plan.StepUs,
                                              facts.FrameDuration, decoder->DamagedFramesLeftOut());
+    // Everything else reads the spill: the decoder's frames and threads (a few hundred MB for a
+    // 4K video) go before the encoder's buffers come.
+    decoder.reset();
     // The GIF: the frames in its order, their palettes, the file; with a size limit, the
     // settings that meet it.
     progress.Enter(60, 100);

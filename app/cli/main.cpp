@@ -4,6 +4,7 @@
 #include "app/cli/CliOptions.h"
 #include "app/cli/CliProject.h"
 #include "app/cli/CliRun.h"
+#include "common/SysInfo.h"
 #include "decoder/FFDecoder.h"
 #include "project/VGProject.h"
 
@@ -42,6 +43,7 @@ int Usage(const QString& message) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    ReturnBigBlocksToSystem();
     // Frames are drawn in memory only; no display is needed.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

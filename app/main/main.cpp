@@ -3,6 +3,7 @@
 #include "app/main/DisplayCheck.h"
 #include "app/main/GuiMsgBox.h"
 #include "app/main/MainRoutine.h"
+#include "common/SysInfo.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -47,6 +48,7 @@ void InstallTerminateHandler(QApplication& app) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    ReturnBigBlocksToSystem();
     if (const QString problem = DisplayProblem(); !problem.isEmpty()) {
         std::fprintf(stderr, "%s\n", qUtf8Printable(problem));
         return 2;

@@ -1,7 +1,8 @@
 // The stages of a conversion on their own: the plan made from a request and the stream's facts,
-// and the scene tracking that gives scenes their palettes.
+// the scaling of sampled pictures, and the scene tracking that gives scenes their palettes.
 
 #include "engine/ConversionPlan.h"
+#include "engine/FrameScaler.h"
 #include "engine/SceneTracker.h"
 #include "engine/Video2Gif.h"
 
@@ -157,4 +158,33 @@ TEST(SceneTracker, ANewSceneStartsAtALargeChangeAfterAFewFrames) {
     EXPECT_NEAR(
         SignatureDistance(ColorSignature(red.data(), pixels), ColorSignature(blue.data(), pixels)),
         2.0f, 1e-6);
+}
+
+// Shrinking keeps each colour to itself: a sharp edge in red leaves a flat green and blue exactly
+// as they were, flat areas keep their exact colour, and an edge lands where it was.
+TEST(FrameScaler, ColoursStayApartAndFlatAreasExact) {
+    QImage picture(64, 16, QImage::Format_RGB32);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            picture.setPixel(x, y, qRgb(x < 32 ? 20 : 230, 100, (x / 8) % 2 ? 250 : 5));
+    TFrameScaler scaler;
+    const QImage small = scaler.Scale(picture, QSize(32, 8));
+    ASSERT_EQ(small.size(), QSize(32, 8));
+    for (int y = 0; y < small.height(); ++y)
+        for (int x = 0; x < small.width(); ++x) {
+            const QRgb pixel = small.pixel(x, y);
+            ASSERT_EQ(qGreen(pixel), 100) << x << "," << y;
+            if (x < 12) {
+                EXPECT_EQ(qRed(pixel), 20) << x << "," << y;
+            } else if (x >= 20) {
+                EXPECT_EQ(qRed(pixel), 230) << x << "," << y;
+            }
+        }
+    // The blue stripes, 4 pixels wide after shrinking, keep their levels in their middles.
+    EXPECT_LT(qBlue(small.pixel(1, 4)), 20);
+    EXPECT_GT(qBlue(small.pixel(5, 4)), 235);
+    // Growing works too, and a picture of another format is taken as it is.
+    const QImage big = scaler.Scale(picture.convertToFormat(QImage::Format_RGB888), QSize(96, 24));
+    ASSERT_EQ(big.size(), QSize(96, 24));
+    EXPECT_EQ(big.pixel(4, 10), qRgb(20, 100, 5));
 }
