@@ -1,5 +1,7 @@
 #include "decoder/CustomDecoder.h"
 
+#include "decoder/PlanarRgb.h"
+
 #include <QImage>
 #include <QRect>
 #include <QSize>
@@ -20,4 +22,9 @@ bool TCustomDecoder::CopyToBitmapScaled(QImage& bitmap, const QRect& sourceRect,
         return false;
     bitmap = std::move(result);
     return true;
+}
+
+bool TCustomDecoder::CopyToPlanes(TRgbPlanes& planes) {
+    QImage picture;
+    return CopyToBitmap(picture) && SplitPicture(picture, planes);
 }

@@ -13,6 +13,7 @@
 #include <functional>
 
 class QImage;
+class TRgbPlanes;
 class QRect;
 class QSize;
 
@@ -113,6 +114,10 @@ public:
     // or the rectangle lies outside the picture. This form converts, crops and scales; decoders
     // that can go from the decoded frame straight to the small picture do so.
     virtual bool CopyToBitmapScaled(QImage& bitmap, const QRect& sourceRect, const QSize& outSize);
+
+    // The current frame's picture as CopyToBitmap gives it, as planes of green, blue and red.
+    // This form converts and splits; decoders that can convert into planes straight do so.
+    virtual bool CopyToPlanes(TRgbPlanes& planes);
 
     // Pictures converted with exact rounding and every pixel's own colour, at some cost: for
     // pictures compared with their source (a GIF), not for playing. Decoders that always convert

@@ -129,6 +129,11 @@ bool TFFDecoder::CopyToBitmap(QImage& bitmap) {
     return F->Pictures.Picture(F->Current.get(), F->CurrentSerial, format, bitmap);
 }
 
+bool TFFDecoder::CopyToPlanes(TRgbPlanes& planes) {
+    return F->IsOpen() && F->HasCurrent &&
+           F->Pictures.Planes(F->Current.get(), F->CurrentSerial, planes);
+}
+
 bool TFFDecoder::CopyToBitmapScaled(QImage& bitmap, const QRect& sourceRect, const QSize& outSize) {
     if (!F->IsOpen() || !F->HasCurrent)
         return false;

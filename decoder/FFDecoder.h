@@ -48,6 +48,7 @@ public:
     // Whether high-dynamic-range pictures (PQ or HLG) are tone-mapped to standard range (the
     // default).
     void SetToneMapping(bool on);
+    bool CopyToPlanes(TRgbPlanes& planes) override;
     void SetExactColours(bool on) override;
     // The folder handed to LoadAVLib.
     QString LibraryFolder() const;

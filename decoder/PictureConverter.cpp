@@ -135,26 +135,31 @@ QImage TPictureConverter::Upright(const QImage& unturned) const {
     return unturned.transformed(QTransform().rotate(Rotation));
 }
 
-bool TPictureConverter::Convert(const AVFrame* frame, QImage& image) {
+TScalerKey TPictureConverter::WholeKey(const AVFrame* frame, AVPixelFormat target) const {
     bool fullRange = frame->color_range == AVCOL_RANGE_JPEG;
-    const AVPixelFormat source = PlainFormat(AVPixelFormat(frame->format), fullRange);
     const bool scaled = frame->width != Shown.width() || frame->height != Shown.height();
     TScalerKey key;
     key.SrcWidth = frame->width;
     key.SrcHeight = frame->height;
-    key.SrcFormat = source;
+    key.SrcFormat = PlainFormat(AVPixelFormat(frame->format), fullRange);
     key.DstWidth = Shown.width();
     key.DstHeight = Shown.height();
-    key.DstFormat = image.format() == QImage::Format_RGB32 ? AV_PIX_FMT_RGB32 : AV_PIX_FMT_RGB24;
+    key.DstFormat = target;
     key.Flags = scaled ? SWS_BICUBIC : SWS_POINT;
     if (ExactColours)
         key.Flags |= SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT;
     key.Colorspace = SwsColorspace(frame->colorspace, frame->height);
     key.FullRange = fullRange;
+    return key;
+}
+
+bool TPictureConverter::Convert(const AVFrame* frame, QImage& image) {
+    const bool scaled = frame->width != Shown.width() || frame->height != Shown.height();
     const bool planar = ExactColours && !scaled;
-    if (planar)
-        key.DstFormat = AV_PIX_FMT_GBRP;
-    SwsContext* context = Scaler.Get(key);
+    const AVPixelFormat target = planar                                   ? AV_PIX_FMT_GBRP
+                                 : image.format() == QImage::Format_RGB32 ? AV_PIX_FMT_RGB32
+                                                                          : AV_PIX_FMT_RGB24;
+    SwsContext* context = Scaler.Get(WholeKey(frame, target));
     if (!context)
         return false;
     if (planar)
@@ -162,6 +167,24 @@ bool TPictureConverter::Convert(const AVFrame* frame, QImage& image) {
     uint8_t* planes[4] = {image.bits(), nullptr, nullptr, nullptr};
     int strides[4] = {int(image.bytesPerLine()), 0, 0, 0};
     return sws_scale(context, frame->data, frame->linesize, 0, frame->height, planes, strides) > 0;
+}
+
+bool TPictureConverter::Planes(const AVFrame* frame, uint64_t serial, TRgbPlanes& planes) {
+    if (Shown.isEmpty())
+        return false;
+    // Straight into planes only where that gives the picture's very bytes (the exact conversion
+    // of an unturned picture of square pixels); else through the picture.
+    if (!ExactColours || Rotation != 0 || frame->width != Shown.width() ||
+        frame->height != Shown.height()) {
+        QImage picture;
+        return Picture(frame, serial, QImage::Format_RGB888, picture) &&
+               SplitPicture(picture, planes);
+    }
+    const AVFrame* source = Prepared(frame, serial);
+    SwsContext* context = Scaler.Get(WholeKey(source, AV_PIX_FMT_GBRP));
+    return context != nullptr && planes.Resize(Shown) &&
+           sws_scale(context, source->data, source->linesize, 0, source->height, planes.Planes(),
+                     planes.Strides()) > 0;
 }
 
 bool TPictureConverter::Picture(const AVFrame* frame, uint64_t serial, QImage::Format format,

@@ -4,44 +4,69 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
-bool TPlanarRgb::Planes(const QSize& size) {
-    if (!FPlanes)
-        FPlanes.reset(av_frame_alloc());
-    if (!FPlanes)
+bool TRgbPlanes::Resize(const QSize& size) {
+    if (size.isEmpty())
         return false;
-    if (FPlanes->width != size.width() || FPlanes->height != size.height() ||
-        FPlanes->buf[0] == nullptr) {
-        av_frame_unref(FPlanes.get());
-        FPlanes->format = AV_PIX_FMT_GBRP;
-        FPlanes->width = size.width();
-        FPlanes->height = size.height();
-        // Aligned and padded as the library wants what it writes into.
-        if (av_frame_get_buffer(FPlanes.get(), 0) < 0)
+    if (!FFrame)
+        FFrame.reset(av_frame_alloc());
+    if (!FFrame)
+        return false;
+    if (FFrame->width != size.width() || FFrame->height != size.height() ||
+        FFrame->buf[0] == nullptr) {
+        av_frame_unref(FFrame.get());
+        FFrame->format = AV_PIX_FMT_GBRP;
+        FFrame->width = size.width();
+        FFrame->height = size.height();
+        if (av_frame_get_buffer(FFrame.get(), 0) < 0)
             return false;
     }
-    return av_frame_make_writable(FPlanes.get()) >= 0;
+    return av_frame_make_writable(FFrame.get()) >= 0;
 }
 
-bool TPlanarRgb::Convert(SwsContext* context, const uint8_t* const source[],
-                         const int sourceStrides[], int sourceHeight, QImage& image) {
-    if (context == nullptr || !Planes(image.size()))
+bool SplitPicture(const QImage& image, TRgbPlanes& planes) {
+    const QImage source = image.format() == QImage::Format_RGB32 ||
+                                  image.format() == QImage::Format_ARGB32 ||
+                                  image.format() == QImage::Format_RGB888
+                              ? image
+                              : image.convertToFormat(QImage::Format_RGB32);
+    if (source.isNull() || !planes.Resize(source.size()))
         return false;
-    if (sws_scale(context, source, sourceStrides, 0, sourceHeight, FPlanes->data,
-                  FPlanes->linesize) <= 0)
-        return false;
-    const int strides[3] = {FPlanes->linesize[0], FPlanes->linesize[1], FPlanes->linesize[2]};
-    PackPlanes(FPlanes->data[0], FPlanes->data[1], FPlanes->data[2], strides, image);
+    const bool packed = source.format() == QImage::Format_RGB888;
+    for (int y = 0; y < source.height(); ++y) {
+        uint8_t* r = planes.Plane(TRgbPlanes::Red) + ptrdiff_t(y) * planes.Stride(TRgbPlanes::Red);
+        uint8_t* g =
+            planes.Plane(TRgbPlanes::Green) + ptrdiff_t(y) * planes.Stride(TRgbPlanes::Green);
+        uint8_t* b =
+            planes.Plane(TRgbPlanes::Blue) + ptrdiff_t(y) * planes.Stride(TRgbPlanes::Blue);
+        const uchar* line = source.constScanLine(y);
+        if (packed) {
+            for (int x = 0; x < source.width(); ++x) {
+                r[x] = line[3 * x];
+                g[x] = line[3 * x + 1];
+                b[x] = line[3 * x + 2];
+            }
+            continue;
+        }
+        const auto* pixels = reinterpret_cast<const QRgb*>(line);
+        for (int x = 0; x < source.width(); ++x) {
+            r[x] = static_cast<uint8_t>(qRed(pixels[x]));
+            g[x] = static_cast<uint8_t>(qGreen(pixels[x]));
+            b[x] = static_cast<uint8_t>(qBlue(pixels[x]));
+        }
+    }
     return true;
 }
 
-void PackPlanes(const uint8_t* green, const uint8_t* blue, const uint8_t* red, const int strides[3],
-                QImage& image) {
-    const int width = image.width();
+void PackPlanes(const TRgbPlanes& planes, const QRect& part, QImage& image) {
+    const int width = std::min(part.width(), image.width());
     const bool rgb32 = image.format() != QImage::Format_RGB888;
-    for (int y = 0; y < image.height(); ++y) {
-        const uint8_t* g = green + ptrdiff_t(y) * strides[0];
-        const uint8_t* b = blue + ptrdiff_t(y) * strides[1];
-        const uint8_t* r = red + ptrdiff_t(y) * strides[2];
+    const auto row = [&](int colour, int y) {
+        return planes.Plane(colour) + ptrdiff_t(part.y() + y) * planes.Stride(colour) + part.x();
+    };
+    for (int y = 0; y < std::min(part.height(), image.height()); ++y) {
+        const uint8_t* g = row(TRgbPlanes::Green, y);
+        const uint8_t* b = row(TRgbPlanes::Blue, y);
+        const uint8_t* r = row(TRgbPlanes::Red, y);
         uchar* line = image.scanLine(y);
         if (rgb32) {
             auto* pixels = reinterpret_cast<QRgb*>(line);
@@ -55,4 +80,22 @@ void PackPlanes(const uint8_t* green, const uint8_t* blue, const uint8_t* red, c
             }
         }
     }
+}
+
+QImage PackedPart(const TRgbPlanes& planes, const QRect& part) {
+    QImage image(part.size(), QImage::Format_RGB888);
+    if (!image.isNull())
+        PackPlanes(planes, part, image);
+    return image;
+}
+
+bool TPlanarRgb::Convert(SwsContext* context, const uint8_t* const source[],
+                         const int sourceStrides[], int sourceHeight, QImage& image) {
+    if (context == nullptr || !FPlanes.Resize(image.size()))
+        return false;
+    if (sws_scale(context, source, sourceStrides, 0, sourceHeight, FPlanes.Planes(),
+                  FPlanes.Strides()) <= 0)
+        return false;
+    PackPlanes(FPlanes, image.rect(), image);
+    return true;
 }

@@ -1,12 +1,38 @@
 #pragma once
-// Exact colour conversion through planes. The scaling library's exact YUV-to-RGB conversion
-// (accurate rounding, every pixel's own chroma) is about four times faster into planar RGB than
-// into packed RGB, with the same result to the bit, so exact pictures are converted into planes
-// first and packed into the picture here.
+// Pictures as planes of green, blue and red, and exact colour conversion through them. The
+// scaling library's exact YUV-to-RGB conversion (accurate rounding, every pixel's own chroma) is
+// about four times faster into planar RGB than into packed RGB, with the same result to the bit,
+// and planes are what scaling each colour on its own works on.
 
 #include "decoder/FFmpegPtr.h"
 
 #include <QImage>
+#include <QRect>
+
+// A picture as three planes of bytes: green, blue and red (the library's planar RGB), rows
+// aligned and padded as the library wants what it writes into.
+class TRgbPlanes {
+public:
+    // Makes room for a picture of `size`, keeping the memory when the size stays the same.
+    [[nodiscard]] bool Resize(const QSize& size);
+    QSize Size() const { return FFrame ? QSize(FFrame->width, FFrame->height) : QSize(); }
+    static constexpr int Green = 0, Blue = 1, Red = 2;
+    uint8_t* Plane(int colour) { return FFrame->data[colour]; }
+    const uint8_t* Plane(int colour) const { return FFrame->data[colour]; }
+    int Stride(int colour) const { return FFrame->linesize[colour]; }
+    uint8_t* const* Planes() { return FFrame->data; }
+    const int* Strides() const { return FFrame->linesize; }
+
+private:
+    ffmpeg::TFramePtr FFrame;
+};
+
+// `image` (any format) into planes of its size.
+[[nodiscard]] bool SplitPicture(const QImage& image, TRgbPlanes& planes);
+// `part` of the planes packed into `image` (RGB32 or RGB888) of the part's size.
+void PackPlanes(const TRgbPlanes& planes, const QRect& part, QImage& image);
+// `part` of the planes as an RGB888 picture.
+QImage PackedPart(const TRgbPlanes& planes, const QRect& part);
 
 class TPlanarRgb {
 public:
@@ -16,10 +42,5 @@ public:
                  int sourceHeight, QImage& image);
 
 private:
-    bool Planes(const QSize& size);
-    ffmpeg::TFramePtr FPlanes; // green, blue, red
+    TRgbPlanes FPlanes;
 };
-
-// Packs three planes into `image` (RGB32 or RGB888) of their size.
-void PackPlanes(const uint8_t* green, const uint8_t* blue, const uint8_t* red, const int strides[3],
-                QImage& image);

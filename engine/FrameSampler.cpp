@@ -112,7 +112,7 @@ bool TFrameSampler::Refetch() {
 
 bool TFrameSampler::Capture() {
     if (!FOneStep)
-        return FDecoder.CopyToBitmap(FPicture);
+        return FDecoder.CopyToPlanes(FPlanes);
     return FDecoder.CopyToBitmapScaled(FPicture, FPlan.SourceRect, FPlan.OutSize);
 }
 
@@ -122,10 +122,11 @@ QImage TFrameSampler::TakePicture() {
     FHandedPts = FCurrentPts;
     if (FOneStep)
         return FPicture;
-    QImage picture = FPlan.Crop ? FPicture.copy(FPlan.SourceRect) : FPicture;
-    if (picture.size() != FPlan.OutSize)
-        picture = FScaler.Scale(picture, FPlan.OutSize);
-    return picture;
+    const QRect whole(QPoint(0, 0), FPlanes.Size());
+    const QRect part = FPlan.Crop ? FPlan.SourceRect.intersected(whole) : whole;
+    if (part.size() == FPlan.OutSize)
+        return PackedPart(FPlanes, part);
+    return FScaler.Scale(FPlanes, part, FPlan.OutSize);
 }
 
 void TFrameSampler::Run() {

@@ -91,7 +91,8 @@ private:
     // A frame's expected duration lets the sampler skip copying frames that the next sample will
     // not show; when a gap proves the guess wrong, the frame is located again.
     int64_t FFrameDuration = 0;
-    QImage FPicture;
+    QImage FPicture;    // a picture cut and scaled by the decoder
+    TRgbPlanes FPlanes; // or the whole picture
     bool FPictureReady = false;
     int64_t FCurrentPts = 0, FNextPts = 0, FHandedPts = 0;
     bool FNextValid = false;

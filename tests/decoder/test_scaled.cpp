@@ -7,6 +7,7 @@
 #include "PictureCompare.h"
 
 #include "decoder/PictureConverter.h"
+#include "decoder/PlanarRgb.h"
 
 #include <QFileInfo>
 #include <cstring>
@@ -142,3 +143,41 @@ TEST(ScaledPartChroma, OddOffsetsKeepColoursInPlace) {
 }
 
 } // namespace
+
+// The picture as planes (what the conversion takes) is the picture CopyToBitmap gives, to the
+// byte, with exact colours on and off: plain, turned, wide-pixel, 10-bit HDR and PQ sources.
+TEST(PicturePlanes, AreThePictureToTheByte) {
+    const struct {
+        const char* File;
+        bool Fixture;
+    } sources[] = {{"h264-bframes-320x240-25fps.mp4", true},
+                   {"h264-turned90-320x176-25fps.mp4", true},
+                   {"h264-widepixels-160x240-25fps.mkv", true},
+                   {"landscape-pq-bt2020-320x180.mkv", true},
+                   {"bear-hevc-main10-hdr10-640x360.mp4", false}};
+    for (const auto& source : sources) {
+        const QString path = source.Fixture ? FixtureFile(QString::fromUtf8(source.File))
+                                            : MediaFile(QString::fromUtf8(source.File));
+        if (!QFileInfo::exists(path))
+            continue;
+        for (const bool exact : {true, false}) {
+            TFFDecoder decoder;
+            decoder.SetBitmapBitsPixel(24);
+            decoder.SetExactColours(exact);
+            ASSERT_TRUE(decoder.LoadFile(path)) << source.File;
+            ASSERT_TRUE(decoder.Decode(3)) << source.File;
+            QImage picture;
+            TRgbPlanes planes;
+            ASSERT_TRUE(decoder.CopyToBitmap(picture)) << source.File;
+            ASSERT_TRUE(decoder.CopyToPlanes(planes)) << source.File;
+            ASSERT_EQ(planes.Size(), picture.size()) << source.File;
+            const QImage packed = PackedPart(planes, QRect(QPoint(0, 0), planes.Size()));
+            EXPECT_EQ(PictureDigest(packed), PictureDigest(picture))
+                << source.File << (exact ? " exact" : " fast");
+        }
+    }
+    // No current frame: nothing.
+    TFFDecoder idle;
+    TRgbPlanes planes;
+    EXPECT_FALSE(idle.CopyToPlanes(planes));
+}
