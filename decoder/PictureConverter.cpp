@@ -259,20 +259,7 @@ bool TPictureConverter::ConvertPart(const AVFrame* frame, const QRect& coded, QI
 }
 
 bool TPictureConverter::SmallFrame(const QSize& size) {
-    if (!Small)
-        Small.reset(av_frame_alloc());
-    if (!Small)
-        return false;
-    if (Small->width != size.width() || Small->height != size.height() ||
-        Small->buf[0] == nullptr) {
-        av_frame_unref(Small.get());
-        Small->format = AV_PIX_FMT_YUV444P16;
-        Small->width = size.width();
-        Small->height = size.height();
-        if (av_frame_get_buffer(Small.get(), 0) < 0)
-            return false;
-    }
-    return av_frame_make_writable(Small.get()) >= 0;
+    return WritableFrame(Small, AV_PIX_FMT_YUV444P16, size);
 }
 
 // A 4:4:4 or RGB picture of the output size into the RGB picture; `codedHeight` of the frame

@@ -4,23 +4,27 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
-bool TRgbPlanes::Resize(const QSize& size) {
+bool WritableFrame(ffmpeg::TFramePtr& frame, AVPixelFormat format, const QSize& size) {
     if (size.isEmpty())
         return false;
-    if (!FFrame)
-        FFrame.reset(av_frame_alloc());
-    if (!FFrame)
+    if (!frame)
+        frame.reset(av_frame_alloc());
+    if (!frame)
         return false;
-    if (FFrame->width != size.width() || FFrame->height != size.height() ||
-        FFrame->buf[0] == nullptr) {
-        av_frame_unref(FFrame.get());
-        FFrame->format = AV_PIX_FMT_GBRP;
-        FFrame->width = size.width();
-        FFrame->height = size.height();
-        if (av_frame_get_buffer(FFrame.get(), 0) < 0)
+    if (frame->format != format || frame->width != size.width() || frame->height != size.height() ||
+        frame->buf[0] == nullptr) {
+        av_frame_unref(frame.get());
+        frame->format = format;
+        frame->width = size.width();
+        frame->height = size.height();
+        if (av_frame_get_buffer(frame.get(), 0) < 0)
             return false;
     }
-    return av_frame_make_writable(FFrame.get()) >= 0;
+    return av_frame_make_writable(frame.get()) >= 0;
+}
+
+bool TRgbPlanes::Resize(const QSize& size) {
+    return WritableFrame(FFrame, AV_PIX_FMT_GBRP, size);
 }
 
 bool SplitPicture(const QImage& image, TRgbPlanes& planes) {

@@ -9,6 +9,10 @@
 #include <QImage>
 #include <QRect>
 
+// `frame` holding a writable picture of `format` and `size`, aligned and padded as the library
+// wants what it writes into; the memory is kept when format and size stay the same.
+[[nodiscard]] bool WritableFrame(ffmpeg::TFramePtr& frame, AVPixelFormat format, const QSize& size);
+
 // A picture as three planes of bytes: green, blue and red (the library's planar RGB), rows
 // aligned and padded as the library wants what it writes into.
 class TRgbPlanes {
