@@ -1,0 +1,191 @@
+// Filmed pictures hold still where the scene does: a still picture under sensor and compression
+// noise keeps its pixels as they were first drawn, while what really moves or fades is still
+// redrawn faithfully.
+
+#include "engine/GifEncoder.h"
+#include "engine/Quantizer.h"
+#include "tests/support/GifDecode.h"
+
+#include <QBuffer>
+#include <QPainter>
+#include <gtest/gtest.h>
+#include <random>
+
+namespace {
+constexpr int width = 120, height = 80;
+
+// A filmed-looking still: soft gradients with some texture, no flat areas.
+QImage Landscape() {
+    QImage image(width, height, QImage::Format_RGB888);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const int grain = (x * 7 + y * 13) % 9;
+            image.setPixel(x, y, qRgb(60 + x + grain, 90 + y + grain, 150 - x / 2 + grain));
+        }
+    return image;
+}
+
+// `picture` with every channel of every pixel moved by up to `amplitude` levels either way.
+QImage WithNoise(const QImage& picture, int amplitude, std::mt19937& random) {
+    std::uniform_int_distribution<int> noise(-amplitude, amplitude);
+    QImage out = picture.copy();
+    for (int y = 0; y < out.height(); ++y) {
+        uchar* line = out.scanLine(y);
+        for (int i = 0; i < out.width() * 3; ++i)
+            line[i] = static_cast<uchar>(std::clamp(line[i] + noise(random), 0, 255));
+    }
+    return out;
+}
+
+std::vector<uchar> Packed(const QImage& image) {
+    std::vector<uchar> out(static_cast<size_t>(image.width()) * image.height() * 3);
+    for (int y = 0; y < image.height(); ++y)
+        std::memcpy(out.data() + static_cast<size_t>(y) * image.width() * 3, image.constScanLine(y),
+                    static_cast<size_t>(image.width()) * 3);
+    return out;
+}
+
+TDecodedGif EncodeAndDecode(const std::vector<QImage>& frames, int* images = nullptr,
+                            const TGifEncoderOptions& options = {}) {
+    TPaletteBuilder builder;
+    for (const QImage& frame : frames)
+        builder.AddRgb(Packed(frame).data(),
+                       static_cast<qsizetype>(frame.width()) * frame.height());
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    TGifEncoder encoder(&buffer, frames[0].size(), 0, builder.Build(), options);
+    EXPECT_TRUE(encoder.Start());
+    for (const QImage& frame : frames)
+        EXPECT_TRUE(encoder.AddFrame(Packed(frame).data(), 10));
+    EXPECT_TRUE(encoder.Finish());
+    if (images)
+        *images = encoder.ImagesWritten();
+    return DecodeGifBytes(bytes);
+}
+
+// Pixels of `area` that differ between two composed frames.
+int ChangedPixels(const QImage& before, const QImage& after, const QRect& area) {
+    int count = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            count += (before.pixel(x, y) & 0xFFFFFF) != (after.pixel(x, y) & 0xFFFFFF) ? 1 : 0;
+    return count;
+}
+
+// The mean difference per channel between what is shown and the source in `area`.
+double MeanError(const QImage& shown, const QImage& source, const QRect& area) {
+    double sum = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QRgb p = shown.pixel(x, y), q = source.pixel(x, y);
+            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) +
+                   std::abs(qBlue(p) - qBlue(q));
+        }
+    return sum / (3.0 * area.width() * area.height());
+}
+} // namespace
+
+// The first frame's noise and a later frame's differ by at most four levels: within the
+// difference threshold, so nothing is redrawn and every later frame only lengthens the first.
+TEST(StillContent, NoiseWithinTheThresholdLeavesAStillPictureAlone) {
+    const QImage still = Landscape();
+    std::mt19937 random(7);
+    std::vector<QImage> frames;
+    for (int i = 0; i < 12; ++i)
+        frames.push_back(WithNoise(still, 2, random));
+    int images = 0;
+    const TDecodedGif gif = EncodeAndDecode(frames, &images);
+    ASSERT_TRUE(gif.Ok) << gif.Error.toStdString();
+    EXPECT_EQ(images, 1);
+    ASSERT_EQ(gif.Images.size(), 1u);
+    EXPECT_EQ(gif.TotalDelayCs(), 120);
+    EXPECT_LT(MeanError(gif.Composed[0], still, QRect(0, 0, width, height)), 3.0);
+}
+
+// Noise a little above the threshold: most pixels keep the colour they were first drawn in (the
+// colour on screen is about as close as the nearest palette colour), and the picture does not
+// wander away from the scene.
+TEST(StillContent, NoiseAboveTheThresholdKeepsMostPixelsAsShown) {
+    const QImage still = Landscape();
+    const QRect all(0, 0, width, height);
+    auto changedPerFrame = [&](const TGifEncoderOptions& options) {
+        std::mt19937 random(11);
+        std::vector<QImage> frames;
+        for (int i = 0; i < 12; ++i)
+            frames.push_back(WithNoise(still, 3, random));
+        const TDecodedGif gif = EncodeAndDecode(frames, nullptr, options);
+        EXPECT_TRUE(gif.Ok) << gif.Error.toStdString();
+        int changed = 0;
+        for (size_t i = 1; i < gif.Composed.size(); ++i) {
+            changed += ChangedPixels(gif.Composed[i - 1], gif.Composed[i], all);
+            EXPECT_LT(MeanError(gif.Composed[i], still, all), 3.0) << "image " << i;
+        }
+        return static_cast<double>(changed) / static_cast<double>(frames.size() - 1);
+    };
+    const double kept = changedPerFrame({});
+    EXPECT_LT(kept, 0.12 * width * height);
+    TGifEncoderOptions noKeeping;
+    noKeeping.KeepDistance = 0;
+    EXPECT_LT(kept, 0.6 * changedPerFrame(noKeeping));
+}
+
+// A square crossing a noisy still background is drawn where it is in every frame, the background
+// comes back where it was, and rows it never touches never change.
+TEST(StillContent, AMovingObjectOverNoiseIsRedrawnFaithfully) {
+    const QImage still = Landscape();
+    std::mt19937 random(3);
+    std::vector<QImage> frames;
+    auto square = [](int i) { return QRect(4 + i * 8, 30, 14, 14); };
+    for (int i = 0; i < 12; ++i) {
+        QImage frame = still.copy();
+        QPainter(&frame).fillRect(square(i), QColor(230, 40, 30));
+        frames.push_back(WithNoise(frame, 2, random));
+    }
+    int images = 0;
+    const TDecodedGif gif = EncodeAndDecode(frames, &images);
+    ASSERT_TRUE(gif.Ok) << gif.Error.toStdString();
+    ASSERT_EQ(images, 12);
+    ASSERT_EQ(gif.Composed.size(), frames.size());
+    const QRect above(0, 0, width, 28), below(0, 46, width, height - 46);
+    for (int i = 1; i < 12; ++i) {
+        const QImage& shown = gif.Composed[static_cast<size_t>(i)];
+        const QImage& before = gif.Composed[static_cast<size_t>(i - 1)];
+        EXPECT_LT(MeanError(shown, frames[static_cast<size_t>(i)], square(i)), 2.0) << i;
+        const QRect uncovered(square(i - 1).left(), 30, 8, 14);
+        EXPECT_LT(MeanError(shown, still, uncovered), 3.5) << i;
+        EXPECT_EQ(ChangedPixels(before, shown, above), 0) << i;
+        EXPECT_EQ(ChangedPixels(before, shown, below), 0) << i;
+    }
+}
+
+// A fade of one level per frame stays under the threshold from one frame to the next; the
+// difference since a pixel was last drawn still grows, so the picture follows the fade instead
+// of lagging further and further behind it.
+TEST(StillContent, ASlowFadeIsFollowed) {
+    const QImage still = Landscape();
+    std::vector<QImage> frames;
+    for (int i = 0; i < 30; ++i) {
+        QImage frame = still.copy();
+        for (int y = 0; y < height; ++y) {
+            uchar* line = frame.scanLine(y);
+            for (int k = 0; k < width * 3; ++k)
+                line[k] = static_cast<uchar>(std::min(255, line[k] + i));
+        }
+        frames.push_back(frame);
+    }
+    const TDecodedGif gif = EncodeAndDecode(frames);
+    ASSERT_TRUE(gif.Ok) << gif.Error.toStdString();
+    EXPECT_GT(gif.Images.size(), 15u);
+    const QRect all(0, 0, width, height);
+    const double first = MeanError(gif.Composed[0], frames[0], all);
+    // Each image against every frame it is shown for.
+    size_t frame = 0;
+    for (size_t j = 0; j < gif.Images.size(); ++j)
+        for (int k = 0; k < gif.Images[j].DelayCs / 10; ++k, ++frame) {
+            ASSERT_LT(frame, frames.size());
+            EXPECT_LT(MeanError(gif.Composed[j], frames[frame], all), first + 1.0)
+                << "frame " << frame;
+        }
+    EXPECT_EQ(frame, frames.size());
+}
