@@ -24,6 +24,10 @@ struct TMarkedBox {
     bool IsEmpty() const { return Right < 0; }
 };
 
+int LargestDifference(const uchar* a, const uchar* b) {
+    return std::max({std::abs(a[0] - b[0]), std::abs(a[1] - b[1]), std::abs(a[2] - b[2])});
+}
+
 // The share of pixels (on every fourth row) exactly like their right-hand neighbour.
 float FlatShare(const uchar* rgb, int width, int height) {
     qint64 flat = 0, counted = 0;
@@ -74,8 +78,9 @@ TRemapper& TGifEncoder::RemapperOf(int palette) {
 TGifEncoder::TDrawing TGifEncoder::DrawingFor(const uchar* rgb) const {
     const bool screen = FOptions.ScreenFlatShare <= 1.0f &&
                         FlatShare(rgb, FSize.width(), FSize.height()) >= FOptions.ScreenFlatShare;
-    return screen ? TDrawing{FOptions.ScreenDiffThreshold, 0, false}
-                  : TDrawing{FOptions.DiffThreshold, FOptions.KeepDistance, true};
+    return screen
+               ? TDrawing{FOptions.ScreenDiffThreshold, 0, false, 0}
+               : TDrawing{FOptions.DiffThreshold, FOptions.KeepDistance, true, FOptions.NoiseLimit};
 }
 
 void TGifEncoder::Submit(int palette, const QRect& rect, std::vector<uchar>& indices,
@@ -133,6 +138,23 @@ bool TGifEncoder::WriteFront() {
 bool TGifEncoder::AddFrame(const uchar* rgb, int delayCs, int palette) {
     if (!FStarted || !Ok() || palette < 0 || palette >= static_cast<int>(FPalettes.size()))
         return false;
+    if (FOptions.NoiseLimit <= FOptions.DiffThreshold)
+        return DrawFrame(rgb, delayCs, palette);
+    // The frame before is drawn now that the one after it is known.
+    bool ok = true;
+    if (FHeld.Valid) {
+        FNext = rgb;
+        ok = DrawFrame(FHeld.Rgb.data(), FHeld.DelayCs, FHeld.Palette);
+        FNext = nullptr;
+    }
+    FHeld.Rgb.assign(rgb, rgb + static_cast<qsizetype>(FSize.width()) * FSize.height() * 3);
+    FHeld.DelayCs = delayCs;
+    FHeld.Palette = palette;
+    FHeld.Valid = true;
+    return ok;
+}
+
+bool TGifEncoder::DrawFrame(const uchar* rgb, int delayCs, int palette) {
     delayCs = std::clamp(delayCs, 0, maxDelayCs);
     TRemapper& remapper = RemapperOf(palette);
     if (!remapper.IsValid()) {
@@ -221,10 +243,16 @@ QRect TGifEncoder::FindChanged(const uchar* rgb, int threshold) {
         }
         if (largest <= threshold)
             continue;
+        // A change no larger than the noise limit counts when the next frame still shows it.
+        const uchar* next = FNext && FDrawing.NoiseLimit > threshold
+                                ? FNext + static_cast<qsizetype>(y) * width * 3
+                                : nullptr;
         int rowLeft = -1, rowRight = -1;
         for (int x = 0; x < width; ++x) {
             const uchar* d = difference + x * 3;
-            if (std::max({d[0], d[1], d[2]}) > threshold) {
+            const int own = std::max({d[0], d[1], d[2]});
+            if (own > threshold && (!next || own > FDrawing.NoiseLimit ||
+                                    LargestDifference(next + x * 3, ref + x * 3) > threshold)) {
                 mark[x] = 1;
                 if (rowLeft < 0)
                     rowLeft = x;
@@ -353,6 +381,11 @@ bool TGifEncoder::WritePending() {
 bool TGifEncoder::Finish() {
     if (!FStarted)
         return false;
+    if (FHeld.Valid) {
+        FHeld.Valid = false;
+        if (!DrawFrame(FHeld.Rgb.data(), FHeld.DelayCs, FHeld.Palette))
+            return false;
+    }
     while (!FJobs.empty())
         if (!WriteFront())
             return false;

@@ -16,6 +16,10 @@
 // Each frame depends on what the one before left on screen, so frames are remapped and compressed
 // in order. Screen recordings and drawings (found by their flat areas) are drawn exactly instead:
 // a smaller difference threshold, no keeping of a worse colour on screen, lossless compression.
+//
+// A pixel whose source leaves that small distance by a little for one frame only stays as shown
+// too (the encoder looks one frame ahead): on filmed pictures that is sensor or compression noise,
+// which would otherwise make still pixels switch between palette colours.
 
 #include "engine/GifWriter.h"
 #include "engine/Quantizer.h"
@@ -36,6 +40,11 @@ struct TGifEncoderOptions {
     float LossyRelative = 1.0f; // plus this share of its own distance to the nearest colour
     float TextureTolerance = 0.15f; // and how much more, as a share of the colour differences
                                     // between the pixel and its neighbours
+    // A change up to this large (largest channel difference) is drawn only when the next frame
+    // still shows it: sensor and compression noise that leaves the threshold for one frame and
+    // comes back leaves the pixel as it is. Larger changes are drawn at once; at or below
+    // DiffThreshold, every change is.
+    int NoiseLimit = 8;
     // Screen recordings and drawings: large flat areas of exact colours and pixels that hold
     // still. A frame with at least this share of pixels exactly like their right-hand
     // neighbour is drawn exactly: any visible change is redrawn and compression is
@@ -60,9 +69,11 @@ public:
     // Writes the file's header. False when the palette is unusable or the device fails.
     [[nodiscard]] bool Start();
     // Adds a frame: size.height() rows of size.width() × 3 bytes (red, green, blue), shown for
-    // `delayCs` hundredths of a second, in the colours of palette number `palette`.
+    // `delayCs` hundredths of a second, in the colours of palette number `palette`. With a noise
+    // limit, a frame is drawn when the next one comes (or at Finish): a failure to draw it is
+    // reported then.
     [[nodiscard]] bool AddFrame(const uchar* rgb, int delayCs, int palette = 0);
-    // Writes what is pending and the trailer.
+    // Draws the frame still held, writes what is pending and the trailer.
     [[nodiscard]] bool Finish();
 
     // GIF images written so far (unchanged frames are merged into the one before).
@@ -85,6 +96,14 @@ private:
         int DiffThreshold = 0;
         int KeepDistance = 0;
         bool Lossy = true;
+        int NoiseLimit = 0;
+    };
+    // A frame waiting for the next one.
+    struct THeldFrame {
+        std::vector<uchar> Rgb;
+        int DelayCs = 0;
+        int Palette = 0;
+        bool Valid = false;
     };
     struct TPaletteSlot {
         QVector<QRgb> Colors; // with the transparent entry last
@@ -95,7 +114,9 @@ private:
     // film that fades in from black is drawn exactly only while it is black).
     TDrawing DrawingFor(const uchar* rgb) const;
     TRemapper& RemapperOf(int palette);
-    // The steps of AddFrame. The first frame is drawn whole. A later one: the box around the
+    // Draws frame `rgb`; FNext is the frame after it, if known.
+    [[nodiscard]] bool DrawFrame(const uchar* rgb, int delayCs, int palette);
+    // The steps of DrawFrame. The first frame is drawn whole. A later one: the box around the
     // pixels that changed since they were last drawn; those remapped, the others transparent, and
     // the box around the ones that need drawing; that box queued, or, when nothing needs drawing,
     // the time added to the image before.
@@ -132,6 +153,8 @@ private:
     std::vector<uchar> FReference; // source colour of each pixel when it was last drawn
     std::vector<uchar> FShown;     // the colour the viewer sees at each pixel
     TDrawing FDrawing;             // of the frame being added
+    THeldFrame FHeld;
+    const uchar* FNext = nullptr; // the frame after the one being drawn
     bool FHaveReference = false;
     std::vector<uchar> FChanged, FBox, FIndices, FWanted, FShownBox,
         FRowDifference; // work buffers of one frame

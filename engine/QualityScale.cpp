@@ -33,6 +33,7 @@ TQualitySettings SettingsForQuality(int quality) {
         e.TextureTolerance = Toward(balance.TextureTolerance, 0, share);
         e.KeepDistance = TowardInt(balance.KeepDistance, 8, share);
         e.DiffThreshold = TowardInt(balance.DiffThreshold, 2, share);
+        e.NoiseLimit = TowardInt(balance.NoiseLimit, 0, share); // at 100 every change is drawn
     } else if (quality < DefaultGifQuality) {
         // Towards small: longer strings, more of the picture left as it is on screen.
         const float share = std::pow(static_cast<float>(DefaultGifQuality - quality) /
@@ -45,6 +46,7 @@ TQualitySettings SettingsForQuality(int quality) {
         e.TextureTolerance = Toward(balance.TextureTolerance, 0.75f, share);
         e.KeepDistance = TowardInt(balance.KeepDistance, 450, share);
         e.DiffThreshold = TowardInt(balance.DiffThreshold, 20, share);
+        e.NoiseLimit = TowardInt(balance.NoiseLimit, 60, share);
         // Screen recordings too: below the balance they are drawn with these tolerances rather
         // than exactly, or they could not get smaller.
         e.ScreenFlatShare = 2.0f;
