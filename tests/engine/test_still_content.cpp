@@ -3,6 +3,7 @@
 // redrawn faithfully.
 
 #include "engine/GifEncoder.h"
+#include "engine/QualityScale.h"
 #include "engine/Quantizer.h"
 #include "tests/support/GifDecode.h"
 
@@ -165,6 +166,11 @@ TEST(StillContent, SmallChangesAreDrawnWhenTheyLast) {
     ASSERT_TRUE(gif.Ok);
     EXPECT_EQ(images, 1);
     EXPECT_EQ(gif.TotalDelayCs(), 40);
+
+    // At the highest quality every change is drawn at once.
+    gif = EncodeAndDecode({still, lit, still, still}, &images, SettingsForQuality(100).Encoder);
+    ASSERT_TRUE(gif.Ok);
+    EXPECT_EQ(images, 3);
 
     // A bright flash of one frame is drawn, and taken away again.
     QImage flash = still.copy();
