@@ -46,7 +46,8 @@ TQualitySettings SettingsForQuality(int quality) {
         e.TextureTolerance = Toward(balance.TextureTolerance, 0.75f, share);
         e.KeepDistance = TowardInt(balance.KeepDistance, 450, share);
         e.DiffThreshold = TowardInt(balance.DiffThreshold, 20, share);
-        e.NoiseLimit = TowardInt(balance.NoiseLimit, 60, share);
+        // The noise limit stays, as the sources' noise does: once the threshold passes it, a
+        // change that counts is drawn at once (dropping larger one-frame changes loses motion).
         // Screen recordings too: below the balance they are drawn with these tolerances rather
         // than exactly, or they could not get smaller.
         e.ScreenFlatShare = 2.0f;
