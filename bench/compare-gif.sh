@@ -36,9 +36,10 @@
 # and the ffv1 reference through our decoder (planar RGB to RGB is exact) and takes luma
 # (0.299 R + 0.587 G + 0.114 B, unrounded) of the picture each shows at every frame step. It is the
 # mean |Δluma| of the GIF between consecutive steps on pixels the reference holds still (|Δluma|
-# < 0.5) over that step and one step either side: a converter that takes a stretch's frame one
-# step earlier or later than the reference would otherwise count every moving edge as flicker
-# (that shows in SSIM instead).
+# < 0.5) over that step and one step either side, on the grid of the reference (of the three
+# ssimT uses) the GIF matches best as a whole: a converter that takes each step's source frame one
+# frame earlier or later than FFmpeg's fps filter would otherwise count every moving edge as
+# flicker (that shows in SSIM instead).
 #
 # Targets, checked on every clip (PASS/FAIL): size ≤ 0.8 × gifski's; ssimT ≥ gifski's; time
 # ≤ 0.5 × FFmpeg's two-pass; time ≤ 2 × decoding the clip alone (ffmpeg to null); flicker
@@ -137,8 +138,9 @@ clips=(
   "4kfull|$uhd|0|2|5|3840|2160"
 )
 
-quality() { # quality <gif> <fps> <reference> [same clip on other grids...]: prints "ssim psnr ssimT"
-  # ssim and psnr against the reference; ssimT takes per frame the best ssim over all references
+quality() { # quality <gif> <fps> <reference> [same clip on other grids...]: prints "ssim psnr ssimT grid"
+  # ssim and psnr against the reference; ssimT takes per frame the best ssim over all references;
+  # grid is the number (from 0) of the reference the GIF matches best as a whole
   local gif="$1" rate="$2" i=0 out ssim psnr files=()
   shift 2
   for reference in "$@"; do
@@ -155,10 +157,14 @@ quality() { # quality <gif> <fps> <reference> [same clip on other grids...]: pri
   done
   local any
   any=$(awk '{ n = $1; sub(/^n:/, "", n); for (f = 2; f <= NF; f++) if ($f ~ /^All:/) v = substr($f, 5)
+      if (FNR == 1) files++
+      file = files - 1; whole[file] += v; counted[file]++
       if (FILENAME == ARGV[1]) { frames[n] = 1; best[n] = v } else if ((n in frames) && v > best[n]) best[n] = v }
-    END { for (n in frames) { sum += best[n]; count++ } if (count) printf "%.6f", sum / count }' "${files[@]}")
+    END { for (n in frames) { sum += best[n]; count++ }
+      grid = 0; for (f in whole) if (whole[f] / counted[f] > whole[grid] / counted[grid]) grid = f
+      if (count) printf "%.6f %d", sum / count, grid }' "${files[@]}")
   rm -f "${files[@]}"
-  echo "${ssim:-nan} ${psnr:-nan} ${any:-nan}"
+  echo "${ssim:-nan} ${psnr:-nan} ${any:-nan 0}"
 }
 
 flicker() { # flicker <gif> <reference> <fps>: prints the mean |Δluma| on still pixels
@@ -169,11 +175,13 @@ flicker() { # flicker <gif> <reference> <fps>: prints the mean |Δluma| on still
 
 format="%-11s %-8s %7s %6s %9s %8s %8s %7s %8s %7s\n"
 row() { # row <clip> <tool> <time> <mem> <bytes> <gif>: sets Q (ssimT) and F (flicker)
-  local q=nan p=nan qt=nan q420=nan rest f=nan
+  local q=nan p=nan qt=nan q420=nan rest f=nan grid=0 grids=() r
+  for r in "$ref" "$refup" "$refdown"; do [ -s "$r" ] && grids+=("$r"); done
   if [ -s "$6" ]; then
-    read -r q p qt <<< "$(quality "$6" "$fps" "$ref" "$refup" "$refdown")"
+    read -r q p qt grid <<< "$(quality "$6" "$fps" "$ref" "$refup" "$refdown")"
     read -r q420 rest <<< "$(quality "$6" "$fps" "$ref420")"
-    f=$(flicker "$6" "$ref" "$fps")
+    # on the grid the GIF's steps follow (every tool alike), so moving edges are not flicker
+    f=$(flicker "$6" "${grids[$grid]:-$ref}" "$fps")
   fi
   printf "$format" "$1" "$2" "$3" "$4" $(($5 / 1024)) "$q" "$qt" "$p" "$q420" "$f"
   Q="$qt"; F="$f"
