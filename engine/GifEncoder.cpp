@@ -3,6 +3,7 @@
 #include "engine/Quantizer.h"
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -21,29 +22,100 @@ struct TMarkedBox {
         Top = std::min(Top, y);
         Bottom = y;
     }
+    void Add(const TMarkedBox& other) {
+        if (other.IsEmpty())
+            return;
+        Left = std::min(Left, other.Left);
+        Right = std::max(Right, other.Right);
+        Top = std::min(Top, other.Top);
+        Bottom = std::max(Bottom, other.Bottom);
+    }
     bool IsEmpty() const { return Right < 0; }
+    // The box at (`left`, `top`); empty when nothing was marked.
+    QRect At(int left, int top) const {
+        return IsEmpty()
+                   ? QRect()
+                   : QRect(QPoint(left + Left, top + Top), QPoint(left + Right, top + Bottom));
+    }
+};
+
+// One box per range of rows, filled on whichever thread takes the range, then put together.
+struct TChunkBoxes {
+    explicit TChunkBoxes(int rows, int chunkRows)
+        : ChunkRows(chunkRows), Boxes(static_cast<size_t>(TRowHelper::Chunks(rows, chunkRows))) {}
+    TMarkedBox& Of(int begin) { return Boxes[static_cast<size_t>(begin / ChunkRows)]; }
+    TMarkedBox All() const {
+        TMarkedBox all;
+        for (const TMarkedBox& box : Boxes)
+            all.Add(box);
+        return all;
+    }
+    int ChunkRows;
+    std::vector<TMarkedBox> Boxes;
 };
 
 int LargestDifference(const uchar* a, const uchar* b) {
     return std::max({std::abs(a[0] - b[0]), std::abs(a[1] - b[1]), std::abs(a[2] - b[2])});
 }
 
-// The share of pixels (on every fourth row) exactly like their right-hand neighbour.
-float FlatShare(const uchar* rgb, int width, int height) {
-    qint64 flat = 0, counted = 0;
-    for (int y = 0; y < height; y += 4) {
-        const uchar* row = rgb + static_cast<qsizetype>(y) * width * 3;
-        for (int x = 0; x + 1 < width; ++x, ++counted)
-            flat += std::memcmp(row + x * 3, row + x * 3 + 3, 3) == 0 ? 1 : 0;
+uchar Difference(uchar a, uchar b) {
+    return static_cast<uchar>(a > b ? a - b : b - a);
+}
+
+// Marks the pixels of one row whose largest channel difference from the reference is above
+// `threshold`, except, with the next frame's row `next`, those that differ by no more than
+// `noiseLimit` and are back within the threshold in the next frame; the row's span of marked
+// pixels goes into `box`.
+void MarkChangedRow(const uchar* src, const uchar* ref, const uchar* next, int width, int threshold,
+                    int noiseLimit, uchar* mark, int y, TMarkedBox& box) {
+    if (threshold < 0 || threshold >= 255) { // every pixel changed, or none
+        std::memset(mark, threshold < 0 ? 1 : 0, static_cast<size_t>(width));
+        if (threshold < 0)
+            box.AddRow(y, 0, width - 1);
+        return;
     }
-    return counted > 0 ? static_cast<float>(flat) / static_cast<float>(counted) : 0.0f;
+    const uchar limit = static_cast<uchar>(threshold);
+    // Groups of 16 pixels: the byte comparisons in a loop of fixed length, which the compiler
+    // turns into vector instructions, then a pixel is marked when any of its bytes is.
+    int x = 0;
+    for (; x + 16 <= width; x += 16) {
+        const uchar* s = src + x * 3;
+        const uchar* r = ref + x * 3;
+        uchar over[48];
+        for (int k = 0; k < 48; ++k)
+            over[k] = Difference(s[k], r[k]) > limit ? 1 : 0;
+        for (int p = 0; p < 16; ++p)
+            mark[x + p] = static_cast<uchar>(over[3 * p] | over[3 * p + 1] | over[3 * p + 2]);
+    }
+    for (; x < width; ++x) {
+        const uchar* s = src + x * 3;
+        const uchar* r = ref + x * 3;
+        mark[x] = Difference(s[0], r[0]) > limit || Difference(s[1], r[1]) > limit ||
+                          Difference(s[2], r[2]) > limit
+                      ? 1
+                      : 0;
+    }
+    if (next)
+        for (x = 0; x < width; ++x)
+            if (mark[x] && LargestDifference(src + x * 3, ref + x * 3) <= noiseLimit &&
+                LargestDifference(next + x * 3, ref + x * 3) <= threshold)
+                mark[x] = 0;
+    int rowLeft = 0, rowRight = width - 1;
+    while (rowLeft < width && mark[rowLeft] == 0)
+        ++rowLeft;
+    if (rowLeft == width)
+        return;
+    while (mark[rowRight] == 0)
+        --rowRight;
+    box.AddRow(y, rowLeft, rowRight);
 }
 } // namespace
 
 TGifEncoder::TGifEncoder(QIODevice* device, QSize size, std::optional<int> loopCount,
                          const std::vector<QVector<QRgb>>& palettes,
                          const TGifEncoderOptions& options)
-    : FWriter(device), FSize(size), FLoopCount(loopCount), FOptions(options) {
+    : FWriter(device), FSize(size), FLoopCount(loopCount), FOptions(options),
+      FHelper(options.ShareRows) {
     for (const QVector<QRgb>& palette : palettes) {
         TPaletteSlot slot;
         slot.Colors = palette.mid(0, 255);
@@ -69,15 +141,38 @@ bool TGifEncoder::Start() {
 
 TRemapper& TGifEncoder::RemapperOf(int palette) {
     TPaletteSlot& slot = FPalettes[static_cast<size_t>(palette)];
-    if (!slot.Remapper)
+    if (!slot.Remapper) {
         slot.Remapper =
             std::make_unique<TRemapper>(slot.Colors, slot.TransparentIndex, FOptions.Dither);
+        slot.Remapper->ShareRowsWith(FOptions.ShareRows ? &FHelper : nullptr);
+    }
     return *slot.Remapper;
 }
 
-TGifEncoder::TDrawing TGifEncoder::DrawingFor(const uchar* rgb) const {
-    const bool screen = FOptions.ScreenFlatShare <= 1.0f &&
-                        FlatShare(rgb, FSize.width(), FSize.height()) >= FOptions.ScreenFlatShare;
+float TGifEncoder::FlatShare(const uchar* rgb) {
+    // The share of pixels (on every fourth row) exactly like their right-hand neighbour.
+    const int width = FSize.width();
+    const int chunkRows = TRowHelper::ChunkRowsFor(width, 4 * 4096);
+    std::vector<qint64> flat(static_cast<size_t>(TRowHelper::Chunks(FSize.height(), chunkRows)));
+    FHelper.ForRows(FSize.height(), chunkRows, [&](int begin, int end) {
+        qint64 count = 0;
+        for (int y = (begin + 3) / 4 * 4; y < end; y += 4) {
+            const uchar* row = rgb + static_cast<qsizetype>(y) * width * 3;
+            for (int x = 0; x + 1 < width; ++x)
+                count += std::memcmp(row + x * 3, row + x * 3 + 3, 3) == 0 ? 1 : 0;
+        }
+        flat[static_cast<size_t>(begin / chunkRows)] = count;
+    });
+    const qint64 counted = static_cast<qint64>((FSize.height() + 3) / 4) * (width - 1);
+    qint64 total = 0;
+    for (qint64 count : flat)
+        total += count;
+    return counted > 0 ? static_cast<float>(total) / static_cast<float>(counted) : 0.0f;
+}
+
+TGifEncoder::TDrawing TGifEncoder::DrawingFor(const uchar* rgb) {
+    const bool screen =
+        FOptions.ScreenFlatShare <= 1.0f && FlatShare(rgb) >= FOptions.ScreenFlatShare;
     return screen
                ? TDrawing{FOptions.ScreenDiffThreshold, 0, false, 0}
                : TDrawing{FOptions.DiffThreshold, FOptions.KeepDistance, true, FOptions.NoiseLimit};
@@ -179,22 +274,24 @@ void TGifEncoder::MarkDrawn(const uchar* rgb, const QRect& rect, const std::vect
                             int palette, const TRemapper& remapper) {
     const int width = FSize.width();
     const int clear = FPalettes[static_cast<size_t>(palette)].TransparentIndex;
-    for (int y = 0; y < rect.height(); ++y) {
-        const uchar* index = indices.data() + static_cast<qsizetype>(y) * rect.width();
-        const qsizetype row = static_cast<qsizetype>(rect.top() + y) * width + rect.left();
-        const uchar* src = rgb + row * 3;
-        uchar* ref = FReference.data() + row * 3;
-        uchar* shown = FShown.data() + row * 3;
-        for (int x = 0; x < rect.width(); ++x) {
-            if (index[x] == clear)
-                continue;
-            const QRgb c = remapper.Color(index[x]);
-            std::memcpy(ref + x * 3, src + x * 3, 3);
-            shown[x * 3] = static_cast<uchar>(qRed(c));
-            shown[x * 3 + 1] = static_cast<uchar>(qGreen(c));
-            shown[x * 3 + 2] = static_cast<uchar>(qBlue(c));
+    FHelper.ForRows(rect.height(), TRowHelper::ChunkRowsFor(rect.width()), [&](int begin, int end) {
+        for (int y = begin; y < end; ++y) {
+            const uchar* index = indices.data() + static_cast<qsizetype>(y) * rect.width();
+            const qsizetype row = static_cast<qsizetype>(rect.top() + y) * width + rect.left();
+            const uchar* src = rgb + row * 3;
+            uchar* ref = FReference.data() + row * 3;
+            uchar* shown = FShown.data() + row * 3;
+            for (int x = 0; x < rect.width(); ++x) {
+                if (index[x] == clear)
+                    continue;
+                const QRgb c = remapper.Color(index[x]);
+                std::memcpy(ref + x * 3, src + x * 3, 3);
+                shown[x * 3] = static_cast<uchar>(qRed(c));
+                shown[x * 3 + 1] = static_cast<uchar>(qGreen(c));
+                shown[x * 3 + 2] = static_cast<uchar>(qBlue(c));
+            }
         }
-    }
+    });
 }
 
 bool TGifEncoder::AddFirstFrame(const uchar* rgb, int delayCs, int palette, TRemapper& remapper) {
@@ -202,20 +299,17 @@ bool TGifEncoder::AddFirstFrame(const uchar* rgb, int delayCs, int palette, TRem
     const qsizetype pixels = static_cast<qsizetype>(width) * height;
     FReference.assign(rgb, rgb + pixels * 3);
     FShown.resize(static_cast<size_t>(pixels) * 3);
+    FChanged.assign(static_cast<size_t>(pixels), 1);
     FBox.resize(static_cast<size_t>(pixels) * 4);
-    for (qsizetype i = 0; i < pixels; ++i) {
-        FBox[i * 4] = rgb[i * 3];
-        FBox[i * 4 + 1] = rgb[i * 3 + 1];
-        FBox[i * 4 + 2] = rgb[i * 3 + 2];
-        FBox[i * 4 + 3] = 255;
-    }
+    const QRect whole(0, 0, width, height);
+    FHelper.ForRows(height, TRowHelper::ChunkRowsFor(width),
+                    [&](int begin, int end) { FillBoxRows(rgb, whole, begin, end); });
     std::vector<uchar> indices(static_cast<size_t>(pixels));
     if (!remapper.Remap(FBox.data(), width, height, width * 4, indices.data())) {
         FOk = false;
         return false;
     }
     FWanted.assign(rgb, rgb + pixels * 3);
-    const QRect whole(0, 0, width, height);
     Submit(palette, whole, indices, FWanted, nullptr, delayCs);
     MarkDrawn(rgb, whole, indices, palette, remapper);
     FHaveReference = true;
@@ -225,88 +319,85 @@ bool TGifEncoder::AddFirstFrame(const uchar* rgb, int delayCs, int palette, TRem
 QRect TGifEncoder::FindChanged(const uchar* rgb, int threshold) {
     // Which pixels changed in the source since they were last drawn, and the box around them.
     const int width = FSize.width(), height = FSize.height();
-    FChanged.assign(static_cast<size_t>(width) * height, 0);
-    TMarkedBox changedBox;
-    FRowDifference.resize(static_cast<size_t>(width) * 3);
-    for (int y = 0; y < height; ++y) {
-        const uchar* src = rgb + static_cast<qsizetype>(y) * width * 3;
-        const uchar* ref = FReference.data() + static_cast<qsizetype>(y) * width * 3;
-        uchar* mark = FChanged.data() + static_cast<qsizetype>(y) * width;
-        // Byte differences first (a loop the compiler turns into vector instructions); most rows
-        // of most frames end there.
-        uchar* difference = FRowDifference.data();
-        uchar largest = 0;
-        for (int i = 0; i < width * 3; ++i) {
-            const uchar d = static_cast<uchar>(src[i] > ref[i] ? src[i] - ref[i] : ref[i] - src[i]);
-            difference[i] = d;
-            largest = std::max(largest, d);
+    FChanged.resize(static_cast<size_t>(width) * height);
+    TChunkBoxes boxes(height, TRowHelper::ChunkRowsFor(width));
+    FHelper.ForRows(height, boxes.ChunkRows, [&](int begin, int end) {
+        TMarkedBox& box = boxes.Of(begin);
+        for (int y = begin; y < end; ++y) {
+            const qsizetype row = static_cast<qsizetype>(y) * width;
+            // A change no larger than the noise limit counts when the next frame still shows it.
+            const uchar* next =
+                FNext && FDrawing.NoiseLimit > threshold ? FNext + row * 3 : nullptr;
+            MarkChangedRow(rgb + row * 3, FReference.data() + row * 3, next, width, threshold,
+                           FDrawing.NoiseLimit, FChanged.data() + row, y, box);
         }
-        if (largest <= threshold)
-            continue;
-        // A change no larger than the noise limit counts when the next frame still shows it.
-        const uchar* next = FNext && FDrawing.NoiseLimit > threshold
-                                ? FNext + static_cast<qsizetype>(y) * width * 3
-                                : nullptr;
-        int rowLeft = -1, rowRight = -1;
-        for (int x = 0; x < width; ++x) {
-            const uchar* d = difference + x * 3;
-            const int own = std::max({d[0], d[1], d[2]});
-            if (own > threshold && (!next || own > FDrawing.NoiseLimit ||
-                                    LargestDifference(next + x * 3, ref + x * 3) > threshold)) {
-                mark[x] = 1;
-                if (rowLeft < 0)
-                    rowLeft = x;
-                rowRight = x;
-            }
-        }
-        changedBox.AddRow(y, rowLeft, rowRight);
-    }
-    return changedBox.IsEmpty() ? QRect()
-                                : QRect(QPoint(changedBox.Left, changedBox.Top),
-                                        QPoint(changedBox.Right, changedBox.Bottom));
+    });
+    return boxes.All().At(0, 0);
 }
 
-bool TGifEncoder::RemapChanged(const uchar* rgb, const QRect& changed, int palette,
-                               TRemapper& remapper, QRect& drawn) {
-    // Remap the changed pixels of the box; the others are transparent.
+void TGifEncoder::FillBoxRows(const uchar* rgb, const QRect& changed, int begin, int end) {
     const int width = FSize.width();
-    const int left = changed.left(), top = changed.top();
-    const int boxWidth = changed.width(), boxHeight = changed.height();
-    FBox.resize(static_cast<size_t>(boxWidth) * boxHeight * 4);
-    uchar* out = FBox.data();
-    for (int y = top; y <= changed.bottom(); ++y) {
-        const uchar* src = rgb + (static_cast<qsizetype>(y) * width + left) * 3;
-        const uchar* mark = FChanged.data() + static_cast<qsizetype>(y) * width + left;
-        for (int x = 0; x < boxWidth; ++x, out += 4) {
+    for (int y = begin; y < end; ++y) {
+        const qsizetype row = static_cast<qsizetype>(changed.top() + y) * width + changed.left();
+        const uchar* src = rgb + row * 3;
+        const uchar* mark = FChanged.data() + row;
+        uchar* out = FBox.data() + static_cast<qsizetype>(y) * changed.width() * 4;
+        for (int x = 0; x < changed.width(); ++x, out += 4) {
             out[0] = src[x * 3];
             out[1] = src[x * 3 + 1];
             out[2] = src[x * 3 + 2];
             out[3] = mark[x] ? 255 : 0;
         }
     }
+}
+
+bool TGifEncoder::RemapChanged(const uchar* rgb, const QRect& changed, int palette,
+                               TRemapper& remapper, QRect& drawn) {
+    // Remap the changed pixels of the box; the others are transparent. Then the box around the
+    // pixels that need drawing. Without error diffusion, each range of rows goes through all of
+    // it on one thread.
+    const int width = FSize.width();
+    const int boxWidth = changed.width(), boxHeight = changed.height();
+    FBox.resize(static_cast<size_t>(boxWidth) * boxHeight * 4);
     FIndices.resize(static_cast<size_t>(boxWidth) * boxHeight);
-    const qsizetype corner = static_cast<qsizetype>(top) * width + left;
-    if (!remapper.Remap(FBox.data(), boxWidth, boxHeight, boxWidth * 4, FIndices.data(),
-                        FShown.data() + corner * 3, width * 3, FDrawing.KeepDistance))
-        return false;
-    // The box around the pixels that need drawing.
+    const uchar* shown =
+        FShown.data() + (static_cast<qsizetype>(changed.top()) * width + changed.left()) * 3;
     const int clear = FPalettes[static_cast<size_t>(palette)].TransparentIndex;
-    TMarkedBox drawnBox;
-    for (int y = 0; y < boxHeight; ++y) {
-        const uchar* index = FIndices.data() + static_cast<qsizetype>(y) * boxWidth;
-        int rowLeft = -1, rowRight = -1;
-        for (int x = 0; x < boxWidth; ++x)
-            if (index[x] != clear) {
-                if (rowLeft < 0)
-                    rowLeft = x;
-                rowRight = x;
-            }
-        drawnBox.AddRow(y, rowLeft, rowRight);
+    const auto drawnRows = [&](int begin, int end, TMarkedBox& box) {
+        for (int y = begin; y < end; ++y) {
+            const uchar* index = FIndices.data() + static_cast<qsizetype>(y) * boxWidth;
+            int rowLeft = -1, rowRight = -1;
+            for (int x = 0; x < boxWidth; ++x)
+                if (index[x] != clear) {
+                    if (rowLeft < 0)
+                        rowLeft = x;
+                    rowRight = x;
+                }
+            box.AddRow(y, rowLeft, rowRight);
+        }
+    };
+    TChunkBoxes boxes(boxHeight, TRowHelper::ChunkRowsFor(boxWidth));
+    bool ok = true;
+    if (remapper.Dithers()) {
+        FHelper.ForRows(boxHeight, boxes.ChunkRows,
+                        [&](int begin, int end) { FillBoxRows(rgb, changed, begin, end); });
+        ok = remapper.Remap(FBox.data(), boxWidth, boxHeight, boxWidth * 4, FIndices.data(), shown,
+                            width * 3, FDrawing.KeepDistance);
+        if (ok)
+            drawnRows(0, boxHeight, boxes.Boxes.front());
+    } else {
+        std::atomic<bool> remapped{true};
+        FHelper.ForRows(boxHeight, boxes.ChunkRows, [&](int begin, int end) {
+            FillBoxRows(rgb, changed, begin, end);
+            if (!remapper.RemapRows(FBox.data(), boxWidth, begin, end, boxWidth * 4,
+                                    FIndices.data(), shown, width * 3, FDrawing.KeepDistance))
+                remapped = false;
+            drawnRows(begin, end, boxes.Of(begin));
+        });
+        ok = remapped;
     }
-    drawn = drawnBox.IsEmpty() ? QRect()
-                               : QRect(QPoint(left + drawnBox.Left, top + drawnBox.Top),
-                                       QPoint(left + drawnBox.Right, top + drawnBox.Bottom));
-    return true;
+    drawn = boxes.All().At(changed.left(), changed.top());
+    return ok;
 }
 
 bool TGifEncoder::AddUnchangedFrame(int palette, int delayCs) {

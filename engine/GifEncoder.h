@@ -14,8 +14,10 @@
 // lossy: where the LZW string being built cannot go on with a pixel's index, another index that
 // looks about as good continues it (the transparent index counts, standing for what is on screen).
 // Each frame depends on what the one before left on screen, so frames are remapped and compressed
-// in order. Screen recordings and drawings (found by their flat areas) are drawn exactly instead:
-// a smaller difference threshold, no keeping of a worse colour on screen, lossless compression.
+// in order; inside a frame, the work on its rows (finding what changed, remapping it, updating
+// what is on screen) is shared with a helper thread. Screen recordings and drawings (found by
+// their flat areas) are drawn exactly instead: a smaller difference threshold, no keeping of a
+// worse colour on screen, lossless compression.
 //
 // A pixel whose source leaves that small distance by a little for one frame only stays as shown
 // too (the encoder looks one frame ahead): on filmed pictures that is sensor or compression noise,
@@ -23,6 +25,7 @@
 
 #include "engine/GifWriter.h"
 #include "engine/Quantizer.h"
+#include "engine/RowHelper.h"
 
 #include <QSize>
 #include <deque>
@@ -52,6 +55,9 @@ struct TGifEncoderOptions {
     // done. Above 1: never.
     float ScreenFlatShare = ::ScreenFlatShare;
     int ScreenDiffThreshold = 1; // the difference threshold there
+    // Whether the work on the rows of a frame is shared with a helper thread (false: everything
+    // runs on the calling thread, say when several encoders run at once). The GIF is the same.
+    bool ShareRows = true;
 };
 
 class TGifEncoder {
@@ -112,7 +118,9 @@ private:
     };
     // The drawing rules of frame `rgb`: exact for a screen-like frame, tolerant for another (so a
     // film that fades in from black is drawn exactly only while it is black).
-    TDrawing DrawingFor(const uchar* rgb) const;
+    TDrawing DrawingFor(const uchar* rgb);
+    // The share of pixels exactly like their right-hand neighbour (on every fourth row).
+    float FlatShare(const uchar* rgb);
     TRemapper& RemapperOf(int palette);
     // Draws frame `rgb`; FNext is the frame after it, if known.
     [[nodiscard]] bool DrawFrame(const uchar* rgb, int delayCs, int palette);
@@ -123,6 +131,8 @@ private:
     [[nodiscard]] bool AddFirstFrame(const uchar* rgb, int delayCs, int palette,
                                      TRemapper& remapper);
     QRect FindChanged(const uchar* rgb, int threshold);
+    // Rows [begin, end) of the changed box as RGBA in FBox: opaque where a pixel changed.
+    void FillBoxRows(const uchar* rgb, const QRect& changed, int begin, int end);
     [[nodiscard]] bool RemapChanged(const uchar* rgb, const QRect& changed, int palette,
                                     TRemapper& remapper, QRect& drawn);
     [[nodiscard]] bool AddUnchangedFrame(int palette, int delayCs);
@@ -156,9 +166,9 @@ private:
     THeldFrame FHeld;
     const uchar* FNext = nullptr; // the frame after the one being drawn
     bool FHaveReference = false;
-    std::vector<uchar> FChanged, FBox, FIndices, FWanted, FShownBox,
-        FRowDifference; // work buffers of one frame
+    std::vector<uchar> FChanged, FBox, FIndices, FWanted, FShownBox; // work buffers of one frame
     std::deque<TJob> FJobs;
+    TRowHelper FHelper; // takes a share of the work on the rows of a frame
     int FImagesWritten = 0;
     bool FOk = true;
     bool FStarted = false;

@@ -92,23 +92,35 @@ struct TLzwChildren {
     }
 };
 
-// How far the colour of `index` is from what pixel `i` should look like; INT_MAX when the index
-// cannot stand there.
-int ChoiceCost(const TLossyChoice& choice, qsizetype i, int index) {
-    const uchar* want = choice.Wanted + i * 3;
-    int r, g, b;
-    if (index == choice.TransparentIndex) {
-        if (!choice.Shown)
-            return INT_MAX;
-        const uchar* seen = choice.Shown + i * 3;
-        r = seen[0], g = seen[1], b = seen[2];
-    } else {
-        const QRgb c = choice.Palette[index];
-        r = qRed(c), g = qGreen(c), b = qBlue(c);
+// How far the colour of each index is from what one pixel should look like; INT_MAX for the
+// transparent index when it may not stand there.
+class TPixelCost {
+public:
+    TPixelCost(const TLossyChoice& choice, qsizetype i)
+        : FWant(choice.Wanted + i * 3), FPalette(choice.Palette),
+          FTransparent(choice.TransparentIndex) {
+        if (choice.Shown) {
+            const uchar* seen = choice.Shown + i * 3;
+            FShownCost = Distance(seen[0], seen[1], seen[2]);
+        }
     }
-    return (r - want[0]) * (r - want[0]) + (g - want[1]) * (g - want[1]) +
-           (b - want[2]) * (b - want[2]);
-}
+    int operator()(int index) const {
+        if (index == FTransparent)
+            return FShownCost;
+        const QRgb c = FPalette[index];
+        return Distance(qRed(c), qGreen(c), qBlue(c));
+    }
+
+private:
+    int Distance(int r, int g, int b) const {
+        return (r - FWant[0]) * (r - FWant[0]) + (g - FWant[1]) * (g - FWant[1]) +
+               (b - FWant[2]) * (b - FWant[2]);
+    }
+    const uchar* FWant;
+    const QRgb* FPalette;
+    int FTransparent;
+    int FShownCost = INT_MAX;
+};
 
 constexpr int textureActivityLimit = 48;
 
@@ -133,24 +145,31 @@ int64_t Allowance(const TLossyChoice& choice, qsizetype i, qsizetype count) {
 }
 
 // The best index other than the pixel's own that continues the string `current`, as the code of
-// the longer string; -1 when none looks about as good as the pixel's own index.
+// the longer string; -1 when none looks about as good as the pixel's own index. The best is the
+// first of the cheapest; how much worse it may be than the pixel's own index is only worked out
+// in full when the part that needs no neighbours does not settle it.
 int LossyContinuation(const TLossyChoice& choice, const TLzwChildren& children, qsizetype i,
                       qsizetype count, int current, int pixel) {
-    const int own = ChoiceCost(choice, i, pixel);
-    const int64_t allowed = static_cast<int64_t>(own) +
-                            static_cast<int64_t>(static_cast<float>(own) * choice.Relative) +
-                            Allowance(choice, i, count);
-    int best = -1;
-    int64_t bestCost = allowed + 1;
-    for (int child = children.First[static_cast<size_t>(current)]; child >= 0;
-         child = children.Next[static_cast<size_t>(child)]) {
-        const int cost = ChoiceCost(choice, i, children.Last[static_cast<size_t>(child)]);
-        if (cost < bestCost) {
-            bestCost = cost;
+    int child = children.First[static_cast<size_t>(current)];
+    if (child < 0)
+        return -1;
+    const TPixelCost cost(choice, i);
+    int best = -1, bestCost = INT_MAX;
+    for (; child >= 0 && bestCost > 0; child = children.Next[static_cast<size_t>(child)]) {
+        const int childCost = cost(children.Last[static_cast<size_t>(child)]);
+        if (childCost < bestCost) {
+            bestCost = childCost;
             best = child;
         }
     }
-    return best;
+    if (bestCost == INT_MAX)
+        return -1;
+    const int own = cost(pixel);
+    const int64_t allowedOwn =
+        static_cast<int64_t>(own) + static_cast<int64_t>(static_cast<float>(own) * choice.Relative);
+    if (!choice.Tolerances && bestCost <= allowedOwn + choice.Tolerance)
+        return best; // the texture's share only adds to that
+    return bestCost <= allowedOwn + Allowance(choice, i, count) ? best : -1;
 }
 
 // The codes in GIF's data sub-blocks: the minimum code size byte, blocks of at most 255 bytes

@@ -1,6 +1,7 @@
 #include "engine/Quantizer.h"
 
 #include "engine/ImageQuantPtr.h"
+#include "engine/RowHelper.h"
 
 #include <algorithm>
 #include <climits>
@@ -188,14 +189,24 @@ TRemapper::TRemapper(const QVector<QRgb>& palette, int transparentIndex, float d
     }
     if (FEntries.empty())
         return;
-    FCellStart.assign(static_cast<size_t>(cellsPerAxis) * cellsPerAxis * cellsPerAxis, -1);
-    FCellCount.assign(FCellStart.size(), 0);
+    const size_t cells = static_cast<size_t>(cellsPerAxis) * cellsPerAxis * cellsPerAxis;
+    FCells = std::make_unique<std::atomic<const TCandidate*>[]>(cells);
+    FCellCandidates.resize(cells);
+    FKnown = std::make_unique<std::atomic<uint32_t>[]>(size_t{1} << (3 * knownBits));
+    // Every slot starts as black's: only black's own slot may keep that, with black's answer.
+    Search(0, 0, 0, 0);
 }
 
-void TRemapper::FindCandidates(int cell) {
+TRemapper::~TRemapper() = default;
+
+const TRemapper::TCandidate* TRemapper::FindCandidates(int cell) {
     // The entries that can be nearest to some colour in the cube: those whose nearest point of the
     // cube is no further than the best entry's farthest point. Kept in order of that nearest
     // distance, so a search can stop early.
+    const std::lock_guard lock(FCellMutex);
+    std::atomic<const TCandidate*>& published = FCells[static_cast<size_t>(cell)];
+    if (const TCandidate* found = published.load(std::memory_order_acquire))
+        return found; // another thread found them meanwhile
     const int lowR = (cell >> (2 * (8 - cellBits))) << cellBits;
     const int lowG = ((cell >> (8 - cellBits)) & (cellsPerAxis - 1)) << cellBits;
     const int lowB = (cell & (cellsPerAxis - 1)) << cellBits;
@@ -205,43 +216,48 @@ void TRemapper::FindCandidates(int cell) {
         bestFar = std::min(bestFar, FarSquare(e.R, lowR, lowR + side) +
                                         FarSquare(e.G, lowG, lowG + side) +
                                         FarSquare(e.B, lowB, lowB + side));
-    FFound.clear();
+    std::vector<std::pair<int, int>> found;
     for (size_t i = 0; i < FEntries.size(); ++i) {
         const TEntry& e = FEntries[i];
         const int nearD = NearSquare(e.R, lowR, lowR + side) + NearSquare(e.G, lowG, lowG + side) +
                           NearSquare(e.B, lowB, lowB + side);
         if (nearD <= bestFar)
-            FFound.emplace_back(nearD, static_cast<int>(i));
+            found.emplace_back(nearD, static_cast<int>(i));
     }
-    std::sort(FFound.begin(), FFound.end());
-    FCellStart[static_cast<size_t>(cell)] = static_cast<int>(FCandidates.size());
-    FCellCount[static_cast<size_t>(cell)] = static_cast<int>(FFound.size());
-    for (const auto& [nearD, entry] : FFound) {
-        FCandidates.push_back(static_cast<uint8_t>(entry));
-        FCandidateNear.push_back(nearD);
+    std::sort(found.begin(), found.end());
+    std::vector<TCandidate>& candidates = FCellCandidates[static_cast<size_t>(cell)];
+    candidates.reserve(found.size() + 1);
+    for (const auto& [nearD, entry] : found) {
+        const TEntry& e = FEntries[static_cast<size_t>(entry)];
+        candidates.push_back({nearD, static_cast<uint8_t>(e.R), static_cast<uint8_t>(e.G),
+                              static_cast<uint8_t>(e.B), static_cast<uint8_t>(e.Index)});
     }
+    candidates.push_back({INT_MAX, 0, 0, 0, 0});
+    published.store(candidates.data(), std::memory_order_release);
+    return candidates.data();
 }
 
-TRemapper::~TRemapper() = default;
+const TRemapper::TCandidate* TRemapper::CandidatesOf(int cell) {
+    const TCandidate* candidates =
+        FCells[static_cast<size_t>(cell)].load(std::memory_order_acquire);
+    return candidates ? candidates : FindCandidates(cell);
+}
 
-int TRemapper::Nearest(int r, int g, int b) {
+int TRemapper::Search(int r, int g, int b, uint32_t key) {
     const int cell = ((r >> cellBits) << (2 * (8 - cellBits))) |
                      ((g >> cellBits) << (8 - cellBits)) | (b >> cellBits);
-    if (FCellStart[static_cast<size_t>(cell)] < 0)
-        FindCandidates(cell);
-    const int start = FCellStart[static_cast<size_t>(cell)];
-    const int end = start + FCellCount[static_cast<size_t>(cell)];
+    // The list ends with a distance no search reaches: the first candidate always makes the
+    // best distance smaller than that.
     int best = -1, bestDistance = INT_MAX;
-    for (int k = start; k < end; ++k) {
-        if (FCandidateNear[static_cast<size_t>(k)] > bestDistance)
-            break;
-        const TEntry& e = FEntries[FCandidates[static_cast<size_t>(k)]];
-        const int d = Square(r - e.R) + Square(g - e.G) + Square(b - e.B);
+    for (const TCandidate* c = CandidatesOf(cell); c->Near <= bestDistance; ++c) {
+        const int d = Square(r - c->R) + Square(g - c->G) + Square(b - c->B);
         if (d < bestDistance) {
             bestDistance = d;
-            best = e.Index;
+            best = c->Index;
         }
     }
+    FKnown[static_cast<size_t>(KnownSlot(key))].store((key << 8) | static_cast<uint32_t>(best),
+                                                      std::memory_order_relaxed);
     return best;
 }
 
@@ -249,6 +265,66 @@ bool TRemapper::Remap(const uchar* rgba, int width, int height, int bytesPerLine
                       const uchar* shown, int shownBytesPerLine, int keepDistance) {
     if (!IsValid() || width <= 0 || height <= 0)
         return false;
+    if (FDither > 0)
+        return RemapDiffused(rgba, width, height, bytesPerLine, indices, shown, shownBytesPerLine,
+                             keepDistance);
+    if (!FHelper)
+        return RemapRows(rgba, width, 0, height, bytesPerLine, indices, shown, shownBytesPerLine,
+                         keepDistance);
+    FHelper->ForRows(height, TRowHelper::ChunkRowsFor(width), [&](int begin, int end) {
+        (void)RemapRows(rgba, width, begin, end, bytesPerLine, indices, shown, shownBytesPerLine,
+                        keepDistance);
+    });
+    return true;
+}
+
+bool TRemapper::RemapRows(const uchar* rgba, int width, int begin, int end, int bytesPerLine,
+                          uchar* indices, const uchar* shown, int shownBytesPerLine,
+                          int keepDistance) {
+    if (!IsValid() || FDither > 0 || width <= 0)
+        return false;
+    const bool keep = shown && FTransparent >= 0;
+    const uchar clear = static_cast<uchar>(std::max(FTransparent, 0));
+    for (int y = begin; y < end; ++y) {
+        const uchar* in = rgba + static_cast<qsizetype>(y) * bytesPerLine;
+        const uchar* seen = keep ? shown + static_cast<qsizetype>(y) * shownBytesPerLine : nullptr;
+        uchar* out = indices + static_cast<qsizetype>(y) * width;
+        // Runs of one colour (flat areas) are looked up once.
+        uint32_t lastKey = UINT32_MAX;
+        int index = 0;
+        for (int x = 0; x < width; ++x) {
+            const uchar* p = in + x * 4;
+            if (p[3] == 0) {
+                out[x] = clear;
+                continue;
+            }
+            const int r = p[0], g = p[1], b = p[2];
+            const uint32_t key = (static_cast<uint32_t>(r) << 16) |
+                                 (static_cast<uint32_t>(g) << 8) | static_cast<uint32_t>(b);
+            if (key != lastKey) {
+                index = Nearest(r, g, b);
+                lastKey = key;
+            }
+            if (keep) {
+                const uchar* s = seen + x * 3;
+                const QRgb chosen = FPalette.at(index); // read only: shared by threads
+                const int shownDistance = Square(r - s[0]) + Square(g - s[1]) + Square(b - s[2]);
+                const int nearDistance = Square(r - qRed(chosen)) + Square(g - qGreen(chosen)) +
+                                         Square(b - qBlue(chosen));
+                if (shownDistance <= nearDistance + keepDistance) {
+                    out[x] = static_cast<uchar>(FTransparent);
+                    continue;
+                }
+            }
+            out[x] = static_cast<uchar>(index);
+        }
+    }
+    return true;
+}
+
+bool TRemapper::RemapDiffused(const uchar* rgba, int width, int height, int bytesPerLine,
+                              uchar* indices, const uchar* shown, int shownBytesPerLine,
+                              int keepDistance) {
     // Error diffusion (Floyd and Steinberg's weights in sixteenths), along every other row from
     // the right, so the error does not pile up on one side. Errors of this row and the next, with
     // a spare pixel at each end.
@@ -288,8 +364,6 @@ bool TRemapper::Remap(const uchar* rgba, int width, int height, int bytesPerLine
                 }
             }
             out[x] = static_cast<uchar>(index);
-            if (FDither == 0)
-                continue;
             const int er = (r - qRed(chosen)) * FDither / 256;
             const int eg = (g - qGreen(chosen)) * FDither / 256;
             const int eb = (b - qBlue(chosen)) * FDither / 256;

@@ -5,10 +5,14 @@
 #include <QImage>
 #include <QVector>
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <utility>
 #include <vector>
+
+class TRowHelper;
 
 // Screen recordings and drawings are told from filmed pictures by their flat areas: at least this
 // share of their pixels is exactly like the neighbour on its left (filmed pictures have well under
@@ -109,8 +113,10 @@ private:
 // Maps pixels to a fixed palette: the nearest colour (plain RGB distance, which is what the eye
 // of a viewer and the usual quality measures weigh), with serpentine error diffusion of
 // adjustable strength. Nearest-colour searches only look at the palette entries that can be
-// nearest within a small cube of colours, found when a colour of that cube first comes. One object
-// serves one thread at a time.
+// nearest within a small cube of colours, found when a colour of that cube first comes, and
+// remember the answers for exact colours in a small table. Without error diffusion every pixel
+// is mapped on its own: Nearest and RemapRows may then run on several threads at once, and Remap
+// shares its rows with a helper thread when given one. Error diffusion goes pixel after pixel.
 class TRemapper {
 public:
     // `palette` is the GIF's palette; the entry `transparentIndex` (or -1) stands for pixels
@@ -121,6 +127,10 @@ public:
     TRemapper& operator=(const TRemapper&) = delete;
 
     bool IsValid() const { return !FEntries.empty(); }
+    bool Dithers() const { return FDither > 0; }
+    // Rows of Remap go to both this thread and `helper` (none: null) when there is no error
+    // diffusion.
+    void ShareRowsWith(TRowHelper* helper) { FHelper = helper; }
     // Writes one palette index per pixel of the RGBA rectangle to `indices` (width × height).
     // With `shown` (red-green-blue bytes of what the viewer already sees there, `shownBytesPerLine`
     // apart), an opaque pixel whose wanted colour is no more than `keepDistance` (squared RGB
@@ -130,24 +140,56 @@ public:
     [[nodiscard]] bool Remap(const uchar* rgba, int width, int height, int bytesPerLine,
                              uchar* indices, const uchar* shown = nullptr,
                              int shownBytesPerLine = 0, int keepDistance = 0);
+    // Remap without error diffusion, for rows [begin, end) of the same rectangle (the pointers
+    // point at its first row); safe to run on several threads for different rows. False when the
+    // remapper diffuses errors or is invalid.
+    [[nodiscard]] bool RemapRows(const uchar* rgba, int width, int begin, int end, int bytesPerLine,
+                                 uchar* indices, const uchar* shown = nullptr,
+                                 int shownBytesPerLine = 0, int keepDistance = 0);
     // The nearest opaque palette entry of a colour.
-    int Nearest(int r, int g, int b);
+    int Nearest(int r, int g, int b) {
+        const uint32_t key = (static_cast<uint32_t>(r) << 16) | (static_cast<uint32_t>(g) << 8) |
+                             static_cast<uint32_t>(b);
+        const uint32_t known =
+            FKnown[static_cast<size_t>(KnownSlot(key))].load(std::memory_order_relaxed);
+        return (known >> 8) == key ? static_cast<int>(known & 0xFF) : Search(r, g, b, key);
+    }
     QRgb Color(int index) const { return FPalette[index]; }
 
 private:
     struct TEntry {
         int R, G, B, Index;
     };
+    // A palette entry that can be nearest to colours of a cube, with its distance to the cube.
+    struct TCandidate {
+        int Near;
+        uint8_t R, G, B, Index;
+    };
+    // Exact colours seen and their nearest entry, one per slot, (colour << 8) | index: a slot
+    // is chosen by the low bits of the channels, so neighbouring colours take different slots,
+    // and only black can have the slot of 0 (which starts holding black's answer).
+    static constexpr int knownBits = 5;
+    static int KnownSlot(uint32_t key) {
+        constexpr uint32_t low = (1u << knownBits) - 1;
+        return static_cast<int>((((key >> 16) & low) << (2 * knownBits)) |
+                                (((key >> 8) & low) << knownBits) | (key & low));
+    }
+    int Search(int r, int g, int b, uint32_t key);
+    const TCandidate* CandidatesOf(int cell);
+    const TCandidate* FindCandidates(int cell);
+    bool RemapDiffused(const uchar* rgba, int width, int height, int bytesPerLine, uchar* indices,
+                       const uchar* shown, int shownBytesPerLine, int keepDistance);
+
     QVector<QRgb> FPalette;
     int FTransparent = -1;
     int FDither = 0; // error diffusion strength in 1/256
     std::vector<TEntry> FEntries;
-    void FindCandidates(int cell);
-    // The candidates of each colour cube: FCellCount[cell] from FCandidates[FCellStart[cell]];
-    // a start of -1 means not yet found.
-    std::vector<int> FCellStart, FCellCount;
-    std::vector<std::pair<int, int>> FFound;
-    std::vector<uint8_t> FCandidates; // positions in FEntries
-    std::vector<int> FCandidateNear;  // nearest distance of the candidate to its cube
-    std::vector<int> FErrors;         // two rows of diffused error, per channel
+    // The candidates of each colour cube, nearest first and ended by one whose distance is
+    // INT_MAX; null until first needed. Found under FCellMutex, then never changed.
+    std::unique_ptr<std::atomic<const TCandidate*>[]> FCells;
+    std::vector<std::vector<TCandidate>> FCellCandidates;
+    std::mutex FCellMutex;
+    std::unique_ptr<std::atomic<uint32_t>[]> FKnown;
+    std::vector<int> FErrors; // two rows of diffused error, per channel
+    TRowHelper* FHelper = nullptr;
 };

@@ -1,0 +1,366 @@
+// Work on the rows of a frame shared with a helper thread: every row done once, and remapping and
+// encoding that give exactly what one thread gives, on frames of a real video and on boxes of
+// every awkward shape.
+
+#include "decoder/FFDecoder.h"
+#include "engine/GifEncoder.h"
+#include "engine/Quantizer.h"
+#include "engine/RowHelper.h"
+#include "tests/support/GifDecode.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <atomic>
+#include <chrono>
+#include <climits>
+#include <condition_variable>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <random>
+#include <thread>
+
+namespace {
+
+const QString bear = QStringLiteral(VG_MEDIA_DIR "/bear-h264-1280x720.mp4");
+
+// `count` frames from the start of the bear clip, every fourth one, at `size`, as RGBA bytes.
+std::vector<QImage> BearFrames(int count, QSize size) {
+    TFFDecoder decoder;
+    decoder.SetBitmapBitsPixel(32);
+    std::vector<QImage> frames;
+    if (!decoder.LoadFile(bear) || !decoder.LocateVideoPTS(0))
+        return frames;
+    QImage picture;
+    for (int i = 0; static_cast<int>(frames.size()) < count; ++i) {
+        if (i % 4 == 0 && decoder.CopyToBitmap(picture))
+            frames.push_back(picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                                 .convertToFormat(QImage::Format_RGBA8888));
+        if (!decoder.Decode())
+            break;
+    }
+    return frames;
+}
+
+QVector<QRgb> PaletteOf(const std::vector<QImage>& frames) {
+    TPaletteBuilder builder;
+    for (const QImage& frame : frames)
+        builder.AddPixels(frame.constBits(), frame.width(), frame.height(),
+                          static_cast<int>(frame.bytesPerLine()));
+    return builder.Build();
+}
+
+// Red-green-blue bytes of an RGBA picture, rows packed.
+std::vector<uchar> Rgb(const QImage& rgba) {
+    std::vector<uchar> out;
+    for (int y = 0; y < rgba.height(); ++y)
+        for (int x = 0; x < rgba.width(); ++x)
+            out.insert(out.end(), rgba.constScanLine(y) + x * 4, rgba.constScanLine(y) + x * 4 + 3);
+    return out;
+}
+
+int Distance(QRgb c, int r, int g, int b) {
+    return (qRed(c) - r) * (qRed(c) - r) + (qGreen(c) - g) * (qGreen(c) - g) +
+           (qBlue(c) - b) * (qBlue(c) - b);
+}
+
+int NearestDistance(const QVector<QRgb>& palette, int transparent, int r, int g, int b) {
+    int best = INT_MAX;
+    for (int i = 0; i < palette.size(); ++i)
+        if (i != transparent)
+            best = std::min(best, Distance(palette[i], r, g, b));
+    return best;
+}
+
+// A rectangle of a picture, as Remap takes it: where it starts, its size and the picture's line
+// lengths.
+struct TBox {
+    int X, Y, Width, Height;
+};
+
+// Checks indices of `box` against the rule itself, pixel by pixel, with a search of the whole
+// palette: clear pixels and kept ones get the transparent entry, others an entry at the nearest
+// distance.
+void ExpectFollowsTheRule(const QImage& rgba, const TBox& box, const QVector<QRgb>& palette,
+                          int transparent, const std::vector<uchar>& shown, int keep,
+                          const std::vector<uchar>& indices) {
+    for (int y = 0; y < box.Height; ++y)
+        for (int x = 0; x < box.Width; ++x) {
+            const uchar* p = rgba.constScanLine(box.Y + y) + (box.X + x) * 4;
+            const int index = indices[static_cast<size_t>(y * box.Width + x)];
+            const size_t at = (static_cast<size_t>(box.Y + y) * rgba.width() + box.X + x) * 3;
+            const int nearest = NearestDistance(palette, transparent, p[0], p[1], p[2]);
+            const bool kept = p[3] == 0 || (!shown.empty() &&
+                                            Distance(qRgb(shown[at], shown[at + 1], shown[at + 2]),
+                                                     p[0], p[1], p[2]) <= nearest + keep);
+            ASSERT_EQ(index == transparent, kept) << "at " << box.X + x << "," << box.Y + y;
+            if (!kept) {
+                ASSERT_EQ(Distance(palette[index], p[0], p[1], p[2]), nearest);
+            }
+        }
+}
+
+} // namespace
+
+TEST(RowHelper, EveryRowIsDoneOnceInRangesOfTheGivenSize) {
+    TRowHelper helper;
+    const std::vector<std::pair<int, int>> cases = {{0, 3},   {1, 1},    {1, 100}, {7, 3},
+                                                    {100, 1}, {1000, 7}, {5, 5},   {6, 5}};
+    // Many calls one after another: a job handed over twice, or taken back too early, shows as
+    // a row done twice or not at all.
+    for (int round = 0; round < 300; ++round)
+        for (const auto& [rows, chunkRows] : cases) {
+            std::vector<std::atomic<int>> done(static_cast<size_t>(rows));
+            std::atomic<int> badRanges{0};
+            helper.ForRows(rows, chunkRows, [&](int begin, int end) {
+                if (begin % chunkRows != 0 || end <= begin || end - begin > chunkRows ||
+                    (end - begin < chunkRows && end != rows))
+                    ++badRanges;
+                for (int y = begin; y < end; ++y)
+                    ++done[static_cast<size_t>(y)];
+            });
+            ASSERT_EQ(badRanges, 0) << rows << " rows by " << chunkRows;
+            for (int y = 0; y < rows; ++y)
+                ASSERT_EQ(done[static_cast<size_t>(y)], 1) << "row " << y << " of " << rows;
+            ASSERT_EQ(TRowHelper::Chunks(rows, chunkRows), (rows + chunkRows - 1) / chunkRows);
+        }
+}
+
+TEST(RowHelper, TheHelperThreadTakesRangesAndAHelperThatMayNotShareDoesNot) {
+    // The first range waits until another thread has started a range: it can only go on when the
+    // helper really works alongside (the wait is a guard against hanging, not a measure of time).
+    for (const bool share : {true, false}) {
+        TRowHelper helper(share);
+        std::mutex mutex;
+        std::condition_variable started;
+        std::vector<std::thread::id> threads;
+        const std::thread::id caller = std::this_thread::get_id();
+        helper.ForRows(8, 1, [&](int begin, int) {
+            std::unique_lock lock(mutex);
+            threads.push_back(std::this_thread::get_id());
+            started.notify_all();
+            if (begin == 0 && share)
+                started.wait_for(lock, std::chrono::seconds(60), [&] {
+                    return std::any_of(threads.begin(), threads.end(),
+                                       [&](std::thread::id id) { return id != caller; });
+                });
+        });
+        const bool helped = std::any_of(threads.begin(), threads.end(),
+                                        [&](std::thread::id id) { return id != caller; });
+        EXPECT_EQ(threads.size(), 8u);
+        EXPECT_EQ(helped, share);
+    }
+}
+
+// Remapping frames of a real video on two threads gives what one thread gives, and both follow
+// the rule a search of the whole palette gives; boxes of every shape, with and without keeping
+// the colours on screen, with clear pixels among the others.
+TEST(Remapper, SharedRowsGiveExactlyTheIndicesOfOneThreadOnRealFrames) {
+    const std::vector<QImage> frames = BearFrames(4, QSize(320, 180));
+    ASSERT_EQ(frames.size(), 4u);
+    QVector<QRgb> palette = PaletteOf(frames);
+    ASSERT_GE(palette.size(), 200);
+    palette = palette.mid(0, 255);
+    const int transparent = static_cast<int>(palette.size());
+    palette.append(qRgb(0, 0, 0));
+    TRowHelper helper;
+    TRemapper alone(palette, transparent, 0.0f), shared(palette, transparent, 0.0f);
+    shared.ShareRowsWith(&helper);
+    const std::vector<TBox> boxes = {{0, 0, 320, 180}, {0, 0, 1, 180},   {319, 0, 1, 180},
+                                     {0, 0, 320, 1},   {0, 179, 320, 1}, {283, 143, 37, 37},
+                                     {1, 2, 317, 177}, {150, 60, 1, 1}};
+    for (size_t f = 1; f < frames.size(); ++f) {
+        QImage frame = frames[f];
+        // Every seventh pixel clear, as pixels that did not change are.
+        for (int y = 0; y < frame.height(); ++y)
+            for (int x = (y % 7); x < frame.width(); x += 7)
+                frame.scanLine(y)[x * 4 + 3] = 0;
+        const std::vector<uchar> shown = Rgb(frames[f - 1]);
+        for (const TBox& box : boxes)
+            for (const int keep : {-1, 0, 40}) {
+                SCOPED_TRACE(testing::Message()
+                             << "frame " << f << " box " << box.X << "," << box.Y << " "
+                             << box.Width << "x" << box.Height << " keep " << keep);
+                const uchar* rgba = frame.constScanLine(box.Y) + box.X * 4;
+                const int line = static_cast<int>(frame.bytesPerLine());
+                const uchar* seen =
+                    keep < 0 ? nullptr : shown.data() + (box.Y * frame.width() + box.X) * 3;
+                const size_t pixels = static_cast<size_t>(box.Width) * box.Height;
+                std::vector<uchar> one(pixels, 77), two(pixels, 99);
+                ASSERT_TRUE(alone.Remap(rgba, box.Width, box.Height, line, one.data(), seen,
+                                        frame.width() * 3, std::max(keep, 0)));
+                ASSERT_TRUE(shared.Remap(rgba, box.Width, box.Height, line, two.data(), seen,
+                                         frame.width() * 3, std::max(keep, 0)));
+                ASSERT_EQ(one, two);
+                ExpectFollowsTheRule(frame, box, palette, transparent,
+                                     keep < 0 ? std::vector<uchar>{} : shown, std::max(keep, 0),
+                                     two);
+            }
+    }
+}
+
+TEST(Remapper, ATallColumnSharedByRowsMatchesTheWholePaletteSearch) {
+    // One pixel wide and thousands of rows: many ranges of rows, each a handful of pixels.
+    std::mt19937 random(5);
+    QImage column(1, 20000, QImage::Format_RGBA8888);
+    for (int y = 0; y < column.height(); ++y)
+        column.setPixel(0, y,
+                        qRgba(static_cast<int>(random() % 256), static_cast<int>(random() % 256),
+                              static_cast<int>(random() % 256), y % 5 == 0 ? 0 : 255));
+    QVector<QRgb> palette;
+    for (int i = 0; i < 200; ++i)
+        palette.append(qRgb(static_cast<int>(random() % 256), static_cast<int>(random() % 256),
+                            static_cast<int>(random() % 256)));
+    palette.append(qRgb(0, 0, 0));
+    TRowHelper helper;
+    TRemapper remapper(palette, 200, 0.0f);
+    remapper.ShareRowsWith(&helper);
+    std::vector<uchar> indices(20000);
+    ASSERT_TRUE(remapper.Remap(column.constBits(), 1, 20000,
+                               static_cast<int>(column.bytesPerLine()), indices.data()));
+    ExpectFollowsTheRule(column, {0, 0, 1, 20000}, palette, 200, {}, 0, indices);
+}
+
+TEST(Remapper, NearestColoursAskedOnTwoThreadsAtOnceAreTheNearest) {
+    // A fresh remapper finds its candidates while both threads ask; colours that share a slot of
+    // the table of known answers (equal low bits) come one after another.
+    std::mt19937 random(11);
+    QVector<QRgb> palette;
+    for (int i = 0; i < 255; ++i)
+        palette.append(qRgb(static_cast<int>(random() % 256), static_cast<int>(random() % 256),
+                            static_cast<int>(random() % 256)));
+    std::vector<QRgb> colours;
+    for (int r = 0; r < 256; r += 32)
+        for (int g = 0; g < 256; g += 32)
+            for (int b = 0; b < 256; b += 32)
+                for (const int low : {0, 1, 7, 31})
+                    colours.push_back(qRgb(r + low, g + low, b + low));
+    for (int round = 0; round < 3; ++round) {
+        TRemapper remapper(palette, -1, 0.0f);
+        std::vector<int> first(colours.size()), second(colours.size());
+        std::thread other([&] {
+            for (size_t i = colours.size(); i-- > 0;)
+                second[i] =
+                    remapper.Nearest(qRed(colours[i]), qGreen(colours[i]), qBlue(colours[i]));
+        });
+        for (size_t i = 0; i < colours.size(); ++i)
+            first[i] = remapper.Nearest(qRed(colours[i]), qGreen(colours[i]), qBlue(colours[i]));
+        other.join();
+        for (size_t i = 0; i < colours.size(); ++i) {
+            const QRgb c = colours[i];
+            const int best = NearestDistance(palette, -1, qRed(c), qGreen(c), qBlue(c));
+            ASSERT_EQ(Distance(palette[first[i]], qRed(c), qGreen(c), qBlue(c)), best);
+            ASSERT_EQ(first[i], second[i]);
+        }
+    }
+}
+
+TEST(Remapper, BlackAndTheColoursSharingItsSlotGetTheirOwnNearest) {
+    // Black's answer is known from the start, in the slot that (32, 64, 96) and others share.
+    const QVector<QRgb> palette = {qRgb(30, 60, 100), qRgb(0, 0, 0), qRgb(200, 200, 200)};
+    TRemapper remapper(palette, -1, 0.0f);
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_EQ(remapper.Nearest(32, 64, 96), 0);
+        EXPECT_EQ(remapper.Nearest(0, 0, 0), 1);
+        EXPECT_EQ(remapper.Nearest(224, 224, 224), 2);
+        EXPECT_EQ(remapper.Nearest(0, 0, 32), 1);
+    }
+}
+
+TEST(Remapper, ErrorDiffusionStaysOnOneThreadAndMixesColours) {
+    // A flat quarter grey with only black and white: diffusion mixes about a quarter of white
+    // pixels, the same with a helper as without; rows alone cannot be diffused.
+    QImage grey(64, 64, QImage::Format_RGBA8888);
+    grey.fill(qRgba(64, 64, 64, 255));
+    const QVector<QRgb> palette = {qRgb(0, 0, 0), qRgb(255, 255, 255), qRgb(0, 0, 0)};
+    TRowHelper helper;
+    TRemapper alone(palette, 2, 1.0f), shared(palette, 2, 1.0f);
+    shared.ShareRowsWith(&helper);
+    std::vector<uchar> one(64 * 64), two(64 * 64);
+    ASSERT_TRUE(alone.Remap(grey.constBits(), 64, 64, 64 * 4, one.data()));
+    ASSERT_TRUE(shared.Remap(grey.constBits(), 64, 64, 64 * 4, two.data()));
+    EXPECT_EQ(one, two);
+    const auto white = std::count(two.begin(), two.end(), 1);
+    EXPECT_NEAR(static_cast<double>(white) / (64 * 64), 64.0 / 255, 0.02);
+    EXPECT_FALSE(shared.RemapRows(grey.constBits(), 64, 0, 64, 64 * 4, two.data()));
+}
+
+// The encoder gives the same bytes whether or not it shares rows: real frames of two scenes
+// (two palettes), screen-like frames (flat colours, a moving box) and dithered ones.
+TEST(GifEncoder, SharingRowsChangesNoByteOfTheGif) {
+    std::vector<QImage> filmed = BearFrames(6, QSize(256, 144));
+    ASSERT_EQ(filmed.size(), 6u);
+    std::vector<QImage> screen;
+    for (int i = 0; i < 4; ++i) {
+        QImage frame(256, 144, QImage::Format_RGBA8888);
+        frame.fill(qRgba(30, 32, 36, 255));
+        for (int y = 20 + i * 9; y < 40 + i * 9; ++y)
+            for (int x = 0; x < 256; ++x)
+                frame.setPixel(x, y, qRgba(x, 200, 40 + i * 30, 255));
+        screen.push_back(frame);
+    }
+    const std::vector<QVector<QRgb>> palettes = {PaletteOf(filmed), PaletteOf(screen)};
+    for (const float dither : {0.0f, 0.6f}) {
+        QByteArray gifs[2];
+        for (int share = 0; share < 2; ++share) {
+            QBuffer buffer(&gifs[share]);
+            buffer.open(QIODevice::WriteOnly);
+            TGifEncoderOptions options;
+            options.ShareRows = share == 1;
+            options.Dither = dither;
+            TGifEncoder encoder(&buffer, QSize(256, 144), 0, palettes, options);
+            ASSERT_TRUE(encoder.Start());
+            for (const QImage& frame : filmed)
+                ASSERT_TRUE(encoder.AddFrame(Rgb(frame).data(), 10, 0));
+            for (const QImage& frame : screen)
+                ASSERT_TRUE(encoder.AddFrame(Rgb(frame).data(), 10, 1));
+            ASSERT_TRUE(encoder.Finish());
+            EXPECT_GE(encoder.ImagesWritten(), 8);
+        }
+        EXPECT_GT(gifs[0].size(), 10000);
+        EXPECT_EQ(gifs[0], gifs[1]) << "dither " << dither;
+    }
+}
+
+// Changed pixels are found in groups of sixteen and a remainder: a change in one channel at the
+// first or last pixel of a group, of a row, or in the remainder is found, one of no more than the
+// threshold is not, and each image covers exactly the box of what changed.
+TEST(GifEncoder, EachImageCoversExactlyThePixelsThatChanged) {
+    const QRgb grey = qRgb(100, 100, 100), green = qRgb(100, 200, 100), red = qRgb(200, 100, 100);
+    const QSize size(37, 5); // two groups of sixteen and five more
+    QImage frame(size, QImage::Format_RGBA8888);
+    frame.fill(grey);
+    std::vector<QImage> frames = {frame};
+    frame.setPixel(16, 1, green);              // first of the second group
+    frame.setPixel(36, 3, red);                // last of the row, in the remainder
+    frame.setPixel(5, 2, qRgb(100, 100, 101)); // by the threshold of exact drawing: unchanged
+    frames.push_back(frame);
+    frame.setPixel(0, 4, red);    // first of the row
+    frame.setPixel(15, 0, green); // last of the first group
+    frames.push_back(frame);
+    for (const bool share : {false, true}) {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        TGifEncoderOptions options;
+        options.ShareRows = share;
+        TGifEncoder encoder(&buffer, size, 0, QVector<QRgb>{grey, green, red, qRgb(100, 100, 101)},
+                            options);
+        ASSERT_TRUE(encoder.Start());
+        for (const QImage& f : frames)
+            ASSERT_TRUE(encoder.AddFrame(Rgb(f).data(), 10));
+        ASSERT_TRUE(encoder.Finish());
+        const TDecodedGif gif = DecodeGifBytes(bytes);
+        ASSERT_TRUE(gif.Ok) << gif.Error.toStdString();
+        ASSERT_EQ(gif.Images.size(), 3u);
+        const auto rect = [&](size_t i) {
+            const TDecodedGif::TImage& image = gif.Images[i];
+            return QRect(image.Left, image.Top, image.Width, image.Height);
+        };
+        EXPECT_EQ(rect(1), QRect(QPoint(16, 1), QPoint(36, 3)));
+        EXPECT_EQ(rect(2), QRect(QPoint(0, 0), QPoint(15, 4)));
+        for (size_t i = 0; i < frames.size(); ++i)
+            EXPECT_EQ(gif.Composed[i].pixel(5, 2), grey);
+        EXPECT_EQ(gif.Composed[2].pixel(36, 3), red);
+        EXPECT_EQ(gif.Composed[2].pixel(15, 0), green);
+    }
+}
