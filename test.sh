@@ -34,8 +34,12 @@ cmake -S "$top" -B "$top/build-tsan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo 
 # The build runs the test-video generator built the same way; what it draws with Qt's own
 # (uninstrumented) worker threads is not what is checked here, so it reports nothing.
 TSAN_OPTIONS="report_bugs=0" \
-  cmake --build "$top/build-tsan" --target test_playback test_common -j "$(nproc)"
+  cmake --build "$top/build-tsan" --target test_playback test_common test_engine -j "$(nproc)"
 tsan_options="suppressions=$top/tests/playback/tsan.supp halt_on_error=1"
 TSAN_OPTIONS="$tsan_options" QT_QPA_PLATFORM=offscreen "$top/build-tsan/tests/playback/test_playback"
 TSAN_OPTIONS="$tsan_options" QT_QPA_PLATFORM=offscreen "$top/build-tsan/tests/common/test_common" \
   --gtest_filter='SafeThread.*'
+# The encoder's rows shared between two threads: the same indices and bytes as one thread, with
+# nothing written by both.
+TSAN_OPTIONS="$tsan_options" QT_QPA_PLATFORM=offscreen "$top/build-tsan/tests/engine/test_engine" \
+  --gtest_filter='RowHelper.*:Remapper.*:GifEncoder.SharingRows*:GifEncoder.EachImage*'

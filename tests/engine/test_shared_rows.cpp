@@ -3,6 +3,7 @@
 // every awkward shape.
 
 #include "decoder/FFDecoder.h"
+#include "engine/FrameScaler.h"
 #include "engine/GifEncoder.h"
 #include "engine/Quantizer.h"
 #include "engine/RowHelper.h"
@@ -31,10 +32,12 @@ std::vector<QImage> BearFrames(int count, QSize size) {
     if (!decoder.LoadFile(bear) || !decoder.LocateVideoPTS(0))
         return frames;
     QImage picture;
+    // Our own scaler: Qt's smooth scaling runs on its thread pool, which the thread checker
+    // cannot see into.
+    TFrameScaler scaler;
     for (int i = 0; static_cast<int>(frames.size()) < count; ++i) {
         if (i % 4 == 0 && decoder.CopyToBitmap(picture))
-            frames.push_back(picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                                 .convertToFormat(QImage::Format_RGBA8888));
+            frames.push_back(scaler.Scale(picture, size).convertToFormat(QImage::Format_RGBA8888));
         if (!decoder.Decode())
             break;
     }
