@@ -1,3 +1,4 @@
+#include "EncoderTestUtils.h"
 #include "engine/GifEncoder.h"
 #include "engine/Quantizer.h"
 #include "tests/support/GifDecode.h"
@@ -18,15 +19,7 @@ QImage Scene(int width, int height, int x) {
     return image;
 }
 
-std::vector<uchar> Packed(const QImage& image) {
-    std::vector<uchar> out(static_cast<size_t>(image.width()) * image.height() * 3);
-    for (int y = 0; y < image.height(); ++y)
-        std::memcpy(out.data() + static_cast<size_t>(y) * image.width() * 3, image.constScanLine(y),
-                    static_cast<size_t>(image.width()) * 3);
-    return out;
-}
-
-QVector<QRgb> PaletteOf(const std::vector<QImage>& frames) {
+QVector<QRgb> RgbaPaletteOf(const std::vector<QImage>& frames) {
     TPaletteBuilder builder;
     for (const QImage& frame : frames) {
         const QImage rgba = frame.convertToFormat(QImage::Format_RGBA8888);
@@ -52,7 +45,7 @@ QByteArray Encode(const std::vector<QImage>& frames, const std::vector<int>& del
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    TGifEncoder encoder(&buffer, frames[0].size(), 0, PaletteOf(frames));
+    TGifEncoder encoder(&buffer, frames[0].size(), 0, RgbaPaletteOf(frames));
     EXPECT_TRUE(encoder.Start());
     for (size_t i = 0; i < frames.size(); ++i)
         EXPECT_TRUE(encoder.AddFrame(Packed(frames[i]).data(), delays[i]));
@@ -178,7 +171,7 @@ TEST(GifEncoder, FramesOfAnotherSceneCarryTheirOwnColourTable) {
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     TGifEncoder encoder(&buffer, warm.size(), 0,
-                        std::vector<QVector<QRgb>>{PaletteOf({warm}), PaletteOf({cold})});
+                        std::vector<QVector<QRgb>>{RgbaPaletteOf({warm}), RgbaPaletteOf({cold})});
     ASSERT_TRUE(encoder.Start());
     ASSERT_TRUE(encoder.AddFrame(Packed(warm).data(), 10, 0));
     ASSERT_TRUE(encoder.AddFrame(Packed(cold).data(), 10, 1));

@@ -1,6 +1,7 @@
 // Screen recordings: flat exact colours and pixels that hold still must come out exactly and
 // steadily, while filmed pictures keep the tolerant drawing that saves their size.
 
+#include "EncoderTestUtils.h"
 #include "engine/GifEncoder.h"
 #include "engine/QualityScale.h"
 #include "engine/Quantizer.h"
@@ -41,46 +42,6 @@ QImage ScreenFrame(int typed, bool cursor, bool colourful = false) {
                 image.setPixel(130 + x, 66 + y, qRgb(x * 6, y * 6, (x * y) % 256));
     }
     return image;
-}
-
-std::vector<uchar> Packed(const QImage& image) {
-    std::vector<uchar> out(static_cast<size_t>(image.width()) * image.height() * 3);
-    for (int y = 0; y < image.height(); ++y)
-        std::memcpy(out.data() + static_cast<size_t>(y) * image.width() * 3, image.constScanLine(y),
-                    static_cast<size_t>(image.width()) * 3);
-    return out;
-}
-
-QVector<QRgb> PaletteOf(const std::vector<QImage>& frames) {
-    TPaletteBuilder builder;
-    for (const QImage& frame : frames)
-        builder.AddRgb(Packed(frame).data(),
-                       static_cast<qsizetype>(frame.width()) * frame.height());
-    return builder.Build();
-}
-
-TDecodedGif EncodeAndDecode(const std::vector<QImage>& frames,
-                            const TGifEncoderOptions& options = {}, int* images = nullptr) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    TGifEncoder encoder(&buffer, frames[0].size(), 0, PaletteOf(frames), options);
-    EXPECT_TRUE(encoder.Start());
-    for (const QImage& frame : frames)
-        EXPECT_TRUE(encoder.AddFrame(Packed(frame).data(), 10));
-    EXPECT_TRUE(encoder.Finish());
-    if (images)
-        *images = encoder.ImagesWritten();
-    return DecodeGifBytes(bytes);
-}
-
-// Pixels of `shown` that differ from `wanted` in any channel.
-int DifferentPixels(const QImage& shown, const QImage& wanted, const QRect& area) {
-    int count = 0;
-    for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x)
-            count += (shown.pixel(x, y) & 0xFFFFFF) != (wanted.pixel(x, y) & 0xFFFFFF) ? 1 : 0;
-    return count;
 }
 
 // The frames of someone typing, with a blinking cursor.

@@ -2,6 +2,7 @@
 // noise keeps its pixels as they were first drawn, while what really moves or fades is still
 // redrawn faithfully.
 
+#include "EncoderTestUtils.h"
 #include "engine/GifEncoder.h"
 #include "engine/QualityScale.h"
 #include "engine/Quantizer.h"
@@ -38,42 +39,6 @@ QImage WithNoise(const QImage& picture, int amplitude, std::mt19937& random) {
     return out;
 }
 
-std::vector<uchar> Packed(const QImage& image) {
-    std::vector<uchar> out(static_cast<size_t>(image.width()) * image.height() * 3);
-    for (int y = 0; y < image.height(); ++y)
-        std::memcpy(out.data() + static_cast<size_t>(y) * image.width() * 3, image.constScanLine(y),
-                    static_cast<size_t>(image.width()) * 3);
-    return out;
-}
-
-TDecodedGif EncodeAndDecode(const std::vector<QImage>& frames, int* images = nullptr,
-                            const TGifEncoderOptions& options = {}) {
-    TPaletteBuilder builder;
-    for (const QImage& frame : frames)
-        builder.AddRgb(Packed(frame).data(),
-                       static_cast<qsizetype>(frame.width()) * frame.height());
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    TGifEncoder encoder(&buffer, frames[0].size(), 0, builder.Build(), options);
-    EXPECT_TRUE(encoder.Start());
-    for (const QImage& frame : frames)
-        EXPECT_TRUE(encoder.AddFrame(Packed(frame).data(), 10));
-    EXPECT_TRUE(encoder.Finish());
-    if (images)
-        *images = encoder.ImagesWritten();
-    return DecodeGifBytes(bytes);
-}
-
-// Pixels of `area` that differ between two composed frames.
-int ChangedPixels(const QImage& before, const QImage& after, const QRect& area) {
-    int count = 0;
-    for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x)
-            count += (before.pixel(x, y) & 0xFFFFFF) != (after.pixel(x, y) & 0xFFFFFF) ? 1 : 0;
-    return count;
-}
-
 // The mean difference per channel between what is shown and the source in `area`.
 double MeanError(const QImage& shown, const QImage& source, const QRect& area) {
     double sum = 0;
@@ -96,7 +61,7 @@ TEST(StillContent, NoiseWithinTheThresholdLeavesAStillPictureAlone) {
     for (int i = 0; i < 12; ++i)
         frames.push_back(WithNoise(still, 2, random));
     int images = 0;
-    const TDecodedGif gif = EncodeAndDecode(frames, &images);
+    const TDecodedGif gif = EncodeAndDecode(frames, {}, &images);
     ASSERT_TRUE(gif.Ok) << gif.Error.toStdString();
     EXPECT_EQ(images, 1);
     ASSERT_EQ(gif.Images.size(), 1u);
@@ -115,11 +80,11 @@ TEST(StillContent, NoiseAboveTheThresholdKeepsMostPixelsAsShown) {
         std::vector<QImage> frames;
         for (int i = 0; i < 12; ++i)
             frames.push_back(WithNoise(still, 3, random));
-        const TDecodedGif gif = EncodeAndDecode(frames, nullptr, options);
+        const TDecodedGif gif = EncodeAndDecode(frames, options);
         EXPECT_TRUE(gif.Ok) << gif.Error.toStdString();
         int changed = 0;
         for (size_t i = 1; i < gif.Composed.size(); ++i) {
-            changed += ChangedPixels(gif.Composed[i - 1], gif.Composed[i], all);
+            changed += DifferentPixels(gif.Composed[i - 1], gif.Composed[i], all);
             EXPECT_LT(MeanError(gif.Composed[i], still, all), 3.0) << "image " << i;
         }
         return static_cast<double>(changed) / static_cast<double>(frames.size() - 1);
@@ -150,32 +115,32 @@ TEST(StillContent, SmallChangesAreDrawnWhenTheyLast) {
     const QRect all(0, 0, width, height), patch(30, 20, 40, 30);
     const QImage lit = Lighter(still, 6, patch);
     int images = 0;
-    TDecodedGif gif = EncodeAndDecode({still, still, lit, lit}, &images);
+    TDecodedGif gif = EncodeAndDecode({still, still, lit, lit}, {}, &images);
     ASSERT_TRUE(gif.Ok) << gif.Error.toStdString();
     ASSERT_EQ(images, 2);
     EXPECT_EQ(gif.Images[0].DelayCs, 20);
     EXPECT_LT(MeanError(gif.Composed[1], lit, patch), MeanError(gif.Composed[0], lit, patch) - 3);
 
-    gif = EncodeAndDecode({still, still, lit}, &images);
+    gif = EncodeAndDecode({still, still, lit}, {}, &images);
     ASSERT_TRUE(gif.Ok);
     ASSERT_EQ(images, 2);
     EXPECT_LT(MeanError(gif.Composed[1], lit, patch), MeanError(gif.Composed[0], lit, patch) - 3);
 
     // A faint flicker of one frame: nothing is redrawn, the timing is kept.
-    gif = EncodeAndDecode({still, lit, still, still}, &images);
+    gif = EncodeAndDecode({still, lit, still, still}, {}, &images);
     ASSERT_TRUE(gif.Ok);
     EXPECT_EQ(images, 1);
     EXPECT_EQ(gif.TotalDelayCs(), 40);
 
     // At the highest quality every change is drawn at once.
-    gif = EncodeAndDecode({still, lit, still, still}, &images, SettingsForQuality(100).Encoder);
+    gif = EncodeAndDecode({still, lit, still, still}, SettingsForQuality(100).Encoder, &images);
     ASSERT_TRUE(gif.Ok);
     EXPECT_EQ(images, 3);
 
     // A bright flash of one frame is drawn, and taken away again.
     QImage flash = still.copy();
     QPainter(&flash).fillRect(patch, Qt::white);
-    gif = EncodeAndDecode({still, flash, still, still}, &images);
+    gif = EncodeAndDecode({still, flash, still, still}, {}, &images);
     ASSERT_TRUE(gif.Ok);
     ASSERT_EQ(images, 3);
     EXPECT_LT(MeanError(gif.Composed[1], flash, patch), 3.0);
@@ -195,7 +160,7 @@ TEST(StillContent, AMovingObjectOverNoiseIsRedrawnFaithfully) {
         frames.push_back(WithNoise(frame, 2, random));
     }
     int images = 0;
-    const TDecodedGif gif = EncodeAndDecode(frames, &images);
+    const TDecodedGif gif = EncodeAndDecode(frames, {}, &images);
     ASSERT_TRUE(gif.Ok) << gif.Error.toStdString();
     ASSERT_EQ(images, 12);
     ASSERT_EQ(gif.Composed.size(), frames.size());
@@ -206,8 +171,8 @@ TEST(StillContent, AMovingObjectOverNoiseIsRedrawnFaithfully) {
         EXPECT_LT(MeanError(shown, frames[static_cast<size_t>(i)], square(i)), 2.0) << i;
         const QRect uncovered(square(i - 1).left(), 30, 8, 14);
         EXPECT_LT(MeanError(shown, still, uncovered), 3.5) << i;
-        EXPECT_EQ(ChangedPixels(before, shown, above), 0) << i;
-        EXPECT_EQ(ChangedPixels(before, shown, below), 0) << i;
+        EXPECT_EQ(DifferentPixels(before, shown, above), 0) << i;
+        EXPECT_EQ(DifferentPixels(before, shown, below), 0) << i;
     }
 }
 
