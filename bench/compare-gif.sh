@@ -108,9 +108,10 @@ make_clip vp9 "$work/bbb-vp9.webm" -c:v libvpx-vp9 -deadline good -cpu-used 4 -r
 make_clip odd "$work/bbb-853x479.webm" -vf scale=853:479 -c:v libvpx-vp9 -deadline good -cpu-used 4 -row-mt 1 -b:v 1500k -threads 2 -pix_fmt yuv420p
 make_clip ffv1 "$work/bbb-ffv1.mkv" -c:v ffv1 -pix_fmt yuv420p
 input=(-ss 5 -t 5 -i "$bbb")
+# square pixels, as cameras make 4K (854 × 480 scaled to 16:9 would get pixels 1281:1280 wide)
 uhd="$work/bbb-3840x2160.mp4"
 if wanted 4k960 || wanted 4kfull; then
-  CLIPS="${CLIPS:-} uhd" make_clip uhd "$uhd" -vf scale=3840:2160:flags=lanczos -c:v libx264 -preset veryfast -crf 20 -pix_fmt yuv420p
+  CLIPS="${CLIPS:-} uhd" make_clip uhd "$uhd" -vf scale=3840:2160:flags=lanczos,setsar=1 -c:v libx264 -preset veryfast -crf 20 -pix_fmt yuv420p
 fi
 
 # HDR (PQ or HLG) pictures as a standard-range screen shows them, the way our decoder maps them:
