@@ -10,10 +10,14 @@ QImage TFrameScaler::Scale(const TRgbPlanes& planes, const QRect& part, const QS
     key.DstWidth = size.width();
     key.DstHeight = size.height();
     key.Flags = SWS_LANCZOS | SWS_ACCURATE_RND;
-    SwsContext* context = FScaler.Get(key);
-    if (!context || !FOut.Resize(size))
+    // Should the library fail, Qt scales the picture instead.
+    const auto byQt = [&] {
         return PackedPart(planes, part)
             .scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    };
+    SwsContext* context = FScaler.Get(key);
+    if (!context || !FOut.Resize(size))
+        return byQt();
     for (int colour = 0; colour < 3; ++colour) {
         const uint8_t* const in[] = {planes.Plane(colour) +
                                          ptrdiff_t(part.y()) * planes.Stride(colour) + part.x(),
@@ -22,8 +26,7 @@ QImage TFrameScaler::Scale(const TRgbPlanes& planes, const QRect& part, const QS
         uint8_t* const out[] = {FOut.Plane(colour), nullptr, nullptr, nullptr};
         const int outStride[] = {FOut.Stride(colour), 0, 0, 0};
         if (sws_scale(context, in, inStride, 0, part.height(), out, outStride) <= 0)
-            return PackedPart(planes, part)
-                .scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            return byQt();
     }
     return PackedPart(FOut, QRect(QPoint(0, 0), size));
 }

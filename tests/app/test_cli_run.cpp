@@ -274,6 +274,19 @@ struct TCapturedStreams {
     TCliStreams Streams;
 };
 
+namespace {
+// Fills a project from `options` for `gif` and converts it as the command line does: the exit
+// code, or -1 when the options were refused.
+int FillAndRun(const TCliOptions& options, const QString& gif, const TCliStreams& streams) {
+    TVGProj project([] { return TProjectDefaults(); });
+    TFFDecoder decoder;
+    if (FillProject(options, gif, project, decoder).ExitCode != ecDone)
+        return -1;
+    TCliStop stop;
+    return RunCliConversion(project, options, stop, streams);
+}
+} // namespace
+
 // The run step in-process: a finished GIF is reported from the engine's result, a stop that came
 // first leaves nothing and gives the signal's code.
 TEST(CliRun, ReportsWhatTheEngineDid) {
@@ -319,11 +332,7 @@ TEST(CliRun, AVideoCutShortGivesAWarning) {
     const QString gif = dir.filePath(QStringLiteral("cut.gif"));
     TCapturedStreams captured;
     ASSERT_TRUE(captured.Ok());
-    TVGProj project([] { return TProjectDefaults(); });
-    TFFDecoder decoder;
-    ASSERT_EQ(FillProject(options, gif, project, decoder).ExitCode, ecDone);
-    TCliStop stop;
-    EXPECT_EQ(RunCliConversion(project, options, stop, captured.Streams), ecDone);
+    EXPECT_EQ(FillAndRun(options, gif, captured.Streams), ecDone);
     EXPECT_TRUE(DecodeGifFile(gif).Ok);
     EXPECT_TRUE(StreamText(captured.Streams.Messages).contains("warning: The video ends at"))
         << StreamText(captured.Streams.Messages).toStdString();
@@ -340,11 +349,7 @@ TEST(CliRun, ASizeLimitIsMetAndReported) {
     const QString gif = dir.filePath(QStringLiteral("limit.gif"));
     TCapturedStreams captured;
     ASSERT_TRUE(captured.Ok());
-    TVGProj project([] { return TProjectDefaults(); });
-    TFFDecoder decoder;
-    ASSERT_EQ(FillProject(options, gif, project, decoder).ExitCode, ecDone);
-    TCliStop stop;
-    ASSERT_EQ(RunCliConversion(project, options, stop, captured.Streams), ecDone);
+    ASSERT_EQ(FillAndRun(options, gif, captured.Streams), ecDone);
     EXPECT_LE(QFileInfo(gif).size(), 30'000);
     const TDecodedGif decoded = DecodeGifFile(gif);
     ASSERT_TRUE(decoded.Ok);
@@ -364,12 +369,10 @@ TEST(CliRun, ASizeLimitIsMetAndReported) {
     EXPECT_TRUE(lines[1].startsWith(QStringLiteral("target 30 KB: "))) << lines[1].toStdString();
 
     const QString tiny = dir.filePath(QStringLiteral("tiny.gif"));
-    TVGProj tooSmall([] { return TProjectDefaults(); });
     options.MaxSize = 100;
-    ASSERT_EQ(FillProject(options, tiny, tooSmall, decoder).ExitCode, ecDone);
     TCapturedStreams failed;
     ASSERT_TRUE(failed.Ok());
-    EXPECT_EQ(RunCliConversion(tooSmall, options, stop, failed.Streams), ecFailed);
+    EXPECT_EQ(FillAndRun(options, tiny, failed.Streams), ecFailed);
     EXPECT_TRUE(StreamText(failed.Streams.Messages).contains("100 bytes"));
     EXPECT_FALSE(QFile::exists(tiny));
 }
