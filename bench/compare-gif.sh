@@ -27,16 +27,17 @@
 # reference (and FFmpeg's and gifski's GIFs), takes for each step the last frame within half a step
 # of its time; a converter that takes another frame near the step (the one shown at the step's
 # time, or the stretch's middle) is one source frame off, which costs much SSIM on fast motion.
-# So ssimT takes per GIF frame the best SSIM of three references: the reference, and the same with
+# So ssimT takes per GIF frame the best SSIM of four references: the reference, the same with
 # every step taking the source frame before or after (timestamps moved by one frame period before
-# the fps filter). A gap between ssim and ssimT is timing, not picture quality. The SSIM target uses ssimT, so it judges pictures; whether steps through the
+# the fps filter), and the same with every step taking the source frame nearest its time (which
+# differs from FFmpeg's by two frames where a step spans several, as 24 → 5 fps). A gap between ssim and ssimT is timing, not picture quality. The SSIM target uses ssimT, so it judges pictures; whether steps through the
 # source are even is what `vg_bench_gif_quality <video> <gif> <start> <fps>` counts.
 #
 # Flicker: `vg_bench_gif_quality --flicker` reads the GIF (giflib, composed as a viewer shows it)
 # and the ffv1 reference through our decoder (planar RGB to RGB is exact) and takes luma
 # (0.299 R + 0.587 G + 0.114 B, unrounded) of the picture each shows at every frame step. It is the
 # mean |Δluma| of the GIF between consecutive steps on pixels the reference holds still (|Δluma|
-# < 0.5) over that step and one step either side, on the grid of the reference (of the three
+# < 0.5) over that step and one step either side, on the grid of the reference (of the four
 # ssimT uses) the GIF matches best as a whole: a converter that takes each step's source frame one
 # frame earlier or later than FFmpeg's fps filter would otherwise count every moving edge as
 # flicker (that shows in SSIM instead).
@@ -177,9 +178,9 @@ flicker() { # flicker <gif> <reference> <fps>: prints the mean |Δluma| on still
 format="%-11s %-8s %7s %6s %9s %8s %8s %7s %8s %7s\n"
 row() { # row <clip> <tool> <time> <mem> <bytes> <gif>: sets Q (ssimT) and F (flicker)
   local q=nan p=nan qt=nan q420=nan rest f=nan grid=0 grids=() r
-  for r in "$ref" "$refup" "$refdown"; do [ -s "$r" ] && grids+=("$r"); done
+  for r in "$ref" "$refup" "$refdown" "$refnear"; do [ -s "$r" ] && grids+=("$r"); done
   if [ -s "$6" ]; then
-    read -r q p qt grid <<< "$(quality "$6" "$fps" "$ref" "$refup" "$refdown")"
+    read -r q p qt grid <<< "$(quality "$6" "$fps" "$ref" "$refup" "$refdown" "$refnear")"
     read -r q420 rest <<< "$(quality "$6" "$fps" "$ref420")"
     # on the grid the GIF's steps follow (every tool alike), so moving edges are not flicker
     f=$(flicker "$6" "${grids[$grid]:-$ref}" "$fps")
@@ -224,8 +225,9 @@ for clip in "${clips[@]}"; do
   ffmpeg -v error -y -ss "$start" -t "$dur" -i "$src" -vf "${pre}fps=$fps,format=gbrp,scale=$w:$h:flags=lanczos,setsar=1" -an -c:v ffv1 "$ref"
   ffmpeg -v error -y -ss "$start" -t "$dur" -i "$src" -vf "${pre:+${pre}format=yuv420p,}fps=$fps,scale=$w:$h:flags=lanczos,setsar=1" -an -c:v ffv1 "$ref420"
   # the same reference with every step one source frame earlier and one later
-  period=$(ffprobe -v error -select_streams v:0 -show_entries stream=avg_frame_rate -of csv=p=0 "$src" |
-    awk -F/ 'NR == 1 && $1 > 0 { printf "%.9f", ($2 ? $2 : 1) / $1 }')
+  # (Ogg streams state no average rate: their r_frame_rate is the period)
+  period=$(ffprobe -v error -select_streams v:0 -show_entries stream=avg_frame_rate,r_frame_rate -of csv=p=0 "$src" |
+    awk -F'[/,]' 'NR == 1 { if ($3 > 0) { printf "%.9f", ($4 ? $4 : 1) / $3 } else if ($1 > 0) { printf "%.9f", ($2 ? $2 : 1) / $1 } }')
   refup="$work/$name-refnext.mkv"
   refdown="$work/$name-refprev.mkv"
   for shift in "-" "+"; do
@@ -233,6 +235,11 @@ for clip in "${clips[@]}"; do
     out="$refup"; [ "$shift" = + ] && out="$refdown"
     ffmpeg -v error -y -ss "$start" -t "$dur" -i "$src" -vf "setpts=PTS${shift}${period}/TB,${pre}fps=$fps:start_time=0,format=gbrp,scale=$w:$h:flags=lanczos,setsar=1" -an -c:v ffv1 "$out"
   done
+  # and with every step taking the source frame nearest its time: the latest frame at most half a
+  # frame period after it (timestamps moved half a period earlier, rounded up to the step)
+  refnear="$work/$name-refnear.mkv"
+  rm -f "$refnear"
+  [ -n "$period" ] && ffmpeg -v error -y -ss "$start" -t "$dur" -i "$src" -vf "setpts=PTS-${period}/2/TB,${pre}fps=$fps:start_time=0:round=up,format=gbrp,scale=$w:$h:flags=lanczos,setsar=1" -an -c:v ffv1 "$refnear"
   # decoding alone: the floor
   measure decode ffmpeg -v error -y -ss "$start" -t "$dur" -i "$src" -an -f null -; tdec=$T
 
