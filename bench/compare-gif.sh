@@ -233,13 +233,13 @@ for clip in "${clips[@]}"; do
   for shift in "-" "+"; do
     [ -n "$period" ] || break
     out="$refup"; [ "$shift" = + ] && out="$refdown"
-    ffmpeg -v error -y -ss "$start" -t "$dur" -i "$src" -vf "setpts=PTS${shift}${period}/TB,${pre}fps=$fps:start_time=0,format=gbrp,scale=$w:$h:flags=lanczos,setsar=1" -an -c:v ffv1 "$out"
+    ffmpeg -v error -y -ss "$start" -t "$dur" -i "$src" -vf "settb=AVTB,setpts=PTS${shift}${period}/TB,${pre}fps=$fps:start_time=0,format=gbrp,scale=$w:$h:flags=lanczos,setsar=1" -an -c:v ffv1 "$out"
   done
   # and with every step taking the source frame nearest its time: the latest frame at most half a
   # frame period after it (timestamps moved half a period earlier, rounded up to the step)
   refnear="$work/$name-refnear.mkv"
   rm -f "$refnear"
-  [ -n "$period" ] && ffmpeg -v error -y -ss "$start" -t "$dur" -i "$src" -vf "setpts=PTS-${period}/2/TB,${pre}fps=$fps:start_time=0:round=up,format=gbrp,scale=$w:$h:flags=lanczos,setsar=1" -an -c:v ffv1 "$refnear"
+  [ -n "$period" ] && ffmpeg -v error -y -ss "$start" -t "$dur" -i "$src" -vf "settb=AVTB,setpts=PTS-${period}/2/TB,${pre}fps=$fps:start_time=0:round=up,format=gbrp,scale=$w:$h:flags=lanczos,setsar=1" -an -c:v ffv1 "$refnear"
   # decoding alone: the floor
   measure decode ffmpeg -v error -y -ss "$start" -t "$dur" -i "$src" -an -f null -; tdec=$T
 

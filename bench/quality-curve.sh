@@ -50,7 +50,7 @@ for clip in "${clips[@]}"; do
   shift=$(echo "0.5 / $fps - 0.5 / ($rate)" | bc -l)
   ref="$work/$name-ref.mkv"
   ffmpeg -v error -y -ss "$start" -t "$dur" -i "$src" \
-    -vf "setpts=PTS+$shift/TB,fps=$fps,format=gbrp,scale=$w:$h:flags=lanczos" -an -c:v ffv1 "$ref"
+    -vf "settb=AVTB,setpts=PTS+$shift/TB,fps=$fps,format=gbrp,scale=$w:$h:flags=lanczos" -an -c:v ffv1 "$ref"
   mkdir -p "$work/$name-png"
   ffmpeg -v error -y -i "$ref" -pix_fmt rgb24 "$work/$name-png/f%05d.png"
   end=$(echo "$start + $dur" | bc -l)
