@@ -248,9 +248,11 @@ TVGConvertFlag TVGProj::ConversionRequest(QObject* window) {
     request.Sequence = Sequence;
     request.GifQuality = GifQuality;
     request.GifMaxSize = GifMaxSize;
-    request.DrawOverlays = [this](QPainter& painter, int width, int height) {
-        DrawOutputOverlays(painter, width, height);
-    };
+    // Without captions or a logo frames go to the GIF untouched (no painting pass per frame).
+    if (Texts.Count() > 0 || Logo.Enabled)
+        request.DrawOverlays = [this](QPainter& painter, int width, int height) {
+            DrawOutputOverlays(painter, width, height);
+        };
     if (HasDeletedFrameInClip())
         request.FrameFilter = [this](int64_t pts) { return IsFrameDeleted(pts); };
     request.LibPath =

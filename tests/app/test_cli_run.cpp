@@ -122,7 +122,7 @@ TEST(CliFill, CustomSizeIsTheFinalSizeAfterTurning) {
     EXPECT_EQ(project.GetFinalSize(), QSize(180, 320));
 }
 
-TEST(CliFill, QualityAndSizeLimitReachTheRequest) {
+TEST(CliFill, QualityLimitAndCaptionsReachTheRequest) {
     TCliOptions options = Options(bear);
     options.Quality = 30;
     options.MaxSize = 1'000'000;
@@ -131,6 +131,14 @@ TEST(CliFill, QualityAndSizeLimitReachTheRequest) {
     const TVGConvertFlag request = project.ConversionRequest(nullptr);
     EXPECT_EQ(request.GifQuality, 30);
     EXPECT_EQ(request.GifMaxSize, 1'000'000);
+    // Nothing to draw: frames are not put through a painting pass (a 4K frame would be
+    // converted to 32 bits and back for nothing).
+    EXPECT_FALSE(request.DrawOverlays);
+
+    options.Captions.push_back({10, 10, QStringLiteral("hello")});
+    TVGProj captioned([] { return TProjectDefaults(); });
+    ASSERT_EQ(Fill(options, captioned).ExitCode, ecDone);
+    EXPECT_TRUE(captioned.ConversionRequest(nullptr).DrawOverlays);
 }
 
 TEST(CliFill, AVideoThatCannotBeReadFailsTheConversion) {
