@@ -40,6 +40,7 @@ TSAN_OPTIONS="$tsan_options" QT_QPA_PLATFORM=offscreen "$top/build-tsan/tests/pl
 TSAN_OPTIONS="$tsan_options" QT_QPA_PLATFORM=offscreen "$top/build-tsan/tests/common/test_common" \
   --gtest_filter='SafeThread.*'
 # The encoder's rows shared between two threads: the same indices and bytes as one thread, with
-# nothing written by both.
+# nothing written by both; and decoded frames handed from the sampling thread to the one that
+# makes their pictures.
 TSAN_OPTIONS="$tsan_options" QT_QPA_PLATFORM=offscreen "$top/build-tsan/tests/engine/test_engine" \
-  --gtest_filter='RowHelper.*:Remapper.*:GifEncoder.SharingRows*:GifEncoder.EachImage*'
+  --gtest_filter='RowHelper.*:Remapper.*:GifEncoder.SharingRows*:GifEncoder.EachImage*:ConversionFrames.*:DamagedSource.*'

@@ -11,9 +11,12 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 class QImage;
 class TRgbPlanes;
+class TKeptFrame;
+class TFramePictures;
 class QRect;
 class QSize;
 
@@ -118,6 +121,15 @@ public:
     // The current frame's picture as CopyToBitmap gives it, as planes of green, blue and red.
     // This form converts and splits; decoders that can convert into planes straight do so.
     virtual bool CopyToPlanes(TRgbPlanes& planes);
+
+    // The current frame, kept unchanged while the decoder goes on; null when none is current.
+    // Pictures of it are made by a maker from NewFramePictures, on any one thread. This form
+    // keeps the finished picture; decoders that can keep the decoded frame itself do so (and the
+    // conversion then runs on the maker's thread).
+    virtual std::shared_ptr<const TKeptFrame> KeepCurrent();
+    // Makes pictures of this decoder's kept frames as CopyToPlanes and CopyToBitmapScaled would,
+    // with the settings the decoder has now (for the file loaded).
+    virtual std::unique_ptr<TFramePictures> NewFramePictures();
 
     // Pictures converted with exact rounding and every pixel's own colour, at some cost: for
     // pictures compared with their source (a GIF), not for playing. Decoders that always convert

@@ -4,6 +4,7 @@
 #include "decoder/FFDecoder.h"
 
 #include "decoder/DecoderState.h"
+#include "decoder/KeptFrame.h"
 
 #include <QImage>
 #include <cmath>
@@ -141,6 +142,55 @@ bool TFFDecoder::CopyToBitmapScaled(QImage& bitmap, const QRect& sourceRect, con
         return true;
     // Pictures whose planes cannot be cut (packed 4:2:2) go the long way.
     return TCustomDecoder::CopyToBitmapScaled(bitmap, sourceRect, outSize);
+}
+
+namespace {
+
+// A decoded frame held by reference: its buffers stay as they are while the decoder goes on.
+class TFFKeptFrame : public TKeptFrame {
+public:
+    TFFKeptFrame(ffmpeg::TFramePtr frame, uint64_t serial)
+        : Frame(std::move(frame)), Serial(serial) {}
+    const ffmpeg::TFramePtr Frame;
+    const uint64_t Serial; // the decoder's name of the frame, so work on it is done once
+};
+
+class TFFFramePictures : public TFramePictures {
+public:
+    bool Planes(const TKeptFrame& frame, TRgbPlanes& planes) override {
+        const auto* kept = dynamic_cast<const TFFKeptFrame*>(&frame);
+        return kept && Converter.Planes(kept->Frame.get(), kept->Serial, planes);
+    }
+    bool Scaled(const TKeptFrame& frame, const QRect& sourceRect, const QSize& outSize,
+                QImage& bitmap) override {
+        const auto* kept = dynamic_cast<const TFFKeptFrame*>(&frame);
+        if (!kept)
+            return false;
+        if (Converter.Scaled(kept->Frame.get(), sourceRect, outSize, bitmap))
+            return true;
+        // Pictures whose planes cannot be cut (packed 4:2:2) go the long way.
+        QImage picture;
+        return Converter.Picture(kept->Frame.get(), kept->Serial, QImage::Format_RGB32, picture) &&
+               CutAndScale(picture, sourceRect, outSize, bitmap);
+    }
+    TPictureConverter Converter;
+};
+
+} // namespace
+
+std::shared_ptr<const TKeptFrame> TFFDecoder::KeepCurrent() {
+    if (!F->IsOpen() || !F->HasCurrent)
+        return nullptr;
+    ffmpeg::TFramePtr frame(av_frame_clone(F->Current.get()));
+    if (!frame)
+        return nullptr;
+    return std::make_shared<const TFFKeptFrame>(std::move(frame), F->CurrentSerial);
+}
+
+std::unique_ptr<TFramePictures> TFFDecoder::NewFramePictures() {
+    auto pictures = std::make_unique<TFFFramePictures>();
+    F->Pictures.CopySettingsTo(pictures->Converter);
+    return pictures;
 }
 
 bool TFFDecoder::Seek(int64_t pts, TSeekFlags flags) {

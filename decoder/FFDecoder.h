@@ -49,6 +49,10 @@ public:
     // default).
     void SetToneMapping(bool on);
     bool CopyToPlanes(TRgbPlanes& planes) override;
+    // Keeps the decoded frame itself (by reference, no copy); its pictures are converted by the
+    // maker's own converter.
+    std::shared_ptr<const TKeptFrame> KeepCurrent() override;
+    std::unique_ptr<TFramePictures> NewFramePictures() override;
     void SetExactColours(bool on) override;
     // The folder handed to LoadAVLib.
     QString LibraryFolder() const;

@@ -93,8 +93,16 @@ void TPictureConverter::SetToneMapping(bool on) {
 }
 
 void TPictureConverter::SetStreamPeak(double peak) {
+    StreamPeak = peak;
     ToneMapper.SetStreamPeak(peak);
     PartToneMapper.SetStreamPeak(peak);
+}
+
+void TPictureConverter::CopySettingsTo(TPictureConverter& other) const {
+    other.SetGeometry(Shown, Rotation);
+    other.SetStreamPeak(StreamPeak);
+    other.SetToneMapping(ToneMapping);
+    other.SetExactColours(ExactColours);
 }
 
 void TPictureConverter::Reset() {

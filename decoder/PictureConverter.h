@@ -28,6 +28,9 @@ public:
     void SetExactColours(bool on) { ExactColours = on; }
     // Forgets every picture and conversion kept.
     void Reset();
+    // Gives `other` the same geometry, peak, tone mapping and colour rounding (none of the
+    // pictures or conversions kept), so it makes the same pictures.
+    void CopySettingsTo(TPictureConverter& other) const;
 
     // The picture of `frame` at the shown size, upright, in `format` (RGB32 or RGB888). `serial`
     // names the frame: the same serial is the same picture, so work on it is done once.
@@ -56,6 +59,7 @@ private:
     int Rotation = 0;
     bool ToneMapping = true;
     bool ExactColours = false;
+    double StreamPeak = 0;
     TScalerCache Scaler;     // whole pictures
     TScalerCache PartScaler; // parts to the output size
     TScalerCache OutScaler;  // small 4:4:4 pictures to RGB

@@ -1,14 +1,20 @@
 #include "engine/FrameSampler.h"
 
 #include "decoder/CustomDecoder.h"
+#include "decoder/KeptFrame.h"
+#include "decoder/PlanarRgb.h"
 
 #include <algorithm>
 
-TSampleQueue::TSampleQueue(qint64 pictureBytes)
+TSampleQueue::TSampleQueue(qint64 itemBytes)
     : FCapacity(static_cast<size_t>(
-          std::clamp<qint64>((48 << 20) / std::max<qint64>(pictureBytes, 1), 1, 3))) {}
+          std::clamp<qint64>((48 << 20) / std::max<qint64>(itemBytes, 1), 1, 3))) {}
 
 namespace {
+qint64 Area(const QSize& size) {
+    return static_cast<qint64>(size.width()) * size.height();
+}
+
 // Shown parts bigger than this (above 2560 × 1440) are cut and scaled by the decoder when the GIF
 // is smaller (at full size, the whole picture costs less memory than a 16-bit one of that size).
 constexpr qint64 oneStepPixels = 4'000'000;
@@ -47,11 +53,12 @@ bool TSampleQueue::Stopped() {
 TFrameSampler::TFrameSampler(TCustomDecoder& decoder, const TConversionPlan& plan,
                              const std::atomic<bool>& cancel)
     : FDecoder(decoder), FPlan(plan), FCancel(cancel),
-      FQueue(static_cast<qint64>(plan.OutSize.width()) * plan.OutSize.height() * 4),
-      FOneStep(static_cast<qint64>(plan.SourceRect.width()) * plan.SourceRect.height() >
-                   oneStepPixels &&
-               static_cast<qint64>(plan.OutSize.width()) * plan.OutSize.height() <
-                   static_cast<qint64>(plan.SourceRect.width()) * plan.SourceRect.height()),
+      // A queued sample holds a decoded frame (about 2 bytes a pixel at most of the shown part,
+      // more when cut) until its picture is made.
+      FQueue(std::max(Area(plan.OutSize) * 4, Area(plan.SourceRect.size()) * 2)),
+      FOneStep(Area(plan.SourceRect.size()) > oneStepPixels &&
+               Area(plan.OutSize) < Area(plan.SourceRect.size())),
+      FMadeByReceiver(Area(plan.OutSize) <= oneStepPixels),
       FFrameDuration(NominalFrameDuration(decoder.GetVideoStreamInfo())) {}
 
 TFrameSampler::~TFrameSampler() {
@@ -67,6 +74,7 @@ void TFrameSampler::Stop() {
 bool TFrameSampler::Start() {
     if (!FDecoder.LocateVideoPTSCallback(FPlan.ClipStart, [this] { return !FCancel.load(); }))
         return false;
+    FPictures = FDecoder.NewFramePictures();
     FThread = std::thread([this] { Run(); });
     return true;
 }
@@ -78,16 +86,28 @@ void TFrameSampler::Finish(TSample::TKind kind, int64_t pts) {
     FQueue.Push(std::move(last));
 }
 
+TSample TFrameSampler::Next() {
+    TSample sample = FQueue.Pop();
+    if (sample.Frame) {
+        if (!MakePicture(*sample.Frame, sample.Picture))
+            sample.Kind = TSample::Failed;
+        sample.Frame.reset();
+    }
+    return sample;
+}
+
 void TFrameSampler::Advance(bool mayBeShown) {
     FCurrentPts = FNextPts;
-    FPictureReady = mayBeShown && Capture();
+    FKept.reset();
+    if (mayBeShown)
+        Capture();
     FNextValid = FDecoder.Decode();
     FNextPts = FNextValid ? FDecoder.CurrentPTS() : AV_NOPTS_VALUE;
 }
 
 bool TFrameSampler::MoveTo(int64_t time) {
     // A GIF frame shows the source frame nearest its time (never one past the clip's end), so
-    // equal steps of time take equal steps through the source. A frame is copied only when the
+    // equal steps of time take equal steps through the source. A frame is kept only when the
     // one after it does not come by the sample time (by the nominal frame duration).
     while (FNextValid && FNextPts <= time) {
         Advance(!(FFrameDuration > 0 && FNextPts + FFrameDuration <= time));
@@ -100,39 +120,45 @@ bool TFrameSampler::MoveTo(int64_t time) {
 }
 
 bool TFrameSampler::Refetch() {
-    if (FPictureReady)
+    if (FKept)
         return true;
     if (!FDecoder.LocateVideoPTSCallback(FCurrentPts, [this] { return !Stopped(); }) || !Capture())
         return false;
-    FPictureReady = true;
     FNextValid = FDecoder.Decode();
     FNextPts = FNextValid ? FDecoder.CurrentPTS() : AV_NOPTS_VALUE;
     return true;
 }
 
 bool TFrameSampler::Capture() {
-    if (!FOneStep)
-        return FDecoder.CopyToPlanes(FPlanes);
-    return FDecoder.CopyToBitmapScaled(FPicture, FPlan.SourceRect, FPlan.OutSize);
+    FKept = FDecoder.KeepCurrent();
+    return FKept != nullptr;
 }
 
-QImage TFrameSampler::TakePicture() {
+std::shared_ptr<const TKeptFrame> TFrameSampler::TakeFrame() {
     if (FCurrentPts == FHandedPts)
-        return {}; // a frame that two samples show goes once
+        return nullptr; // a frame that two samples show goes once
     FHandedPts = FCurrentPts;
+    return FKept;
+}
+
+bool TFrameSampler::MakePicture(const TKeptFrame& frame, QImage& picture) {
+    if (!FPictures)
+        return false;
     if (FOneStep)
-        return FPicture;
+        return FPictures->Scaled(frame, FPlan.SourceRect, FPlan.OutSize, picture);
+    if (!FPictures->Planes(frame, FPlanes))
+        return false;
     const QRect whole(QPoint(0, 0), FPlanes.Size());
     const QRect part = FPlan.Crop ? FPlan.SourceRect.intersected(whole) : whole;
-    if (part.size() == FPlan.OutSize)
-        return PackedPart(FPlanes, part);
-    return FScaler.Scale(FPlanes, part, FPlan.OutSize);
+    picture = part.size() == FPlan.OutSize ? PackedPart(FPlanes, part)
+                                           : FScaler.Scale(FPlanes, part, FPlan.OutSize);
+    return !picture.isNull();
 }
 
 void TFrameSampler::Run() {
     FHandedPts = AV_NOPTS_VALUE;
     FCurrentPts = FDecoder.CurrentPTS();
-    FPictureReady = Capture();
+    Capture();
     FNextValid = FDecoder.Decode();
     FNextPts = FNextValid ? FDecoder.CurrentPTS() : AV_NOPTS_VALUE;
     const int64_t lastFrameTime = std::max<int64_t>(FFrameDuration, 1);
@@ -154,9 +180,15 @@ void TFrameSampler::Run() {
         TSample sample;
         sample.Time = time;
         sample.Pts = FCurrentPts;
-        sample.Picture = TakePicture();
+        sample.Frame = TakeFrame();
+        if (sample.Frame && !FMadeByReceiver) {
+            if (!MakePicture(*sample.Frame, sample.Picture))
+                return Finish(Stopped() ? TSample::Cancelled : TSample::Failed, FCurrentPts);
+            sample.Frame.reset();
+        }
         if (!FQueue.Push(std::move(sample)))
             return;
     }
+    FKept.reset();
     Finish(TSample::End, videoEnd);
 }

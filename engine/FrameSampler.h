@@ -1,7 +1,8 @@
 #pragma once
 // The sampling stage: decodes the clip on a thread of its own and hands over, for each time of
-// the plan's grid, the source frame shown then, cropped and scaled to the output size, through a
-// short queue, so decoding and scaling overlap with the rest of the conversion.
+// the plan's grid, the source frame shown then, through a short queue; the receiving thread makes
+// its picture (converted, cropped and scaled to the output size), so decoding goes on meanwhile
+// (4K pictures are made on the decoding thread, so that frames do not wait in memory twice).
 
 #include "engine/ConversionPlan.h"
 #include "engine/FrameScaler.h"
@@ -10,10 +11,13 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <thread>
 
 class TCustomDecoder;
+class TFramePictures;
+class TKeptFrame;
 
 // A picture sampled from the clip, or how the sampling ended.
 struct TSample {
@@ -22,14 +26,16 @@ struct TSample {
     int64_t Pts = 0;  // of the video frame shown then; for the end, where the video ended before
                       // the clip did (else AV_NOPTS_VALUE); for a failure, where
     QImage Picture;   // null when the sample before showed the same source frame
+    // On the way: the decoded frame whose picture the receiver makes.
+    std::shared_ptr<const TKeptFrame> Frame;
 };
 
 // Hands samples from one thread to another, a few at a time (fewer of big pictures, so memory
 // stays bounded at any size).
 class TSampleQueue {
 public:
-    // Room for samples of `pictureBytes` each.
-    explicit TSampleQueue(qint64 pictureBytes = 0);
+    // Room for samples of `itemBytes` each.
+    explicit TSampleQueue(qint64 itemBytes = 0);
     // False when the consumer stopped listening.
     bool Push(TSample sample);
     TSample Pop();
@@ -56,8 +62,9 @@ public:
     // Finds the clip's start on the calling thread, then samples on a thread of its own. False
     // when the start cannot be read (or the search was cancelled).
     [[nodiscard]] bool Start();
-    // The next sample, in time order; the last one is End, Cancelled or Failed.
-    TSample Next() { return FQueue.Pop(); }
+    // The next sample with its picture, in time order; the last one is End, Cancelled or
+    // Failed. Called on one thread only (the pictures are made there).
+    TSample Next();
     // Stops sampling early and waits for the thread.
     void Stop();
 
@@ -69,13 +76,14 @@ private:
     void Advance(bool mayBeShown);
     // Decodes up to the frame shown at `time`; false when stopped meanwhile.
     bool MoveTo(int64_t time);
-    // Fetches the current frame again when the decoding skipped copying it.
+    // Fetches the current frame again when the decoding skipped keeping it.
     bool Refetch();
-    // The current frame's picture into FPicture: cut and scaled as the GIF shows it when the
-    // decoder does that in one step, else whole.
+    // Keeps the current frame for its picture.
     bool Capture();
-    // The current frame's picture as the GIF shows it, or null when it was handed over already.
-    QImage TakePicture();
+    // The current frame, or null when it was handed over already.
+    std::shared_ptr<const TKeptFrame> TakeFrame();
+    // The picture of `frame` as the GIF shows it.
+    bool MakePicture(const TKeptFrame& frame, QImage& picture);
 
     TCustomDecoder& FDecoder;
     const TConversionPlan& FPlan;
@@ -87,13 +95,17 @@ private:
     // converted whole and scaled in RGB, which keeps fine colour detail (text on screen
     // recordings) as exact as the source has it.
     bool FOneStep = false;
-    TFrameScaler FScaler;
-    // A frame's expected duration lets the sampler skip copying frames that the next sample will
+    // Pictures are made on the receiving thread, except pictures of 4K and more: then the
+    // decoded frames waiting in the queue would be kept on top of the big pictures.
+    bool FMadeByReceiver = true;
+    // A frame's expected duration lets the sampler skip keeping frames that the next sample will
     // not show; when a gap proves the guess wrong, the frame is located again.
     int64_t FFrameDuration = 0;
-    QImage FPicture;    // a picture cut and scaled by the decoder
-    TRgbPlanes FPlanes; // or the whole picture
-    bool FPictureReady = false;
+    std::shared_ptr<const TKeptFrame> FKept; // the current frame, when kept
     int64_t FCurrentPts = 0, FNextPts = 0, FHandedPts = 0;
+    // How pictures are made of kept frames (on one of the threads, as FMadeByReceiver says).
+    std::unique_ptr<TFramePictures> FPictures;
+    TFrameScaler FScaler;
+    TRgbPlanes FPlanes; // the whole picture, when it is scaled here
     bool FNextValid = false;
 };

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "decoder/CustomDecoder.h"
+#include "decoder/KeptFrame.h"
+#include "decoder/PlanarRgb.h"
 
 namespace {
 
@@ -65,6 +67,28 @@ TEST(DefaultScaledPart, RefusesWithoutTouchingThePicture) {
     decoder.HasFrame = false;
     EXPECT_FALSE(decoder.CopyToBitmapScaled(kept, QRect(0, 0, 10, 10), QSize(5, 5)));
     EXPECT_EQ(kept, before);
+}
+
+// A kept frame of a decoder without its own form is its finished picture: the same planes and
+// parts as the current frame gives, and nothing when no frame is current.
+TEST(DefaultScaledPart, KeptFramesGiveTheSamePictures) {
+    TTwoColourDecoder decoder;
+    const std::shared_ptr<const TKeptFrame> kept = decoder.KeepCurrent();
+    ASSERT_TRUE(kept);
+    const std::unique_ptr<TFramePictures> pictures = decoder.NewFramePictures();
+    QImage direct, fromKept;
+    ASSERT_TRUE(decoder.CopyToBitmapScaled(direct, QRect(90, 0, 20, 100), QSize(10, 50)));
+    ASSERT_TRUE(pictures->Scaled(*kept, QRect(90, 0, 20, 100), QSize(10, 50), fromKept));
+    EXPECT_EQ(fromKept, direct);
+    TRgbPlanes planes, keptPlanes;
+    ASSERT_TRUE(decoder.CopyToPlanes(planes));
+    ASSERT_TRUE(pictures->Planes(*kept, keptPlanes));
+    ASSERT_EQ(keptPlanes.Size(), QSize(200, 100));
+    EXPECT_EQ(PackedPart(keptPlanes, QRect(0, 0, 200, 100)),
+              PackedPart(planes, QRect(0, 0, 200, 100)));
+    EXPECT_FALSE(pictures->Scaled(*kept, QRect(300, 0, 10, 10), QSize(5, 5), fromKept));
+    decoder.HasFrame = false;
+    EXPECT_FALSE(decoder.KeepCurrent());
 }
 
 } // namespace

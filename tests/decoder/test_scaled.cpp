@@ -6,12 +6,14 @@
 #include "FixtureList.h"
 #include "PictureCompare.h"
 
+#include "decoder/KeptFrame.h"
 #include "decoder/PictureConverter.h"
 #include "decoder/PlanarRgb.h"
 
 #include <QFileInfo>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <thread>
 
 extern "C" {
 #include <libavutil/frame.h>
@@ -180,4 +182,56 @@ TEST(PicturePlanes, AreThePictureToTheByte) {
     TFFDecoder idle;
     TRgbPlanes planes;
     EXPECT_FALSE(idle.CopyToPlanes(planes));
+}
+
+// A kept frame gives the very pictures the decoder gave of it when it was current, made on
+// another thread after the decoder has gone on several frames (its buffers are the decoder's
+// own): whole as planes and cut and scaled, on plain, turned, wide-pixel, PQ, HDR10 and
+// interlaced sources.
+TEST(KeptFrames, GiveTheCurrentFramesPicturesAfterTheDecoderMovesOn) {
+    const struct {
+        const char* File;
+        bool Fixture;
+    } sources[] = {
+        {"h264-bframes-320x240-25fps.mp4", true},      {"h264-turned90-320x176-25fps.mp4", true},
+        {"h264-widepixels-160x240-25fps.mkv", true},   {"landscape-pq-bt2020-320x180.mkv", true},
+        {"bear-hevc-main10-hdr10-640x360.mp4", false}, {"bear-mpeg2video-320x192.ts", false}};
+    const QRect part(13, 7, 121, 91);
+    const QSize out(60, 45);
+    for (const auto& source : sources) {
+        const QString path = source.Fixture ? FixtureFile(QString::fromUtf8(source.File))
+                                            : MediaFile(QString::fromUtf8(source.File));
+        if (!QFileInfo::exists(path))
+            continue;
+        TFFDecoder decoder;
+        decoder.SetExactColours(true);
+        ASSERT_TRUE(decoder.LoadFile(path)) << source.File;
+        ASSERT_TRUE(decoder.Decode(3)) << source.File;
+        TRgbPlanes planes;
+        QImage scaled;
+        ASSERT_TRUE(decoder.CopyToPlanes(planes)) << source.File;
+        ASSERT_TRUE(decoder.CopyToBitmapScaled(scaled, part, out)) << source.File;
+        const QRect whole(QPoint(0, 0), planes.Size());
+        const uint64_t expected = PictureDigest(PackedPart(planes, whole));
+        const std::shared_ptr<const TKeptFrame> kept = decoder.KeepCurrent();
+        ASSERT_TRUE(kept) << source.File;
+        const std::unique_ptr<TFramePictures> pictures = decoder.NewFramePictures();
+        // On, as far as the clip goes (the generated clips are a few frames long).
+        ASSERT_TRUE(decoder.Decode()) << source.File;
+        for (int i = 0; i < 5 && decoder.Decode(); ++i) {
+        }
+
+        TRgbPlanes keptPlanes;
+        QImage keptScaled;
+        bool madePlanes = false, madeScaled = false;
+        std::thread([&] {
+            madePlanes = pictures->Planes(*kept, keptPlanes);
+            madeScaled = pictures->Scaled(*kept, part, out, keptScaled);
+        }).join();
+        ASSERT_TRUE(madePlanes && madeScaled) << source.File;
+        EXPECT_EQ(PictureDigest(PackedPart(keptPlanes, whole)), expected) << source.File;
+        EXPECT_EQ(PictureDigest(keptScaled), PictureDigest(scaled)) << source.File;
+    }
+    TFFDecoder idle;
+    EXPECT_FALSE(idle.KeepCurrent());
 }
