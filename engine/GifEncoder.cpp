@@ -192,6 +192,13 @@ void TGifEncoder::Submit(int palette, const QRect& rect, std::vector<uchar>& ind
         FJobs.push_back(std::move(job));
         return;
     }
+    // The halves of a big filmed picture are compressed on both threads.
+    const TLzwPartRunner runner = [this](int parts, const std::function<void(int)>& part) {
+        FHelper.ForRows(parts, 1, [&](int begin, int end) {
+            for (int which = begin; which < end; ++which)
+                part(which);
+        });
+    };
     TLossyChoice choice;
     choice.Wanted = wanted.data();
     choice.Shown = shown;
@@ -202,7 +209,7 @@ void TGifEncoder::Submit(int palette, const QRect& rect, std::vector<uchar>& ind
     choice.TextureShare = FOptions.TextureTolerance;
     choice.Width = rect.width();
     job.Data = GifLossyLzwEncode(indices.data(), static_cast<qsizetype>(indices.size()),
-                                 GifCodeSize(static_cast<int>(slot.Colors.size())), choice);
+                                 GifCodeSize(static_cast<int>(slot.Colors.size())), choice, runner);
     FJobs.push_back(std::move(job));
 }
 

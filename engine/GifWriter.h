@@ -9,14 +9,22 @@
 #include <QVector>
 #include <QtGui/qrgb.h>
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 // The number of bits the palette's indices need, as GIF counts them (at least 2).
 int GifCodeSize(int paletteSize);
 
+// Runs `part(0)` ... `part(parts - 1)`, each once, at the same time or one after the other; the
+// parts touch nothing in common. Empty: one after the other on the calling thread.
+using TLzwPartRunner = std::function<void(int parts, const std::function<void(int part)>& part)>;
+
 // Compresses `count` palette indices (each below 1 << codeSize) into GIF image data: the minimum
-// code size byte, the data sub-blocks of at most 255 bytes, and the block terminator.
-QByteArray GifLzwEncode(const uchar* indices, qsizetype count, int codeSize);
+// code size byte, the data sub-blocks of at most 255 bytes, and the block terminator. Given a
+// runner, big pictures are compressed in parts that it may run at once (a little bigger data,
+// the same however it runs them).
+QByteArray GifLzwEncode(const uchar* indices, qsizetype count, int codeSize,
+                        const TLzwPartRunner& runner = {});
 
 // What lossy compression may change. Where the string being compressed cannot go on with a
 // pixel's index, it may go on with another index whose colour is not much further from the colour
@@ -43,7 +51,7 @@ struct TLossyChoice {
 // Like GifLzwEncode, choosing other indices where `choice` allows; `indices` receives the indices
 // that were written.
 QByteArray GifLossyLzwEncode(uchar* indices, qsizetype count, int codeSize,
-                             const TLossyChoice& choice);
+                             const TLossyChoice& choice, const TLzwPartRunner& runner = {});
 
 // One compressed frame, ready to be written.
 struct TGifFrame {

@@ -4,10 +4,12 @@
 #include <QBuffer>
 #include <gtest/gtest.h>
 #include <random>
+#include <thread>
 
 namespace {
 QByteArray WriteSingleFrameGif(int width, int height, const std::vector<uchar>& indices,
-                               int paletteSize, std::optional<int> loop = std::nullopt) {
+                               int paletteSize, std::optional<int> loop = std::nullopt,
+                               const TLzwPartRunner& runner = {}) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
@@ -20,10 +22,25 @@ QByteArray WriteSingleFrameGif(int width, int height, const std::vector<uchar>& 
     frame.Rect = QRect(0, 0, width, height);
     frame.DelayCs = 7;
     frame.Data = GifLzwEncode(indices.data(), static_cast<qsizetype>(indices.size()),
-                              GifCodeSize(paletteSize));
+                              GifCodeSize(paletteSize), runner);
     EXPECT_TRUE(writer.WriteFrame(frame));
     EXPECT_TRUE(writer.WriteTrailer());
     return bytes;
+}
+// Runs the parts of a compression one after the other.
+void RunPartsInTurn(int parts, const std::function<void(int)>& part) {
+    for (int which = 0; which < parts; ++which)
+        part(which);
+}
+
+// Runs the parts of a compression on threads of their own, all at once.
+void RunPartsAtOnce(int parts, const std::function<void(int)>& part) {
+    std::vector<std::thread> threads;
+    for (int which = parts - 1; which > 0; --which)
+        threads.emplace_back([&part, which] { part(which); });
+    part(0);
+    for (std::thread& thread : threads)
+        thread.join();
 }
 } // namespace
 
@@ -66,6 +83,58 @@ TEST(GifLzw, EveryPatternDecodesBackExactly) {
         EXPECT_EQ(gif.Images[0].DelayCs, 7);
         EXPECT_EQ(gif.GlobalColors, 1 << GifCodeSize(c.Palette));
     }
+}
+
+// Big pictures are compressed in halves that may run at once: the data is the same whether they
+// run one after the other or together, and decodes back exactly, on both sides of the size
+// where the split starts, with narrow and wide codes; lossy compression chooses the same
+// indices either way.
+TEST(GifLzw, HalvesCompressedAtOnceGiveTheSameData) {
+    std::mt19937 random(77);
+    const QSize sizes[] = {{255, 257}, {256, 256}, {331, 199}, {513, 511}};
+    for (const QSize& size : sizes) {
+        for (const int palette : {3, 32, 256}) {
+            std::vector<uchar> indices(static_cast<size_t>(size.width()) * size.height());
+            for (size_t i = 0; i < indices.size(); ++i)
+                indices[i] =
+                    static_cast<uchar>(i % 5000 < 2500 ? random() % palette : (i / 300) % palette);
+            const QByteArray together = WriteSingleFrameGif(size.width(), size.height(), indices,
+                                                            palette, std::nullopt, RunPartsAtOnce);
+            EXPECT_EQ(WriteSingleFrameGif(size.width(), size.height(), indices, palette,
+                                          std::nullopt, RunPartsInTurn),
+                      together)
+                << indices.size() << " px, " << palette << " colours";
+            const TDecodedGif gif = DecodeGifBytes(together);
+            ASSERT_TRUE(gif.Ok) << indices.size() << " px: " << gif.Error.toStdString();
+            EXPECT_EQ(gif.Images[0].Indices, indices)
+                << indices.size() << " px, " << palette << " colours";
+        }
+    }
+    // Lossy: a noisy grey ramp, any index within 40 levels may stand for a pixel.
+    const qsizetype count = 300 * 400;
+    QVector<QRgb> grey;
+    for (int i = 0; i < 256; ++i)
+        grey.append(qRgb(i, i, i));
+    std::vector<uchar> wanted(static_cast<size_t>(count) * 3), exact(static_cast<size_t>(count));
+    for (qsizetype i = 0; i < count; ++i) {
+        const int level =
+            std::clamp(static_cast<int>(i % 300) + static_cast<int>(random() % 9) - 4, 0, 255);
+        exact[static_cast<size_t>(i)] = static_cast<uchar>(level);
+        std::fill_n(wanted.begin() + i * 3, 3, static_cast<uchar>(level));
+    }
+    TLossyChoice choice;
+    choice.Wanted = wanted.data();
+    choice.Palette = grey.constData();
+    choice.Tolerance = 1600;
+    choice.TextureShare = 0.5f;
+    choice.Width = 300;
+    std::vector<uchar> oneByOne = exact, atOnce = exact;
+    const QByteArray first = GifLossyLzwEncode(oneByOne.data(), count, 8, choice, RunPartsInTurn);
+    const QByteArray second = GifLossyLzwEncode(atOnce.data(), count, 8, choice, RunPartsAtOnce);
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(oneByOne, atOnce);
+    EXPECT_NE(oneByOne, exact); // the tolerance was used
+    EXPECT_LT(first.size(), GifLzwEncode(exact.data(), count, 8).size());
 }
 
 TEST(GifLzw, DataIsSplitIntoBlocksOfAtMost255Bytes) {
