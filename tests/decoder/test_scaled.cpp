@@ -146,20 +146,32 @@ TEST(ScaledPartChroma, OddOffsetsKeepColoursInPlace) {
 
 } // namespace
 
+namespace {
+
+struct TPictureSource {
+    const char* File;
+    bool Fixture; // a generated test video, else a clip of the shared media
+};
+
+QString SourcePath(const TPictureSource& source) {
+    return source.Fixture ? FixtureFile(QString::fromUtf8(source.File))
+                          : MediaFile(QString::fromUtf8(source.File));
+}
+
+// A picture of every kind: plain, turned, wide pixels, PQ, 10-bit HDR10, interlaced.
+const TPictureSource pictureSources[] = {
+    {"h264-bframes-320x240-25fps.mp4", true},      {"h264-turned90-320x176-25fps.mp4", true},
+    {"h264-widepixels-160x240-25fps.mkv", true},   {"landscape-pq-bt2020-320x180.mkv", true},
+    {"bear-hevc-main10-hdr10-640x360.mp4", false}, {"bear-mpeg2video-320x192.ts", false}};
+
+} // namespace
+
 // The picture as planes (what the conversion takes) is the picture CopyToBitmap gives, to the
-// byte, with exact colours on and off: plain, turned, wide-pixel, 10-bit HDR and PQ sources.
+// byte, with exact colours on and off: plain, turned, wide-pixel, PQ, 10-bit HDR and interlaced
+// sources.
 TEST(PicturePlanes, AreThePictureToTheByte) {
-    const struct {
-        const char* File;
-        bool Fixture;
-    } sources[] = {{"h264-bframes-320x240-25fps.mp4", true},
-                   {"h264-turned90-320x176-25fps.mp4", true},
-                   {"h264-widepixels-160x240-25fps.mkv", true},
-                   {"landscape-pq-bt2020-320x180.mkv", true},
-                   {"bear-hevc-main10-hdr10-640x360.mp4", false}};
-    for (const auto& source : sources) {
-        const QString path = source.Fixture ? FixtureFile(QString::fromUtf8(source.File))
-                                            : MediaFile(QString::fromUtf8(source.File));
+    for (const TPictureSource& source : pictureSources) {
+        const QString path = SourcePath(source);
         if (!QFileInfo::exists(path))
             continue;
         for (const bool exact : {true, false}) {
@@ -186,21 +198,12 @@ TEST(PicturePlanes, AreThePictureToTheByte) {
 
 // A kept frame gives the very pictures the decoder gave of it when it was current, made on
 // another thread after the decoder has gone on several frames (its buffers are the decoder's
-// own): whole as planes and cut and scaled, on plain, turned, wide-pixel, PQ, HDR10 and
-// interlaced sources.
+// own): whole as planes and cut and scaled, on the same sources.
 TEST(KeptFrames, GiveTheCurrentFramesPicturesAfterTheDecoderMovesOn) {
-    const struct {
-        const char* File;
-        bool Fixture;
-    } sources[] = {
-        {"h264-bframes-320x240-25fps.mp4", true},      {"h264-turned90-320x176-25fps.mp4", true},
-        {"h264-widepixels-160x240-25fps.mkv", true},   {"landscape-pq-bt2020-320x180.mkv", true},
-        {"bear-hevc-main10-hdr10-640x360.mp4", false}, {"bear-mpeg2video-320x192.ts", false}};
     const QRect part(13, 7, 121, 91);
     const QSize out(60, 45);
-    for (const auto& source : sources) {
-        const QString path = source.Fixture ? FixtureFile(QString::fromUtf8(source.File))
-                                            : MediaFile(QString::fromUtf8(source.File));
+    for (const TPictureSource& source : pictureSources) {
+        const QString path = SourcePath(source);
         if (!QFileInfo::exists(path))
             continue;
         TFFDecoder decoder;
