@@ -6,15 +6,13 @@
 // out.
 
 #include "decoder/FFmpegPtr.h"
-
-#include <memory>
-
-struct AVFilterGraph;
-struct AVFilterContext;
+#include "decoder/FilterChain.h"
 
 class TDeinterlacer {
 public:
-    TDeinterlacer();
+    // Filters through `library`; by default through the shared one, loaded when the first
+    // interlaced picture comes.
+    explicit TDeinterlacer(const TFilterLibrary* library = nullptr);
     ~TDeinterlacer();
     TDeinterlacer(const TDeinterlacer&) = delete;
     TDeinterlacer& operator=(const TDeinterlacer&) = delete;
@@ -29,19 +27,14 @@ public:
     // (microseconds) in `pts`; false when none is ready yet.
     bool Take(AVFrame* target, int64_t& pts);
     // Whether a filter is working (pictures may be held back in it).
-    bool Active() const { return Graph != nullptr; }
+    bool Active() const { return Chain.Built(); }
     // Forgets every picture held (after a seek).
     void Reset();
 
 private:
     bool Build(const AVFrame* frame);
 
-    struct TGraphFreer {
-        void operator()(AVFilterGraph* graph) const;
-    };
-    std::unique_ptr<AVFilterGraph, TGraphFreer> Graph;
-    AVFilterContext* Source = nullptr;
-    AVFilterContext* Sink = nullptr;
+    TFilterChain Chain;
     int Width = 0, Height = 0, Format = -1;
     bool Finished = false;
 };

@@ -1,25 +1,71 @@
 #include "decoder/FilterChain.h"
 
-bool BuildFilterChain(AVFilterGraph* graph, const QByteArray& sourceArgs, const QByteArray& chain,
-                      AVFilterContext*& source, AVFilterContext*& sink) {
-    if (avfilter_graph_create_filter(&source, avfilter_get_by_name("buffer"), "in",
-                                     sourceArgs.constData(), nullptr, graph) < 0 ||
-        avfilter_graph_create_filter(&sink, avfilter_get_by_name("buffersink"), "out", nullptr,
-                                     nullptr, graph) < 0)
+#include "decoder/FilterLibrary.h"
+
+TFilterChain::TFilterChain(const TFilterLibrary* library) : Library(library) {}
+
+TFilterChain::~TFilterChain() {
+    Reset();
+}
+
+void TFilterChain::Reset() {
+    if (Graph != nullptr)
+        Library->GraphFree(&Graph);
+    Graph = nullptr;
+    Source = Sink = nullptr;
+}
+
+bool TFilterChain::Build(const QByteArray& sourceArgs, const QByteArray& chain, int threads) {
+    Reset();
+    if (Library == nullptr)
+        Library = &TFilterLibrary::Shared();
+    if (!Library->Loaded())
         return false;
-    AVFilterInOut* outputs = avfilter_inout_alloc();
-    AVFilterInOut* inputs = avfilter_inout_alloc();
+    Graph = Library->GraphAlloc();
+    if (Graph == nullptr)
+        return false;
+    if (threads > 0)
+        Graph->nb_threads = threads;
+    if (!Connect(sourceArgs, chain)) {
+        Reset();
+        return false;
+    }
+    return true;
+}
+
+bool TFilterChain::Connect(const QByteArray& sourceArgs, const QByteArray& chain) {
+    const TFilterLibrary& av = *Library;
+    if (av.GraphCreateFilter(&Source, av.GetByName("buffer"), "in", sourceArgs.constData(), nullptr,
+                             Graph) < 0 ||
+        av.GraphCreateFilter(&Sink, av.GetByName("buffersink"), "out", nullptr, nullptr, Graph) < 0)
+        return false;
+    AVFilterInOut* outputs = av.InOutAlloc();
+    AVFilterInOut* inputs = av.InOutAlloc();
     bool built = outputs != nullptr && inputs != nullptr;
     if (built) {
         outputs->name = av_strdup("in");
-        outputs->filter_ctx = source;
+        outputs->filter_ctx = Source;
         inputs->name = av_strdup("out");
-        inputs->filter_ctx = sink;
-        built =
-            avfilter_graph_parse_ptr(graph, chain.constData(), &inputs, &outputs, nullptr) >= 0 &&
-            avfilter_graph_config(graph, nullptr) >= 0;
+        inputs->filter_ctx = Sink;
+        built = av.GraphParse(Graph, chain.constData(), &inputs, &outputs, nullptr) >= 0 &&
+                av.GraphConfig(Graph, nullptr) >= 0;
     }
-    avfilter_inout_free(&inputs);
-    avfilter_inout_free(&outputs);
+    av.InOutFree(&inputs);
+    av.InOutFree(&outputs);
     return built;
+}
+
+bool TFilterChain::Put(AVFrame* frame, int flags) {
+    return Graph != nullptr && Library->SourceAddFrame(Source, frame, flags) >= 0;
+}
+
+bool TFilterChain::Take(AVFrame* target) {
+    if (Graph == nullptr)
+        return false;
+    av_frame_unref(target);
+    return Library->SinkGetFrame(Sink, target) >= 0;
+}
+
+AVRational TFilterChain::OutputTimeBase() const {
+    return Graph != nullptr ? Library->SinkTimeBase(Sink) : AVRational{0, 1};
 }

@@ -1,11 +1,7 @@
 #include "decoder/ToneMapper.h"
 
-#include "decoder/FilterChain.h"
-
 extern "C" {
-#include <libavfilter/avfilter.h>
-#include <libavfilter/buffersink.h>
-#include <libavfilter/buffersrc.h>
+#include <libavformat/avformat.h>
 #include <libavutil/mastering_display_metadata.h>
 #include <libavutil/pixdesc.h>
 }
@@ -91,16 +87,11 @@ double StreamSignalPeak(const AVStream* stream) {
     return SanePeak(peak);
 }
 
-void TToneMapper::TGraphFreer::operator()(AVFilterGraph* graph) const {
-    avfilter_graph_free(&graph);
-}
-
-TToneMapper::TToneMapper() = default;
+TToneMapper::TToneMapper(const TFilterLibrary* library) : Chain(library) {}
 TToneMapper::~TToneMapper() = default;
 
 void TToneMapper::Reset() {
-    Graph.reset();
-    Source = Sink = nullptr;
+    Chain.Reset();
     Width = Height = 0;
     Format = Transfer = -1;
     Peak = -1;
@@ -111,9 +102,6 @@ void TToneMapper::Reset() {
 // buffersink. The colour tags travel on the pictures.
 bool TToneMapper::Build(const AVFrame* frame, double peak) {
     Reset();
-    Graph.reset(avfilter_graph_alloc());
-    if (!Graph)
-        return false;
     const QByteArray sourceArgs = QByteArray("video_size=") + QByteArray::number(frame->width) +
                                   'x' + QByteArray::number(frame->height) +
                                   ":pix_fmt=" + QByteArray::number(frame->format) +
@@ -122,8 +110,7 @@ bool TToneMapper::Build(const AVFrame* frame, double peak) {
                              "tonemap=tonemap=hable:desat=0:peak=" +
                              QByteArray::number(peak, 'g', 6) +
                              ",zscale=t=bt709:m=bt709:r=full,format=gbrp";
-    const bool built = BuildFilterChain(Graph.get(), sourceArgs, chain, Source, Sink);
-    if (!built) {
+    if (!Chain.Build(sourceArgs, chain)) {
         Reset();
         return false;
     }
@@ -151,8 +138,8 @@ bool TToneMapper::Map(const AVFrame* frame, AVFrame* target) {
     double peak = SanePeak(FramePeak(frame));
     if (peak <= 0)
         peak = StreamPeak;
-    if (!Graph || frame->width != Width || frame->height != Height || frame->format != Format ||
-        frame->color_trc != Transfer || peak != Peak) {
+    if (!Chain.Built() || frame->width != Width || frame->height != Height ||
+        frame->format != Format || frame->color_trc != Transfer || peak != Peak) {
         if (!Build(frame, peak)) {
             av_frame_unref(Input.get());
             return false;
@@ -160,8 +147,7 @@ bool TToneMapper::Map(const AVFrame* frame, AVFrame* target) {
     }
     av_frame_unref(target);
     // One picture in, one out: nothing stays in the filters between pictures.
-    if (av_buffersrc_add_frame_flags(Source, Input.get(), 0) < 0 ||
-        av_buffersink_get_frame(Sink, target) < 0) {
+    if (!Chain.Put(Input.get(), 0) || !Chain.Take(target)) {
         av_frame_unref(Input.get());
         Reset();
         return false;

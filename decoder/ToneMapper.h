@@ -5,11 +5,7 @@
 // then the BT.709 transfer. Pictures come out as 8-bit planar RGB (green, blue, red planes).
 
 #include "decoder/FFmpegPtr.h"
-
-#include <memory>
-
-struct AVFilterGraph;
-struct AVFilterContext;
+#include "decoder/FilterChain.h"
 
 enum class THdrTransfer { None, PQ, HLG };
 
@@ -23,7 +19,9 @@ double StreamSignalPeak(const AVStream* stream);
 
 class TToneMapper {
 public:
-    TToneMapper();
+    // Filters through `library`; by default through the shared one, loaded when the first
+    // high-dynamic-range picture comes.
+    explicit TToneMapper(const TFilterLibrary* library = nullptr);
     ~TToneMapper();
     TToneMapper(const TToneMapper&) = delete;
     TToneMapper& operator=(const TToneMapper&) = delete;
@@ -39,12 +37,7 @@ public:
 private:
     bool Build(const AVFrame* frame, double peak);
 
-    struct TGraphFreer {
-        void operator()(AVFilterGraph* graph) const;
-    };
-    std::unique_ptr<AVFilterGraph, TGraphFreer> Graph;
-    AVFilterContext* Source = nullptr;
-    AVFilterContext* Sink = nullptr;
+    TFilterChain Chain;
     ffmpeg::TFramePtr Input; // the picture as it goes in, with its tags completed
     int Width = 0, Height = 0, Format = -1, Transfer = -1;
     double Peak = -1;
