@@ -24,9 +24,13 @@ set(CPACK_DEBIAN_PACKAGE_SECTION "graphics")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${VG_HOMEPAGE}")
 # The libraries the executables link come from dpkg-shlibdeps; Qt's platform and image-format
-# plugins and the fonts that stand in for Arial and Tahoma are loaded at run time.
+# plugins, FFmpeg's filter library (deinterlacing, tone mapping) and the fonts that stand in for
+# Arial and Tahoma are loaded at run time.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation2, qt6-qpa-plugins, qt6-image-formats-plugins")
+pkg_check_modules(VG_PACKAGE_AVFILTER REQUIRED libavfilter)
+string(REGEX MATCH "^[0-9]+" _vg_avfilter_major "${VG_PACKAGE_AVFILTER_VERSION}")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "libavfilter${_vg_avfilter_major}, fonts-liberation2, qt6-qpa-plugins, qt6-image-formats-plugins")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA "${CMAKE_SOURCE_DIR}/resource/linux/deb/postinst"
                                        "${CMAKE_SOURCE_DIR}/resource/linux/deb/postrm")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

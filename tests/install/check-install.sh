@@ -111,7 +111,7 @@ check "package version" test "$(field Version)" = 3.4.0
 check "package architecture" test "$(field Architecture)" = "$(dpkg --print-architecture)"
 depends="$(field Depends)"
 for lib in libqt6widgets6 libqt6gui6 libqt6core6 libavformat libavcodec libswscale libavutil \
-           libimagequant libgif fonts-liberation2; do
+           libavfilter libimagequant libgif fonts-liberation2; do
   check "depends on $lib" grep -q "$lib" <<<"$depends"
 done
 dpkg-deb -c "$deb" | awk '{print $6}' >"$tmp/files"
