@@ -75,15 +75,17 @@ QByteArray TFilterLibrary::DefaultFileName() {
     return "libavfilter.so." + QByteArray::number(LIBAVFILTER_VERSION_MAJOR);
 }
 
+std::unique_ptr<TFilterLibrary> TFilterLibrary::OpenLogged(const QByteArray& fileName) {
+    auto library = std::make_unique<TFilterLibrary>(fileName);
+    if (!library->Loaded())
+        MsgOut(QStringLiteral("decoder: no deinterlacing or tone mapping, pictures are shown as "
+                              "decoded (%1)")
+                   .arg(library->Error()));
+    return library;
+}
+
 const TFilterLibrary& TFilterLibrary::Shared() {
     // Never freed: filters of decoders still running at exit keep calling into it.
-    static const TFilterLibrary* const library = [] {
-        const auto* opened = new TFilterLibrary(DefaultFileName());
-        if (!opened->Loaded())
-            MsgOut(QStringLiteral("decoder: no deinterlacing or tone mapping, pictures are shown "
-                                  "as decoded (%1)")
-                       .arg(opened->Error()));
-        return opened;
-    }();
+    static const TFilterLibrary* const library = OpenLogged(DefaultFileName()).release();
     return *library;
 }

@@ -14,6 +14,7 @@ extern "C" {
 
 #include <QByteArray>
 #include <QString>
+#include <memory>
 
 class TFilterLibrary {
 public:
@@ -30,6 +31,8 @@ public:
     // The one library the decoder's filters use, opened by the first call (once per process,
     // from any thread). A library that cannot be loaded is logged once; it stays unloaded.
     static const TFilterLibrary& Shared();
+    // Opens `fileName` as Shared does: a library that cannot be loaded is logged, with the reason.
+    static std::unique_ptr<TFilterLibrary> OpenLogged(const QByteArray& fileName);
 
     bool Loaded() const { return Handle != nullptr; }
     // Why the library is not loaded; empty when it is.

@@ -10,7 +10,10 @@
 #include "decoder/FilterLibrary.h"
 #include "decoder/ToneMapper.h"
 
+#include "common/Log.h"
+
 #include <QFile>
+#include <QTemporaryDir>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -110,6 +113,26 @@ TEST(FilterLibrary, MissingFileOrFunctionsLeaveNothingHalfLoaded) {
         << qPrintable(other.Error());
     for (void* function : Functions(other))
         EXPECT_EQ(function, nullptr);
+}
+
+// The first failure is what the log shows: one line naming the file and why it failed.
+TEST(FilterLibrary, OnlyAFailureIsLoggedWithItsReason) {
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString file = folder.filePath(QStringLiteral("Log.txt"));
+    {
+        TLog log(file, QStringLiteral("VG_TEST_FilterLog"));
+        SetLogObj(&log);
+        EXPECT_TRUE(TFilterLibrary::OpenLogged(TFilterLibrary::DefaultFileName())->Loaded());
+        EXPECT_FALSE(TFilterLibrary::OpenLogged(MissingFile)->Loaded());
+        SetLogObj(nullptr);
+    }
+    QFile written(file);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = written.readAll().trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 1);
+    EXPECT_TRUE(lines[0].contains("no deinterlacing or tone mapping")) << lines[0].constData();
+    EXPECT_TRUE(lines[0].contains(MissingFile)) << lines[0].constData();
 }
 
 TEST(FilterChain, PassesPicturesThroughAndSurvivesBadDescriptions) {
