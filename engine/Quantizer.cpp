@@ -47,6 +47,13 @@ int TExactColorCounter::Find(uint32_t key) {
     }
 }
 
+namespace {
+// The library's progress callback: 0 ends the search.
+int GoOnSearching(float /*percent*/, void* cancel) {
+    return static_cast<const std::atomic<bool>*>(cancel)->load() ? 0 : 1;
+}
+} // namespace
+
 TPaletteBuilder::TPaletteBuilder(int maxColors, int speed)
     : FMaxColors(std::clamp(maxColors, 2, 256)), FSpeed(std::clamp(speed, 1, 10)) {}
 
@@ -121,7 +128,7 @@ std::vector<std::pair<QRgb, uint32_t>> TPaletteBuilder::Histogram() const {
     return colors;
 }
 
-QVector<QRgb> TPaletteBuilder::Build() {
+QVector<QRgb> TPaletteBuilder::Build(const std::atomic<bool>* cancel) {
     QVector<QRgb> colors;
     if (FAdded == 0)
         return colors;
@@ -141,6 +148,9 @@ QVector<QRgb> TPaletteBuilder::Build() {
         return colors;
     liq_set_max_colors(attr.get(), FMaxColors);
     liq_set_speed(attr.get(), FSpeed);
+    if (cancel) // the library only reads the flag, through its untyped pointer
+        liq_attr_set_progress_callback(attr.get(), GoOnSearching,
+                                       const_cast<std::atomic<bool>*>(cancel));
     const imagequant::THistogramPtr histogram(liq_histogram_create(attr.get()));
     if (!histogram || liq_histogram_add_colors(histogram.get(), attr.get(), entries.data(),
                                                static_cast<int>(entries.size()), 0) != LIQ_OK)

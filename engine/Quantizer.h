@@ -67,8 +67,9 @@ public:
     void AddPixels(const uchar* rgba, int width, int height, int bytesPerLine);
     // Adds `count` pixels of red-green-blue bytes, taking every `step`th.
     void AddRgb(const uchar* rgb, qsizetype count, int step = 1);
-    // The chosen opaque colours; empty when nothing was added or the library failed.
-    QVector<QRgb> Build();
+    // The chosen opaque colours; empty when nothing was added or the library failed, or when
+    // `cancel` (if given) was set during the search, which then ends early.
+    QVector<QRgb> Build(const std::atomic<bool>* cancel = nullptr);
     // Whether the palette comes from the exact colours (so far).
     bool Exact() const {
         return !FExact.Overflowed() && FNeighbours > 0 &&
