@@ -40,7 +40,7 @@ TSAN_OPTIONS="$tsan_options" QT_QPA_PLATFORM=offscreen "$top/build-tsan/tests/pl
 TSAN_OPTIONS="$tsan_options" QT_QPA_PLATFORM=offscreen "$top/build-tsan/tests/common/test_common" \
   --gtest_filter='SafeThread.*'
 # The encoder's rows shared between two threads: the same indices and bytes as one thread, with
-# nothing written by both; and decoded frames handed from the sampling thread to the one that
-# makes their pictures.
+# nothing written by both; decoded frames handed from the sampling thread to the one that makes
+# their pictures; and the scenes' palettes made two at a time.
 TSAN_OPTIONS="$tsan_options" QT_QPA_PLATFORM=offscreen "$top/build-tsan/tests/engine/test_engine" \
-  --gtest_filter='RowHelper.*:Remapper.*:GifEncoder.SharingRows*:GifEncoder.EachImage*:GifLzw.*:ConversionFrames.*:DamagedSource.*'
+  --gtest_filter='RowHelper.*:Remapper.*:GifEncoder.SharingRows*:GifEncoder.EachImage*:GifLzw.*:ConversionFrames.*:DamagedSource.*:PalettePlanner.*'

@@ -191,7 +191,14 @@ TEST(PaletteBuilder, ManyColoursFallBackToCubes) {
     TPaletteBuilder builder(255, 10);
     builder.AddRgb(rgb.data(), static_cast<qsizetype>(rgb.size() / 3));
     EXPECT_FALSE(builder.Exact());
-    EXPECT_GT(builder.Build().size(), 200);
+    const QVector<QRgb> palette = builder.Build();
+    EXPECT_GT(palette.size(), 200);
+
+    // A cancel flag that stays clear changes nothing; a set one ends the search with no palette.
+    std::atomic<bool> cancel{false};
+    EXPECT_EQ(builder.Build(&cancel), palette);
+    cancel = true;
+    EXPECT_TRUE(builder.Build(&cancel).isEmpty());
 }
 
 // Lossy compression may only swap an index for one that looks at most the tolerance worse, must
