@@ -1,7 +1,7 @@
 #pragma once
 // The palette stage: one palette per scene, from the scene's frames in the spill. The scene with
 // the most frames in the GIF gets the file's global palette; the others are written with their
-// frames.
+// frames. Two scenes' palettes are made at a time, on two threads.
 
 #include "engine/ConversionStage.h"
 
@@ -29,6 +29,8 @@ struct TPaletteOptions {
 std::vector<std::pair<int, int>> ScenesByFrameCount(const std::vector<int>& sceneOf,
                                                     const std::vector<int>& shown);
 
+// Fills `plan` when the stage goes on; on a stop (cancel, failed read, no palette) leaves it as
+// it was.
 [[nodiscard]] TStop PlanPalettes(const TConversionContext& context, const TPreparedFrames& frames,
                                  const TGifSequence& sequence, const TPaletteOptions& options,
                                  TSequenceReader& reader, TPalettePlan& plan);

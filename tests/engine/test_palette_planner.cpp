@@ -128,7 +128,10 @@ TEST(PalettePlanner, OneSceneGetsOnePalette) {
 // so does a frame that cannot be read back, with the reason.
 TEST(PalettePlanner, CancelOrAFailedReadEndsTheStageWithNothingPlanned) {
     TPlanningSetup setup({12, 30, 6, 4});
+    // Frames are no longer read once the flag is set: progress stops where it was.
+    int reportsAfterCancel = 0;
     setup.Report = [&](int percent) {
+        reportsAfterCancel += setup.Cancel ? 1 : 0;
         if (percent > 10)
             setup.Cancel = true;
     };
@@ -136,6 +139,7 @@ TEST(PalettePlanner, CancelOrAFailedReadEndsTheStageWithNothingPlanned) {
     TStop stop = setup.Run(plan);
     ASSERT_TRUE(stop);
     EXPECT_TRUE(stop->Cancelled);
+    EXPECT_EQ(reportsAfterCancel, 0);
     EXPECT_TRUE(plan.Palettes.empty());
     EXPECT_TRUE(plan.PaletteOfScene.empty());
 
