@@ -38,8 +38,9 @@ std::vector<uchar> SceneFrame(int scene, int frame) {
 
 // Frames in the spill, with the scene of each and the sequence that shows them.
 struct TPlanningSetup {
+    QSize Size;
     QTemporaryDir Folder;
-    TFrameSpill Spill{Folder.path(), static_cast<qint64>(pixels) * 3, 0};
+    TFrameSpill Spill{Folder.path(), static_cast<qint64>(Size.width()) * Size.height() * 3, 0};
     TVGConvertFlag Request;
     TConversionPlan Plan;
     TPreparedFrames Frames;
@@ -47,13 +48,14 @@ struct TPlanningSetup {
     std::atomic<bool> Cancel{false};
     std::function<void(int)> Report;
     TStageProgress Progress{Report};
-    TSequenceReader Reader{Spill, QSize(width, height), QSize(width, height)};
+    TSequenceReader Reader{Spill, Size, Size};
     std::vector<std::vector<int>> FramesOfScene; // spill indices
 
-    // `counts[s]` frames of scene s, scene after scene.
-    explicit TPlanningSetup(const std::vector<int>& counts) {
+    // `counts[s]` frames of scene s, scene after scene (of `size`, their first pixels).
+    explicit TPlanningSetup(const std::vector<int>& counts, QSize size = QSize(width, height))
+        : Size(size) {
         EXPECT_TRUE(Spill.Open());
-        Plan.FinalSize = QSize(width, height);
+        Plan.FinalSize = Size;
         FramesOfScene.resize(counts.size());
         for (int scene = 0; scene < static_cast<int>(counts.size()); ++scene)
             for (int f = 0; f < counts[static_cast<size_t>(scene)]; ++f) {
@@ -125,7 +127,7 @@ TEST(PalettePlanner, OneSceneGetsOnePalette) {
 }
 
 // A cancel while frames are read, or before, ends the stage as cancelled with nothing planned;
-// so does a frame that cannot be read back, with the reason.
+// so does a frame that cannot be read back, or a scene with no colours, with the reason.
 TEST(PalettePlanner, CancelOrAFailedReadEndsTheStageWithNothingPlanned) {
     TPlanningSetup setup({12, 30, 6, 4});
     // Frames are no longer read once the flag is set: progress stops where it was.
@@ -157,5 +159,12 @@ TEST(PalettePlanner, CancelOrAFailedReadEndsTheStageWithNothingPlanned) {
     EXPECT_FALSE(stop->Cancelled);
     EXPECT_TRUE(stop->Error.startsWith(QStringLiteral("Reading back the frames failed")))
         << stop->Error.toStdString();
+    EXPECT_TRUE(plan.Palettes.empty());
+
+    // Frames without pixels give no palette: that is said, not passed on as an empty palette.
+    TPlanningSetup empty({3, 2}, QSize(0, 0));
+    stop = empty.Run(plan);
+    ASSERT_TRUE(stop);
+    EXPECT_EQ(stop->Error, QStringLiteral("No palette could be made for the GIF."));
     EXPECT_TRUE(plan.Palettes.empty());
 }
