@@ -41,7 +41,7 @@ public:
     TStop Run(TPalettePlan& plan) {
         TRowHelper helper; // its thread ends with this function
         helper.ForRows(static_cast<int>(FScenes.size()), 1,
-                       [this](int scene, int) { PlanScene(static_cast<size_t>(scene)); });
+                       [this](int s, int) { PlanScene(static_cast<size_t>(s)); });
         if (FFirstStop < FScenes.size())
             return FStops[FFirstStop];
         for (size_t s = 0; s < FScenes.size(); ++s) {
