@@ -166,8 +166,9 @@ TEST(Hdr, TagsDecideTheTransfer) {
         {yuv10, AVCOL_TRC_ARIB_STD_B67, AVCOL_PRI_BT2020, AVCOL_SPC_BT709, THdrTransfer::None},
         {AV_PIX_FMT_GBRP10LE, AVCOL_TRC_SMPTE2084, AVCOL_PRI_BT2020, AVCOL_SPC_RGB,
          THdrTransfer::None},
-        {yuv10, 200, AVCOL_PRI_BT2020, AVCOL_SPC_BT2020_NCL, THdrTransfer::None},
-        {yuv10, AVCOL_TRC_SMPTE2084, 200, 200, THdrTransfer::None},
+        // Values no tag names (within what the enumerations hold) and reserved ones.
+        {yuv10, 25, AVCOL_PRI_BT2020, AVCOL_SPC_BT2020_NCL, THdrTransfer::None},
+        {yuv10, AVCOL_TRC_SMPTE2084, 25, AVCOL_SPC_RESERVED, THdrTransfer::None},
     };
     for (const auto& c : cases) {
         const ffmpeg::TFramePtr frame =
