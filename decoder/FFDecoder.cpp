@@ -123,11 +123,34 @@ bool TFFDecoder::CurrentIsKeyFrame() const {
            (F->Current->key_frame != 0 || F->Current->pict_type == AV_PICTURE_TYPE_I);
 }
 
+namespace {
+
+// The depth of the pictures the decoder hands out.
+QImage::Format PictureFormat(int bitsPixel) {
+    return bitsPixel == 32 ? QImage::Format_RGB32 : QImage::Format_RGB888;
+}
+
+// `sourceRect` of the frame's picture at `outSize`: straight from its planes, or, for pictures
+// whose planes cannot be cut (packed 4:2:2), through the whole picture in `wholeFormat`.
+bool ScaledPicture(TPictureConverter& converter, const AVFrame* frame, uint64_t serial,
+                   const QRect& sourceRect, const QSize& outSize, QImage::Format wholeFormat,
+                   QImage& bitmap) {
+    if (outSize.isEmpty())
+        return false;
+    if (converter.Scaled(frame, sourceRect, outSize, bitmap))
+        return true;
+    QImage picture;
+    return converter.Picture(frame, serial, wholeFormat, picture) &&
+           CutAndScale(picture, sourceRect, outSize, bitmap);
+}
+
+} // namespace
+
 bool TFFDecoder::CopyToBitmap(QImage& bitmap) {
     if (!F->IsOpen() || !F->HasCurrent)
         return false;
-    const QImage::Format format = F->BitsPixel == 32 ? QImage::Format_RGB32 : QImage::Format_RGB888;
-    return F->Pictures.Picture(F->Current.get(), F->CurrentSerial, format, bitmap);
+    return F->Pictures.Picture(F->Current.get(), F->CurrentSerial, PictureFormat(F->BitsPixel),
+                               bitmap);
 }
 
 bool TFFDecoder::CopyToPlanes(TRgbPlanes& planes) {
@@ -138,10 +161,8 @@ bool TFFDecoder::CopyToPlanes(TRgbPlanes& planes) {
 bool TFFDecoder::CopyToBitmapScaled(QImage& bitmap, const QRect& sourceRect, const QSize& outSize) {
     if (!F->IsOpen() || !F->HasCurrent)
         return false;
-    if (F->Pictures.Scaled(F->Current.get(), sourceRect, outSize, bitmap))
-        return true;
-    // Pictures whose planes cannot be cut (packed 4:2:2) go the long way.
-    return TCustomDecoder::CopyToBitmapScaled(bitmap, sourceRect, outSize);
+    return ScaledPicture(F->Pictures, F->Current.get(), F->CurrentSerial, sourceRect, outSize,
+                         PictureFormat(F->BitsPixel), bitmap);
 }
 
 namespace {
@@ -164,14 +185,8 @@ public:
     bool Scaled(const TKeptFrame& frame, const QRect& sourceRect, const QSize& outSize,
                 QImage& bitmap) override {
         const auto* kept = dynamic_cast<const TFFKeptFrame*>(&frame);
-        if (!kept)
-            return false;
-        if (Converter.Scaled(kept->Frame.get(), sourceRect, outSize, bitmap))
-            return true;
-        // Pictures whose planes cannot be cut (packed 4:2:2) go the long way.
-        QImage picture;
-        return Converter.Picture(kept->Frame.get(), kept->Serial, QImage::Format_RGB32, picture) &&
-               CutAndScale(picture, sourceRect, outSize, bitmap);
+        return kept && ScaledPicture(Converter, kept->Frame.get(), kept->Serial, sourceRect,
+                                     outSize, QImage::Format_RGB32, bitmap);
     }
     TPictureConverter Converter;
 };

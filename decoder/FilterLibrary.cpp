@@ -55,17 +55,7 @@ bool TFilterLibrary::FindFunctions() {
 // Forgets a library that cannot be used: no function pointer of it survives.
 void TFilterLibrary::Unload(const QString& why) {
     Why = why;
-    GraphAlloc = nullptr;
-    GraphFree = nullptr;
-    GetByName = nullptr;
-    GraphCreateFilter = nullptr;
-    GraphParse = nullptr;
-    GraphConfig = nullptr;
-    InOutAlloc = nullptr;
-    InOutFree = nullptr;
-    SourceAddFrame = nullptr;
-    SinkGetFrame = nullptr;
-    SinkTimeBase = nullptr;
+    static_cast<TFilterFunctions&>(*this) = TFilterFunctions();
     if (Handle != nullptr)
         dlclose(Handle);
     Handle = nullptr;

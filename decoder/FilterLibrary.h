@@ -16,7 +16,22 @@ extern "C" {
 #include <QString>
 #include <memory>
 
-class TFilterLibrary {
+// The functions the decoder's filters call; all null until found.
+struct TFilterFunctions {
+    decltype(&avfilter_graph_alloc) GraphAlloc = nullptr;
+    decltype(&avfilter_graph_free) GraphFree = nullptr;
+    decltype(&avfilter_get_by_name) GetByName = nullptr;
+    decltype(&avfilter_graph_create_filter) GraphCreateFilter = nullptr;
+    decltype(&avfilter_graph_parse_ptr) GraphParse = nullptr;
+    decltype(&avfilter_graph_config) GraphConfig = nullptr;
+    decltype(&avfilter_inout_alloc) InOutAlloc = nullptr;
+    decltype(&avfilter_inout_free) InOutFree = nullptr;
+    decltype(&av_buffersrc_add_frame_flags) SourceAddFrame = nullptr;
+    decltype(&av_buffersink_get_frame) SinkGetFrame = nullptr;
+    decltype(&av_buffersink_get_time_base) SinkTimeBase = nullptr;
+};
+
+class TFilterLibrary : public TFilterFunctions {
 public:
     // Opens `fileName` (a name the dynamic loader searches for, or a path) and looks up every
     // function. When the file or any function is missing, the library counts as not loaded and
@@ -37,18 +52,6 @@ public:
     bool Loaded() const { return Handle != nullptr; }
     // Why the library is not loaded; empty when it is.
     const QString& Error() const { return Why; }
-
-    decltype(&avfilter_graph_alloc) GraphAlloc = nullptr;
-    decltype(&avfilter_graph_free) GraphFree = nullptr;
-    decltype(&avfilter_get_by_name) GetByName = nullptr;
-    decltype(&avfilter_graph_create_filter) GraphCreateFilter = nullptr;
-    decltype(&avfilter_graph_parse_ptr) GraphParse = nullptr;
-    decltype(&avfilter_graph_config) GraphConfig = nullptr;
-    decltype(&avfilter_inout_alloc) InOutAlloc = nullptr;
-    decltype(&avfilter_inout_free) InOutFree = nullptr;
-    decltype(&av_buffersrc_add_frame_flags) SourceAddFrame = nullptr;
-    decltype(&av_buffersink_get_frame) SinkGetFrame = nullptr;
-    decltype(&av_buffersink_get_time_base) SinkTimeBase = nullptr;
 
 private:
     bool FindFunctions();

@@ -85,7 +85,7 @@ private:
             if (FContext.Cancel)
                 return CancelledResult();
             if (s > FFirstStop)
-                return CancelledResult(); // never reported: the earlier scene's stop is
+                return CancelledResult(); // never reported: the earlier scene's stop wins
             if (!Read(i, frame.data()))
                 return Failure(QStringLiteral("Reading back the frames failed: %1.")
                                    .arg(FReader.ErrorString()));
