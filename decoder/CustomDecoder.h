@@ -70,6 +70,8 @@ struct TFileStreamInfo {
 
 // The "go on" question a cancellable locate asks between frames.
 using TGoOnFunc = std::function<bool()>;
+// Whether the frame shown at a PTS is needed.
+using TFrameWantedFunc = std::function<bool(int64_t pts)>;
 
 class TCustomDecoder : public QObject {
 public:
@@ -153,6 +155,13 @@ public:
     // How many frames the codec reported damaged and the decoder therefore left out since the
     // file was loaded (a frame decoded twice, after a locate, counts twice).
     virtual int DamagedFramesLeftOut() const { return 0; }
+
+    // From now on, frames that no other frame is predicted from are not decoded at all when
+    // `wanted` (asked with their PTS) says they are not needed: a reader that takes only some
+    // frames (every third, say) saves their decoding. Locates decode every frame, as do streams
+    // with interlaced pictures. Null: every frame is decoded again. Decoders that cannot tell
+    // such frames ignore it. Loading a file clears it.
+    virtual void SkipUnwantedFrames(TFrameWantedFunc wanted) { (void)wanted; }
 };
 
 // The locate routines in their free-standing form, as the project and the workers call them.

@@ -3,6 +3,7 @@
 
 #include "decoder/DecoderState.h"
 #include "decoder/ToneMapper.h"
+#include <cstdio>
 
 #include "common/Log.h"
 
@@ -68,6 +69,10 @@ void TFFDecoder::TState::Close() {
     FrameDuration = 0;
     FirstFramePts = AV_NOPTS_VALUE;
     Damage.Reset();
+    Disposable = TDisposablePackets();
+    Wanted = nullptr;
+    SeenInterlaced = false;
+    LeftUndecoded = 0;
     HasCurrent = HasPending = false;
     CurrentPts = PendingPts = AV_NOPTS_VALUE;
     ResetReading();
@@ -175,6 +180,7 @@ bool TFFDecoder::TState::OpenCodec(int chosen, const QString& fileName) {
         if (int(i) != chosen)
             Format->streams[i]->discard = AVDISCARD_ALL;
     const AVCodec* codec = avcodec_find_decoder(Stream->codecpar->codec_id);
+    Disposable.Setup(Stream->codecpar);
     Codec.reset(avcodec_alloc_context3(codec));
     Packet.reset(av_packet_alloc());
     Current.reset(av_frame_alloc());

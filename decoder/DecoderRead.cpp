@@ -73,6 +73,7 @@ bool TFFDecoder::TState::ReceiveDecoded(TFramePtr& target, int64_t& pts) {
             continue;
         }
         if (result >= 0) {
+            SeenInterlaced = SeenInterlaced || target->interlaced_frame != 0;
             int64_t ts = target->best_effort_timestamp;
             if (ts == AV_NOPTS_VALUE)
                 ts = target->pts;
@@ -115,6 +116,11 @@ bool TFFDecoder::TState::ReceiveDecoded(TFramePtr& target, int64_t& pts) {
             av_packet_unref(Packet.get());
             continue;
         }
+        if (LeavesOut(Packet.get())) {
+            ++LeftUndecoded;
+            av_packet_unref(Packet.get());
+            continue;
+        }
         // A packet the container found broken spoils its picture and those predicted from it.
         Damage.PacketRead(Packet.get());
         if (SkipToKey) {
@@ -135,6 +141,12 @@ bool TFFDecoder::TState::ReceiveDecoded(TFramePtr& target, int64_t& pts) {
             avcodec_send_packet(Codec.get(), nullptr);
         }
     }
+}
+
+bool TFFDecoder::TState::LeavesOut(const AVPacket* packet) const {
+    return Wanted && !Locating && !SkipToKey && !SeenInterlaced && !Deinterlacer.Active() &&
+           packet->pts != AV_NOPTS_VALUE && Disposable.Disposable(packet) &&
+           !Wanted(ToPts(packet->pts));
 }
 
 bool TFFDecoder::TState::SeekStream(int64_t ts, int flags) {
@@ -163,10 +175,12 @@ bool TFFDecoder::TState::Rewind() {
     const QString fileName = FileName;
     const QString formatName = FormatName;
     const int bits = BitsPixel;
+    TFrameWantedFunc wanted = Wanted;
     const bool opened = Open(fileName, formatName);
     FileName = fileName;
     FormatName = formatName;
     BitsPixel = bits;
+    Wanted = std::move(wanted);
     return opened;
 }
 

@@ -6,6 +6,7 @@
 
 #include "decoder/DamageTracker.h"
 #include "decoder/Deinterlacer.h"
+#include "decoder/DisposablePackets.h"
 #include "decoder/FFDecoder.h"
 #include "decoder/FFmpegPtr.h"
 #include "decoder/PictureConverter.h"
@@ -78,6 +79,13 @@ struct TFFDecoder::TState {
     bool DeinterlacerDrained = false; // told that no picture follows
     TDamageTracker Damage;            // damaged pictures are left out
 
+    // Frames nothing is predicted from are not decoded when the reader does not want them.
+    TDisposablePackets Disposable;
+    TFrameWantedFunc Wanted;
+    bool Locating = false;       // a locate decodes every frame
+    bool SeenInterlaced = false; // so does a stream with interlaced pictures (fields in packets)
+    int LeftUndecoded = 0;
+
     bool IsOpen() const { return Codec != nullptr && StreamIndex >= 0; }
 
     int64_t ToPts(int64_t ts) const {
@@ -99,6 +107,8 @@ struct TFFDecoder::TState {
     bool ReadFirstPicture();
     bool ReceiveFrame(ffmpeg::TFramePtr& target, int64_t& pts);
     bool ReceiveDecoded(ffmpeg::TFramePtr& target, int64_t& pts);
+    // Whether the packet just read holds a frame to leave undecoded.
+    bool LeavesOut(const AVPacket* packet) const;
     void ResetReading();
     bool SeekStream(int64_t ts, int flags);
     bool Rewind();

@@ -7,6 +7,7 @@
 #include "decoder/KeptFrame.h"
 
 #include <QImage>
+#include <QScopedValueRollback>
 #include <cmath>
 #include <mutex>
 #include <utility>
@@ -233,13 +234,23 @@ bool TFFDecoder::Seek(int64_t pts, TSeekFlags flags) {
 bool TFFDecoder::LocateVideoPTS(int64_t pts) {
     if (pts == AV_NOPTS_VALUE)
         return false;
+    const QScopedValueRollback locating(F->Locating, true);
     return F->LocateAt(pts, nullptr);
 }
 
 bool TFFDecoder::LocateVideoPTSCallback(int64_t pts, const TGoOnFunc& goOn) {
     if (pts == AV_NOPTS_VALUE)
         return false;
+    const QScopedValueRollback locating(F->Locating, true);
     return F->LocateAt(pts, goOn ? &goOn : nullptr);
+}
+
+void TFFDecoder::SkipUnwantedFrames(TFrameWantedFunc wanted) {
+    F->Wanted = std::move(wanted);
+}
+
+int TFFDecoder::FramesLeftUndecoded() const {
+    return F->LeftUndecoded;
 }
 
 int TFFDecoder::DamagedFramesLeftOut() const {

@@ -39,6 +39,9 @@ public:
     bool LocateVideoPTS(int64_t pts) override;
     bool LocateVideoPTSCallback(int64_t pts, const TGoOnFunc& goOn) override;
     int DamagedFramesLeftOut() const override;
+    void SkipUnwantedFrames(TFrameWantedFunc wanted) override;
+    // How many frames SkipUnwantedFrames has left undecoded since the file was loaded.
+    int FramesLeftUndecoded() const;
 
     // Whether the current frame is a key frame (intra picture); false when there is none.
     bool CurrentIsKeyFrame() const;

@@ -41,6 +41,20 @@ std::vector<int64_t> SampleTimes(int64_t start, int64_t end, double rate, int64_
     return times;
 }
 
+bool MayBeShown(const std::vector<int64_t>& times, int64_t pts, int64_t frameDuration) {
+    if (times.empty() || frameDuration <= 0)
+        return true;
+    const int64_t reach = frameDuration / 2 + frameDuration / 8;
+    const int64_t edge = 2 * frameDuration;
+    if ((pts <= times.front() && pts >= times.front() - edge) ||
+        (pts <= times.back() && pts >= times.back() - edge))
+        return true;
+    const auto after = std::lower_bound(times.begin(), times.end(), pts);
+    if (after != times.end() && *after - pts <= reach)
+        return true;
+    return after != times.begin() && pts - *std::prev(after) <= reach;
+}
+
 bool ShowsNextFrame(int64_t time, int64_t currentPts, int64_t nextPts) {
     if (nextPts <= currentPts)
         return nextPts <= time;

@@ -31,6 +31,13 @@ std::vector<int64_t> SampleTimes(int64_t start, int64_t end, double rate, int64_
 // hundredths of a frame, which container clocks round away) keep the current frame.
 bool ShowsNextFrame(int64_t time, int64_t currentPts, int64_t nextPts);
 
+// Whether the source frame at `pts` may be shown by one of the sample `times` (ascending), in
+// frames of about `frameDuration` (0: unknown, then every frame may): a frame lies within half a
+// frame of the time it is shown at when frames come evenly, so those further than five eighths of
+// a frame (room for time stamps' rounding) from every time are not, except the last ones before the
+// first and the last time (shown there when the frame nearest lies outside the clip).
+bool MayBeShown(const std::vector<int64_t>& times, int64_t pts, int64_t frameDuration);
+
 // The order the GIF shows the clip's frames in.
 enum TFrameOrder : uint8_t {
     foOriginal = 0, // as sampled

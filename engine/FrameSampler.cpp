@@ -39,6 +39,11 @@ TSample TSampleQueue::Pop() {
     return sample;
 }
 
+size_t TSampleQueue::Waiting() {
+    std::lock_guard lock(FLock);
+    return FItems.size();
+}
+
 void TSampleQueue::Stop() {
     std::lock_guard lock(FLock);
     FStopped = true;
@@ -69,12 +74,18 @@ void TFrameSampler::Stop() {
     FQueue.Stop();
     if (FThread.joinable())
         FThread.join();
+    FDecoder.SkipUnwantedFrames(nullptr);
 }
 
 bool TFrameSampler::Start() {
     if (!FDecoder.LocateVideoPTSCallback(FPlan.ClipStart, [this] { return !FCancel.load(); }))
         return false;
-    FPictures = FDecoder.NewFramePictures();
+    FReceiverMaker.Pictures = FDecoder.NewFramePictures();
+    FDecoderMaker.Pictures = FDecoder.NewFramePictures();
+    // Frames no sample shows and nothing is predicted from are not even decoded.
+    FTimes = FPlan.SampleTimes();
+    FDecoder.SkipUnwantedFrames(
+        [this](int64_t pts) { return MayBeShown(FTimes, pts, FFrameDuration); });
     FThread = std::thread([this] { Run(); });
     return true;
 }
@@ -89,7 +100,7 @@ void TFrameSampler::Finish(TSample::TKind kind, int64_t pts) {
 TSample TFrameSampler::Next() {
     TSample sample = FQueue.Pop();
     if (sample.Frame) {
-        if (!MakePicture(*sample.Frame, sample.Picture))
+        if (!MakePicture(FReceiverMaker, *sample.Frame, sample.Picture))
             sample.Kind = TSample::Failed;
         sample.Frame.reset();
     }
@@ -141,18 +152,24 @@ std::shared_ptr<const TKeptFrame> TFrameSampler::TakeFrame() {
     return FKept;
 }
 
-bool TFrameSampler::MakePicture(const TKeptFrame& frame, QImage& picture) {
-    if (!FPictures)
+bool TFrameSampler::MakePicture(TPictureMaker& maker, const TKeptFrame& frame, QImage& picture) {
+    if (!maker.Pictures)
         return false;
     if (FOneStep)
-        return FPictures->Scaled(frame, FPlan.SourceRect, FPlan.OutSize, picture);
-    if (!FPictures->Planes(frame, FPlanes))
+        return maker.Pictures->Scaled(frame, FPlan.SourceRect, FPlan.OutSize, picture);
+    if (!maker.Pictures->Planes(frame, maker.Planes))
         return false;
-    const QRect whole(QPoint(0, 0), FPlanes.Size());
+    const QRect whole(QPoint(0, 0), maker.Planes.Size());
     const QRect part = FPlan.Crop ? FPlan.SourceRect.intersected(whole) : whole;
-    picture = part.size() == FPlan.OutSize ? PackedPart(FPlanes, part)
-                                           : FScaler.Scale(FPlanes, part, FPlan.OutSize);
+    picture = part.size() == FPlan.OutSize ? PackedPart(maker.Planes, part)
+                                           : maker.Scaler.Scale(maker.Planes, part, FPlan.OutSize);
     return !picture.isNull();
+}
+
+bool TFrameSampler::DecoderMakesPicture() {
+    // A sample already waiting means the receiver is busy with another: rather than wait for
+    // room in the queue, this thread makes the picture.
+    return !FMadeByReceiver || FQueue.Waiting() > 0;
 }
 
 void TFrameSampler::Run() {
@@ -164,7 +181,7 @@ void TFrameSampler::Run() {
     const int64_t lastFrameTime = std::max<int64_t>(FFrameDuration, 1);
     int64_t videoEnd = AV_NOPTS_VALUE;
     bool first = true;
-    for (const int64_t time : FPlan.SampleTimes()) {
+    for (const int64_t time : FTimes) {
         if (Stopped())
             return Finish(TSample::Cancelled, AV_NOPTS_VALUE);
         // Past the last frame of the video (its duration unknown or wrong): stop there.
@@ -181,8 +198,8 @@ void TFrameSampler::Run() {
         sample.Time = time;
         sample.Pts = FCurrentPts;
         sample.Frame = TakeFrame();
-        if (sample.Frame && !FMadeByReceiver) {
-            if (!MakePicture(*sample.Frame, sample.Picture))
+        if (sample.Frame && DecoderMakesPicture()) {
+            if (!MakePicture(FDecoderMaker, *sample.Frame, sample.Picture))
                 return Finish(Stopped() ? TSample::Cancelled : TSample::Failed, FCurrentPts);
             sample.Frame.reset();
         }

@@ -39,6 +39,8 @@ public:
     // False when the consumer stopped listening.
     bool Push(TSample sample);
     TSample Pop();
+    // How many samples wait to be taken.
+    size_t Waiting();
     // Wakes and refuses every producer from now on.
     void Stop();
     bool Stopped();
@@ -82,8 +84,17 @@ private:
     bool Capture();
     // The current frame, or null when it was handed over already.
     std::shared_ptr<const TKeptFrame> TakeFrame();
+    // What makes pictures on one thread: the decoder's converter with its settings, and the
+    // scaler with its buffers.
+    struct TPictureMaker {
+        std::unique_ptr<TFramePictures> Pictures;
+        TFrameScaler Scaler;
+        TRgbPlanes Planes; // the whole picture, when it is scaled here
+    };
     // The picture of `frame` as the GIF shows it.
-    bool MakePicture(const TKeptFrame& frame, QImage& picture);
+    bool MakePicture(TPictureMaker& maker, const TKeptFrame& frame, QImage& picture);
+    // Whether the decoding thread makes the picture of the sample it hands over next.
+    bool DecoderMakesPicture();
 
     TCustomDecoder& FDecoder;
     const TConversionPlan& FPlan;
@@ -96,16 +107,15 @@ private:
     // recordings) as exact as the source has it.
     bool FOneStep = false;
     // Pictures are made on the receiving thread, except pictures of 4K and more: then the
-    // decoded frames waiting in the queue would be kept on top of the big pictures.
+    // decoded frames waiting in the queue would be kept on top of the big pictures. When the
+    // receiver falls behind (samples wait for it), the decoding thread makes them too.
     bool FMadeByReceiver = true;
     // A frame's expected duration lets the sampler skip keeping frames that the next sample will
     // not show; when a gap proves the guess wrong, the frame is located again.
     int64_t FFrameDuration = 0;
+    std::vector<int64_t> FTimes;             // the plan's sample times
     std::shared_ptr<const TKeptFrame> FKept; // the current frame, when kept
     int64_t FCurrentPts = 0, FNextPts = 0, FHandedPts = 0;
-    // How pictures are made of kept frames (on one of the threads, as FMadeByReceiver says).
-    std::unique_ptr<TFramePictures> FPictures;
-    TFrameScaler FScaler;
-    TRgbPlanes FPlanes; // the whole picture, when it is scaled here
+    TPictureMaker FReceiverMaker, FDecoderMaker;
     bool FNextValid = false;
 };
