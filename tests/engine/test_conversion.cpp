@@ -1,6 +1,7 @@
 // Whole conversions of real videos, read back with an independent GIF decoder.
 
 #include "common/Messages.h"
+#include "decoder/FFDecoder.h"
 #include "engine/Video2Gif.h"
 #include "tests/fixtures/generator/FramePattern.h"
 #include "tests/support/GifDecode.h"
@@ -8,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -496,5 +498,52 @@ TEST(ConversionFrames, TurnsAndMirrorsMoveAKnownCorner) {
         const QRgb mark = frame.pixel(c.Expected);
         EXPECT_GT(qRed(mark), 200) << c.Rotate << "/" << c.Flip;
         EXPECT_LT(qGreen(mark), 60) << c.Rotate << "/" << c.Flip;
+    }
+}
+
+namespace {
+
+// The real decoder, decoding every frame whatever the sampler asks.
+class TEveryFrameDecoder : public TFFDecoder {
+public:
+    void SkipUnwantedFrames(TFrameWantedFunc) override {}
+};
+
+// The real decoder, telling how many frames it left undecoded when it goes.
+class TCountingDecoder : public TFFDecoder {
+public:
+    explicit TCountingDecoder(int& undecoded) : FUndecoded(undecoded) {}
+    ~TCountingDecoder() override { FUndecoded += FramesLeftUndecoded(); }
+
+private:
+    int& FUndecoded;
+};
+
+QByteArray GifBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+TEST(ConversionFrames, FramesLeftUndecodedChangeNothingInTheGif) {
+    QTemporaryDir dir;
+    TVGConvertFlag bearClip = Request(dir.filePath(QStringLiteral("b.gif")));
+    bearClip.EndPTS = 2700000;
+    TVGConvertFlag indexedClip = IndexedRequest(dir.filePath(QStringLiteral("i.gif")), 3, 140);
+    indexedClip.GifFPS = 5;
+    for (TVGConvertFlag r : {bearClip, indexedClip}) {
+        SCOPED_TRACE(r.VideoFile.toStdString());
+        std::atomic<bool> cancel{false};
+        ASSERT_TRUE(
+            RunConversion(r, {}, cancel, [] { return std::make_unique<TEveryFrameDecoder>(); }).Ok);
+        const QByteArray everyFrame = GifBytes(r.GifFile);
+        int undecoded = 0;
+        ASSERT_TRUE(RunConversion(r, {}, cancel, [&] {
+                        return std::make_unique<TCountingDecoder>(undecoded);
+                    }).Ok);
+        EXPECT_GT(undecoded, 0);
+        EXPECT_FALSE(everyFrame.isEmpty());
+        EXPECT_EQ(GifBytes(r.GifFile), everyFrame);
     }
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <numeric>
+#include <set>
 
 TEST(FramePlan, HalvesRoundToTheEvenNeighbour) {
     EXPECT_EQ(RoundHalfEven(360.5), 360);
@@ -59,6 +60,50 @@ TEST(FramePlan, ASampleShowsTheSourceFrameNearestItsTime) {
     EXPECT_FALSE(ShowsNextFrame(20300, 0, 40000)); // and so does a clock's rounding of one
     EXPECT_TRUE(ShowsNextFrame(21000, 0, 40000));  // but not a real difference
     EXPECT_FALSE(ShowsNextFrame(5, 10, 10));       // no next frame to speak of
+}
+
+TEST(FramePlan, EveryFrameASampleShowsMayBeShownAndMostOthersNot) {
+    // Sources of even frames (as their clocks round them) sampled at other rates: the frame each
+    // sample shows, chosen from all frames as the sampler does, is one MayBeShown lets through.
+    struct TCase {
+        double SourceFps, SampleFps;
+    };
+    for (const TCase c : {TCase{24, 10}, TCase{25, 8}, TCase{30, 8}, TCase{60, 20},
+                          TCase{30000.0 / 1001, 10}, TCase{24, 24}, TCase{25, 50}}) {
+        SCOPED_TRACE(testing::Message() << c.SourceFps << " fps at " << c.SampleFps);
+        const int64_t duration = std::llround(1e6 / c.SourceFps);
+        std::vector<int64_t> frames;
+        for (int k = 0; k < c.SourceFps * 10; ++k) // 10 s of frames for the samples of 1 s to 8 s
+            frames.push_back(std::llround(k * 1e6 / c.SourceFps));
+        const std::vector<int64_t> times = SampleTimes(1000000, 8000000, c.SampleFps, 1000);
+        std::set<int64_t> shown;
+        size_t current = 0;
+        for (const int64_t t : times) {
+            while (current + 1 < frames.size() && frames[current + 1] <= t)
+                ++current;
+            if (current + 1 < frames.size() &&
+                ShowsNextFrame(t, frames[current], frames[current + 1]))
+                ++current;
+            shown.insert(frames[current]);
+        }
+        int mayBe = 0;
+        for (const int64_t pts : frames) {
+            const bool may = MayBeShown(times, pts, duration);
+            if (shown.count(pts) > 0) {
+                EXPECT_TRUE(may) << pts;
+            }
+            mayBe += may ? 1 : 0;
+        }
+        // Only frames near the samples (and the clip's ends): well under all where samples are
+        // sparser than frames.
+        if (c.SampleFps * 2 <= c.SourceFps) {
+            EXPECT_LT(mayBe, static_cast<int>(shown.size()) * 3 / 2 + 8);
+        }
+    }
+    EXPECT_TRUE(MayBeShown({1000000}, 0, 0));          // duration unknown: every frame
+    EXPECT_TRUE(MayBeShown({}, 5, 40000));             // no samples: nothing is ruled out
+    EXPECT_TRUE(MayBeShown({1000000}, 930000, 40000)); // just before the first sample
+    EXPECT_FALSE(MayBeShown({1000000, 1200000}, 1100000, 40000));
 }
 
 TEST(FramePlan, OrdersAreOriginalReverseAndPingPongWithoutDoubledTurns) {
