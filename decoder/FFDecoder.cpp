@@ -20,10 +20,16 @@ QSize SquarePixelSize(const QSize& coded, double sampleAspect) {
     // Aspects beyond 1:16 and 16:1 are damaged headers, not pixels.
     if (!(sampleAspect >= 1.0 / 16 && sampleAspect <= 16) || sampleAspect == 1.0)
         return coded;
-    // Widen for wide pixels, heighten for tall ones: no detail is thrown away.
-    if (sampleAspect > 1)
-        return {std::max(1, int(std::lround(coded.width() * sampleAspect))), coded.height()};
-    return {coded.width(), std::max(1, int(std::lround(coded.height() / sampleAspect)))};
+    // Widen for wide pixels, heighten for tall ones: no detail is thrown away. A side that would
+    // change by a pixel at most (an odd size whose aspect was kept by a nearly square pixel) stays:
+    // resampling every line for it would only blur the picture.
+    const QSize shown =
+        sampleAspect > 1
+            ? QSize(std::max(1, int(std::lround(coded.width() * sampleAspect))), coded.height())
+            : QSize(coded.width(), std::max(1, int(std::lround(coded.height() / sampleAspect))));
+    const bool nearlySquare = std::abs(shown.width() - coded.width()) <= 1 &&
+                              std::abs(shown.height() - coded.height()) <= 1;
+    return nearlySquare ? coded : shown;
 }
 
 TFFDecoder::TFFDecoder(QObject* owner) : TCustomDecoder(owner), F(std::make_unique<TState>()) {

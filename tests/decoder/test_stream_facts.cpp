@@ -10,6 +10,10 @@ TEST(StreamFacts, SquarePixelSizeWidensWideAndHeightensTallPixels) {
     EXPECT_EQ(SquarePixelSize({720, 576}, 16.0 / 15), QSize(768, 576)); // PAL 4:3
     EXPECT_EQ(SquarePixelSize({720, 480}, 8.0 / 9), QSize(720, 540));   // NTSC 4:3
     EXPECT_EQ(SquarePixelSize({640, 360}, 1.0), QSize(640, 360));
+    // Within a pixel of square: an odd size keeping its picture's aspect is shown as coded.
+    EXPECT_EQ(SquarePixelSize({853, 479}, 852.0 / 853), QSize(853, 479));
+    EXPECT_EQ(SquarePixelSize({853, 480}, 1280.0 / 1279), QSize(853, 480));
+    EXPECT_EQ(SquarePixelSize({100, 100}, 1.02), QSize(102, 100));
     // Damaged headers (no aspect, absurd ones) leave the coded size.
     for (double absurd : {0.0, -1.0, 1.0 / 17, 17.0, std::numeric_limits<double>::quiet_NaN()})
         EXPECT_EQ(SquarePixelSize({320, 240}, absurd), QSize(320, 240)) << absurd;
