@@ -3,7 +3,6 @@
 
 #include "decoder/DecoderState.h"
 #include "decoder/ToneMapper.h"
-#include <cstdio>
 
 #include "common/Log.h"
 
