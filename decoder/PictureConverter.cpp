@@ -143,6 +143,19 @@ QImage TPictureConverter::Upright(const QImage& unturned) const {
     return unturned.transformed(QTransform().rotate(Rotation));
 }
 
+namespace {
+
+// The YUV matrix our exact converter uses for `frame`, as the scaling library would.
+TYuvMatrix MatrixOf(const AVFrame* frame) {
+    TYuvMatrix matrix;
+    matrix.FullRange = frame->color_range == AVCOL_RANGE_JPEG;
+    PlainFormat(AVPixelFormat(frame->format), matrix.FullRange);
+    matrix.SwsColorspace = SwsColorspace(frame->colorspace, frame->height);
+    return matrix;
+}
+
+} // namespace
+
 TScalerKey TPictureConverter::WholeKey(const AVFrame* frame, AVPixelFormat target) const {
     bool fullRange = frame->color_range == AVCOL_RANGE_JPEG;
     const bool scaled = frame->width != Shown.width() || frame->height != Shown.height();
@@ -167,6 +180,9 @@ TScalerKey TPictureConverter::WholeKey(const AVFrame* frame, AVPixelFormat targe
 bool TPictureConverter::Convert(const AVFrame* frame, QImage& image) {
     const bool scaled = frame->width != Shown.width() || frame->height != Shown.height();
     const bool planar = ExactColours && !scaled;
+    // 8-bit YUV, by far the most common, by our own exact converter.
+    if (planar && Planar.ConvertExact(frame, MatrixOf(frame), image))
+        return true;
     const AVPixelFormat target = planar                                   ? AV_PIX_FMT_GBRP
                                  : image.format() == QImage::Format_RGB32 ? AV_PIX_FMT_RGB32
                                                                           : AV_PIX_FMT_RGB24;
@@ -192,10 +208,14 @@ bool TPictureConverter::Planes(const AVFrame* frame, uint64_t serial, TRgbPlanes
                SplitPicture(picture, planes);
     }
     const AVFrame* source = Prepared(frame, serial);
+    if (!planes.Resize(Shown))
+        return false;
+    if (ExactYuvHandles(source->format) &&
+        ExactYuvToPlanes(source, MatrixOf(source), planes.Planes(), planes.Strides()))
+        return true;
     SwsContext* context = Scaler.Get(WholeKey(source, AV_PIX_FMT_GBRP));
-    return context != nullptr && planes.Resize(Shown) &&
-           sws_scale(context, source->data, source->linesize, 0, source->height, planes.Planes(),
-                     planes.Strides()) > 0;
+    return context != nullptr && sws_scale(context, source->data, source->linesize, 0,
+                                           source->height, planes.Planes(), planes.Strides()) > 0;
 }
 
 bool TPictureConverter::Picture(const AVFrame* frame, uint64_t serial, QImage::Format format,

@@ -103,3 +103,12 @@ bool TPlanarRgb::Convert(SwsContext* context, const uint8_t* const source[],
     PackPlanes(FPlanes, image.rect(), image);
     return true;
 }
+
+bool TPlanarRgb::ConvertExact(const AVFrame* frame, const TYuvMatrix& matrix, QImage& image) {
+    if (!ExactYuvHandles(frame->format) || frame->width != image.width() ||
+        frame->height != image.height() || !FPlanes.Resize(image.size()) ||
+        !ExactYuvToPlanes(frame, matrix, FPlanes.Planes(), FPlanes.Strides()))
+        return false;
+    PackPlanes(FPlanes, image.rect(), image);
+    return true;
+}

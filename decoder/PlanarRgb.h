@@ -4,6 +4,7 @@
 // about four times faster into planar RGB than into packed RGB, with the same result to the bit,
 // and planes are what scaling each colour on its own works on.
 
+#include "decoder/ExactYuv.h"
 #include "decoder/FFmpegPtr.h"
 
 #include <QImage>
@@ -44,6 +45,10 @@ public:
     // source planes and packs the result into `image` (RGB32 or RGB888).
     bool Convert(SwsContext* context, const uint8_t* const source[], const int sourceStrides[],
                  int sourceHeight, QImage& image);
+
+    // The exact conversion of `frame` (an 8-bit YUV picture of the image's size) by our own
+    // converter, packed into `image`; false for pictures it does not handle.
+    bool ConvertExact(const AVFrame* frame, const TYuvMatrix& matrix, QImage& image);
 
 private:
     TRgbPlanes FPlanes;
