@@ -174,6 +174,25 @@ ffmpeg::TFramePtr DecodedPicture(const QString& path, int index) {
     return found ? std::move(frame) : nullptr;
 }
 
+// The library's accurate cubic conversion of `frame` (its matrix and range as given) into
+// `planes` of its size.
+bool LibraryPlanes(const AVFrame* frame, int colorspace, bool fullRange, TRgbPlanes& planes) {
+    bool full = fullRange;
+    TScalerKey key;
+    key.SrcWidth = key.DstWidth = frame->width;
+    key.SrcHeight = key.DstHeight = frame->height;
+    key.SrcFormat = PlainFormat(AVPixelFormat(frame->format), full);
+    key.DstFormat = AV_PIX_FMT_GBRP;
+    key.Flags = SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT;
+    key.Colorspace = colorspace;
+    key.FullRange = full;
+    TScalerCache scaler;
+    SwsContext* context = scaler.Get(key);
+    return context != nullptr && planes.Resize(QSize(frame->width, frame->height)) &&
+           sws_scale(context, frame->data, frame->linesize, 0, frame->height, planes.Planes(),
+                     planes.Strides()) > 0;
+}
+
 } // namespace
 
 TEST(ExactYuv, ALevelAtMostFromTheLibrarysAccurateConversionOnRealPictures) {
@@ -189,26 +208,13 @@ TEST(ExactYuv, ALevelAtMostFromTheLibrarysAccurateConversionOnRealPictures) {
         ASSERT_TRUE(ExactYuvHandles(frame->format));
         const QSize size(frame->width, frame->height);
         bool fullRange = frame->color_range == AVCOL_RANGE_JPEG;
-        const AVPixelFormat plain = PlainFormat(AVPixelFormat(frame->format), fullRange);
+        PlainFormat(AVPixelFormat(frame->format), fullRange);
         const int colorspace = SwsColorspace(frame->colorspace, frame->height);
         TRgbPlanes ours, library;
-        ASSERT_TRUE(ours.Resize(size) && library.Resize(size));
+        ASSERT_TRUE(ours.Resize(size));
         ASSERT_TRUE(ExactYuvToPlanes(frame.get(), TYuvMatrix{colorspace, fullRange}, ours.Planes(),
                                      ours.Strides()));
-        TScalerKey key;
-        key.SrcWidth = key.DstWidth = size.width();
-        key.SrcHeight = key.DstHeight = size.height();
-        key.SrcFormat = plain;
-        key.DstFormat = AV_PIX_FMT_GBRP;
-        key.Flags = SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT;
-        key.Colorspace = colorspace;
-        key.FullRange = fullRange;
-        TScalerCache scaler;
-        SwsContext* context = scaler.Get(key);
-        ASSERT_NE(context, nullptr);
-        ASSERT_GT(sws_scale(context, frame->data, frame->linesize, 0, size.height(),
-                            library.Planes(), library.Strides()),
-                  0);
+        ASSERT_TRUE(LibraryPlanes(frame.get(), colorspace, fullRange, library));
         qint64 differing = 0, values = 0;
         int largest = 0;
         // Inside: at the edges the library shifts its filters where we repeat the edge samples.
@@ -240,23 +246,10 @@ TEST(ExactYuv, FlatColoursAreTheLibrarysToTheLevelEverywhere) {
             std::memset(frame->data[plane], values[plane],
                         static_cast<size_t>(frame->linesize[plane]) * (plane ? 11 : 22));
         TRgbPlanes ours, library;
-        ASSERT_TRUE(ours.Resize(QSize(38, 22)) && library.Resize(QSize(38, 22)));
+        ASSERT_TRUE(ours.Resize(QSize(38, 22)));
         ASSERT_TRUE(ExactYuvToPlanes(frame.get(), TYuvMatrix{SWS_CS_ITU709, full}, ours.Planes(),
                                      ours.Strides()));
-        TScalerKey key;
-        key.SrcWidth = key.DstWidth = 38;
-        key.SrcHeight = key.DstHeight = 22;
-        key.SrcFormat = AV_PIX_FMT_YUV420P;
-        key.DstFormat = AV_PIX_FMT_GBRP;
-        key.Flags = SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT;
-        key.Colorspace = SWS_CS_ITU709;
-        key.FullRange = full;
-        TScalerCache scaler;
-        SwsContext* context = scaler.Get(key);
-        ASSERT_NE(context, nullptr);
-        ASSERT_GT(sws_scale(context, frame->data, frame->linesize, 0, 22, library.Planes(),
-                            library.Strides()),
-                  0);
+        ASSERT_TRUE(LibraryPlanes(frame.get(), SWS_CS_ITU709, full, library));
         for (int plane = 0; plane < 3; ++plane)
             for (int y = 0; y < 22; ++y)
                 for (int x = 0; x < 38; ++x) {
