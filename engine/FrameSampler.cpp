@@ -39,9 +39,9 @@ TSample TSampleQueue::Pop() {
     return sample;
 }
 
-size_t TSampleQueue::Waiting() {
+bool TSampleQueue::Full() {
     std::lock_guard lock(FLock);
-    return FItems.size();
+    return FItems.size() >= FCapacity;
 }
 
 void TSampleQueue::Stop() {
@@ -167,9 +167,10 @@ bool TFrameSampler::MakePicture(TPictureMaker& maker, const TKeptFrame& frame, Q
 }
 
 bool TFrameSampler::DecoderMakesPicture() {
-    // A sample already waiting means the receiver is busy with another: rather than wait for
-    // room in the queue, this thread makes the picture.
-    return !FMadeByReceiver || FQueue.Waiting() > 0;
+    // With the queue full the receiver is behind: rather than wait for room, this thread makes
+    // the picture. (Making it whenever a sample waits held up the decoding of clips whose
+    // receiver keeps up: bbb 12 % slower.)
+    return !FMadeByReceiver || FQueue.Full();
 }
 
 void TFrameSampler::Run() {

@@ -39,8 +39,8 @@ public:
     // False when the consumer stopped listening.
     bool Push(TSample sample);
     TSample Pop();
-    // How many samples wait to be taken.
-    size_t Waiting();
+    // Whether the queue has no room left (the next Push would wait).
+    bool Full();
     // Wakes and refuses every producer from now on.
     void Stop();
     bool Stopped();
@@ -108,7 +108,7 @@ private:
     bool FOneStep = false;
     // Pictures are made on the receiving thread, except pictures of 4K and more: then the
     // decoded frames waiting in the queue would be kept on top of the big pictures. When the
-    // receiver falls behind (samples wait for it), the decoding thread makes them too.
+    // receiver falls behind (the queue is full), the decoding thread makes them too.
     bool FMadeByReceiver = true;
     // A frame's expected duration lets the sampler skip keeping frames that the next sample will
     // not show; when a gap proves the guess wrong, the frame is located again.
