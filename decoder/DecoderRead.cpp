@@ -144,9 +144,10 @@ bool TFFDecoder::TState::ReceiveDecoded(TFramePtr& target, int64_t& pts) {
 }
 
 bool TFFDecoder::TState::LeavesOut(const AVPacket* packet) const {
+    // Whether the frame is wanted is a quick look-up; reading the packet's headers comes after.
     return Wanted && !Locating && !SkipToKey && !SeenInterlaced && !Deinterlacer.Active() &&
-           packet->pts != AV_NOPTS_VALUE && Disposable.Disposable(packet) &&
-           !Wanted(ToPts(packet->pts));
+           packet->pts != AV_NOPTS_VALUE && !Wanted(ToPts(packet->pts)) &&
+           Disposable.Disposable(packet);
 }
 
 bool TFFDecoder::TState::SeekStream(int64_t ts, int flags) {

@@ -1,7 +1,6 @@
 #include "decoder/ExactYuv.h"
 
 #include <algorithm>
-#include <cmath>
 #include <vector>
 
 extern "C" {

@@ -157,7 +157,8 @@ TYuvMatrix MatrixOf(const AVFrame* frame) {
 } // namespace
 
 TScalerKey TPictureConverter::WholeKey(const AVFrame* frame, AVPixelFormat target) const {
-    bool fullRange = frame->color_range == AVCOL_RANGE_JPEG;
+    const TYuvMatrix matrix = MatrixOf(frame);
+    bool fullRange = matrix.FullRange;
     const bool scaled = frame->width != Shown.width() || frame->height != Shown.height();
     TScalerKey key;
     key.SrcWidth = frame->width;
@@ -172,15 +173,15 @@ TScalerKey TPictureConverter::WholeKey(const AVFrame* frame, AVPixelFormat targe
     // colour edges blocky: 0.0004 to 0.004 less SSIM against the source on filmed clips.
     if (ExactColours)
         key.Flags = SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT;
-    key.Colorspace = SwsColorspace(frame->colorspace, frame->height);
-    key.FullRange = fullRange;
+    key.Colorspace = matrix.SwsColorspace;
+    key.FullRange = matrix.FullRange;
     return key;
 }
 
 bool TPictureConverter::Convert(const AVFrame* frame, QImage& image) {
     const bool scaled = frame->width != Shown.width() || frame->height != Shown.height();
     const bool planar = ExactColours && !scaled;
-    // 8-bit YUV, by far the most common, by our own exact converter.
+    // 8-bit YUV of even sizes, by far the most common, by our own exact converter.
     if (planar && Planar.ConvertExact(frame, MatrixOf(frame), image))
         return true;
     const AVPixelFormat target = planar                                   ? AV_PIX_FMT_GBRP
@@ -210,8 +211,8 @@ bool TPictureConverter::Planes(const AVFrame* frame, uint64_t serial, TRgbPlanes
     const AVFrame* source = Prepared(frame, serial);
     if (!planes.Resize(Shown))
         return false;
-    if (ExactYuvHandles(source->format) &&
-        ExactYuvToPlanes(source, MatrixOf(source), planes.Planes(), planes.Strides()))
+    // 8-bit YUV of even sizes by our own exact converter, the rest by the library.
+    if (ExactYuvToPlanes(source, MatrixOf(source), planes.Planes(), planes.Strides()))
         return true;
     SwsContext* context = Scaler.Get(WholeKey(source, AV_PIX_FMT_GBRP));
     return context != nullptr && sws_scale(context, source->data, source->linesize, 0,

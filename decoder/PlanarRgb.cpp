@@ -105,8 +105,8 @@ bool TPlanarRgb::Convert(SwsContext* context, const uint8_t* const source[],
 }
 
 bool TPlanarRgb::ConvertExact(const AVFrame* frame, const TYuvMatrix& matrix, QImage& image) {
-    if (!ExactYuvHandles(frame->format) || frame->width != image.width() ||
-        frame->height != image.height() || !FPlanes.Resize(image.size()) ||
+    if (frame->width != image.width() || frame->height != image.height() ||
+        !FPlanes.Resize(image.size()) ||
         !ExactYuvToPlanes(frame, matrix, FPlanes.Planes(), FPlanes.Strides()))
         return false;
     PackPlanes(FPlanes, image.rect(), image);
