@@ -44,4 +44,4 @@ TSAN_OPTIONS="$tsan_options" QT_QPA_PLATFORM=offscreen "$top/build-tsan/tests/co
 # nothing written by both; decoded frames handed from the sampling thread to the one that makes
 # their pictures; and the scenes' palettes made two at a time.
 TSAN_OPTIONS="$tsan_options" QT_QPA_PLATFORM=offscreen "$top/build-tsan/tests/engine/test_engine" \
-  --gtest_filter='RowHelper.*:Remapper.*:GifEncoder.SharingRows*:GifEncoder.EachImage*:GifLzw.*:ConversionFrames.*:DamagedSource.*:PalettePlanner.*'
+  --gtest_filter='RowHelper.*:BackgroundJob.*:Remapper.*:GifEncoder.SharingRows*:GifEncoder.EachImage*:GifLzw.*:ConversionFrames.*:DamagedSource.*:PalettePlanner.*'

@@ -241,29 +241,62 @@ bool TGifEncoder::AddFrame(const uchar* rgb, int delayCs, int palette) {
     if (!FStarted || !Ok() || palette < 0 || palette >= static_cast<int>(FPalettes.size()))
         return false;
     if (FOptions.NoiseLimit <= FOptions.DiffThreshold)
-        return DrawFrame(rgb, delayCs, palette);
+        return DrawFrame(rgb, delayCs, palette, DrawingFor(rgb));
     // The frame before is drawn now that the one after it is known.
-    bool ok = true;
-    if (FHeld.Valid) {
-        FNext = rgb;
-        ok = DrawFrame(FHeld.Rgb.data(), FHeld.DelayCs, FHeld.Palette);
-        FNext = nullptr;
-    }
-    FHeld.Rgb.assign(rgb, rgb + static_cast<qsizetype>(FSize.width()) * FSize.height() * 3);
-    FHeld.DelayCs = delayCs;
-    FHeld.Palette = palette;
-    FHeld.Valid = true;
+    THeldFrame& held = FHeld[static_cast<size_t>(FHeldSlot)];
+    Hold(FHeld[static_cast<size_t>(1 - FHeldSlot)], rgb, delayCs, palette);
+    FHeldSlot = 1 - FHeldSlot;
+    if (!held.Valid)
+        return true;
+    FNext = rgb;
+    const bool ok = DrawHeld(held);
+    FNext = nullptr;
     return ok;
 }
 
-bool TGifEncoder::DrawFrame(const uchar* rgb, int delayCs, int palette) {
+void TGifEncoder::Hold(THeldFrame& frame, const uchar* rgb, int delayCs, int palette) {
+    // The job before looked up the colours of the frame about to be drawn; it is done once
+    // Wait returns, and `frame` is free to fill.
+    FLookAhead.Wait();
+    frame.Rgb.assign(rgb, rgb + static_cast<qsizetype>(FSize.width()) * FSize.height() * 3);
+    frame.DelayCs = delayCs;
+    frame.Palette = palette;
+    frame.Valid = true;
+    frame.Drawing = DrawingFor(frame.Rgb.data());
+    frame.Nearest.clear();
+    TRemapper& remapper = RemapperOf(palette);
+    // Worth it while the frame before is compressed on one thread and the other core waits: on
+    // small frames. Bigger ones are compressed in halves on both cores, which the look-ups would
+    // only slow down. The first frame is drawn whole, by rows on both threads; a frame drawn
+    // exactly changes in few pixels, and error diffusion looks up colours it has made itself.
+    const bool first = !FHaveReference && !FHeld[static_cast<size_t>(FHeldSlot)].Valid;
+    const qsizetype pixels = static_cast<qsizetype>(frame.Rgb.size() / 3);
+    if (!FOptions.ShareRows || pixels >= GifLzwSplitPixels || first || !frame.Drawing.Lossy ||
+        !remapper.IsValid() || remapper.Dithers())
+        return;
+    frame.Nearest.resize(static_cast<size_t>(pixels));
+    FLookAhead.Start([&frame, &remapper] {
+        remapper.NearestOf(frame.Rgb.data(), static_cast<qsizetype>(frame.Nearest.size()),
+                           frame.Nearest.data());
+    });
+}
+
+bool TGifEncoder::DrawHeld(THeldFrame& frame) {
+    frame.Valid = false;
+    FNearest = frame.Nearest.empty() ? nullptr : frame.Nearest.data();
+    const bool ok = DrawFrame(frame.Rgb.data(), frame.DelayCs, frame.Palette, frame.Drawing);
+    FNearest = nullptr;
+    return ok;
+}
+
+bool TGifEncoder::DrawFrame(const uchar* rgb, int delayCs, int palette, const TDrawing& drawing) {
     delayCs = std::clamp(delayCs, 0, maxDelayCs);
     TRemapper& remapper = RemapperOf(palette);
     if (!remapper.IsValid()) {
         FOk = false;
         return false;
     }
-    FDrawing = DrawingFor(rgb);
+    FDrawing = drawing;
     if (!FHaveReference)
         return AddFirstFrame(rgb, delayCs, palette, remapper);
     const QRect changed = FindChanged(rgb, FDrawing.DiffThreshold);
@@ -370,6 +403,9 @@ bool TGifEncoder::RemapChanged(const uchar* rgb, const QRect& changed, int palet
     const uchar* shown =
         FShown.data() + (static_cast<qsizetype>(changed.top()) * width + changed.left()) * 3;
     const int clear = FPalettes[static_cast<size_t>(palette)].TransparentIndex;
+    const uchar* nearest =
+        FNearest ? FNearest + static_cast<qsizetype>(changed.top()) * width + changed.left()
+                 : nullptr;
     const auto drawnRows = [&](int begin, int end, TMarkedBox& box) {
         for (int y = begin; y < end; ++y) {
             const uchar* index = FIndices.data() + static_cast<qsizetype>(y) * boxWidth;
@@ -397,7 +433,8 @@ bool TGifEncoder::RemapChanged(const uchar* rgb, const QRect& changed, int palet
         FHelper.ForRows(boxHeight, boxes.ChunkRows, [&](int begin, int end) {
             FillBoxRows(rgb, changed, begin, end);
             if (!remapper.RemapRows(FBox.data(), boxWidth, begin, end, boxWidth * 4,
-                                    FIndices.data(), shown, width * 3, FDrawing.KeepDistance))
+                                    FIndices.data(), shown, width * 3, FDrawing.KeepDistance,
+                                    nearest, width))
                 remapped = false;
             drawnRows(begin, end, boxes.Of(begin));
         });
@@ -479,9 +516,10 @@ bool TGifEncoder::WritePending() {
 bool TGifEncoder::Finish() {
     if (!FStarted)
         return false;
-    if (FHeld.Valid) {
-        FHeld.Valid = false;
-        if (!DrawFrame(FHeld.Rgb.data(), FHeld.DelayCs, FHeld.Palette))
+    THeldFrame& held = FHeld[static_cast<size_t>(FHeldSlot)];
+    if (held.Valid) {
+        FLookAhead.Wait();
+        if (!DrawHeld(held))
             return false;
     }
     while (!FJobs.empty())

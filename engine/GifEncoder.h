@@ -15,19 +15,23 @@
 // looks about as good continues it (the transparent index counts, standing for what is on screen).
 // Each frame depends on what the one before left on screen, so frames are remapped and compressed
 // in order; inside a frame, the work on its rows (finding what changed, remapping it, updating
-// what is on screen) is shared with a helper thread. Screen recordings and drawings (found by
-// their flat areas) are drawn exactly instead: a smaller difference threshold, no keeping of a
-// worse colour on screen, lossless compression.
+// what is on screen) is shared with a helper thread. Only the nearest palette colours of a
+// frame's pixels depend on nothing before it: for a filmed frame another thread looks them up
+// while the frame before is drawn (and compressed on one thread, when it is small). Screen
+// recordings and drawings (found by their flat areas) are drawn exactly instead: a smaller
+// difference threshold, no keeping of a worse colour on screen, lossless compression.
 //
 // A pixel whose source leaves that small distance by a little for one frame only stays as shown
 // too (the encoder looks one frame ahead): on filmed pictures that is sensor or compression noise,
 // which would otherwise make still pixels switch between palette colours.
 
+#include "engine/BackgroundJob.h"
 #include "engine/GifWriter.h"
 #include "engine/Quantizer.h"
 #include "engine/RowHelper.h"
 
 #include <QSize>
+#include <array>
 #include <deque>
 #include <memory>
 #include <optional>
@@ -104,12 +108,16 @@ private:
         bool Lossy = true;
         int NoiseLimit = 0;
     };
-    // A frame waiting for the next one.
+    // A frame waiting for the next one, with its drawing rules and, for a filmed frame, the
+    // nearest palette entry of each pixel, looked up on another thread while the frame before is
+    // drawn.
     struct THeldFrame {
         std::vector<uchar> Rgb;
         int DelayCs = 0;
         int Palette = 0;
         bool Valid = false;
+        TDrawing Drawing;
+        std::vector<uchar> Nearest; // empty when not looked up
     };
     struct TPaletteSlot {
         QVector<QRgb> Colors; // with the transparent entry last
@@ -122,8 +130,14 @@ private:
     // The share of pixels exactly like their right-hand neighbour (on every fourth row).
     float FlatShare(const uchar* rgb);
     TRemapper& RemapperOf(int palette);
-    // Draws frame `rgb`; FNext is the frame after it, if known.
-    [[nodiscard]] bool DrawFrame(const uchar* rgb, int delayCs, int palette);
+    // Draws frame `rgb` by the rules `drawing`; FNext is the frame after it, if known, and
+    // FNearest its pixels' nearest palette entries, if looked up.
+    [[nodiscard]] bool DrawFrame(const uchar* rgb, int delayCs, int palette,
+                                 const TDrawing& drawing);
+    // Keeps a copy of frame `rgb` in `frame` until the next one comes, and starts looking up its
+    // colours when it will be remapped.
+    void Hold(THeldFrame& frame, const uchar* rgb, int delayCs, int palette);
+    [[nodiscard]] bool DrawHeld(THeldFrame& frame);
     // The steps of DrawFrame. The first frame is drawn whole. A later one: the box around the
     // pixels that changed since they were last drawn; those remapped, the others transparent, and
     // the box around the ones that need drawing; that box queued, or, when nothing needs drawing,
@@ -160,11 +174,13 @@ private:
     std::optional<int> FLoopCount;
     std::vector<TPaletteSlot> FPalettes;
     TGifEncoderOptions FOptions;
-    std::vector<uchar> FReference; // source colour of each pixel when it was last drawn
-    std::vector<uchar> FShown;     // the colour the viewer sees at each pixel
-    TDrawing FDrawing;             // of the frame being added
-    THeldFrame FHeld;
-    const uchar* FNext = nullptr; // the frame after the one being drawn
+    std::vector<uchar> FReference;   // source colour of each pixel when it was last drawn
+    std::vector<uchar> FShown;       // the colour the viewer sees at each pixel
+    TDrawing FDrawing;               // of the frame being added
+    std::array<THeldFrame, 2> FHeld; // the frame held and the one coming after it
+    int FHeldSlot = 0;               // which of them is held
+    const uchar* FNext = nullptr;    // the frame after the one being drawn
+    const uchar* FNearest = nullptr; // the nearest palette entries of the one being drawn
     bool FHaveReference = false;
     std::vector<uchar> FChanged, FBox, FIndices, FWanted, FShownBox; // work buffers of one frame
     std::deque<TJob> FJobs;
@@ -172,4 +188,6 @@ private:
     int FImagesWritten = 0;
     bool FOk = true;
     bool FStarted = false;
+    // Looks up the coming frame's colours; declared last, so it is done before what it uses goes.
+    TBackgroundJob FLookAhead;
 };

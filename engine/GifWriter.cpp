@@ -284,11 +284,11 @@ private:
     int FRunningCode = FEndCode + 1, FRunningBits = FCodeSize + 1, FLimit = 1 << FRunningBits;
 };
 
-// Pictures of more pixels than this are compressed in two halves, each with a table of its own,
-// so the halves can be compressed at the same time. On filmed pictures the table fills and starts
-// again every few thousand codes anyway, so one more fresh start costs next to nothing (0.1 to
-// 0.2 %); on screen pictures, whose strings grow long, it costs several per cent.
-constexpr qsizetype splitPixels = 65536;
+// Big pictures are compressed in two halves, each with a table of its own, so the halves can be
+// compressed at the same time. On filmed pictures the table fills and starts again every few
+// thousand codes anyway, so one more fresh start costs next to nothing (0.1 to 0.2 %); on screen
+// pictures, whose strings grow long, it costs several per cent.
+constexpr qsizetype splitPixels = GifLzwSplitPixels;
 
 QByteArray Compress(uchar* indices, qsizetype count, int codeSize, const TLossyChoice* lossy,
                     const TLzwPartRunner& runner) {

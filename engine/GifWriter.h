@@ -19,6 +19,9 @@ int GifCodeSize(int paletteSize);
 // parts touch nothing in common. Empty: one after the other on the calling thread.
 using TLzwPartRunner = std::function<void(int parts, const std::function<void(int part)>& part)>;
 
+// Pictures of at least this many pixels are compressed in two parts when a runner is given.
+constexpr qsizetype GifLzwSplitPixels = 65536;
+
 // Compresses `count` palette indices (each below 1 << codeSize) into GIF image data: the minimum
 // code size byte, the data sub-blocks of at most 255 bytes, and the block terminator. Given a
 // runner, big pictures are compressed in parts that it may run at once (a little bigger data,

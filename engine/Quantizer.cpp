@@ -288,9 +288,26 @@ bool TRemapper::Remap(const uchar* rgba, int width, int height, int bytesPerLine
     return true;
 }
 
+void TRemapper::NearestOf(const uchar* rgb, qsizetype count, uchar* nearest) {
+    if (!IsValid())
+        return;
+    // Runs of one colour (flat areas) are looked up once.
+    uint32_t lastKey = UINT32_MAX;
+    uchar index = 0;
+    for (qsizetype i = 0; i < count; ++i, rgb += 3) {
+        const uint32_t key = (static_cast<uint32_t>(rgb[0]) << 16) |
+                             (static_cast<uint32_t>(rgb[1]) << 8) | static_cast<uint32_t>(rgb[2]);
+        if (key != lastKey) {
+            index = static_cast<uchar>(Nearest(rgb[0], rgb[1], rgb[2]));
+            lastKey = key;
+        }
+        nearest[i] = index;
+    }
+}
+
 bool TRemapper::RemapRows(const uchar* rgba, int width, int begin, int end, int bytesPerLine,
                           uchar* indices, const uchar* shown, int shownBytesPerLine,
-                          int keepDistance) {
+                          int keepDistance, const uchar* nearest, int nearestPerLine) {
     if (!IsValid() || FDither > 0 || width <= 0)
         return false;
     const bool keep = shown && FTransparent >= 0;
@@ -299,6 +316,8 @@ bool TRemapper::RemapRows(const uchar* rgba, int width, int begin, int end, int 
         const uchar* in = rgba + static_cast<qsizetype>(y) * bytesPerLine;
         const uchar* seen = keep ? shown + static_cast<qsizetype>(y) * shownBytesPerLine : nullptr;
         uchar* out = indices + static_cast<qsizetype>(y) * width;
+        const uchar* found =
+            nearest ? nearest + static_cast<qsizetype>(y) * nearestPerLine : nullptr;
         // Runs of one colour (flat areas) are looked up once.
         uint32_t lastKey = UINT32_MAX;
         int index = 0;
@@ -309,11 +328,15 @@ bool TRemapper::RemapRows(const uchar* rgba, int width, int begin, int end, int 
                 continue;
             }
             const int r = p[0], g = p[1], b = p[2];
-            const uint32_t key = (static_cast<uint32_t>(r) << 16) |
-                                 (static_cast<uint32_t>(g) << 8) | static_cast<uint32_t>(b);
-            if (key != lastKey) {
-                index = Nearest(r, g, b);
-                lastKey = key;
+            if (found) {
+                index = found[x];
+            } else {
+                const uint32_t key = (static_cast<uint32_t>(r) << 16) |
+                                     (static_cast<uint32_t>(g) << 8) | static_cast<uint32_t>(b);
+                if (key != lastKey) {
+                    index = Nearest(r, g, b);
+                    lastKey = key;
+                }
             }
             if (keep) {
                 const uchar* s = seen + x * 3;

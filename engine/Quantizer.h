@@ -143,10 +143,16 @@ public:
                              int shownBytesPerLine = 0, int keepDistance = 0);
     // Remap without error diffusion, for rows [begin, end) of the same rectangle (the pointers
     // point at its first row); safe to run on several threads for different rows. False when the
-    // remapper diffuses errors or is invalid.
+    // remapper diffuses errors or is invalid. `nearest`, when given, holds each pixel's nearest
+    // entry as NearestOf found it (`nearestPerLine` apart), so only the choice between it and the
+    // shown colour is left to make.
     [[nodiscard]] bool RemapRows(const uchar* rgba, int width, int begin, int end, int bytesPerLine,
                                  uchar* indices, const uchar* shown = nullptr,
-                                 int shownBytesPerLine = 0, int keepDistance = 0);
+                                 int shownBytesPerLine = 0, int keepDistance = 0,
+                                 const uchar* nearest = nullptr, int nearestPerLine = 0);
+    // The nearest opaque entry of each of `count` red-green-blue pixels; safe to run on another
+    // thread while this one remaps.
+    void NearestOf(const uchar* rgb, qsizetype count, uchar* nearest);
     // The nearest opaque palette entry of a colour.
     int Nearest(int r, int g, int b) {
         const uint32_t key = (static_cast<uint32_t>(r) << 16) | (static_cast<uint32_t>(g) << 8) |
