@@ -1,6 +1,27 @@
 #include "engine/FrameScaler.h"
 
 QImage TFrameScaler::Scale(const TRgbPlanes& planes, const QRect& part, const QSize& size) {
+    // Should the library fail, Qt scales the picture instead.
+    if (part.isEmpty() || size.isEmpty() || !FOut.Resize(size))
+        return PackedPart(planes, part)
+            .scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    bool scaled = true;
+    if (TLanczosScaler::Handles(part.width(), size.width())) {
+        for (int colour = 0; colour < 3 && scaled; ++colour)
+            scaled = FOwn.Scale(
+                planes.Plane(colour) + ptrdiff_t(part.y()) * planes.Stride(colour) + part.x(),
+                planes.Stride(colour), part.width(), part.height(), FOut.Plane(colour),
+                FOut.Stride(colour), size.width(), size.height());
+    } else {
+        scaled = ScaleByLibrary(planes, part, size);
+    }
+    if (!scaled)
+        return PackedPart(planes, part)
+            .scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return PackedPart(FOut, QRect(QPoint(0, 0), size));
+}
+
+bool TFrameScaler::ScaleByLibrary(const TRgbPlanes& planes, const QRect& part, const QSize& size) {
     // Each colour as a grey picture: the library's planar RGB path goes through YUV inside and
     // lets a sharp edge in one colour bleed into the others (a few levels), and is slower too.
     TScalerKey key;
@@ -10,14 +31,9 @@ QImage TFrameScaler::Scale(const TRgbPlanes& planes, const QRect& part, const QS
     key.DstWidth = size.width();
     key.DstHeight = size.height();
     key.Flags = SWS_LANCZOS | SWS_ACCURATE_RND;
-    // Should the library fail, Qt scales the picture instead.
-    const auto byQt = [&] {
-        return PackedPart(planes, part)
-            .scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    };
     SwsContext* context = FScaler.Get(key);
-    if (!context || !FOut.Resize(size))
-        return byQt();
+    if (!context)
+        return false;
     for (int colour = 0; colour < 3; ++colour) {
         const uint8_t* const in[] = {planes.Plane(colour) +
                                          ptrdiff_t(part.y()) * planes.Stride(colour) + part.x(),
@@ -26,9 +42,9 @@ QImage TFrameScaler::Scale(const TRgbPlanes& planes, const QRect& part, const QS
         uint8_t* const out[] = {FOut.Plane(colour), nullptr, nullptr, nullptr};
         const int outStride[] = {FOut.Stride(colour), 0, 0, 0};
         if (sws_scale(context, in, inStride, 0, part.height(), out, outStride) <= 0)
-            return byQt();
+            return false;
     }
-    return PackedPart(FOut, QRect(QPoint(0, 0), size));
+    return true;
 }
 
 QImage TFrameScaler::Scale(const QImage& image, const QSize& size) {
