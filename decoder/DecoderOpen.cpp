@@ -42,12 +42,12 @@ int StreamRotation(const AVStream* stream) {
 // Decoding threads: one more than the cores, as the library itself would choose. A frame thread
 // waits for the parts of the frames before it that its frame refers to; with only one a core,
 // cores stood idle for that (a tenth of the time of making a GIF from H.264 and VP9). Every frame
-// thread holds pictures of its own, so big pictures take at most four: a 4K H.264 stream holds
-// 40 MB more for each.
+// thread holds pictures of its own, so big pictures take one a core and at most four: a 4K H.264
+// stream holds 40 MB more for each.
 int DecoderThreads(int width, int height) {
     const int cores = std::max(1, av_cpu_count());
     const bool big = int64_t(width) * height > 2560 * 1440;
-    return std::min(cores + 1, big ? 4 : 16);
+    return big ? std::min(cores, 4) : std::min(cores + 1, 16);
 }
 
 } // namespace
