@@ -242,15 +242,23 @@ bool TGifEncoder::AddFrame(const uchar* rgb, int delayCs, int palette) {
         return false;
     if (FOptions.NoiseLimit <= FOptions.DiffThreshold)
         return DrawFrame(rgb, delayCs, palette, DrawingFor(rgb));
-    // The frame before is drawn now that the one after it is known.
+    // The frame before is drawn now that the one after it is known. A small frame is kept before
+    // that, in the other place, so that its colours can be looked up meanwhile; a big one after
+    // it, in the same place (a copy of a 4K frame takes 25 MB).
+    const bool small = static_cast<qsizetype>(FSize.width()) * FSize.height() < GifLzwSplitPixels;
     THeldFrame& held = FHeld[static_cast<size_t>(FHeldSlot)];
-    Hold(FHeld[static_cast<size_t>(1 - FHeldSlot)], rgb, delayCs, palette);
-    FHeldSlot = 1 - FHeldSlot;
-    if (!held.Valid)
-        return true;
-    FNext = rgb;
-    const bool ok = DrawHeld(held);
-    FNext = nullptr;
+    if (small) {
+        Hold(FHeld[static_cast<size_t>(1 - FHeldSlot)], rgb, delayCs, palette);
+        FHeldSlot = 1 - FHeldSlot;
+    }
+    bool ok = true;
+    if (held.Valid) {
+        FNext = rgb;
+        ok = DrawHeld(held);
+        FNext = nullptr;
+    }
+    if (!small)
+        Hold(held, rgb, delayCs, palette);
     return ok;
 }
 
