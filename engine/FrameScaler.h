@@ -1,8 +1,9 @@
 #pragma once
 // Scales pictures with a Lanczos filter (sharper than bilinear or box filtering when shrinking, no
 // ringing worth mentioning at GIF sizes), each of red, green and blue on its own, so no colour
-// conversion takes place and no colour bleeds into another. Rows shrunk by a whole factor go
-// through our own filter, the other sizes through the scaling library's.
+// conversion takes place and no colour bleeds into another. Our own filter does it where it can
+// (rows shrunk by at most four, or grown, on a processor with AVX2), the scaling library's
+// otherwise.
 
 #include "decoder/PlanarRgb.h"
 #include "decoder/ScalerCache.h"

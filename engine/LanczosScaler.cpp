@@ -41,12 +41,9 @@ std::vector<int16_t> FixedWeights(const std::vector<double>& weights) {
     return fixed;
 }
 
-// The shrink factor along the rows when it is a whole 2, 3 or 4, else 0.
-int WholeFactor(int sourceSize, int size) {
-    if (size < 1)
-        return 0;
-    const int factor = sourceSize / size;
-    return factor >= 2 && factor <= 4 && factor * size == sourceSize ? factor : 0;
+// Whether the rows shrink by exactly two.
+bool ByTwo(int sourceSize, int size) {
+    return size >= 1 && sourceSize == 2 * size;
 }
 
 #define Kernel inline __attribute__((always_inline))
@@ -81,44 +78,55 @@ Kernel void FilterColumns(const int16_t* const* rows, const int16_t* w, int taps
             std::clamp((sums[x] + (1 << (columnShift - 1))) >> columnShift, 0, 255));
 }
 
-// Along a row shrunk by a whole factor R, every output pixel inside the picture has the same
-// weights, on the R × 6 source pixels from R × its index on. Eight output pixels at a time: for
-// each pair of taps, the two source pixels of each of the eight, side by side (one shuffle picks
-// them out of two loads), multiplied with the pair's weights and added in one step. The pairs'
-// loop is unrolled for each factor, with two sums to keep the additions apart.
-template <int R>
+// Pair `p` of the taps of eight output pixels, their first four reading from `first` on and the
+// others from `fifth` on, as `pick` says, times their weights.
+__attribute__((target("avx2"))) Kernel __m256i PairProducts(const uint8_t* first,
+                                                            const uint8_t* fifth,
+                                                            const int32_t* weights, __m256i pick,
+                                                            int p) {
+    const __m256i bytes = _mm256_inserti128_si256(
+        _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(first + 2 * p))),
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(fifth + 2 * p)), 1);
+    const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(weights + p * 8));
+    return _mm256_madd_epi16(_mm256_shuffle_epi8(bytes, pick), w);
+}
+
+// Eight output pixels at a time, for each pair of taps: the two source pixels of each of the
+// eight side by side (a shuffle picks them out of two loads, one from the first of the eight and
+// one from the fifth), multiplied with the eight pairs of weights and added in one step; two sums
+// keep the additions apart. Where the rows shrink by exactly two, every output pixel inside the
+// picture has the same weights and the pairs are simply the next sixteen source pixels.
+template <bool byTwo>
 __attribute__((target("avx2"))) void FilterRowAvx2(const uint8_t* in,
                                                    const TLanczosScaler::TFilter& f, int16_t* out) {
-    constexpr int pairs = lobes * R;
-    const __m256i pick = _mm256_setr_epi8(0, -1, 1, -1, R, -1, R + 1, -1, 2 * R, -1, 2 * R + 1, -1,
-                                          3 * R, -1, 3 * R + 1, -1, 0, -1, 1, -1, R, -1, R + 1, -1,
-                                          2 * R, -1, 2 * R + 1, -1, 3 * R, -1, 3 * R + 1, -1);
-    if (f.PairWeights.size() != pairs) { // no window well inside the source (a tiny picture)
-        FilterRowPlain(in, f, out, 0, f.Size);
-        return;
-    }
-    __m256i weights[pairs];
-    for (int p = 0; p < pairs; ++p)
-        weights[p] = _mm256_set1_epi32(f.PairWeights[static_cast<size_t>(p)]);
+    constexpr int twoPairs = lobes * 2;
+    __m256i same[twoPairs];
+    if constexpr (byTwo)
+        for (int p = 0; p < twoPairs; ++p)
+            same[p] = _mm256_set1_epi32(f.PairWeights[static_cast<size_t>(p)]);
     const __m256i half = _mm256_set1_epi32(1 << (rowShift - 1));
     FilterRowPlain(in, f, out, 0, f.FirstInside);
     int i = f.FirstInside;
-    for (; i < f.EndInside; i += 8) {
-        const uint8_t* base = in + f.Start[static_cast<size_t>(i)];
+    for (size_t block = 0; i < f.EndInside; i += 8, ++block) {
+        const uint8_t* first = in + f.Start[static_cast<size_t>(i)];
+        const uint8_t* fifth = in + f.Start[static_cast<size_t>(i + 4)];
         __m256i sums[2] = {_mm256_setzero_si256(), _mm256_setzero_si256()};
-#pragma GCC unroll 12
-        for (int p = 0; p < pairs; ++p) {
-            const uint8_t* q = base + 2 * p;
-            __m256i pixels;
-            if constexpr (R == 2) { // the eight pairs are the next 16 pixels
-                pixels = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(q)));
-            } else {
-                const __m256i bytes = _mm256_inserti128_si256(
-                    _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(q))),
-                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(q + 4 * R)), 1);
-                pixels = _mm256_shuffle_epi8(bytes, pick);
+        if constexpr (byTwo) {
+#pragma GCC unroll 6
+            for (int p = 0; p < twoPairs; ++p) {
+                const __m256i pixels = _mm256_cvtepu8_epi16(
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(first + 2 * p)));
+                sums[p & 1] = _mm256_add_epi32(sums[p & 1], _mm256_madd_epi16(pixels, same[p]));
             }
-            sums[p & 1] = _mm256_add_epi32(sums[p & 1], _mm256_madd_epi16(pixels, weights[p]));
+        } else {
+            const __m256i pick = _mm256_loadu_si256(
+                reinterpret_cast<const __m256i*>(f.BlockPick.data() + block * 32));
+            const int32_t* weights = f.BlockWeights.data() + block * f.Pairs * 8;
+            for (int p = 0; p < f.Pairs; p += 2) { // an even number of pairs
+                sums[0] = _mm256_add_epi32(sums[0], PairProducts(first, fifth, weights, pick, p));
+                sums[1] =
+                    _mm256_add_epi32(sums[1], PairProducts(first, fifth, weights, pick, p + 1));
+            }
         }
         const __m256i sum =
             _mm256_srai_epi32(_mm256_add_epi32(_mm256_add_epi32(sums[0], sums[1]), half), rowShift);
@@ -167,7 +175,7 @@ __attribute__((target("avx2"))) void FilterColumnsAvx2(const int16_t* const* row
 
 // Both passes, row by row: each output row filters down the columns of the source rows it needs,
 // which were filtered along once each into a ring of rows.
-template <int R>
+template <bool byTwo>
 __attribute__((target("avx2"))) void ScaleAvx2(const uint8_t* src, int srcStride, uint8_t* dst,
                                                int dstStride, const TLanczosScaler::TFilter& across,
                                                const TLanczosScaler::TFilter& down, int16_t* ring,
@@ -179,8 +187,8 @@ __attribute__((target("avx2"))) void ScaleAvx2(const uint8_t* src, int srcStride
     for (int y = 0; y < down.Size; ++y) {
         const int first = down.Start[static_cast<size_t>(y)];
         for (; filtered < first + down.Taps; ++filtered)
-            FilterRowAvx2<R>(src + static_cast<ptrdiff_t>(filtered) * srcStride, across,
-                             ring + static_cast<ptrdiff_t>(filtered % ringRows) * width);
+            FilterRowAvx2<byTwo>(src + static_cast<ptrdiff_t>(filtered) * srcStride, across,
+                                 ring + static_cast<ptrdiff_t>(filtered % ringRows) * width);
         for (int k = 0; k < down.Taps; ++k)
             rows[static_cast<size_t>(k)] =
                 ring + static_cast<ptrdiff_t>((first + k) % ringRows) * width;
@@ -193,7 +201,8 @@ __attribute__((target("avx2"))) void ScaleAvx2(const uint8_t* src, int srcStride
 
 bool TLanczosScaler::Handles(int srcWidth, int dstWidth) {
     static const bool avx2 = __builtin_cpu_supports("avx2");
-    return avx2 && WholeFactor(srcWidth, dstWidth) > 0;
+    // Four output pixels' pairs of source pixels must lie within sixteen of them.
+    return avx2 && srcWidth >= 1 && dstWidth >= 1 && srcWidth <= 4 * dstWidth;
 }
 
 TLanczosScaler::TFilter TLanczosScaler::MakeFilter(int sourceSize, int size) {
@@ -232,29 +241,56 @@ TLanczosScaler::TFilter TLanczosScaler::MakeFilter(int sourceSize, int size) {
 }
 
 void TLanczosScaler::FindInside(TFilter& f, const std::vector<bool>& inside) {
-    f.Factor = WholeFactor(f.SourceSize, f.Size);
-    if (f.Factor == 0)
-        return;
-    // The window of 6 × factor taps (the last of them 0 for odd factors), read in pairs; each
-    // block of eight output pixels reads up to 10 × factor + 14 pixels from its first one's start.
-    const int taps = 2 * lobes * f.Factor;
+    f.Pairs = ((f.Taps + 1) / 2 + 1) / 2 * 2; // even, for two sums
     int first = 0;
     while (first < f.Size && !inside[static_cast<size_t>(first)])
         ++first;
     int end = first;
-    while (end + 8 <= f.Size && inside[static_cast<size_t>(end + 7)] &&
-           f.Start[static_cast<size_t>(end)] + 10 * f.Factor + 14 <= f.SourceSize)
+    while (end + 8 <= f.Size && inside[static_cast<size_t>(end + 7)] && AddBlock(f, end))
         end += 8;
-    if (end == first || taps > f.Taps)
-        return;
     f.FirstInside = first;
     f.EndInside = end;
+    if (end == first || !ByTwo(f.SourceSize, f.Size))
+        return;
+    // Shrinking by two: the same 12 weights for every pixel inside.
     const int16_t* w = f.Weights.data() + static_cast<size_t>(first) * f.Taps;
-    for (int k = 0; k < taps; k += 2)
+    for (int k = 0; k < 4 * lobes; k += 2)
         f.PairWeights.push_back(
             static_cast<int32_t>(static_cast<uint16_t>(w[k])) |
-            static_cast<int32_t>(
-                static_cast<uint32_t>(static_cast<uint16_t>(k + 1 < f.Taps ? w[k + 1] : 0)) << 16));
+            static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint16_t>(w[k + 1])) << 16));
+}
+
+bool TLanczosScaler::AddBlock(TFilter& f, int i) {
+    // Each half reads 16 pixels from its first pixel's start, two further for each pair; its
+    // four output pixels' pairs must lie in those 16.
+    for (int half = 0; half < 2; ++half) {
+        const int start = f.Start[static_cast<size_t>(i + 4 * half)];
+        if (start + 2 * (f.Pairs - 1) + 16 > f.SourceSize ||
+            f.Start[static_cast<size_t>(i + 4 * half + 3)] - start + 1 > 15)
+            return false;
+    }
+    for (int half = 0; half < 2; ++half) {
+        const int start = f.Start[static_cast<size_t>(i + 4 * half)];
+        for (int j = 0; j < 4; ++j) {
+            const int at = f.Start[static_cast<size_t>(i + 4 * half + j)] - start;
+            const int8_t pick[4] = {static_cast<int8_t>(at), -1, static_cast<int8_t>(at + 1), -1};
+            f.BlockPick.insert(f.BlockPick.end(), pick, pick + 4);
+        }
+    }
+    const size_t weights = f.BlockWeights.size();
+    f.BlockWeights.resize(weights + static_cast<size_t>(f.Pairs) * 8);
+    for (int o = 0; o < 8; ++o) {
+        const int16_t* w = f.Weights.data() + static_cast<size_t>(i + o) * f.Taps;
+        for (int p = 0; p < f.Pairs; ++p) {
+            // Taps beyond the window (the pairs are made even) weigh nothing.
+            const int16_t one = 2 * p < f.Taps ? w[2 * p] : 0;
+            const int16_t second = 2 * p + 1 < f.Taps ? w[2 * p + 1] : 0;
+            f.BlockWeights[weights + static_cast<size_t>(p) * 8 + static_cast<size_t>(o)] =
+                static_cast<int32_t>(static_cast<uint16_t>(one)) |
+                static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint16_t>(second)) << 16);
+        }
+    }
+    return true;
 }
 
 bool TLanczosScaler::Scale(const uint8_t* src, int srcStride, int srcWidth, int srcHeight,
@@ -267,9 +303,7 @@ bool TLanczosScaler::Scale(const uint8_t* src, int srcStride, int srcWidth, int 
         FColumns = MakeFilter(srcHeight, dstHeight);
     FRing.resize(static_cast<size_t>(FColumns.Taps) * dstWidth);
     FSums.resize(static_cast<size_t>(dstWidth));
-    const auto scale = FRows.Factor == 2   ? ScaleAvx2<2>
-                       : FRows.Factor == 3 ? ScaleAvx2<3>
-                                           : ScaleAvx2<4>;
+    const auto scale = FRows.PairWeights.empty() ? ScaleAvx2<false> : ScaleAvx2<true>;
     scale(src, srcStride, dst, dstStride, FRows, FColumns, FRing.data(), FSums.data());
     return true;
 }
