@@ -1,20 +1,17 @@
 #include "engine/FrameScaler.h"
 
 QImage TFrameScaler::Scale(const TRgbPlanes& planes, const QRect& part, const QSize& size) {
-    // Should the library fail, Qt scales the picture instead.
-    if (part.isEmpty() || size.isEmpty() || !FOut.Resize(size))
-        return PackedPart(planes, part)
-            .scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    bool scaled = true;
-    if (TLanczosScaler::Handles(part.width(), size.width())) {
+    bool scaled = !part.isEmpty() && !size.isEmpty() && FOut.Resize(size);
+    if (scaled && TLanczosScaler::Handles(part.width(), size.width())) {
         for (int colour = 0; colour < 3 && scaled; ++colour)
             scaled = FOwn.Scale(
                 planes.Plane(colour) + ptrdiff_t(part.y()) * planes.Stride(colour) + part.x(),
                 planes.Stride(colour), part.width(), part.height(), FOut.Plane(colour),
                 FOut.Stride(colour), size.width(), size.height());
-    } else {
+    } else if (scaled) {
         scaled = ScaleByLibrary(planes, part, size);
     }
+    // Should memory for the planes run out or the library fail, Qt scales the picture instead.
     if (!scaled)
         return PackedPart(planes, part)
             .scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);

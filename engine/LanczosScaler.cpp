@@ -205,7 +205,7 @@ bool TLanczosScaler::Handles(int srcWidth, int dstWidth) {
     return avx2 && srcWidth >= 1 && dstWidth >= 1 && srcWidth <= 4 * dstWidth;
 }
 
-TLanczosScaler::TFilter TLanczosScaler::MakeFilter(int sourceSize, int size) {
+TLanczosScaler::TFilter TLanczosScaler::MakeFilter(int sourceSize, int size, bool blocks) {
     TFilter f;
     f.SourceSize = sourceSize;
     f.Size = size;
@@ -236,7 +236,8 @@ TLanczosScaler::TFilter TLanczosScaler::MakeFilter(int sourceSize, int size) {
                 fixed[k];
         inside[static_cast<size_t>(i)] = low >= 0 && high < sourceSize && start == first;
     }
-    FindInside(f, inside);
+    if (blocks)
+        FindInside(f, inside);
     return f;
 }
 
@@ -298,9 +299,9 @@ bool TLanczosScaler::Scale(const uint8_t* src, int srcStride, int srcWidth, int 
     if (!Handles(srcWidth, dstWidth) || srcHeight < 1 || dstHeight < 1)
         return false;
     if (FRows.SourceSize != srcWidth || FRows.Size != dstWidth)
-        FRows = MakeFilter(srcWidth, dstWidth);
+        FRows = MakeFilter(srcWidth, dstWidth, true);
     if (FColumns.SourceSize != srcHeight || FColumns.Size != dstHeight)
-        FColumns = MakeFilter(srcHeight, dstHeight);
+        FColumns = MakeFilter(srcHeight, dstHeight, false); // columns go sixteen at a time
     FRing.resize(static_cast<size_t>(FColumns.Taps) * dstWidth);
     FSums.resize(static_cast<size_t>(dstWidth));
     const auto scale = FRows.PairWeights.empty() ? ScaleAvx2<false> : ScaleAvx2<true>;

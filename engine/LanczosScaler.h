@@ -42,7 +42,8 @@ public:
         std::vector<int32_t> BlockWeights; // Pairs × 8 a block
         std::vector<int32_t> PairWeights;
     };
-    static TFilter MakeFilter(int sourceSize, int size);
+    // `blocks`: with the blocks of eight (for the rows).
+    static TFilter MakeFilter(int sourceSize, int size, bool blocks);
 
 private:
     static void FindInside(TFilter& f, const std::vector<bool>& inside);
