@@ -48,37 +48,63 @@ private:
     std::array<uint32_t, slotCount> FSlots;
 };
 
+// Codes packed into bytes, lowest bits first, four bytes at a time. The caller gives a buffer big
+// enough for every code the part may write (see CodeBytesBound); the sink lives in the
+// compressor's registers while it runs.
 class TBitSink {
 public:
-    explicit TBitSink(std::vector<uchar>& out) : FOut(out) {}
-    void Put(int code, int bits) {
+    explicit TBitSink(uchar* out) : FPos(out) {}
+    void Put(uint32_t code, int bits) {
         FAccumulator |= static_cast<uint64_t>(code) << FCount;
         FCount += bits;
-        while (FCount >= 8) {
-            FOut.push_back(static_cast<uchar>(FAccumulator & 0xFF));
-            FAccumulator >>= 8;
-            FCount -= 8;
+        if (FCount >= 32) {
+            const auto word = static_cast<uint32_t>(FAccumulator);
+            FPos[0] = static_cast<uchar>(word);
+            FPos[1] = static_cast<uchar>(word >> 8);
+            FPos[2] = static_cast<uchar>(word >> 16);
+            FPos[3] = static_cast<uchar>(word >> 24);
+            FPos += 4;
+            FAccumulator >>= 32;
+            FCount -= 32;
         }
     }
-    void Flush() {
-        if (FCount > 0)
-            FOut.push_back(static_cast<uchar>(FAccumulator & 0xFF));
-        FAccumulator = 0;
+    // Writes the bits still held (the last byte padded with zeros); returns the end of the bytes.
+    uchar* Flush() {
+        for (; FCount > 0; FCount -= 8, FAccumulator >>= 8)
+            *FPos++ = static_cast<uchar>(FAccumulator & 0xFF);
         FCount = 0;
+        FAccumulator = 0;
+        return FPos;
     }
-    // The bits another sink wrote (its whole bytes, then what it holds unflushed) after these.
-    void Append(const std::vector<uchar>& bytes, const TBitSink& other) {
-        for (const uchar byte : bytes)
-            Put(byte, 8);
+    // The bits another sink wrote (its whole bytes from `begin`, then what it holds unflushed)
+    // after these.
+    void Append(const uchar* begin, const TBitSink& other) {
+        for (const uchar* byte = begin; byte < other.FPos; ++byte)
+            Put(*byte, 8);
         if (other.FCount > 0)
-            Put(static_cast<int>(other.FAccumulator), other.FCount);
+            Put(static_cast<uint32_t>(other.FAccumulator), other.FCount);
     }
 
 private:
-    std::vector<uchar>& FOut;
+    uchar* FPos;
     uint64_t FAccumulator = 0;
     int FCount = 0;
 };
+
+// The most bytes the codes of `pixels` indices can take: one code a pixel at most, a clear code
+// each time the table fills (after more than 3000 codes), the first clear code and the end code,
+// 12 bits each, and the bytes a sink may still hold.
+size_t CodeBytesBound(qsizetype pixels) {
+    const auto codes = static_cast<size_t>(pixels) + static_cast<size_t>(pixels) / 3000 + 4;
+    return codes * 3 / 2 + 16;
+}
+
+// A buffer of at least `size` bytes, kept from one call to the next.
+uchar* ScratchBytes(std::vector<uchar>& buffer, size_t size) {
+    if (buffer.size() < size)
+        buffer.resize(size);
+    return buffer.data();
+}
 
 constexpr int maxCode = 4095;
 
@@ -181,27 +207,26 @@ int LossyContinuation(const TLossyChoice& choice, const TLzwChildren& children, 
 
 // The codes in GIF's data sub-blocks: the minimum code size byte, blocks of at most 255 bytes
 // each after its length, and the empty block that ends them.
-QByteArray InSubBlocks(const std::vector<uchar>& packed, int codeSize) {
-    const qsizetype packedSize = static_cast<qsizetype>(packed.size());
+QByteArray InSubBlocks(const uchar* packed, qsizetype packedSize, int codeSize) {
     QByteArray data(packedSize + (packedSize + 254) / 255 + 2, Qt::Uninitialized);
     char* out = data.data();
     *out++ = static_cast<char>(codeSize);
     for (qsizetype offset = 0; offset < packedSize; offset += 255) {
         const qsizetype length = std::min<qsizetype>(255, packedSize - offset);
         *out++ = static_cast<char>(length);
-        std::memcpy(out, packed.data() + offset, static_cast<size_t>(length));
+        std::memcpy(out, packed + offset, static_cast<size_t>(length));
         out += length;
     }
     *out = '\0';
     return data;
 }
 
-// One part of a compression: the string table, the codes' width and the bits written. The tables
-// are the calling thread's own, kept from one part to the next.
+// One part of a compression: the string table and the codes' width. The tables are the calling
+// thread's own, kept from one part to the next.
 class TLzwCompressor {
 public:
-    TLzwCompressor(int codeSize, const TLossyChoice* lossy, TBitSink& sink)
-        : FLossy(lossy), FSink(sink), FCodeSize(codeSize), FClearCode(1 << codeSize),
+    TLzwCompressor(int codeSize, const TLossyChoice* lossy)
+        : FLossy(lossy), FCodeSize(codeSize), FClearCode(1 << codeSize),
           FEndCode(FClearCode + 1) {
         thread_local std::unique_ptr<TLzwTable> table;
         thread_local std::unique_ptr<TLzwChildren> children;
@@ -213,25 +238,38 @@ public:
         FChildren = lossy ? children.get() : nullptr;
     }
 
-    // The codes of indices [begin, end) of the `count`, starting with an empty table (the first
-    // part writes the clear code that says so; a later one follows a part that ended with it).
-    // The last part ends with the end code, the others with a clear code at their width.
-    void Compress(uchar* indices, qsizetype begin, qsizetype end, qsizetype count) {
-        Restart(begin == 0);
+    // The codes of indices [begin, end) of the `count` into `sink`, starting with an empty table
+    // (the first part writes the clear code that says so; a later one follows a part that ended
+    // with it). The last part ends with the end code, the others with a clear code at their
+    // width. Returns the sink as the part leaves it.
+    TBitSink Compress(uchar* indices, qsizetype begin, qsizetype end, qsizetype count,
+                      TBitSink sink) {
+        // A local copy the loop keeps in registers: the stores into the indices (lossy
+        // compression changes them) could otherwise change anything the loop reads from memory.
+        TCodes codes{sink, FEndCode + 1, FCodeSize + 1, 1 << (FCodeSize + 1)};
+        Restart(codes, begin == 0);
         if (end > begin) {
             int current = indices[begin];
             for (qsizetype i = begin + 1; i < end; ++i)
-                current = Extend(indices, i, count, current);
-            Output(current);
+                current = Extend(codes, indices, i, count, current);
+            Output(codes, current);
         }
-        Output(end == count ? FEndCode : FClearCode);
+        Output(codes, end == count ? FEndCode : FClearCode);
+        return codes.Sink;
     }
 
 private:
+    // The code stream: where its bits go, the next free code, the codes' width and the code
+    // that widens them.
+    struct TCodes {
+        TBitSink Sink;
+        int RunningCode, RunningBits, Limit;
+    };
+
     // The string `current` followed by pixel `i`: the longer string when the table (or lossy
     // compression) has it; otherwise `current` is written, the longer string becomes a new code
     // and the pixel starts the next string. Returns the string that goes on.
-    int Extend(uchar* indices, qsizetype i, qsizetype count, int current) {
+    int Extend(TCodes& codes, uchar* indices, qsizetype i, qsizetype count, int current) {
         const int pixel = indices[i];
         const uint32_t key = (static_cast<uint32_t>(current) << 8) | static_cast<uint32_t>(pixel);
         uint32_t slot = 0;
@@ -245,24 +283,24 @@ private:
                 return other;
             }
         }
-        Output(current);
-        if (FRunningCode >= maxCode) {
-            Restart(true);
+        Output(codes, current);
+        if (codes.RunningCode >= maxCode) {
+            Restart(codes, true);
         } else {
             if (FChildren)
-                FChildren->Add(current, FRunningCode, pixel);
-            FTable->Insert(slot, key, FRunningCode++);
+                FChildren->Add(current, codes.RunningCode, pixel);
+            FTable->Insert(slot, key, codes.RunningCode++);
         }
         return pixel;
     }
 
     // An empty table, codes one bit wider than the indices; `clear`: after a clear code.
-    void Restart(bool clear) {
+    void Restart(TCodes& codes, bool clear) {
         if (clear)
-            Output(FClearCode);
-        FRunningCode = FEndCode + 1;
-        FRunningBits = FCodeSize + 1;
-        FLimit = 1 << FRunningBits;
+            Output(codes, FClearCode);
+        codes.RunningCode = FEndCode + 1;
+        codes.RunningBits = FCodeSize + 1;
+        codes.Limit = 1 << codes.RunningBits;
         FTable->Clear();
         if (FChildren)
             FChildren->Clear();
@@ -270,50 +308,49 @@ private:
 
     // Writes one code, then widens the codes once the table has outgrown their width. The
     // decoder adds its table entry one code later than we do, which this order matches.
-    void Output(int code) {
-        FSink.Put(code, FRunningBits);
-        if (FRunningCode >= FLimit && code <= maxCode && FRunningBits < 12)
-            FLimit = 1 << ++FRunningBits;
+    static void Output(TCodes& codes, int code) {
+        codes.Sink.Put(static_cast<uint32_t>(code), codes.RunningBits);
+        if (codes.RunningCode >= codes.Limit && code <= maxCode && codes.RunningBits < 12)
+            codes.Limit = 1 << ++codes.RunningBits;
     }
 
     const TLossyChoice* FLossy;
     TLzwTable* FTable = nullptr;
     TLzwChildren* FChildren = nullptr;
-    TBitSink& FSink;
     const int FCodeSize, FClearCode, FEndCode;
-    int FRunningCode = FEndCode + 1, FRunningBits = FCodeSize + 1, FLimit = 1 << FRunningBits;
 };
 
-// Big pictures are compressed in two halves, each with a table of its own, so the halves can be
-// compressed at the same time. On filmed pictures the table fills and starts again every few
-// thousand codes anyway, so one more fresh start costs next to nothing (0.1 to 0.2 %); on screen
-// pictures, whose strings grow long, it costs several per cent.
+// Bigger pictures are compressed in two halves, each with a table of its own, so the halves can
+// be compressed at the same time. On filmed pictures the table fills and starts again every few
+// thousand codes anyway, so one more fresh start costs little (0.1 to 0.3 %); on screen pictures,
+// whose strings grow long, it costs several per cent (they are compressed whole).
 constexpr qsizetype splitPixels = GifLzwSplitPixels;
 
 QByteArray Compress(uchar* indices, qsizetype count, int codeSize, const TLossyChoice* lossy,
                     const TLzwPartRunner& runner) {
     const int parts = runner && count >= splitPixels ? 2 : 1;
     const qsizetype middle = parts == 2 ? count / 2 : count;
-    thread_local std::vector<uchar> packed;
-    packed.clear();
-    packed.reserve(static_cast<size_t>(count) + 64);
-    TBitSink sink(packed);
-    std::vector<uchar> secondBytes;
-    TBitSink second(secondBytes);
+    // The first part's buffer takes the second part's bits too.
+    thread_local std::vector<uchar> firstBuffer, secondBuffer;
+    uchar* const first = ScratchBytes(firstBuffer, CodeBytesBound(count));
+    uchar* const second = parts == 2 ? ScratchBytes(secondBuffer, CodeBytesBound(count - middle))
+                                     : nullptr;
+    TBitSink sink(first), secondSink(second);
     const auto part = [&](int which) {
         if (which == 0)
-            TLzwCompressor(codeSize, lossy, sink).Compress(indices, 0, middle, count);
+            sink = TLzwCompressor(codeSize, lossy).Compress(indices, 0, middle, count, sink);
         else
-            TLzwCompressor(codeSize, lossy, second).Compress(indices, middle, count, count);
+            secondSink = TLzwCompressor(codeSize, lossy)
+                             .Compress(indices, middle, count, count, secondSink);
     };
     if (parts == 2)
         runner(parts, part);
     else
         part(0);
     if (parts == 2)
-        sink.Append(secondBytes, second);
-    sink.Flush();
-    return InSubBlocks(packed, codeSize);
+        sink.Append(second, secondSink);
+    const uchar* const end = sink.Flush();
+    return InSubBlocks(first, end - first, codeSize);
 }
 
 } // namespace
