@@ -54,12 +54,45 @@ struct TChunkBoxes {
     std::vector<TMarkedBox> Boxes;
 };
 
-int LargestDifference(const uchar* a, const uchar* b) {
-    return std::max({std::abs(a[0] - b[0]), std::abs(a[1] - b[1]), std::abs(a[2] - b[2])});
-}
-
 uchar Difference(uchar a, uchar b) {
     return static_cast<uchar>(a > b ? a - b : b - a);
+}
+
+// Marks pixels [x, x + count) of a row (see MarkChangedRow). Each byte is compared on its own,
+// then a pixel takes what its three bytes say: it changed when any byte is over the threshold,
+// and with the next frame `next`, a change is kept only when a byte is over the noise limit or
+// the next frame still differs by more than the threshold.
+template <bool withNext>
+[[gnu::always_inline]] inline void MarkPixels(const uchar* src, const uchar* ref, const uchar* next, int x, int count,
+                uchar limit, uchar noiseLimit, uchar* mark) {
+    const uchar* s = src + x * 3;
+    const uchar* r = ref + x * 3;
+    const uchar* n = withNext ? next + x * 3 : nullptr;
+    uchar over[48], kept[48];
+    for (int k = 0; k < count * 3; ++k) {
+        const uchar d = Difference(s[k], r[k]);
+        over[k] = d > limit ? 1 : 0;
+        if constexpr (withNext)
+            kept[k] = static_cast<uchar>((d > noiseLimit ? 1 : 0) |
+                                         (Difference(n[k], r[k]) > limit ? 1 : 0));
+    }
+    for (int p = 0; p < count; ++p) {
+        uchar changed = over[3 * p] | over[3 * p + 1] | over[3 * p + 2];
+        if constexpr (withNext)
+            changed &= kept[3 * p] | kept[3 * p + 1] | kept[3 * p + 2];
+        mark[x + p] = changed;
+    }
+}
+
+template <bool withNext>
+void MarkRowPixels(const uchar* src, const uchar* ref, const uchar* next, int width, uchar limit,
+                   uchar noiseLimit, uchar* mark) {
+    // Groups of 16 pixels, a loop of fixed length the compiler turns into vector instructions.
+    int x = 0;
+    for (; x + 16 <= width; x += 16)
+        MarkPixels<withNext>(src, ref, next, x, 16, limit, noiseLimit, mark);
+    if (x < width)
+        MarkPixels<withNext>(src, ref, next, x, width - x, limit, noiseLimit, mark);
 }
 
 // Marks the pixels of one row whose largest channel difference from the reference is above
@@ -74,32 +107,12 @@ void MarkChangedRow(const uchar* src, const uchar* ref, const uchar* next, int w
             box.AddRow(y, 0, width - 1);
         return;
     }
-    const uchar limit = static_cast<uchar>(threshold);
-    // Groups of 16 pixels: the byte comparisons in a loop of fixed length, which the compiler
-    // turns into vector instructions, then a pixel is marked when any of its bytes is.
-    int x = 0;
-    for (; x + 16 <= width; x += 16) {
-        const uchar* s = src + x * 3;
-        const uchar* r = ref + x * 3;
-        uchar over[48];
-        for (int k = 0; k < 48; ++k)
-            over[k] = Difference(s[k], r[k]) > limit ? 1 : 0;
-        for (int p = 0; p < 16; ++p)
-            mark[x + p] = static_cast<uchar>(over[3 * p] | over[3 * p + 1] | over[3 * p + 2]);
-    }
-    for (; x < width; ++x) {
-        const uchar* s = src + x * 3;
-        const uchar* r = ref + x * 3;
-        mark[x] = Difference(s[0], r[0]) > limit || Difference(s[1], r[1]) > limit ||
-                          Difference(s[2], r[2]) > limit
-                      ? 1
-                      : 0;
-    }
+    const auto limit = static_cast<uchar>(threshold);
+    const auto noise = static_cast<uchar>(std::clamp(noiseLimit, threshold, 255));
     if (next)
-        for (x = 0; x < width; ++x)
-            if (mark[x] && LargestDifference(src + x * 3, ref + x * 3) <= noiseLimit &&
-                LargestDifference(next + x * 3, ref + x * 3) <= threshold)
-                mark[x] = 0;
+        MarkRowPixels<true>(src, ref, next, width, limit, noise, mark);
+    else
+        MarkRowPixels<false>(src, ref, next, width, limit, noise, mark);
     int rowLeft = 0, rowRight = width - 1;
     while (rowLeft < width && mark[rowLeft] == 0)
         ++rowLeft;
