@@ -58,6 +58,9 @@ struct TVGConvertFlag {
     int MsgError = 0x17ED;
 };
 
+// Makes the decoder a conversion reads the video with. One that comes with a video open (a video
+// stream chosen: the caller read the stream's facts with it and went no further) is taken to
+// hold the request's video and is read as it is, without opening the file again.
 using TDecoderFactory = std::function<std::unique_ptr<TCustomDecoder>()>;
 
 struct TConversionResult {

@@ -97,15 +97,9 @@ void FillOverlays(const TCliOptions& options, TVGProj& project) {
     }
 }
 
-} // namespace
-
-TFillOutcome FillProject(const TCliOptions& options, const QString& gifFile, TVGProj& project,
-                         TCustomDecoder& decoder) {
-    decoder.LoadAVLib(QString());
-    const bool loaded = decoder.LoadFile(options.VideoFile);
-    if (loaded)
-        project.ReadStreamInfo(&decoder);
-    decoder.CloseFile();
+// The project from the options, once the video's facts are in it (`loaded`: the video opened).
+TFillOutcome FillFrom(const TCliOptions& options, const QString& gifFile, bool loaded,
+                      TVGProj& project) {
     if (!loaded || !project.IsVideoValid())
         return Refuse(ecFailed,
                       QStringLiteral("the video file \"%1\" cannot be opened or holds no video")
@@ -121,3 +115,18 @@ TFillOutcome FillProject(const TCliOptions& options, const QString& gifFile, TVG
     FillOverlays(options, project);
     return outcome;
 }
+
+} // namespace
+
+TFillOutcome FillProject(const TCliOptions& options, const QString& gifFile, TVGProj& project,
+                         TCustomDecoder& decoder) {
+    decoder.LoadAVLib(QString());
+    const bool loaded = decoder.LoadFile(options.VideoFile);
+    if (loaded)
+        project.ReadStreamInfo(&decoder);
+    TFillOutcome outcome = FillFrom(options, gifFile, loaded, project);
+    if (outcome.ExitCode != ecDone)
+        decoder.CloseFile();
+    return outcome;
+}
+

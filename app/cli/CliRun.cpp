@@ -1,5 +1,6 @@
 #include "app/cli/CliRun.h"
 
+#include "decoder/CustomDecoder.h"
 #include "engine/Video2Gif.h"
 #include "project/VGProject.h"
 
@@ -54,14 +55,17 @@ TCliExitCode StoppedCode(const TCliStop& stop) {
 } // namespace
 
 TCliExitCode RunCliConversion(TVGProj& project, const TCliOptions& options, const TCliStop& stop,
-                              const TCliStreams& streams) {
+                              const TCliStreams& streams, std::unique_ptr<TCustomDecoder> opened) {
     project.DropLogoImage();
     const TVGConvertFlag request = project.ConversionRequest(nullptr);
     const auto progress = [&streams](int percent) {
         if (streams.ShowProgress)
             DrawProgress(streams.Messages, percent);
     };
-    const TConversionResult result = RunConversion(request, progress, stop.Requested);
+    TDecoderFactory decoder;
+    if (opened)
+        decoder = [&opened] { return std::move(opened); };
+    const TConversionResult result = RunConversion(request, progress, stop.Requested, decoder);
     if (streams.ShowProgress)
         std::fprintf(streams.Messages, "\n");
     // The result says what is on disk: a stop that came after the GIF was put in place changed

@@ -5,7 +5,9 @@
 
 #include <atomic>
 #include <cstdio>
+#include <memory>
 
+class TCustomDecoder;
 class TVGProj;
 
 // Where the run writes: the summary (standard output, or the message stream when the GIF itself
@@ -24,6 +26,9 @@ struct TCliStop {
 
 // Converts on the calling thread. A GIF that was written whole counts as done, even when a stop
 // came too late to prevent it. With options.ToStdout the GIF (written to the project's GIF file)
-// is copied to the output stream. Returns the process's exit code.
+// is copied to the output stream. `opened`, when given, is the decoder that filled the project,
+// still holding the video open: the conversion reads with it instead of opening the video again.
+// Returns the process's exit code.
 [[nodiscard]] TCliExitCode RunCliConversion(TVGProj& project, const TCliOptions& options,
-                                            const TCliStop& stop, const TCliStreams& streams);
+                                            const TCliStop& stop, const TCliStreams& streams,
+                                            std::unique_ptr<TCustomDecoder> opened = nullptr);

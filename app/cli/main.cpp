@@ -11,6 +11,7 @@
 #include <QGuiApplication>
 #include <QTemporaryDir>
 #include <csignal>
+#include <memory>
 #include <cstdio>
 #include <unistd.h>
 
@@ -80,8 +81,8 @@ int main(int argc, char* argv[]) {
     QTemporaryDir spool;
     const QString gifFile =
         options.ToStdout ? spool.filePath(QStringLiteral("out.gif")) : options.GifFile;
-    TFFDecoder decoder;
-    const TFillOutcome fill = FillProject(options, gifFile, project, decoder);
+    auto decoder = std::make_unique<TFFDecoder>();
+    const TFillOutcome fill = FillProject(options, gifFile, project, *decoder);
     for (const QString& warning : fill.Warnings)
         std::fprintf(stderr, "gifclipmaker-cli: warning: %s\n", qUtf8Printable(warning));
     if (fill.ExitCode == ecUsage)
@@ -93,5 +94,5 @@ int main(int argc, char* argv[]) {
     TCliStreams streams;
     // The bar redraws itself in place: only on a terminal.
     streams.ShowProgress = !options.Quiet && ::isatty(STDERR_FILENO);
-    return RunCliConversion(project, options, stop, streams);
+    return RunCliConversion(project, options, stop, streams, std::move(decoder));
 }

@@ -285,13 +285,17 @@ struct TCapturedStreams {
 namespace {
 // Fills a project from `options` for `gif` and converts it as the command line does: the exit
 // code, or -1 when the options were refused.
-int FillAndRun(const TCliOptions& options, const QString& gif, const TCliStreams& streams) {
+// `handOver`: the conversion reads with the decoder that filled the project, as the command line
+// does; otherwise it opens the video itself.
+int FillAndRun(const TCliOptions& options, const QString& gif, const TCliStreams& streams,
+               bool handOver = true) {
     TVGProj project([] { return TProjectDefaults(); });
-    TFFDecoder decoder;
-    if (FillProject(options, gif, project, decoder).ExitCode != ecDone)
+    auto decoder = std::make_unique<TFFDecoder>();
+    if (FillProject(options, gif, project, *decoder).ExitCode != ecDone)
         return -1;
     TCliStop stop;
-    return RunCliConversion(project, options, stop, streams);
+    return RunCliConversion(project, options, stop, streams,
+                            handOver ? std::move(decoder) : nullptr);
 }
 } // namespace
 
@@ -322,6 +326,38 @@ TEST(CliRun, ReportsWhatTheEngineDid) {
     EXPECT_TRUE(StreamText(streams.Messages).contains("nothing was written"));
     stop.Signal = SIGINT;
     EXPECT_EQ(RunCliConversion(project, options, stop, streams), ecInterrupted);
+}
+
+// The decoder that read the video's facts converts it as a freshly opened one would, from the
+// start of the video or from a later start, and a refused project leaves it closed.
+TEST(CliRun, TheDecoderThatFilledTheProjectConvertsTheSameGif) {
+    QTemporaryDir dir;
+    for (const double start : {0.0, 5.0}) {
+        TCliOptions options = Options(bunny);
+        options.StartPTS = static_cast<int64_t>(start * 1e6);
+        options.EndPTS = options.StartPTS + 1'500'000;
+        options.SizeStyle = ssCustom;
+        options.FinalSize = QSize(160, 90);
+        QByteArray gifs[2];
+        for (const bool handOver : {true, false}) {
+            const QString gif = dir.filePath(QStringLiteral("%1.gif").arg(handOver));
+            TCapturedStreams captured;
+            ASSERT_TRUE(captured.Ok());
+            ASSERT_EQ(FillAndRun(options, gif, captured.Streams, handOver), ecDone);
+            QFile file(gif);
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            gifs[handOver ? 0 : 1] = file.readAll();
+        }
+        EXPECT_GT(DecodeGifBytes(gifs[0]).Images.size(), 5u) << start;
+        EXPECT_EQ(gifs[0], gifs[1]) << "start " << start;
+    }
+    TCliOptions late = Options(bunny);
+    late.StartPTS = 1000'000'000;
+    TVGProj project([] { return TProjectDefaults(); });
+    TFFDecoder decoder;
+    EXPECT_EQ(FillProject(late, dir.filePath(QStringLiteral("late.gif")), project, decoder).ExitCode,
+              ecUsage);
+    EXPECT_LT(decoder.VideoStreamIndex(), 0);
 }
 
 // A video cut short still gives a GIF of what is there, with a warning that it is shorter.
