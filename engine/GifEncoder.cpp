@@ -63,8 +63,9 @@ uchar Difference(uchar a, uchar b) {
 // and with the next frame `next`, a change is kept only when a byte is over the noise limit or
 // the next frame still differs by more than the threshold.
 template <bool withNext>
-[[gnu::always_inline]] inline void MarkPixels(const uchar* src, const uchar* ref, const uchar* next, int x, int count,
-                uchar limit, uchar noiseLimit, uchar* mark) {
+[[gnu::always_inline]] inline void MarkPixels(const uchar* src, const uchar* ref, const uchar* next,
+                                              int x, int count, uchar limit, uchar noiseLimit,
+                                              uchar* mark) {
     const uchar* s = src + x * 3;
     const uchar* r = ref + x * 3;
     const uchar* n = withNext ? next + x * 3 : nullptr;

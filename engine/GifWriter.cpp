@@ -226,8 +226,7 @@ QByteArray InSubBlocks(const uchar* packed, qsizetype packedSize, int codeSize) 
 class TLzwCompressor {
 public:
     TLzwCompressor(int codeSize, const TLossyChoice* lossy)
-        : FLossy(lossy), FCodeSize(codeSize), FClearCode(1 << codeSize),
-          FEndCode(FClearCode + 1) {
+        : FLossy(lossy), FCodeSize(codeSize), FClearCode(1 << codeSize), FEndCode(FClearCode + 1) {
         thread_local std::unique_ptr<TLzwTable> table;
         thread_local std::unique_ptr<TLzwChildren> children;
         if (!table)
@@ -333,15 +332,15 @@ QByteArray Compress(uchar* indices, qsizetype count, int codeSize, const TLossyC
     // The first part's buffer takes the second part's bits too.
     thread_local std::vector<uchar> firstBuffer, secondBuffer;
     uchar* const first = ScratchBytes(firstBuffer, CodeBytesBound(count));
-    uchar* const second = parts == 2 ? ScratchBytes(secondBuffer, CodeBytesBound(count - middle))
-                                     : nullptr;
+    uchar* const second =
+        parts == 2 ? ScratchBytes(secondBuffer, CodeBytesBound(count - middle)) : nullptr;
     TBitSink sink(first), secondSink(second);
     const auto part = [&](int which) {
         if (which == 0)
             sink = TLzwCompressor(codeSize, lossy).Compress(indices, 0, middle, count, sink);
         else
-            secondSink = TLzwCompressor(codeSize, lossy)
-                             .Compress(indices, middle, count, count, secondSink);
+            secondSink =
+                TLzwCompressor(codeSize, lossy).Compress(indices, middle, count, count, secondSink);
     };
     if (parts == 2)
         runner(parts, part);

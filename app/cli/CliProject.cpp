@@ -129,4 +129,3 @@ TFillOutcome FillProject(const TCliOptions& options, const QString& gifFile, TVG
         decoder.CloseFile();
     return outcome;
 }
-

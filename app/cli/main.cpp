@@ -11,8 +11,8 @@
 #include <QGuiApplication>
 #include <QTemporaryDir>
 #include <csignal>
-#include <memory>
 #include <cstdio>
+#include <memory>
 #include <unistd.h>
 
 namespace {

@@ -355,8 +355,9 @@ TEST(CliRun, TheDecoderThatFilledTheProjectConvertsTheSameGif) {
     late.StartPTS = 1000'000'000;
     TVGProj project([] { return TProjectDefaults(); });
     TFFDecoder decoder;
-    EXPECT_EQ(FillProject(late, dir.filePath(QStringLiteral("late.gif")), project, decoder).ExitCode,
-              ecUsage);
+    EXPECT_EQ(
+        FillProject(late, dir.filePath(QStringLiteral("late.gif")), project, decoder).ExitCode,
+        ecUsage);
     EXPECT_LT(decoder.VideoStreamIndex(), 0);
 }
 
