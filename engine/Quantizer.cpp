@@ -202,9 +202,8 @@ TRemapper::TRemapper(const QVector<QRgb>& palette, int transparentIndex, float d
     const size_t cells = static_cast<size_t>(cellsPerAxis) * cellsPerAxis * cellsPerAxis;
     FCells = std::make_unique<std::atomic<const TCandidate*>[]>(cells);
     FCellCandidates.resize(cells);
-    FKnown = std::make_unique<std::atomic<uint32_t>[]>(size_t{1} << (3 * knownBits));
-    // Every slot starts as black's: only black's own slot may keep that, with black's answer.
-    Search(0, 0, 0, 0);
+    // Every slot starts empty (tag 0).
+    FKnown = std::make_unique<std::atomic<uint16_t>[]>(size_t{1} << (3 * knownBits));
 }
 
 TRemapper::~TRemapper() = default;
@@ -266,8 +265,9 @@ int TRemapper::Search(int r, int g, int b, uint32_t key) {
             best = c->Index;
         }
     }
-    FKnown[static_cast<size_t>(KnownSlot(key))].store((key << 8) | static_cast<uint32_t>(best),
-                                                      std::memory_order_relaxed);
+    FKnown[static_cast<size_t>(KnownSlot(key))].store(
+        static_cast<uint16_t>((KnownTag(key) << 8) | static_cast<uint32_t>(best)),
+        std::memory_order_relaxed);
     return best;
 }
 

@@ -78,6 +78,20 @@ TEST(Remapper, NearestIsTheNearestOfTheWholePalette) {
             ASSERT_EQ(Distance(palette[index], r, g, b), BruteNearestDistance(palette, -1, r, g, b))
                 << "palette of " << palette.size() << ", colour " << r << "," << g << "," << b;
         }
+        // Colours alike in their low bits share the remembered answers' places: each one's own
+        // answer, when asked again in any order, too.
+        for (int round = 0; round < 2; ++round)
+            for (int low = 0; low < 300; ++low) {
+                const int r0 = low % 64, g0 = (low * 7) % 64, b0 = (low * 13) % 64;
+                for (int high = 0; high < 64; ++high) {
+                    const int turn = round == 0 ? high : 63 - high;
+                    const int r = r0 + (turn >> 4) * 64, g = g0 + ((turn >> 2) & 3) * 64,
+                              b = b0 + (turn & 3) * 64;
+                    ASSERT_EQ(Distance(palette[remapper.Nearest(r, g, b)], r, g, b),
+                              BruteNearestDistance(palette, -1, r, g, b))
+                        << "colour " << r << "," << g << "," << b << ", round " << round;
+                }
+            }
     }
 }
 
