@@ -27,6 +27,12 @@ QT_QPA_PLATFORM=offscreen "$top/build-asan/tests/playback/test_playback"
 cmake --build "$top/build-asan" --target test_mainwindow -j "$(nproc)"
 QT_QPA_PLATFORM=offscreen "$top/build-asan/tests/mainwindow/test_mainwindow"
 
+# The GIF writer and encoder in the same build: compression writes its codes straight into
+# buffers sized beforehand, and rows are shared between two threads.
+cmake --build "$top/build-asan" --target test_engine -j "$(nproc)"
+QT_QPA_PLATFORM=offscreen "$top/build-asan/tests/engine/test_engine" \
+  --gtest_filter='GifLzw.*:GifWriter.*:GifLossyLzw.*:GifEncoder.*:Remapper.*:Conversion.*'
+
 # The worker threads' tests once more under ThreadSanitizer, in a small build of just those test
 # programs. The system's FFmpeg is not built for the sanitizer; the suppressions leave out only the
 # frame hand-overs inside its own decoding threads.
