@@ -203,7 +203,8 @@ TRemapper::TRemapper(const QVector<QRgb>& palette, int transparentIndex, float d
     FCells = std::make_unique<std::atomic<const TCandidate*>[]>(cells);
     FCellCandidates.resize(cells);
     // Every slot starts empty (tag 0).
-    FKnown = std::make_unique<std::atomic<uint16_t>[]>(size_t{1} << (3 * knownBits));
+    // One place more: eight places are read four bytes at a time.
+    FKnown = std::make_unique<std::atomic<uint16_t>[]>((size_t{1} << (3 * knownBits)) + 1);
 }
 
 TRemapper::~TRemapper() = default;
@@ -318,10 +319,12 @@ bool TRemapper::RemapRows(const uchar* rgba, int width, int begin, int end, int 
         uchar* out = indices + static_cast<qsizetype>(y) * width;
         const uchar* found =
             nearest ? nearest + static_cast<qsizetype>(y) * nearestPerLine : nullptr;
+        const int start =
+            !found && HasAvx2() ? RemapRowAvx2(in, seen, width, out, keepDistance) : 0;
         // Runs of one colour (flat areas) are looked up once.
         uint32_t lastKey = UINT32_MAX;
         int index = 0;
-        for (int x = 0; x < width; ++x) {
+        for (int x = start; x < width; ++x) {
             const uchar* p = in + x * 4;
             if (p[3] == 0) {
                 out[x] = clear;

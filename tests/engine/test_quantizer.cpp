@@ -95,6 +95,59 @@ TEST(Remapper, NearestIsTheNearestOfTheWholePalette) {
     }
 }
 
+// Rows are remapped several pixels at a time where the processor allows: every width (the
+// tails), pixels left out, shown colours kept or not, with and without a transparent entry, the
+// same as taking each pixel on its own.
+TEST(Remapper, RowsGiveEachPixelItsNearestOrShownColour) {
+    std::mt19937 random(5);
+    // Enough colours that the nearest is as close as the shown colours often are.
+    for (const int transparent : {-1, 100}) {
+        const QVector<QRgb> palette = RandomPalette(random, 200);
+        TRemapper remapper(palette, transparent, 0.0f);
+        ASSERT_TRUE(remapper.IsValid());
+        for (int width = 1; width <= 37; ++width) {
+            const int height = 3, stride = width * 4 + 8, keepDistance = 10 * (width % 8);
+            std::vector<uchar> rgba(static_cast<size_t>(stride) * height);
+            std::vector<uchar> shown(static_cast<size_t>(width) * 3 * height);
+            for (size_t i = 0; i < rgba.size(); ++i)
+                rgba[i] = static_cast<uchar>(random());
+            for (int y = 0; y < height; ++y)
+                for (int x = 0; x < width; ++x) {
+                    uchar* p = rgba.data() + y * stride + x * 4;
+                    p[3] = random() % 4 == 0 ? 0 : 255;
+                    for (int c = 0; c < 3; ++c) // near the pixel's colour, or anywhere
+                        shown[static_cast<size_t>((y * width + x) * 3 + c)] = static_cast<uchar>(
+                            random() % 4
+                                ? std::clamp(p[c] + static_cast<int>(random() % 21) - 10, 0, 255)
+                                : random());
+                }
+            for (const bool withShown : {false, true}) {
+                std::vector<uchar> indices(static_cast<size_t>(width) * height, 99);
+                ASSERT_TRUE(remapper.RemapRows(rgba.data(), width, 0, height, stride,
+                                               indices.data(), withShown ? shown.data() : nullptr,
+                                               width * 3, keepDistance));
+                for (int y = 0; y < height; ++y)
+                    for (int x = 0; x < width; ++x) {
+                        const uchar* p = rgba.data() + y * stride + x * 4;
+                        const uchar* s = shown.data() + (y * width + x) * 3;
+                        int expected = std::max(transparent, 0);
+                        if (p[3] != 0) {
+                            expected = remapper.Nearest(p[0], p[1], p[2]);
+                            if (withShown && transparent >= 0 &&
+                                Distance(qRgb(s[0], s[1], s[2]), p[0], p[1], p[2]) <=
+                                    Distance(palette[expected], p[0], p[1], p[2]) + keepDistance)
+                                expected = transparent;
+                        }
+                        ASSERT_EQ(indices[static_cast<size_t>(y * width + x)], expected)
+                            << "width " << width << ", pixel " << x << "," << y
+                            << (withShown ? ", shown colours" : "") << ", transparent entry "
+                            << transparent;
+                    }
+            }
+        }
+    }
+}
+
 TEST(Remapper, TheTransparentEntryIsNeverANearestColourAndShownColoursAreKeptWhenAsGood) {
     // Entry 1 is the transparent one, though its stored colour is the nearest to everything red.
     const QVector<QRgb> palette = {qRgb(0, 0, 0), qRgb(250, 0, 0), qRgb(200, 0, 0),
