@@ -43,3 +43,11 @@ if(VG_TSAN)
   target_compile_options(vg_options INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
   target_link_options(vg_options INTERFACE -fsanitize=thread)
 endif()
+
+# Runs a tool of the build (the test-video generator), which is not code under test. In a
+# ThreadSanitizer build it reports nothing: Qt's own image threads, whose locks the sanitizer
+# cannot see, look like races now and then, and such a report would fail the build by chance.
+set(VG_TOOL_LAUNCHER "")
+if(VG_TSAN)
+  set(VG_TOOL_LAUNCHER ${CMAKE_COMMAND} -E env TSAN_OPTIONS=report_bugs=0)
+endif()
