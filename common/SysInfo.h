@@ -25,6 +25,10 @@ int LangIDFromLocaleName(const QString& localeName);
 QSize GetScreenSize();
 int GetScreenDPI();
 
+// Whether the processor has AVX2, which the hand-vectorised picture loops need (they fall back
+// to plain loops without it). Found once.
+bool CpuHasAvx2();
+
 // A 32-bit millisecond tick count from a monotonic clock; it wraps like the system's.
 quint32 GetTickCount();
 

@@ -1,5 +1,7 @@
 #include "decoder/ExactYuv.h"
 
+#include "common/SysInfo.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -215,8 +217,7 @@ bool ExactYuvToPlanes(const AVFrame* frame, const TYuvMatrix& matrix, uint8_t* c
     // Odd sizes: the library places chroma by the ratio of the sizes, which we leave to it.
     if ((across != 0 && frame->width % 2 != 0) || (down != 0 && frame->height % 2 != 0))
         return false;
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    (avx2 ? ConvertWithAvx2 : ConvertPlain)(frame, MatrixValues(matrix), across, down, planes,
-                                            strides);
+    (CpuHasAvx2() ? ConvertWithAvx2 : ConvertPlain)(frame, MatrixValues(matrix), across, down,
+                                                    planes, strides);
     return true;
 }

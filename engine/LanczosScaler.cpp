@@ -1,5 +1,7 @@
 #include "engine/LanczosScaler.h"
 
+#include "common/SysInfo.h"
+
 #include <algorithm>
 #include <cmath>
 #include <immintrin.h>
@@ -200,9 +202,8 @@ __attribute__((target("avx2"))) void ScaleAvx2(const uint8_t* src, int srcStride
 } // namespace
 
 bool TLanczosScaler::Handles(int srcWidth, int dstWidth) {
-    static const bool avx2 = __builtin_cpu_supports("avx2");
     // Four output pixels' pairs of source pixels must lie within sixteen of them.
-    return avx2 && srcWidth >= 1 && dstWidth >= 1 && srcWidth <= 4 * dstWidth;
+    return CpuHasAvx2() && srcWidth >= 1 && dstWidth >= 1 && srcWidth <= 4 * dstWidth;
 }
 
 TLanczosScaler::TFilter TLanczosScaler::MakeFilter(int sourceSize, int size, bool blocks) {

@@ -1,5 +1,7 @@
 #include "engine/Quantizer.h"
 
+#include "common/SysInfo.h"
+
 #include "engine/ImageQuantPtr.h"
 #include "engine/RowHelper.h"
 
@@ -202,8 +204,8 @@ TRemapper::TRemapper(const QVector<QRgb>& palette, int transparentIndex, float d
     const size_t cells = static_cast<size_t>(cellsPerAxis) * cellsPerAxis * cellsPerAxis;
     FCells = std::make_unique<std::atomic<const TCandidate*>[]>(cells);
     FCellCandidates.resize(cells);
-    // Every slot starts empty (tag 0).
-    // One place more: eight places are read four bytes at a time.
+    // Every place starts empty (tag 0); one place more, as eight places are read four bytes at
+    // a time.
     FKnown = std::make_unique<std::atomic<uint16_t>[]>((size_t{1} << (3 * knownBits)) + 1);
 }
 
@@ -320,7 +322,7 @@ bool TRemapper::RemapRows(const uchar* rgba, int width, int begin, int end, int 
         const uchar* found =
             nearest ? nearest + static_cast<qsizetype>(y) * nearestPerLine : nullptr;
         const int start =
-            !found && HasAvx2() ? RemapRowAvx2(in, seen, width, out, keepDistance) : 0;
+            !found && CpuHasAvx2() ? RemapRowAvx2(in, seen, width, out, keepDistance) : 0;
         // Runs of one colour (flat areas) are looked up once.
         uint32_t lastKey = UINT32_MAX;
         int index = 0;

@@ -187,8 +187,6 @@ private:
         return (((key >> 22) << 4) | (((key >> 14) & 3) << 2) | ((key >> 6) & 3)) + 1;
     }
     int Search(int r, int g, int b, uint32_t key);
-    // Whether the processor has AVX2, which RemapRowAvx2 needs.
-    static bool HasAvx2();
     // Remaps pixels of one row from the first on, as RemapRows does without looked-up nearest
     // entries (`seen`: the shown colours, null when none are kept), eight at a time, up to a
     // few pixels before the row's end; returns the first pixel not done.

@@ -8,11 +8,6 @@
 #include <algorithm>
 #include <immintrin.h>
 
-bool TRemapper::HasAvx2() {
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    return avx2;
-}
-
 namespace {
 
 // Eight red-green-blue pixels (24 bytes) as one colour a 32-bit lane, red in the low byte.
