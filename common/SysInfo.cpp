@@ -99,6 +99,10 @@ void ReturnBigBlocksToSystem() {
     // A fixed threshold: the allocator's own grows with every big block freed (up to 32 MB) and
     // then serves pictures from the heap, which it rarely gives back.
     mallopt(M_MMAP_THRESHOLD, 1 << 20);
+    // Fixing it also fixes the heap's trim threshold at 128 KB: each frame's buffers freed at the
+    // heap's top went back to the system and came again as fresh zeroed pages with the next
+    // frame. Free memory up to 16 MB stays for reuse.
+    mallopt(M_TRIM_THRESHOLD, 16 << 20);
     mallopt(M_ARENA_MAX, 2);
 #endif
 }
