@@ -24,7 +24,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION "graphics")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${VG_HOMEPAGE}")
 # The libraries the executables link come from dpkg-shlibdeps; Qt's platform and image-format
-# plugins, FFmpeg's filter library (deinterlacing, tone mapping) and the fonts that stand in for
+# plugins, FFmpeg's filter library (deinterlacing) and the fonts that stand in for
 # Arial and Tahoma are loaded at run time.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 pkg_check_modules(VG_PACKAGE_AVFILTER REQUIRED libavfilter)

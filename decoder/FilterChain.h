@@ -1,7 +1,7 @@
 #pragma once
-// A libavfilter chain between a buffer source and a buffer sink, as the decoder's picture filters
-// (deinterlacing, tone mapping) and the test-video generator use it. Every call into the filter
-// library goes through a TFilterLibrary, so that nothing is loaded until a chain is built.
+// A libavfilter chain between a buffer source and a buffer sink, as the decoder's deinterlacing
+// and the test-video generator use it. Every call into the filter library goes through a
+// TFilterLibrary, so that nothing is loaded until a chain is built.
 
 #include <cstdint>
 

@@ -68,7 +68,7 @@ QByteArray TFilterLibrary::DefaultFileName() {
 std::unique_ptr<TFilterLibrary> TFilterLibrary::OpenLogged(const QByteArray& fileName) {
     auto library = std::make_unique<TFilterLibrary>(fileName);
     if (!library->Loaded())
-        MsgOut(QStringLiteral("decoder: no deinterlacing or tone mapping, pictures are shown as "
+        MsgOut(QStringLiteral("decoder: no deinterlacing, interlaced pictures are shown as "
                               "decoded (%1)")
                    .arg(library->Error()));
     return library;

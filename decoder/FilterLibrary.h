@@ -1,6 +1,6 @@
 #pragma once
-// FFmpeg's filter library, opened at run time. Only interlaced and high-dynamic-range sources need
-// filters, and the library brings dozens of libraries of its own (speech, linear algebra, Vulkan,
+// FFmpeg's filter library, opened at run time. Only interlaced sources need filters, and the
+// library brings dozens of libraries of its own (speech, linear algebra, Vulkan,
 // ...) whose loading would otherwise slow every start of the program. It is opened the first time
 // a filter chain is built, and the functions the decoder's filters call are looked up by name.
 

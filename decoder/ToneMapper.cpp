@@ -2,12 +2,17 @@
 
 extern "C" {
 #include <libavformat/avformat.h>
+#include <libavutil/imgutils.h>
 #include <libavutil/mastering_display_metadata.h>
 #include <libavutil/pixdesc.h>
 }
 
-#include <QByteArray>
+#include <zimg.h>
+
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -87,70 +92,319 @@ double StreamSignalPeak(const AVStream* stream) {
     return SanePeak(peak);
 }
 
-TToneMapper::TToneMapper(const TFilterLibrary* library) : Chain(library) {}
+namespace {
+
+// Without light-level facts the curve's peak is 1000 cd/m² (what most HDR10 masters reach, and
+// what FFmpeg's tonemap filter takes for linear-light pictures).
+constexpr double DefaultPeak = 10.0;
+
+// zimg's buffers: rows and planes start on 64-byte boundaries.
+constexpr size_t Alignment = 64;
+
+struct TAlignedFree {
+    void operator()(void* p) const { std::free(p); }
+};
+using TAligned = std::unique_ptr<uint8_t, TAlignedFree>;
+
+TAligned Allocate(size_t bytes) {
+    const size_t rounded = (std::max<size_t>(bytes, 1) + Alignment - 1) / Alignment * Alignment;
+    return TAligned(static_cast<uint8_t*>(std::aligned_alloc(Alignment, rounded)));
+}
+
+ptrdiff_t AlignedStride(size_t bytes) {
+    return static_cast<ptrdiff_t>((bytes + Alignment - 1) / Alignment * Alignment);
+}
+
+zimg_chroma_location_e ChromaLocation(AVChromaLocation location) {
+    switch (location) {
+    case AVCHROMA_LOC_CENTER:
+        return ZIMG_CHROMA_CENTER;
+    case AVCHROMA_LOC_TOPLEFT:
+        return ZIMG_CHROMA_TOP_LEFT;
+    case AVCHROMA_LOC_TOP:
+        return ZIMG_CHROMA_TOP;
+    case AVCHROMA_LOC_BOTTOMLEFT:
+        return ZIMG_CHROMA_BOTTOM_LEFT;
+    case AVCHROMA_LOC_BOTTOM:
+        return ZIMG_CHROMA_BOTTOM;
+    default: // left, or unstated: as MPEG-2 and H.264 place it
+        return ZIMG_CHROMA_LEFT;
+    }
+}
+
+// Planar YUV of 8 to 16 bits in the machine's byte order, one plane a component: what zimg reads.
+bool ZimgReads(const AVPixFmtDescriptor* desc) {
+    if (desc == nullptr || desc->nb_components < 3 ||
+        (desc->flags & (AV_PIX_FMT_FLAG_BE | AV_PIX_FMT_FLAG_FLOAT | AV_PIX_FMT_FLAG_RGB)) != 0)
+        return false;
+    const int bytes = desc->comp[0].depth > 8 ? 2 : 1;
+    for (int c = 0; c < 3; ++c)
+        if (desc->comp[c].plane != c || desc->comp[c].step != bytes || desc->comp[c].shift != 0 ||
+            desc->comp[c].offset != 0 || desc->comp[c].depth != desc->comp[0].depth)
+            return false;
+    return desc->comp[0].depth >= 8 && desc->comp[0].depth <= 16;
+}
+
+zimg_graph_builder_params Params(double nominalPeak) {
+    zimg_graph_builder_params params;
+    zimg_graph_builder_params_default(&params, ZIMG_API_VERSION);
+    params.resample_filter = ZIMG_RESIZE_BILINEAR;
+    params.resample_filter_uv = ZIMG_RESIZE_BILINEAR;
+    params.dither_type = ZIMG_DITHER_NONE;
+    params.cpu_type = ZIMG_CPU_AUTO_64B;
+    params.nominal_peak_luminance = nominalPeak;
+    params.allow_approximate_gamma = 1;
+    return params;
+}
+
+zimg_image_format LinearRgb(unsigned width, unsigned height) {
+    zimg_image_format format;
+    zimg_image_format_default(&format, ZIMG_API_VERSION);
+    format.width = width;
+    format.height = height;
+    format.pixel_type = ZIMG_PIXEL_FLOAT;
+    format.color_family = ZIMG_COLOR_RGB;
+    format.matrix_coefficients = ZIMG_MATRIX_RGB;
+    format.transfer_characteristics = ZIMG_TRANSFER_LINEAR;
+    format.color_primaries = ZIMG_PRIMARIES_709;
+    format.pixel_range = ZIMG_RANGE_FULL;
+    format.depth = 32;
+    return format;
+}
+
+float Hable(float in) {
+    const float a = 0.15f, b = 0.50f, c = 0.10f, d = 0.20f, e = 0.02f, f = 0.30f;
+    return (in * (in * a + b * c) + d * e) / (in * (in * a + b) + d * f) - e / f;
+}
+
+// The curve on one row of linear red, green and blue, each pixel scaled by what the curve makes
+// of its brightest channel.
+void CurveRow(float* r, float* g, float* b, int width, float peakValue) {
+    for (int x = 0; x < width; ++x) {
+        const float brightest = std::max(std::max(r[x], g[x]), b[x]);
+        const float signal =
+            static_cast<double>(brightest) > 1e-6 ? brightest : static_cast<float>(1e-6);
+        const float mapped = Hable(signal) / peakValue;
+        r[x] *= mapped / signal;
+        g[x] *= mapped / signal;
+        b[x] *= mapped / signal;
+    }
+}
+
+} // namespace
+
+struct TToneMapper::TGraphs {
+    ~TGraphs() {
+        zimg_filter_graph_free(ToLinear);
+        zimg_filter_graph_free(ToStandard);
+    }
+    zimg_filter_graph* ToLinear = nullptr;
+    zimg_filter_graph* ToStandard = nullptr;
+    TAligned Temp;   // the graphs' working memory
+    TAligned Linear; // three float planes
+    ptrdiff_t LinearStride = 0;
+    TAligned Source; // the picture copied to aligned rows when its own are not
+    ptrdiff_t SourceStride[3] = {};
+};
+
+TToneMapper::TToneMapper() = default;
 TToneMapper::~TToneMapper() = default;
 
 void TToneMapper::Reset() {
-    Chain.Reset();
+    Graphs.reset();
     Width = Height = 0;
-    Format = Transfer = -1;
-    Peak = -1;
+    Format = Transfer = Range = Location = Matrix = -1;
 }
 
-// buffer -> linear light (100 cd/m² as 1) in BT.709 primaries, one step so that only one
-// floating-point picture is made before the curve -> Hable's curve -> BT.709 transfer, 8-bit RGB ->
-// buffersink. The colour tags travel on the pictures.
-bool TToneMapper::Build(const AVFrame* frame, double peak) {
+bool TToneMapper::Build(const AVFrame* frame) {
     Reset();
-    const QByteArray sourceArgs = QByteArray("video_size=") + QByteArray::number(frame->width) +
-                                  'x' + QByteArray::number(frame->height) +
-                                  ":pix_fmt=" + QByteArray::number(frame->format) +
-                                  ":time_base=1/1000000:pixel_aspect=1/1";
-    const QByteArray chain = "zscale=t=linear:p=bt709:npl=100,format=gbrpf32le,"
-                             "tonemap=tonemap=hable:desat=0:peak=" +
-                             QByteArray::number(peak, 'g', 6) +
-                             ",zscale=t=bt709:m=bt709:r=full,format=gbrp";
-    if (!Chain.Build(sourceArgs, chain)) {
-        Reset();
+    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(AVPixelFormat(frame->format));
+    if (!ZimgReads(desc))
         return false;
-    }
+    const auto width = static_cast<unsigned>(frame->width);
+    const auto height = static_cast<unsigned>(frame->height);
+    zimg_image_format source;
+    zimg_image_format_default(&source, ZIMG_API_VERSION);
+    source.width = width;
+    source.height = height;
+    source.pixel_type = desc->comp[0].depth > 8 ? ZIMG_PIXEL_WORD : ZIMG_PIXEL_BYTE;
+    source.subsample_w = desc->log2_chroma_w;
+    source.subsample_h = desc->log2_chroma_h;
+    source.color_family = ZIMG_COLOR_YUV;
+    // HdrTransfer lets only BT.2020 (or unstated, taken as BT.2020) through.
+    source.matrix_coefficients =
+        frame->colorspace == AVCOL_SPC_BT2020_CL ? ZIMG_MATRIX_2020_CL : ZIMG_MATRIX_2020_NCL;
+    source.transfer_characteristics =
+        HdrTransfer(frame) == THdrTransfer::PQ ? ZIMG_TRANSFER_ST2084 : ZIMG_TRANSFER_ARIB_B67;
+    source.color_primaries = ZIMG_PRIMARIES_2020;
+    source.depth = static_cast<unsigned>(desc->comp[0].depth);
+    source.pixel_range =
+        frame->color_range == AVCOL_RANGE_JPEG ? ZIMG_RANGE_FULL : ZIMG_RANGE_LIMITED;
+    source.chroma_location = ChromaLocation(frame->chroma_location);
+    const zimg_image_format linear = LinearRgb(width, height);
+    zimg_image_format standard = linear;
+    standard.pixel_type = ZIMG_PIXEL_BYTE;
+    standard.depth = 8;
+    standard.transfer_characteristics = ZIMG_TRANSFER_709;
+
+    auto graphs = std::make_unique<TGraphs>();
+    const zimg_graph_builder_params toLinear = Params(100.0); // 100 cd/m² is 1
+    const zimg_graph_builder_params toStandard = Params(NAN);
+    graphs->ToLinear = zimg_filter_graph_build(&source, &linear, &toLinear);
+    graphs->ToStandard = zimg_filter_graph_build(&linear, &standard, &toStandard);
+    size_t tempLinear = 0, tempStandard = 0;
+    if (graphs->ToLinear == nullptr || graphs->ToStandard == nullptr ||
+        zimg_filter_graph_get_tmp_size(graphs->ToLinear, &tempLinear) != ZIMG_ERROR_SUCCESS ||
+        zimg_filter_graph_get_tmp_size(graphs->ToStandard, &tempStandard) != ZIMG_ERROR_SUCCESS)
+        return false;
+    graphs->Temp = Allocate(std::max(tempLinear, tempStandard));
+    graphs->LinearStride = AlignedStride(width * sizeof(float));
+    graphs->Linear = Allocate(static_cast<size_t>(graphs->LinearStride) * height * 3);
+    if (!graphs->Temp || !graphs->Linear)
+        return false;
+    Graphs = std::move(graphs);
     Width = frame->width;
     Height = frame->height;
     Format = frame->format;
     Transfer = frame->color_trc;
-    Peak = peak;
+    Range = frame->color_range;
+    Location = frame->chroma_location;
+    Matrix = frame->colorspace;
+    return true;
+}
+
+bool TToneMapper::BuiltFor(const AVFrame* frame) const {
+    return Graphs && frame->width == Width && frame->height == Height && frame->format == Format &&
+           frame->color_trc == Transfer && frame->color_range == Range &&
+           frame->chroma_location == Location && frame->colorspace == Matrix;
+}
+
+bool TToneMapper::SourcePlanes(const AVFrame* frame, const void* planes[3], ptrdiff_t strides[3]) {
+    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(AVPixelFormat(frame->format));
+    const int bytes = desc->comp[0].depth > 8 ? 2 : 1;
+    bool aligned = true;
+    for (int p = 0; p < 3; ++p)
+        aligned = aligned && frame->linesize[p] > 0 && frame->linesize[p] % Alignment == 0 &&
+                  reinterpret_cast<uintptr_t>(frame->data[p]) % Alignment == 0;
+    if (aligned) {
+        for (int p = 0; p < 3; ++p) {
+            planes[p] = frame->data[p];
+            strides[p] = frame->linesize[p];
+        }
+        return true;
+    }
+    int rows[3] = {frame->height, AV_CEIL_RSHIFT(frame->height, desc->log2_chroma_h), 0};
+    int widths[3] = {frame->width, AV_CEIL_RSHIFT(frame->width, desc->log2_chroma_w), 0};
+    rows[2] = rows[1];
+    widths[2] = widths[1];
+    size_t total = 0;
+    for (int p = 0; p < 3; ++p) {
+        Graphs->SourceStride[p] = AlignedStride(static_cast<size_t>(widths[p]) * bytes);
+        total += static_cast<size_t>(Graphs->SourceStride[p]) * rows[p];
+    }
+    if (!Graphs->Source)
+        Graphs->Source = Allocate(total);
+    if (!Graphs->Source)
+        return false;
+    uint8_t* at = Graphs->Source.get();
+    for (int p = 0; p < 3; ++p) {
+        av_image_copy_plane(at, static_cast<int>(Graphs->SourceStride[p]), frame->data[p],
+                            frame->linesize[p], widths[p] * bytes, rows[p]);
+        planes[p] = at;
+        strides[p] = Graphs->SourceStride[p];
+        at += Graphs->SourceStride[p] * rows[p];
+    }
     return true;
 }
 
 bool TToneMapper::Map(const AVFrame* frame, AVFrame* target) {
     if (HdrTransfer(frame) == THdrTransfer::None)
         return false;
-    if (!Input)
-        Input.reset(av_frame_alloc());
-    if (!Input || av_frame_ref(Input.get(), frame) < 0)
+    if (!BuiltFor(frame) && !Build(frame))
         return false;
-    // Unstated primaries and matrix of a PQ or HLG picture are BT.2020's.
-    if (Input->color_primaries == AVCOL_PRI_UNSPECIFIED)
-        Input->color_primaries = AVCOL_PRI_BT2020;
-    if (Input->colorspace == AVCOL_SPC_UNSPECIFIED)
-        Input->colorspace = AVCOL_SPC_BT2020_NCL;
-    Input->sample_aspect_ratio = AVRational{1, 1};
     double peak = SanePeak(FramePeak(frame));
     if (peak <= 0)
-        peak = StreamPeak;
-    if (!Chain.Built() || frame->width != Width || frame->height != Height ||
-        frame->format != Format || frame->color_trc != Transfer || peak != Peak) {
-        if (!Build(frame, peak)) {
-            av_frame_unref(Input.get());
-            return false;
-        }
+        peak = StreamPeak > 0 ? StreamPeak : DefaultPeak;
+
+    zimg_image_buffer_const source;
+    std::memset(&source, 0, sizeof(source));
+    source.version = ZIMG_API_VERSION;
+    const void* planes[3] = {};
+    ptrdiff_t strides[3] = {};
+    if (!SourcePlanes(frame, planes, strides))
+        return false;
+    zimg_image_buffer linear;
+    std::memset(&linear, 0, sizeof(linear));
+    linear.version = ZIMG_API_VERSION;
+    const ptrdiff_t planeBytes = Graphs->LinearStride * Height;
+    float* rgb[3];
+    for (int p = 0; p < 3; ++p) {
+        source.plane[p] = {planes[p], strides[p], ZIMG_BUFFER_MAX};
+        rgb[p] = reinterpret_cast<float*>(Graphs->Linear.get() + p * planeBytes);
+        linear.plane[p] = {rgb[p], Graphs->LinearStride, ZIMG_BUFFER_MAX};
     }
+    if (zimg_filter_graph_process(Graphs->ToLinear, &source, &linear, Graphs->Temp.get(), nullptr,
+                                  nullptr, nullptr, nullptr) != ZIMG_ERROR_SUCCESS)
+        return false;
+    const float peakValue = Hable(static_cast<float>(peak));
+    const ptrdiff_t floatsPerRow = Graphs->LinearStride / static_cast<ptrdiff_t>(sizeof(float));
+    for (int y = 0; y < Height; ++y)
+        CurveRow(rgb[0] + y * floatsPerRow, rgb[1] + y * floatsPerRow, rgb[2] + y * floatsPerRow,
+                 Width, peakValue);
+    return WriteStandard(frame, target);
+}
+
+bool TToneMapper::WriteStandard(const AVFrame* frame, AVFrame* target) {
     av_frame_unref(target);
-    // One picture in, one out: nothing stays in the filters between pictures.
-    if (!Chain.Put(Input.get(), 0) || !Chain.Take(target)) {
-        av_frame_unref(Input.get());
-        Reset();
+    target->format = AV_PIX_FMT_GBRP;
+    target->width = Width;
+    target->height = Height;
+    if (av_frame_get_buffer(target, static_cast<int>(Alignment)) < 0 ||
+        av_frame_copy_props(target, frame) < 0) {
+        av_frame_unref(target);
         return false;
     }
+    target->color_trc = AVCOL_TRC_BT709;
+    target->color_primaries = AVCOL_PRI_BT709;
+    target->colorspace = AVCOL_SPC_RGB;
+    target->color_range = AVCOL_RANGE_JPEG;
+    // zimg's planes are red, green, blue; the frame's green, blue, red.
+    const int order[3] = {2, 0, 1};
+    bool aligned = true;
+    for (int p = 0; p < 3; ++p)
+        aligned = aligned && target->linesize[p] % Alignment == 0 &&
+                  reinterpret_cast<uintptr_t>(target->data[p]) % Alignment == 0;
+    const ptrdiff_t stride = AlignedStride(static_cast<size_t>(Width));
+    TAligned own = aligned ? nullptr : Allocate(static_cast<size_t>(stride) * Height * 3);
+    if (!aligned && !own) {
+        av_frame_unref(target);
+        return false;
+    }
+    zimg_image_buffer_const linear;
+    std::memset(&linear, 0, sizeof(linear));
+    linear.version = ZIMG_API_VERSION;
+    zimg_image_buffer standard;
+    std::memset(&standard, 0, sizeof(standard));
+    standard.version = ZIMG_API_VERSION;
+    const ptrdiff_t planeBytes = Graphs->LinearStride * Height;
+    for (int p = 0; p < 3; ++p) {
+        linear.plane[p] = {Graphs->Linear.get() + p * planeBytes, Graphs->LinearStride,
+                           ZIMG_BUFFER_MAX};
+        if (aligned)
+            standard.plane[p] = {target->data[order[p]], target->linesize[order[p]],
+                                 ZIMG_BUFFER_MAX};
+        else
+            standard.plane[p] = {own.get() + p * stride * Height, stride, ZIMG_BUFFER_MAX};
+    }
+    if (zimg_filter_graph_process(Graphs->ToStandard, &linear, &standard, Graphs->Temp.get(),
+                                  nullptr, nullptr, nullptr, nullptr) != ZIMG_ERROR_SUCCESS) {
+        av_frame_unref(target);
+        return false;
+    }
+    if (!aligned)
+        for (int p = 0; p < 3; ++p)
+            av_image_copy_plane(target->data[order[p]], target->linesize[order[p]],
+                                own.get() + p * stride * Height, static_cast<int>(stride), Width,
+                                Height);
     return true;
 }

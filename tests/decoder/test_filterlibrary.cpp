@@ -8,7 +8,6 @@
 #include "decoder/FFmpegPtr.h"
 #include "decoder/FilterChain.h"
 #include "decoder/FilterLibrary.h"
-#include "decoder/ToneMapper.h"
 
 #include "common/Log.h"
 
@@ -72,17 +71,6 @@ ffmpeg::TFramePtr GreyFrame(AVPixelFormat format, bool interlaced = false) {
     return frame;
 }
 
-ffmpeg::TFramePtr PqFrame() {
-    ffmpeg::TFramePtr frame = GreyFrame(AV_PIX_FMT_YUV420P10LE);
-    if (frame) {
-        frame->color_trc = AVCOL_TRC_SMPTE2084;
-        frame->color_primaries = AVCOL_PRI_BT2020;
-        frame->colorspace = AVCOL_SPC_BT2020_NCL;
-        frame->color_range = AVCOL_RANGE_MPEG;
-    }
-    return frame;
-}
-
 const QByteArray GreySource = "video_size=64x36:pix_fmt=" + QByteArray::number(AV_PIX_FMT_YUV420P) +
                               ":time_base=1/1000000:pixel_aspect=1/1";
 
@@ -131,7 +119,7 @@ TEST(FilterLibrary, OnlyAFailureIsLoggedWithItsReason) {
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = written.readAll().trimmed().split('\n');
     ASSERT_EQ(lines.size(), 1);
-    EXPECT_TRUE(lines[0].contains("no deinterlacing or tone mapping")) << lines[0].constData();
+    EXPECT_TRUE(lines[0].contains("no deinterlacing")) << lines[0].constData();
     EXPECT_TRUE(lines[0].contains(MissingFile)) << lines[0].constData();
 }
 
@@ -167,9 +155,8 @@ TEST(FilterChain, FiltersWithoutTheLibraryRefusePicturesSafely) {
     const TFilterLibrary missing(MissingFile);
     const TFilterLibrary library(TFilterLibrary::DefaultFileName());
     ffmpeg::TFramePtr interlaced = GreyFrame(AV_PIX_FMT_YUV420P, true);
-    ffmpeg::TFramePtr pq = PqFrame();
     ffmpeg::TFramePtr out(av_frame_alloc());
-    ASSERT_TRUE(interlaced && pq && out);
+    ASSERT_TRUE(interlaced && out);
 
     TFilterChain chain(&missing);
     EXPECT_FALSE(chain.Build(GreySource, "null"));
@@ -182,9 +169,6 @@ TEST(FilterChain, FiltersWithoutTheLibraryRefusePicturesSafely) {
     refusing.Finish();
     int64_t pts = -1;
     EXPECT_FALSE(refusing.Take(out.get(), pts));
-    TToneMapper refusingMapper(&missing);
-    EXPECT_FALSE(refusingMapper.Map(pq.get(), out.get()));
-    EXPECT_FALSE(refusingMapper.Map(pq.get(), out.get())); // asked again: still no crash
 
     TDeinterlacer working(&library);
     interlaced->pts = 0;
@@ -192,13 +176,10 @@ TEST(FilterChain, FiltersWithoutTheLibraryRefusePicturesSafely) {
     working.Finish();
     EXPECT_TRUE(working.Take(out.get(), pts));
     EXPECT_EQ(pts, 0);
-    TToneMapper mapper(&library);
-    ASSERT_TRUE(mapper.Map(pq.get(), out.get()));
-    EXPECT_EQ(out->format, AV_PIX_FMT_GBRP);
 }
 
-// Decodes a progressive standard-range video, then an interlaced one, and tells on standard error
-// when the filter library was opened at the wrong moment; 0 when not.
+// Decodes a progressive standard-range video, an HDR one, then an interlaced one, and tells on
+// standard error when the filter library was opened at the wrong moment; 0 when not.
 int WrongLoadingMoments() {
     const char* why = nullptr;
     int failure = 0;
@@ -208,6 +189,10 @@ int WrongLoadingMoments() {
         why = "standard-range video not decoded", failure = 2;
     else if (FilterLibraryMapped())
         why = "opened for a progressive standard-range video", failure = 3;
+    else if (DecodeEverything(fixture::PqFileName) != fixture::HdrFrames)
+        why = "HDR video not decoded", failure = 6;
+    else if (FilterLibraryMapped())
+        why = "opened for an HDR video (tone mapping needs only zimg)", failure = 7;
     else if (DecodeEverything(fixture::InterlacedFileName) != fixture::InterlacedFrames)
         why = "interlaced video not decoded", failure = 4;
     else if (!FilterLibraryMapped())

@@ -7,11 +7,13 @@
 #include "PictureCompare.h"
 
 #include "decoder/FFmpegPtr.h"
+#include "decoder/FilterChain.h"
 #include "decoder/ToneMapper.h"
 
 #include <QFileInfo>
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <random>
 
 extern "C" {
 #include <libavutil/frame.h>
@@ -209,6 +211,112 @@ TEST(Hdr, ToneMapperTakesOddPicturesSafely) {
                                           AVCOL_PRI_BT2020, AVCOL_SPC_BT2020_NCL);
     ASSERT_TRUE(mapper.Map(usual.get(), target.get()));
     EXPECT_EQ(target->format, AV_PIX_FMT_GBRP);
+}
+
+// A picture of random samples across the whole legal range (noise, so that every value of the
+// curve and of both conversions is met), `align` 1 giving rows the converter must copy first.
+ffmpeg::TFramePtr NoiseFrame(AVPixelFormat format, AVColorTransferCharacteristic transfer,
+                             int width, int height, int align, unsigned seed) {
+    ffmpeg::TFramePtr frame(av_frame_alloc());
+    frame->format = format;
+    frame->width = width;
+    frame->height = height;
+    frame->color_trc = transfer;
+    frame->color_primaries = AVCOL_PRI_BT2020;
+    frame->colorspace = AVCOL_SPC_BT2020_NCL;
+    frame->color_range = AVCOL_RANGE_MPEG;
+    if (av_frame_get_buffer(frame.get(), align) < 0)
+        return nullptr;
+    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(format);
+    const int shift = desc->comp[0].depth - 8;
+    std::mt19937 random(seed);
+    for (int plane = 0; plane < 3; ++plane) {
+        const int rows = plane > 0 ? AV_CEIL_RSHIFT(height, desc->log2_chroma_h) : height;
+        const int columns = plane > 0 ? AV_CEIL_RSHIFT(width, desc->log2_chroma_w) : width;
+        // Limited range: luma 16..235, chroma 16..240 (scaled to the depth).
+        std::uniform_int_distribution<int> value(16 << shift, (plane > 0 ? 240 : 235) << shift);
+        for (int y = 0; y < rows; ++y) {
+            auto* line = reinterpret_cast<uint16_t*>(frame->data[plane] +
+                                                     ptrdiff_t(y) * frame->linesize[plane]);
+            for (int x = 0; x < columns; ++x)
+                line[x] = uint16_t(value(random));
+        }
+    }
+    return frame;
+}
+
+// The same picture through FFmpeg's own filters, as players and the ffmpeg command map it.
+bool FilterMapped(const AVFrame* frame, double peak, AVFrame* out) {
+    TFilterChain chain;
+    const QByteArray source =
+        "video_size=" + QByteArray::number(frame->width) + "x" + QByteArray::number(frame->height) +
+        ":pix_fmt=" + QByteArray::number(frame->format) + ":time_base=1/1000000:pixel_aspect=1/1";
+    const QByteArray filters = "zscale=t=linear:p=bt709:npl=100,format=gbrpf32le,"
+                               "tonemap=tonemap=hable:desat=0:peak=" +
+                               QByteArray::number(peak, 'g', 6) +
+                               ",zscale=t=bt709:m=bt709:r=full,format=gbrp";
+    ffmpeg::TFramePtr copy(av_frame_clone(frame));
+    return copy && chain.Build(source, filters, 1) && chain.Put(copy.get(), 0) && chain.Take(out);
+}
+
+// The largest difference of two 8-bit planar RGB pictures, and how many samples differ at all.
+std::pair<int, int> Differences(const AVFrame* a, const AVFrame* b) {
+    int largest = 0, differing = 0;
+    for (int plane = 0; plane < 3; ++plane)
+        for (int y = 0; y < a->height; ++y)
+            for (int x = 0; x < a->width; ++x) {
+                const int d = std::abs(a->data[plane][y * a->linesize[plane] + x] -
+                                       b->data[plane][y * b->linesize[plane] + x]);
+                largest = std::max(largest, d);
+                differing += d > 0 ? 1 : 0;
+            }
+    return {largest, differing};
+}
+
+// Our mapper makes the pictures FFmpeg's zscale and tonemap filters make: PQ and HLG, 4:2:0 as
+// decoded and 4:4:4 16-bit as the one-step scaler gives them, rows as the decoder aligns them or
+// not aligned at all, the curve's peak from the picture, the stream or (stated nowhere) 1000 cd/m².
+TEST(Hdr, ToneMapperMakesWhatFFmpegsFiltersMake) {
+    struct TCase {
+        AVPixelFormat Format;
+        AVColorTransferCharacteristic Transfer;
+        int Width, Height, Align;
+        unsigned FrameLight, StreamPeak; // MaxCLL of the picture (cd/m²), the stream's peak (×100)
+        double Peak;                     // what the curve should reach
+    };
+    const TCase cases[] = {
+        {AV_PIX_FMT_YUV420P10LE, AVCOL_TRC_SMPTE2084, 320, 180, 0, 1000, 0, 10},
+        {AV_PIX_FMT_YUV420P10LE, AVCOL_TRC_SMPTE2084, 98, 54, 1, 4000, 0, 40},
+        {AV_PIX_FMT_YUV420P10LE, AVCOL_TRC_SMPTE2084, 128, 72, 0, 0, 0, 10},
+        {AV_PIX_FMT_YUV420P10LE, AVCOL_TRC_SMPTE2084, 128, 72, 0, 0, 6, 6},
+        {AV_PIX_FMT_YUV420P10LE, AVCOL_TRC_ARIB_STD_B67, 160, 90, 1, 0, 0, 10},
+        {AV_PIX_FMT_YUV444P16LE, AVCOL_TRC_SMPTE2084, 160, 90, 0, 600, 0, 6},
+        {AV_PIX_FMT_YUV444P16LE, AVCOL_TRC_ARIB_STD_B67, 70, 40, 1, 0, 0, 10},
+    };
+    unsigned seed = 1;
+    for (const TCase& c : cases) {
+        ffmpeg::TFramePtr frame =
+            NoiseFrame(c.Format, c.Transfer, c.Width, c.Height, c.Align, seed++);
+        ASSERT_NE(frame, nullptr);
+        if (c.FrameLight > 0)
+            av_content_light_metadata_create_side_data(frame.get())->MaxCLL = c.FrameLight;
+        TToneMapper mapper;
+        mapper.SetStreamPeak(c.StreamPeak);
+        ffmpeg::TFramePtr ours(av_frame_alloc()), theirs(av_frame_alloc());
+        ASSERT_TRUE(mapper.Map(frame.get(), ours.get())) << c.Width << "x" << c.Height;
+        ASSERT_TRUE(FilterMapped(frame.get(), c.Peak, theirs.get()));
+        ASSERT_EQ(ours->format, AV_PIX_FMT_GBRP);
+        ASSERT_EQ(theirs->format, AV_PIX_FMT_GBRP);
+        ASSERT_EQ(ours->width, c.Width);
+        ASSERT_EQ(ours->height, c.Height);
+        const auto [largest, differing] = Differences(ours.get(), theirs.get());
+        EXPECT_EQ(largest, 0) << c.Width << "x" << c.Height << " format " << c.Format
+                              << " transfer " << c.Transfer << ": " << differing << " differ";
+        // Mapping the same picture again gives the same (the graphs are kept).
+        ffmpeg::TFramePtr again(av_frame_alloc());
+        ASSERT_TRUE(mapper.Map(frame.get(), again.get()));
+        EXPECT_EQ(Differences(ours.get(), again.get()).first, 0);
+    }
 }
 
 } // namespace
