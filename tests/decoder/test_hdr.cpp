@@ -118,7 +118,7 @@ TEST(Hdr, Hdr10ClipFollowsItsTags) {
 
 ffmpeg::TFramePtr TaggedFrame(AVPixelFormat format, AVColorTransferCharacteristic transfer,
                               AVColorPrimaries primaries, AVColorSpace matrix, int width = 64,
-                              int height = 36) {
+                              int height = 36, int align = 0) {
     ffmpeg::TFramePtr frame(av_frame_alloc());
     frame->format = format;
     frame->width = width;
@@ -127,7 +127,7 @@ ffmpeg::TFramePtr TaggedFrame(AVPixelFormat format, AVColorTransferCharacteristi
     frame->color_primaries = primaries;
     frame->colorspace = matrix;
     frame->color_range = AVCOL_RANGE_MPEG;
-    if (av_frame_get_buffer(frame.get(), 0) < 0)
+    if (av_frame_get_buffer(frame.get(), align) < 0)
         return nullptr;
     // Mid grey in every plane, at the format's depth.
     const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(format);
@@ -217,15 +217,9 @@ TEST(Hdr, ToneMapperTakesOddPicturesSafely) {
 // curve and of both conversions is met), `align` 1 giving rows the converter must copy first.
 ffmpeg::TFramePtr NoiseFrame(AVPixelFormat format, AVColorTransferCharacteristic transfer,
                              int width, int height, int align, unsigned seed) {
-    ffmpeg::TFramePtr frame(av_frame_alloc());
-    frame->format = format;
-    frame->width = width;
-    frame->height = height;
-    frame->color_trc = transfer;
-    frame->color_primaries = AVCOL_PRI_BT2020;
-    frame->colorspace = AVCOL_SPC_BT2020_NCL;
-    frame->color_range = AVCOL_RANGE_MPEG;
-    if (av_frame_get_buffer(frame.get(), align) < 0)
+    ffmpeg::TFramePtr frame =
+        TaggedFrame(format, transfer, AVCOL_PRI_BT2020, AVCOL_SPC_BT2020_NCL, width, height, align);
+    if (!frame)
         return nullptr;
     const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(format);
     const int shift = desc->comp[0].depth - 8;
