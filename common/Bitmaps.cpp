@@ -28,6 +28,33 @@ QImage RotateAndFlip(const QImage& image, int quarterTurns, int flip) {
     return FlipImage(RotateImage(image, quarterTurns), flip);
 }
 
+QTransform RotateAndFlipTransform(const QSize& size, int quarterTurns, int flip) {
+    const qreal width = size.width(), height = size.height();
+    // QTransform(m11, m12, m21, m22, dx, dy) maps (x, y) to
+    // (m11 x + m21 y + dx, m12 x + m22 y + dy).
+    QTransform turn;
+    switch (((quarterTurns % 4) + 4) % 4) {
+    case 1: // the left column becomes the top row: (x, y) -> (height - y, x)
+        turn = QTransform(0, 1, -1, 0, height, 0);
+        break;
+    case 2:
+        turn = QTransform(-1, 0, 0, -1, width, height);
+        break;
+    case 3: // the top row becomes the left column: (x, y) -> (y, width - x)
+        turn = QTransform(0, -1, 1, 0, 0, width);
+        break;
+    default:
+        break;
+    }
+    const QSize turned = RotatedSize(size, quarterTurns);
+    QTransform mirror;
+    if (flip & fmHorizontal)
+        mirror = QTransform(-1, 0, 0, 1, turned.width(), 0);
+    if (flip & fmVertical)
+        mirror = mirror * QTransform(1, 0, 0, -1, 0, turned.height());
+    return turn * mirror;
+}
+
 QSize RotatedSize(const QSize& size, int quarterTurns) {
     return (((quarterTurns % 4) + 4) % 4) % 2 == 1 ? size.transposed() : size;
 }

@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QRect>
+#include <QTransform>
 #include <cstdint>
 
 // A rectangle by its edges, as pictures and the settings store it: Right and Bottom lie just
@@ -37,6 +38,12 @@ QImage FlipImage(const QImage& image, int flip);
 // Rotation first, then the horizontal flip, then the vertical flip: the order every output
 // frame is turned in.
 QImage RotateAndFlip(const QImage& image, int quarterTurns, int flip);
+
+// Where RotateAndFlip puts the points of a picture of `size`: maps a position on the picture
+// before turning to the same spot of the picture after it. Positions are continuous, so pixel
+// (x, y) covers x..x+1 and y..y+1 and its centre (x + 0.5, y + 0.5) maps into the pixel it
+// moves to. No turn and no flip give the identity.
+QTransform RotateAndFlipTransform(const QSize& size, int quarterTurns, int flip);
 
 // Writes the picture as an uncompressed bitmap file (BMP, rows stored top-down): 32 bits per
 // pixel from a 32-bit picture, stored as it lies in memory, else 24 bits. Much faster than the

@@ -163,8 +163,10 @@ void TPreviewForm::SizeWindow() {
 }
 
 void TPreviewForm::FitPicture() {
+    // A GIF that fits is shown pixel for pixel, as it was made (an enlarged one looks blurred and
+    // misleads about what was made); a bigger one shrinks to fit.
     const QSize fitted =
-        GetFillSize(pnlGIF->width() - 48, pnlGIF->height() - 48, FGifWidth, FGifHeight, true);
+        GetFillSize(pnlGIF->width() - 48, pnlGIF->height() - 48, FGifWidth, FGifHeight, false);
     Image1->setGeometry(CenteredRect(pnlGIF->size(), fitted));
     CenterProgress();
 }

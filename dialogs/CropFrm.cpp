@@ -57,6 +57,7 @@ void TCropForm::BuildControls() {
         *edits[i] = MakeIntEdit(rbGroup, QString::fromLatin1(names[i]),
                                 QRect(x + (i < 2 ? 16 : 40), 16, i < 2 ? 60 : 44, 22));
         connect(*edits[i], &QLineEdit::textChanged, this, &TCropForm::edtCropXChange);
+        connect(*edits[i], &QLineEdit::editingFinished, this, &TCropForm::edtCropXExit);
     }
 
     dcCrop = new TCropFrameControl(this);
@@ -136,6 +137,18 @@ void TCropForm::edtCropXChange() {
     PlaceFrame(ReadEdits());
 }
 
+void TCropForm::edtCropXExit() {
+    ShowInEdits(ReadEdits());
+}
+
+void TCropForm::ShowInEdits(const QRect& video) {
+    const int values[] = {video.x(), video.y(), video.width(), video.height()};
+    TNumberEdit* edits[] = {edtCropX, edtCropY, edtCropW, edtCropH};
+    for (int i = 0; i < 4; ++i)
+        if (edits[i]->text() != QString::number(values[i]))
+            SetValueNoChange(edits[i], QString::number(values[i]));
+}
+
 void TCropForm::cbxCropClick() {
     const bool on = cbxCrop->isChecked();
     rbGroup->setEnabled(on);
@@ -148,11 +161,7 @@ void TCropForm::cbxCropClick() {
 }
 
 void TCropForm::dcCropRectChanged() {
-    const QRect video = PanelToVideo(dcCrop->CropRect(), dcCrop->Restricts(), VideoSize());
-    SetValueNoChange(edtCropX, QString::number(video.x()));
-    SetValueNoChange(edtCropY, QString::number(video.y()));
-    SetValueNoChange(edtCropW, QString::number(video.width()));
-    SetValueNoChange(edtCropH, QString::number(video.height()));
+    ShowInEdits(PanelToVideo(dcCrop->CropRect(), dcCrop->Restricts(), VideoSize()));
 }
 
 void TCropForm::btnOkMeClick() {

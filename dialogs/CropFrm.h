@@ -34,6 +34,9 @@ public:
     void pnlShotPaint(QPainter& painter);
     void pnlShotResize();
     void edtCropXChange();
+    // An edit left (focus out or Return): the edits show the rectangle as it is read, cut to the
+    // video, so what lies outside the frame is corrected where the user sees it.
+    void edtCropXExit();
     void dcCropRectChanged();
 
     // Where the picture is drawn in pnlShot, and the rectangle the edits stand for.
@@ -55,6 +58,8 @@ public:
 private:
     void BuildControls();
     void PlaceFrame(const QRect& video);
+    // Writes a video rectangle into the four edits without placing the frame again.
+    void ShowInEdits(const QRect& video);
     QSize VideoSize() const;
 
     TVGProj* FProject = nullptr;

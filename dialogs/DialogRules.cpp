@@ -4,12 +4,37 @@
 
 #include <QComboBox>
 #include <QLocale>
+#include <QRegularExpression>
 #include <cmath>
 
 int ReadInteger(const QString& text, int fallback) {
     bool ok = false;
     const int value = text.trimmed().toInt(&ok);
     return ok ? value : fallback;
+}
+
+QString RangeProblem(const QString& text, qint64 low, qint64 high, const QString& lowMessage,
+                     const QString& highMessage) {
+    const QString t = text.trimmed();
+    bool ok = false;
+    const qint64 value = t.toLongLong(&ok);
+    // All digits but too many for a number: over any range.
+    static const QRegularExpression digits(QStringLiteral("^\\+?[0-9]+$"));
+    if (!ok && digits.match(t).hasMatch())
+        return highMessage;
+    if (!ok || value < low)
+        return lowMessage;
+    return value > high ? highMessage : QString();
+}
+
+QString FrameRateProblem(const QString& text) {
+    return RangeProblem(
+        text, 1, MaxGifFPS,
+        QStringLiteral("\"%1\" is not a frame rate. Type a whole number of frames per second, 1 or "
+                       "more.")
+            .arg(text.trimmed()),
+        QStringLiteral("The frame rate must be between 1 and %1 frames per second.")
+            .arg(MaxGifFPS));
 }
 
 double ReadSpeedText(const QString& text, const QString& firstItem) {

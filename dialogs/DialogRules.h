@@ -1,6 +1,7 @@
 #pragma once
 // The reading and display rules the settings and options dialogs share: the GIF speed box, the
-// replay count box, lenient whole numbers, and caption fonts as the font dialog sees them.
+// replay count box, lenient whole numbers, the limits of what a GIF can hold, and caption fonts
+// as the font dialog sees them.
 
 #include "widgets/WinColor.h"
 
@@ -11,6 +12,20 @@ class QComboBox;
 
 // Whole number of a text, `fallback` when the text is not one (blanks around it allowed).
 int ReadInteger(const QString& text, int fallback);
+
+// The most frames a second a GIF shows: its frame delays count hundredths of a second, and
+// browsers play delays under 2 hundredths as 10, so a faster GIF would play slower.
+inline constexpr int MaxGifFPS = 50;
+// The largest width and height the GIF format can hold.
+inline constexpr int MaxGifSide = 65535;
+
+// Why a typed whole number cannot be used: `lowMessage` when the text is no whole number or one
+// under `low`, `highMessage` when it is over `high` (however many digits it has); empty when it
+// lies within low..high.
+QString RangeProblem(const QString& text, qint64 low, qint64 high, const QString& lowMessage,
+                     const QString& highMessage);
+// Why a typed frame rate cannot be used (a whole number from 1 to MaxGifFPS); empty when it can.
+QString FrameRateProblem(const QString& text);
 
 // The speed factor a speed box's text stands for: an empty text or the first item ("Keep
 // Original", letter case ignored) gives 1.0; otherwise one trailing "%" is dropped and the rest

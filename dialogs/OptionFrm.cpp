@@ -6,6 +6,7 @@
 #include "project/VGConfig.h"
 #include "project/VGProject.h"
 #include "ui/UIUtils.h"
+#include "ui/ValueRefusal.h"
 #include "widgets/FlatControls.h"
 #include "widgets/NumberEdit.h"
 
@@ -14,6 +15,8 @@
 #include <QFontComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <limits>
+#include <tuple>
 
 namespace {
 const QStringList SizeItems = {QStringLiteral("Original size"), QStringLiteral("1/2 Original size"),
@@ -171,7 +174,27 @@ void TOptionForm::StoreToConfig() {
     c.DecodeNum = edtDecode->AsInteger(0);
 }
 
+TUnusableValue TOptionForm::UnusableValue() const {
+    if (QString problem = FrameRateProblem(cbFrameRate->currentText()); !problem.isEmpty())
+        return {cbFrameRate, problem};
+    // A frame count under 1 leaves nothing to convert or to show in the strip.
+    const int most = std::numeric_limits<int>::max();
+    const std::tuple<TNumberEdit*, QString, QString> counts[] = {
+        {edtMax, QStringLiteral("The maximum frame count must be at least 1."),
+         QStringLiteral("The maximum frame count must be at most %1.").arg(most)},
+        {edtDecode, QStringLiteral("The decode frame count must be at least 1."),
+         QStringLiteral("The decode frame count must be at most %1.").arg(most)}};
+    for (const auto& [edit, tooFew, tooMany] : counts)
+        if (QString problem = RangeProblem(edit->text(), 1, most, tooFew, tooMany);
+            !problem.isEmpty())
+            return {edit, problem};
+    return {};
+}
+
 void TOptionForm::btnOkMeClick() {
+    // A value that cannot be used keeps the dialog open on it; nothing is stored.
+    if (RefuseValue(UnusableValue()))
+        return;
     StoreToConfig();
     if (Config)
         (void)Config->Save(true);

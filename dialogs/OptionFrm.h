@@ -1,10 +1,12 @@
 #pragma once
 // The options dialog: the program's lasting settings (crop area look, defaults of new
 // projects, default caption font, frame limits). It loads them when it opens and, on OK, writes
-// them back and saves the settings file at once; with "Apply default settings to current
-// conversion" ticked the open project takes the new defaults too.
+// them back and saves the settings file at once (a value that cannot be used keeps it open
+// instead); with "Apply default settings to current conversion" ticked the open project takes
+// the new defaults too.
 
 #include "ui/BaseUIFrm.h"
+#include "ui/ValueRefusal.h"
 
 class QCheckBox;
 class QComboBox;
@@ -23,6 +25,9 @@ public:
     void LoadFromConfig();
     // Every control into the settings, in the order of the table of settings.
     void StoreToConfig();
+    // The first value OK cannot store (a frame rate a GIF cannot have, a frame count under 1),
+    // with its control; none when all can be stored.
+    TUnusableValue UnusableValue() const;
 
     void btnOkMeClick() override;
     void cbSpeedExit();

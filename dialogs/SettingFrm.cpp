@@ -6,6 +6,7 @@
 #include "widgets/ColorSwatchControl.h"
 #include "widgets/FlatControls.h"
 #include "widgets/NumberEdit.h"
+#include "widgets/RangeSpinBox.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -16,7 +17,6 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QRadioButton>
-#include <QSpinBox>
 #include <QTabWidget>
 #include <QToolButton>
 
@@ -97,7 +97,7 @@ TSettingForm::TSettingForm(QWidget* parent) : TBaseUIForm(parent) {
 
 void TSettingForm::BuildGeneralPage() {
     auto* page = new QWidget;
-    PageControl1->addTab(page, QStringLiteral("Genernal"));
+    PageControl1->addTab(page, QStringLiteral("General"));
     TFlatGroupBox* size = MakeGroup(page, QStringLiteral("Output size"), QRect(10, 10, 456, 66));
     MakeLabel(size, QStringLiteral("Size"), 16, 30);
     edtW = MakeIntEdit(size, QStringLiteral("edtW"), QRect(60, 26, 64, 22));
@@ -123,9 +123,9 @@ void TSettingForm::BuildGeneralPage() {
 // The quality beside the GIF speed, and the size limit in the free row under the GIF settings.
 void TSettingForm::BuildLimitControls(QWidget* page, QWidget* gifGroup) {
     MakeLabel(gifGroup, QStringLiteral("Quality"), 244, 66);
-    edtQuality = new QSpinBox(gifGroup);
+    edtQuality = new TRangeSpinBox(gifGroup);
     edtQuality->setObjectName(QStringLiteral("edtQuality"));
-    edtQuality->setRange(1, 100);
+    edtQuality->SetAllowedRange(1, 100);
     edtQuality->setGeometry(320, 62, 110, 22);
     edtQuality->setToolTip(QStringLiteral("1 gives the smallest GIF, 100 the most faithful"));
 

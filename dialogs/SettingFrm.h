@@ -6,6 +6,7 @@
 #include "dialogs/DialogRules.h"
 #include "project/VGElements.h"
 #include "ui/BaseUIFrm.h"
+#include "ui/ValueRefusal.h"
 
 #include <QImage>
 #include <functional>
@@ -21,12 +22,12 @@ class QListWidget;
 class QPainter;
 class QPlainTextEdit;
 class QRadioButton;
-class QSpinBox;
 class QTabWidget;
 class QToolButton;
 class TColorSwatchControl;
 class TFlatPanel;
 class TNumberEdit;
+class TRangeSpinBox;
 class TVGProj;
 
 class TSettingForm : public TBaseUIForm {
@@ -77,14 +78,14 @@ public:
     static const char* PictureFilter;
 
     QTabWidget* PageControl1;
-    // "Genernal"
+    // "General"
     TNumberEdit* edtW;
     TNumberEdit* edtH;
     QComboBox* cbSize;
     QComboBox* cbFrameRate;
     QComboBox* cbLoop;
     QComboBox* cbSpeed;
-    QSpinBox* edtQuality;
+    TRangeSpinBox* edtQuality;
     QLineEdit* edtMaxSize; // empty: no limit
     QLabel* lblMaxSizeHint;
     // "Add Text"
@@ -133,10 +134,9 @@ private:
     void BuildSequencePage();
 
     void LoadSizeAndTiming();
-    // Whether the size, frame rate, speed, quality and size limit typed can be used; when not,
-    // the user is told why and the control gets the focus.
-    std::pair<QWidget*, QString> UnusableValue() const;
-    bool CheckValues();
+    // The first value OK cannot store (a size, frame rate, speed, quality or size limit a GIF
+    // cannot have, or a logo without a picture), with its control; none when all can be stored.
+    TUnusableValue UnusableValue() const;
     QString MaxSizeProblem() const;
     void LoadTexts();
     void StoreCurrentText();

@@ -3,14 +3,15 @@
 
 #include "common/Bitmaps.h"
 #include "common/Geometry.h"
-#include "common/MsgBox.h"
 #include "dialogs/SettingFrm.h"
 #include "engine/FramePlan.h"
 #include "project/GifSizeText.h"
 #include "project/VGProject.h"
 #include "ui/UIUtils.h"
+#include "ui/ValueRefusal.h"
 #include "widgets/FlatControls.h"
 #include "widgets/NumberEdit.h"
+#include "widgets/RangeSpinBox.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -20,7 +21,6 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QRadioButton>
-#include <QSpinBox>
 #include <QTabWidget>
 
 namespace {
@@ -130,41 +130,34 @@ QString TSettingForm::MaxSizeProblem() const {
     return CheckGifSizeLimit(*bytes);
 }
 
-// The first value of the General page that cannot be used, with the control that holds it.
-std::pair<QWidget*, QString> TSettingForm::UnusableValue() const {
+// The first value that cannot be used, with the control that holds it.
+TUnusableValue TSettingForm::UnusableValue() const {
     const bool custom = cbSize->currentIndex() == cbSize->count() - 1;
-    if (custom && edtW->AsInteger(0) <= 0)
-        return {edtW, QStringLiteral("The width must be at least 1 pixel.")};
-    if (custom && edtH->AsInteger(0) <= 0)
-        return {edtH, QStringLiteral("The height must be at least 1 pixel.")};
-    if (ReadInteger(cbFrameRate->currentText(), 0) <= 0)
-        return {cbFrameRate,
-                QStringLiteral("\"%1\" is not a frame rate. Type a whole number of frames per "
-                               "second, 1 or more.")
-                    .arg(cbFrameRate->currentText().trimmed())};
+    const QString sideLimit =
+        QStringLiteral("The width and height must be between 1 and %1 pixels.").arg(MaxGifSide);
+    const std::pair<TNumberEdit*, QString> sides[] = {
+        {edtW, QStringLiteral("The width must be at least 1 pixel.")},
+        {edtH, QStringLiteral("The height must be at least 1 pixel.")}};
+    for (const auto& [edit, tooSmall] : sides) {
+        const QString problem = RangeProblem(edit->text(), 1, MaxGifSide, tooSmall, sideLimit);
+        if (custom && !problem.isEmpty())
+            return {edit, problem};
+    }
+    if (QString problem = FrameRateProblem(cbFrameRate->currentText()); !problem.isEmpty())
+        return {cbFrameRate, problem};
     if (!(ReadSpeedText(cbSpeed->currentText(), cbSpeed->itemText(0)) > 0))
         return {cbSpeed, QStringLiteral("The speed must be more than 0 %.")};
-    if (!edtQuality->hasAcceptableInput())
-        return {edtQuality, QStringLiteral("The quality must be a whole number from 1 to 100.")};
+    if (!edtQuality->IsInRange())
+        return {edtQuality, QStringLiteral("The quality must be a whole number from %1 to %2.")
+                                .arg(edtQuality->Low())
+                                .arg(edtQuality->High())};
     if (QString problem = MaxSizeProblem(); !problem.isEmpty())
         return {edtMaxSize, problem};
-    return {nullptr, {}};
-}
-
-bool TSettingForm::CheckValues() {
-    const auto [wrong, problem] = UnusableValue();
-    if (!wrong)
-        return true;
-    MsgBox(problem, mbOK, miWarning, 1);
-    PageControl1->setCurrentIndex(0);
-    wrong->setFocus();
-    if (auto* edit = qobject_cast<QLineEdit*>(wrong))
-        edit->selectAll();
-    else if (auto* spin = qobject_cast<QAbstractSpinBox*>(wrong))
-        spin->selectAll();
-    else if (auto* box = qobject_cast<QComboBox*>(wrong); box && box->lineEdit())
-        box->lineEdit()->selectAll();
-    return false;
+    // A ticked logo without a picture would draw nothing.
+    if (cbxLogo->isChecked() && edtLogo->text().trimmed().isEmpty())
+        return {edtLogo, QStringLiteral("Please choose a logo picture, or untick \"Use custom "
+                                        "logo\".")};
+    return {};
 }
 
 void TSettingForm::StoreToProject() {
@@ -270,7 +263,7 @@ void TSettingForm::pnlPreviewPaint(QPainter& painter) {
 
 void TSettingForm::btnOkMeClick() {
     // A value that cannot be used keeps the dialog open on it.
-    if (!CheckValues())
+    if (RefuseValue(UnusableValue()))
         return;
     StoreToProject();
     SetLastPage(PageControl1->currentIndex());

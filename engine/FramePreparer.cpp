@@ -29,7 +29,7 @@ void PackRgb(const QImage& image, uchar* out) {
     }
 }
 
-void TFramePreparer::DrawOverlays(QImage& picture) const {
+void TFramePreparer::DrawOverlays(QImage& picture, const QSize& unturned) const {
     if (picture.format() != QImage::Format_RGB32 &&
         picture.format() != QImage::Format_ARGB32_Premultiplied)
         picture = picture.convertToFormat(QImage::Format_RGB32);
@@ -37,12 +37,17 @@ void TFramePreparer::DrawOverlays(QImage& picture) const {
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    FRequest.DrawOverlays(painter, picture.width(), picture.height());
+    FRequest.DrawOverlays(painter, unturned.width(), unturned.height(),
+                          RotateAndFlipTransform(unturned, FRequest.Rotate, FRequest.Flip));
 }
 
 void TFramePreparer::Prepare(QImage picture, uchar* rgb) const {
-    // Captions and logo are placed on the frame as the user sees it before turning.
+    // The picture is turned first and the captions and logo drawn on the turned picture, so they
+    // stay readable; the callback places them where the turn moved their spots.
+    const QSize unturned = picture.size();
+    QImage turned = RotateAndFlip(picture, FRequest.Rotate, FRequest.Flip);
+    picture = QImage(); // unturned, `turned` shares it: the painter then draws without a copy
     if (FRequest.DrawOverlays)
-        DrawOverlays(picture);
-    PackRgb(RotateAndFlip(picture, FRequest.Rotate, FRequest.Flip), rgb);
+        DrawOverlays(turned, unturned);
+    PackRgb(turned, rgb);
 }

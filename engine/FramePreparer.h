@@ -1,6 +1,6 @@
 #pragma once
-// The preparing stage: a sampled picture (already cropped and scaled) gets the captions and logo,
-// is turned and mirrored, and packed into red-green-blue bytes as the encoder takes them.
+// The preparing stage: a sampled picture (already cropped and scaled) is turned and mirrored,
+// gets the captions and logo, and is packed into red-green-blue bytes as the encoder takes them.
 
 #include "engine/Video2Gif.h"
 
@@ -13,7 +13,8 @@ public:
     void Prepare(QImage picture, uchar* rgb) const;
 
 private:
-    void DrawOverlays(QImage& picture) const;
+    // Draws on the turned `picture`; `unturned` is its size before turning.
+    void DrawOverlays(QImage& picture, const QSize& unturned) const;
     const TVGConvertFlag& FRequest;
 };
 

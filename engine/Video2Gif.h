@@ -15,9 +15,13 @@
 class QPainter;
 class TCustomDecoder;
 
-// Draws captions and logo on an output frame (cropped and scaled, not yet turned). Called on the
-// engine's thread.
-using TOverlayCallback = std::function<void(QPainter& painter, int width, int height)>;
+// Draws captions and logo on an output frame. The painter paints on the finished frame: cropped,
+// scaled, then turned and mirrored. `width` × `height` is the frame's size before turning, the
+// frame the overlay positions are worked out on, and `turn` (RotateAndFlipTransform) maps a point
+// of that frame to where it lies on the painted one; it is the identity when the frame is neither
+// turned nor mirrored. Called on the engine's thread.
+using TOverlayCallback =
+    std::function<void(QPainter& painter, int width, int height, const QTransform& turn)>;
 // Answers true for a source frame (by its PTS) that must be left out. Called on the engine's
 // thread.
 using TFrameFilter = std::function<bool(int64_t pts)>;

@@ -11,6 +11,7 @@
 #include "project/VGConfig.h"
 #include "project/VGProj.h"
 #include "ui/UIUtils.h"
+#include "widgets/FlatControls.h"
 #include "widgets/SkinButton.h"
 #include "widgets/ThumbStrip.h"
 
@@ -28,8 +29,30 @@ void TMainClip::EditChanged() {
 
 void TMainClip::ClipTimer() {
     F.tmClip->stop();
-    if (ApplyClipEdits())
+    if (ApplyClipEdits()) {
         F.ShotView->Repaint();
+        ShowClipOnTrackBar();
+    }
+}
+
+void TMainClip::EditLeft(QLineEdit* edit) {
+    if (!F.FProj || !edit->isEnabled())
+        return;
+    ClipTimer();
+    // A partly typed time means something the user cannot see ("7_:__" is seventy hours, cut to
+    // the video's end): the edit shows what was taken, or nothing when no time was.
+    const int64_t bound = edit == F.edtStart ? F.FProj->StartPTS : F.FProj->EndPTS;
+    SetValueNoChange(edit, bound == AV_NOPTS_VALUE ? QString() : FormatPTS(bound, 3));
+}
+
+void TMainClip::ShowClipOnTrackBar() {
+    const TVGProj* proj = F.FProj.get();
+    if (!proj || proj->Duration <= 0 || !proj->IsClipValid()) {
+        F.TrackBar->SetMarkedRange(0, 0);
+        return;
+    }
+    const double duration = double(proj->Duration);
+    F.TrackBar->SetMarkedRange(double(proj->StartPTS) / duration, double(proj->EndPTS) / duration);
 }
 
 int64_t TMainClip::EditTextToPTS(const QString& text) {
@@ -69,6 +92,9 @@ int64_t TMainClip::PositionForBound(QObject* sender, int64_t current, QObject* s
     }
     if (F.FPlayThread && F.FPlayThread->GetLastPTS() != AV_NOPTS_VALUE)
         return F.FPlayThread->GetLastPTS();
+    // The player shows a scrubbed picture: the bound is the time of what is seen.
+    if (F.IsPlaying())
+        return F.FCurPTS;
     return F.FCurFrame ? F.FCurFrame->PTS : 0;
 }
 
@@ -78,6 +104,7 @@ void TMainClip::SetStart(QObject* sender) {
     F.FProj->StartPTS = PositionForBound(sender, F.FProj->StartPTS, F.pmiStartTime);
     SetValueNoChange(F.edtStart, FormatPTS(F.FProj->StartPTS, 3));
     F.ShotView->Repaint();
+    ShowClipOnTrackBar();
 }
 
 void TMainClip::SetEnd(QObject* sender) {
@@ -86,6 +113,7 @@ void TMainClip::SetEnd(QObject* sender) {
     F.FProj->EndPTS = PositionForBound(sender, F.FProj->EndPTS, F.pmiEndTime);
     SetValueNoChange(F.edtEnd, FormatPTS(F.FProj->EndPTS, 3));
     F.ShotView->Repaint();
+    ShowClipOnTrackBar();
 }
 
 void TMainClip::MoreClick() {
@@ -186,6 +214,12 @@ void TMainClip::Convert() {
     if (!F.FProj)
         return;
     ClipTimer();
+    const int64_t start = F.FProj->StartPTS, end = F.FProj->EndPTS;
+    if (start != AV_NOPTS_VALUE && end != AV_NOPTS_VALUE && start > end) {
+        MsgBox(QStringLiteral("The start time is after the end time."), mbOK, miError, 1);
+        F.edtStart->setFocus();
+        return;
+    }
     if (!F.FProj->IsClipValid()) {
         MsgBox(QStringLiteral("Please specify the video clipping time first."), mbOK, miError, 1);
         F.edtStart->setFocus();

@@ -7,6 +7,7 @@
 #include <QString>
 #include <cstdint>
 
+class QLineEdit;
 class QObject;
 class TMainForm;
 class TPhotoData;
@@ -17,6 +18,11 @@ public:
 
     void EditChanged();
     void ClipTimer();
+    // An edit is left (Tab, a click elsewhere) or confirmed with Return: the typed time is
+    // applied at once and the edit shows the time it stands for.
+    void EditLeft(QLineEdit* edit);
+    // The track bar's tinted stretch follows the clip.
+    void ShowClipOnTrackBar();
     bool ApplyClipEdits();
     // A blank edit (no digit typed) gives "no time"; anything else is read as a time.
     static int64_t EditTextToPTS(const QString& text);

@@ -222,7 +222,6 @@ bool TMainForm::OpenVideoFile(const QString& fileName) {
     pnlPlayer->hide();
     pnlPlayer->SetColor(Qt::black);
     pnlShot->show();
-    TrackBar->setEnabled(false);
     UpdateControls();
     return true;
 }
@@ -240,8 +239,9 @@ void TMainForm::UpdateControls() {
         control->setEnabled(open && !FPlayingSelection);
     for (QWidget* control : std::initializer_list<QWidget*>{
              btnPlay, btnPause, btnPriorMore, btnNextMore, btnCrop, btnSetting, btnPriorFrame,
-             btnNextFrame, btnConvert, btnMore, btnInfo})
+             btnNextFrame, btnConvert, btnMore, btnInfo, TrackBar})
         control->setEnabled(open);
+    FClip->ShowClipOnTrackBar();
 }
 
 void TMainForm::ResetToEmpty() {
@@ -255,7 +255,6 @@ void TMainForm::ResetToEmpty() {
     pnlPlayer->show();
     pnlPlayer->update();
     pnlShot->hide();
-    TrackBar->setEnabled(false);
     SetTrackBarSilently(-1, 0);
     ShotView->Clear();
     FStripFirstPTS = FStripLastPTS = 0;
@@ -287,7 +286,8 @@ void TMainForm::FormResize() {
 }
 
 void TMainForm::btnInfoEnter() {
-    if (!FProj || !FHint)
+    // While a video is still opening its facts are not known yet: no hint of zeros.
+    if (!FProj || !FHint || !FProj->IsVideoValid())
         return;
     const QString text =
         QStringLiteral("More info:\r\nSize: %1 x %2\r\nFPS: %3")

@@ -12,6 +12,7 @@
 #include "widgets/ThumbStrip.h"
 
 #include <QAction>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
@@ -233,7 +234,8 @@ void TMainForm::ConnectControls() {
     pnlShot->OnPaint = [this](QPainter& painter) { FStrip->PaintShot(painter); };
     PaintBox1->OnPaint = [this](QPainter& painter) { FChrome->PaintToolLine(painter); };
     for (QObject* watched : {static_cast<QObject*>(pnlShot), static_cast<QObject*>(TrackBar),
-                             static_cast<QObject*>(btnInfo)})
+                             static_cast<QObject*>(btnInfo), static_cast<QObject*>(edtStart),
+                             static_cast<QObject*>(edtEnd)})
         watched->installEventFilter(this);
 }
 
@@ -246,7 +248,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* e) {
             FStrip->ShotMouseMove(static_cast<QMouseEvent*>(e));
         else if (type == QEvent::MouseButtonRelease)
             FStrip->ShotMouseUp();
-    } else if (watched == TrackBar) {
+    } else if (watched == TrackBar && TrackBar->isEnabled()) {
         const bool left =
             (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease) &&
             static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton;
@@ -254,6 +256,12 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* e) {
             TrackBarMouseDown();
         else if (left)
             TrackBarMouseUp();
+    } else if (watched == edtStart || watched == edtEnd) {
+        // Left or confirmed even when half typed (the edit's own signal waits for a full mask).
+        const auto* key = type == QEvent::KeyPress ? static_cast<QKeyEvent*>(e) : nullptr;
+        if (type == QEvent::FocusOut ||
+            (key && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)))
+            FClip->EditLeft(static_cast<QLineEdit*>(watched));
     } else if (watched == btnInfo) {
         if (type == QEvent::Enter)
             btnInfoEnter();

@@ -73,7 +73,6 @@ void TMainPlayer::StopPlayback() {
 void TMainPlayer::ShowPlayingState(bool playing) {
     F.btnPlay->setVisible(!playing);
     F.btnPause->setVisible(playing);
-    F.TrackBar->setEnabled(playing);
     F.pnlPlayer->setVisible(playing);
     F.pnlShot->setVisible(!playing);
 }
@@ -191,14 +190,40 @@ void TMainPlayer::SetTrackBarSilently(int maximum, double fraction) {
 }
 
 void TMainPlayer::TrackBarMouseDown() {
+    if (!F.FProj)
+        return;
     F.FTrackDragging = true;
     TSafeThread::SafeFree(F.FPlayThread);
+    ShowScrubView();
+}
+
+void TMainPlayer::ShowScrubView() {
+    // Scrubbing from the still view (just opened, paused, at the end) shows the player at once,
+    // starting from the picture the still view shows, so the frames under the thumb are seen
+    // and playback goes on from there when the scrub ends.
+    if (F.pnlPlayer->isVisible())
+        return;
+    F.FBackBuffer = QImage(F.pnlPlayer->size(), QImage::Format_RGB32);
+    F.FBackBuffer.fill(Qt::black);
+    F.pnlShot->render(&F.FBackBuffer);
+    ShowPlayingState(true);
+    F.FEndReached = false;
+}
+
+void TMainPlayer::PlayFromTrackBar() {
+    if (F.FHint)
+        F.FHint->HideHint();
+    TSafeThread::SafeFree(F.FSeeker);
+    StartPlayback(TrackBarPTS());
+    ShowPlayingState(true);
+    F.FEndReached = false;
 }
 
 void TMainPlayer::TrackBarChange() {
     if (!F.FDecoder || !F.FProj)
         return;
     TSafeThread::SafeFree(F.FPlayThread);
+    ShowScrubView();
     if (!F.FSeeker) {
         F.FSeeker = new TDecoderSeek();
         F.FSeeker->Decoder = F.FDecoder;
@@ -226,17 +251,13 @@ void TMainPlayer::ShowTimeHint() {
 }
 
 void TMainPlayer::TrackBarMouseUp() {
-    if (F.FHint)
-        F.FHint->HideHint();
-    TSafeThread::SafeFree(F.FSeeker);
-    StartPlayback(TrackBarPTS());
+    if (!F.FTrackDragging)
+        return;
+    PlayFromTrackBar();
     F.FTrackDragging = false;
 }
 
 void TMainPlayer::TrackBarTimer() {
     F.tmTrackBar->stop();
-    if (F.FHint)
-        F.FHint->HideHint();
-    TSafeThread::SafeFree(F.FSeeker);
-    StartPlayback(TrackBarPTS());
+    PlayFromTrackBar();
 }

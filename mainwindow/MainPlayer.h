@@ -42,6 +42,10 @@ public:
 
 private:
     void ShowTimeHint();
+    // The player in place of the still view while the thumb moves.
+    void ShowScrubView();
+    // The end of a scrub: playback goes on at the thumb's time.
+    void PlayFromTrackBar();
     void DrawOverlaysOver(QPainter& painter, const QRect& imageRect, const QSize& frameSize);
 
     TMainForm& F;

@@ -215,8 +215,10 @@ void TMainStrip::DrawPhoto(TPhotoData* item, const QRectF& imageRect, const QRec
             painter.drawImage(
                 QPointF(imageRect.right() - deleted.width(), imageRect.bottom() - deleted.height()),
                 deleted);
+        // A deleted frame is left out of the GIF wherever it lies: it shows the deleted mark
+        // alone, never the in-clip check beside it.
         const QImage& inClip = UIApp->GetSelectFlag();
-        if (F.FProj->IsInClip(frame->PTS) && !inClip.isNull())
+        if (!frame->Deleted && F.FProj->IsInClip(frame->PTS) && !inClip.isNull())
             painter.drawImage(QPointF(imageRect.left(), imageRect.bottom() - inClip.height()),
                               inClip);
     }

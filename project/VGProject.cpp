@@ -250,8 +250,9 @@ TVGConvertFlag TVGProj::ConversionRequest(QObject* window) {
     request.GifMaxSize = GifMaxSize;
     // Without captions or a logo frames go to the GIF untouched (no painting pass per frame).
     if (Texts.Count() > 0 || Logo.Enabled)
-        request.DrawOverlays = [this](QPainter& painter, int width, int height) {
-            DrawOutputOverlays(painter, width, height);
+        request.DrawOverlays = [this](QPainter& painter, int width, int height,
+                                      const QTransform& turn) {
+            DrawOutputOverlays(painter, width, height, turn);
         };
     if (HasDeletedFrameInClip())
         request.FrameFilter = [this](int64_t pts) { return IsFrameDeleted(pts); };

@@ -14,6 +14,7 @@
 #include <QRectF>
 #include <QSize>
 #include <QString>
+#include <QTransform>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -119,11 +120,19 @@ public:
     QSize GetOutputSize() const;
     QSize GetFinalSize() const;
 
-    // Captions and logo.
-    void DrawTexts(QPainter& painter, bool sourceMode) const;
-    void DrawLogo(QPainter& painter, bool sourceMode);
+    // Captions and logo. On a turned or mirrored picture, `turn` maps a position worked out for
+    // the unturned picture to the painted one: every caption and the logo are drawn upright at
+    // their own size, with the centre of their box where `turn` puts it, so they read as typed
+    // and stay over what they were placed on; an item that lay wholly on the unturned frame of
+    // `frame` size stays wholly on the turned one where it fits.
+    void DrawTexts(QPainter& painter, bool sourceMode, const QTransform& turn = QTransform(),
+                   const QSizeF& frame = QSizeF()) const;
+    void DrawLogo(QPainter& painter, bool sourceMode, const QTransform& turn = QTransform(),
+                  const QSizeF& frame = QSizeF());
     void DrawOverlays(QImage& bitmap);
-    void DrawOutputOverlays(QPainter& painter, int width, int height);
+    // The engine's callback: `width` × `height` is the output frame before turning.
+    void DrawOutputOverlays(QPainter& painter, int width, int height,
+                            const QTransform& turn = QTransform());
     QRectF MeasureText(const TTextObj* text) const;
     TVGElement* ElementAt(const QPointF& point);
 

@@ -81,6 +81,35 @@ void DrawCaption(QPainter& painter, const TTextObj& text) {
     }
 }
 
+// How far an item moves so that, drawn upright, the centre of its box lies where `turn` takes
+// that centre. An item that lay wholly on the unturned frame of `frame` size stays wholly on the
+// turned one where it fits (a wide caption near an edge would otherwise hang off a frame turned
+// on its side).
+QPointF UprightShift(const QTransform& turn, const QRectF& box, const QSizeF& frame) {
+    if (turn.isIdentity())
+        return {};
+    const QPointF centre = box.center();
+    QPointF shift = turn.map(centre) - centre;
+    const QRectF unturned(QPointF(0, 0), frame);
+    if (frame.isEmpty() || !unturned.contains(box))
+        return shift;
+    const QRectF turned = turn.mapRect(unturned);
+    const QRectF moved = box.translated(shift);
+    if (moved.width() <= turned.width()) {
+        if (moved.left() < turned.left())
+            shift.rx() += turned.left() - moved.left();
+        else if (moved.right() > turned.right())
+            shift.rx() -= moved.right() - turned.right();
+    }
+    if (moved.height() <= turned.height()) {
+        if (moved.top() < turned.top())
+            shift.ry() += turned.top() - moved.top();
+        else if (moved.bottom() > turned.bottom())
+            shift.ry() -= moved.bottom() - turned.bottom();
+    }
+    return shift;
+}
+
 } // namespace
 
 double TVGProj::SizeScale() const {
@@ -132,7 +161,8 @@ QPointF TVGProj::OutputPoint(const TVGElement& element) const {
     return {(element.X - left) * ScaleX(), (element.Y - top) * ScaleY()};
 }
 
-void TVGProj::DrawTexts(QPainter& painter, bool sourceMode) const {
+void TVGProj::DrawTexts(QPainter& painter, bool sourceMode, const QTransform& turn,
+                        const QSizeF& frame) const {
     const double scale = sourceMode ? 1.0 : ScaleX();
     if (!(scale > 0) || !std::isfinite(scale))
         return;
@@ -143,7 +173,13 @@ void TVGProj::DrawTexts(QPainter& painter, bool sourceMode) const {
         painter.save();
         painter.setRenderHint(QPainter::TextAntialiasing);
         painter.setRenderHint(QPainter::Antialiasing);
-        painter.translate(sourceMode ? QPointF(text.X, text.Y) : OutputPoint(text));
+        QPointF origin = sourceMode ? QPointF(text.X, text.Y) : OutputPoint(text);
+        if (!turn.isIdentity()) {
+            const QRectF box = CaptionBox(text);
+            origin += UprightShift(turn, QRectF(origin + box.topLeft() * scale, box.size() * scale),
+                                   frame);
+        }
+        painter.translate(origin);
         // The em size in output pixels is the source em size times the horizontal factor.
         painter.scale(scale, scale);
         DrawCaption(painter, text);
@@ -161,7 +197,8 @@ bool TVGProj::EnsureLogoImage() {
     return !LogoImage.isNull();
 }
 
-void TVGProj::DrawLogo(QPainter& painter, bool sourceMode) {
+void TVGProj::DrawLogo(QPainter& painter, bool sourceMode, const QTransform& turn,
+                       const QSizeF& frame) {
     if (!EnsureLogoImage())
         return;
     QRectF target;
@@ -174,6 +211,7 @@ void TVGProj::DrawLogo(QPainter& painter, bool sourceMode) {
     if (!(target.width() > 0 && target.height() > 0) || !std::isfinite(target.width()) ||
         !std::isfinite(target.height()))
         return;
+    target.translate(UprightShift(turn, target, frame));
     QMutexLocker locker(&FLogoLock);
     painter.save();
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
@@ -193,13 +231,12 @@ void TVGProj::DrawOverlays(QImage& bitmap) {
         DrawLogo(painter, true);
 }
 
-void TVGProj::DrawOutputOverlays(QPainter& painter, int width, int height) {
-    Q_UNUSED(width);
-    Q_UNUSED(height);
+void TVGProj::DrawOutputOverlays(QPainter& painter, int width, int height, const QTransform& turn) {
+    const QSizeF frame(width, height);
     if (Logo.Enabled)
-        DrawLogo(painter, false);
+        DrawLogo(painter, false, turn, frame);
     if (Texts.Count() > 0)
-        DrawTexts(painter, false);
+        DrawTexts(painter, false, turn, frame);
 }
 
 QRectF TVGProj::MeasureText(const TTextObj* text) const {

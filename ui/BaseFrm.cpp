@@ -98,10 +98,11 @@ Qt::CursorShape HitTestCursor(int hitTest) {
 }
 
 QRect ComputeMaximizeArea(const QRect& workArea, const TTaskbarFacts& taskbar) {
-    // Windows-style edges: right and bottom are one past the last pixel.
+    // Exactly the work area (edges one past the last pixel); a self-hiding task bar keeps one
+    // pixel of its edge free so that it can still be called up.
     int left = workArea.x(), top = workArea.y();
-    int right = workArea.x() + workArea.width() + 1;
-    int bottom = workArea.y() + workArea.height() + 1;
+    int right = workArea.x() + workArea.width();
+    int bottom = workArea.y() + workArea.height();
     if (taskbar.AutoHide) {
         switch (taskbar.Anchor) {
         case 0:
@@ -111,10 +112,10 @@ QRect ComputeMaximizeArea(const QRect& workArea, const TTaskbarFacts& taskbar) {
             top += 1;
             break;
         case 2:
-            right -= 2;
+            right -= 1;
             break;
         case 3:
-            bottom -= 2;
+            bottom -= 1;
             break;
         default:
             break;

@@ -8,6 +8,7 @@
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QUrl>
+#include <cmath>
 
 // TSkinImage
 
@@ -200,6 +201,29 @@ int TTrackBar::PositionAt(int x) const {
                                            invertedAppearance());
 }
 
+void TTrackBar::SetMarkedRange(double from, double to) {
+    if (!std::isfinite(from) || !std::isfinite(to))
+        from = to = 0;
+    from = qBound(0.0, from, 1.0);
+    to = qBound(0.0, to, 1.0);
+    if (from == FMarkFrom && to == FMarkTo)
+        return;
+    FMarkFrom = from;
+    FMarkTo = to;
+    update();
+}
+
+QRect TTrackBar::MarkedRect() const {
+    if (!HasMarkedRange())
+        return {};
+    // The same pixels the thumb's centre passes over between the two ends.
+    const int w = ThumbRect().width();
+    const double span = qMax(0, width() - w);
+    const int left = w / 2 + int(std::lround(span * FMarkFrom));
+    const int right = w / 2 + int(std::lround(span * FMarkTo));
+    return QRect(left, height() / 2 - 3, qMax(1, right - left), 6);
+}
+
 void TTrackBar::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -215,6 +239,14 @@ void TTrackBar::paintEvent(QPaintEvent*) {
     painter.setBrush(isEnabled() ? c.Accent : c.Border);
     if (done.width() > 0)
         painter.drawRoundedRect(done, 2, 2);
+    if (HasMarkedRange()) {
+        // The marked stretch: a band a little wider than the groove, in a see-through tint so
+        // the played part still shows through.
+        QColor tint = isEnabled() ? QColor(255, 150, 0) : c.Border;
+        tint.setAlpha(150);
+        painter.setBrush(tint);
+        painter.drawRoundedRect(QRectF(MarkedRect()), 3, 3);
+    }
     if (!FThumb.isNull()) {
         painter.drawImage(thumb.topLeft(), FThumb);
     } else {
@@ -225,10 +257,37 @@ void TTrackBar::paintEvent(QPaintEvent*) {
 }
 
 void TTrackBar::mousePressEvent(QMouseEvent* event) {
-    // A click beside the thumb jumps there at once, as users expect of a media track bar.
-    if (event->button() == Qt::LeftButton && !ThumbRect().contains(event->position().toPoint())) {
-        setSliderPosition(PositionAt(event->position().toPoint().x()));
-        triggerAction(SliderMove);
+    // The slider's own handling steps a page at a time, repeating while the button is held, when
+    // the press misses the thumb as the style sees it (our thumb picture is not the style's), so
+    // the thumb would creep on by itself. A media track bar instead jumps to the click and then
+    // follows the mouse.
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
     }
-    QSlider::mousePressEvent(event);
+    const int x = event->position().toPoint().x();
+    const QRect thumb = ThumbRect();
+    FGrabOffset =
+        thumb.contains(event->position().toPoint()) ? x - (thumb.x() + thumb.width() / 2) : 0;
+    setSliderDown(true);
+    setSliderPosition(PositionAt(x - FGrabOffset));
+    event->accept();
+}
+
+void TTrackBar::mouseMoveEvent(QMouseEvent* event) {
+    if (!isSliderDown()) {
+        event->ignore();
+        return;
+    }
+    setSliderPosition(PositionAt(event->position().toPoint().x() - FGrabOffset));
+    event->accept();
+}
+
+void TTrackBar::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || !isSliderDown()) {
+        event->ignore();
+        return;
+    }
+    setSliderDown(false);
+    event->accept();
 }

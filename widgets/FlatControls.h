@@ -185,11 +185,21 @@ public:
     QRect ThumbRect() const;
     // The position a click at x would move to.
     int PositionAt(int x) const;
+    // A stretch of the groove tinted to mark a range, given as fractions of the whole (0 to 1);
+    // an empty or inverted range marks nothing.
+    void SetMarkedRange(double from, double to);
+    bool HasMarkedRange() const { return FMarkTo > FMarkFrom; }
+    // The marked stretch in pixels (empty when nothing is marked).
+    QRect MarkedRect() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     QImage FThumb;
+    int FGrabOffset = 0; // where on the thumb the mouse took it, from its centre
+    double FMarkFrom = 0, FMarkTo = 0;
 };

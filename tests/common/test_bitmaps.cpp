@@ -1,6 +1,7 @@
 #include "common/Bitmaps.h"
 
 #include <QTemporaryDir>
+#include <cmath>
 #include <gtest/gtest.h>
 
 namespace {
@@ -52,6 +53,38 @@ TEST(Bitmaps, FlipsMirrorAndTurningComesFirst) {
     EXPECT_EQ(At(turned, 0, 0), 0);
     EXPECT_EQ(At(turned, 1, 0), 3);
     EXPECT_NE(turned, RotateImage(FlipImage(Grid(), 1), 1));
+}
+
+TEST(Bitmaps, TheTurnTransformMovesEveryPixelWhereRotateAndFlipDoes) {
+    // Non-square pictures with a colour per pixel: a wrong turn, mirror or offset shows.
+    for (const QSize size : {QSize(5, 3), QSize(4, 7)}) {
+        QImage image(size, QImage::Format_RGB32);
+        for (int y = 0; y < size.height(); ++y)
+            for (int x = 0; x < size.width(); ++x)
+                image.setPixel(x, y, qRgb(x * 40, y * 30, 99));
+        for (int turns : {-1, 0, 1, 2, 3, 4, 5}) {
+            for (int flip : {fmNone, fmHorizontal, fmVertical, fmBoth}) {
+                SCOPED_TRACE(testing::Message() << size.width() << "x" << size.height() << " turns "
+                                                << turns << " flip " << flip);
+                const QImage turned = RotateAndFlip(image, turns, flip);
+                const QTransform t = RotateAndFlipTransform(size, turns, flip);
+                EXPECT_EQ(t.mapRect(QRectF(QPointF(0, 0), QSizeF(size))),
+                          QRectF(QPointF(0, 0), QSizeF(turned.size())));
+                for (int y = 0; y < size.height(); ++y) {
+                    for (int x = 0; x < size.width(); ++x) {
+                        const QPointF to = t.map(QPointF(x + 0.5, y + 0.5));
+                        const QPoint pixel(static_cast<int>(std::floor(to.x())),
+                                           static_cast<int>(std::floor(to.y())));
+                        ASSERT_TRUE(turned.rect().contains(pixel)) << x << "," << y;
+                        EXPECT_EQ(turned.pixel(pixel), image.pixel(x, y)) << x << "," << y;
+                    }
+                }
+            }
+        }
+    }
+    // Neither turned nor mirrored: positions stay exactly as they are.
+    EXPECT_TRUE(RotateAndFlipTransform(QSize(640, 360), 0, fmNone).isIdentity());
+    EXPECT_TRUE(RotateAndFlipTransform(QSize(640, 360), 4, fmNone).isIdentity());
 }
 
 TEST(Bitmaps, EdgeRectanglesConvertToAndFromQtRectangles) {

@@ -1,18 +1,25 @@
 #pragma once
 // Driving the modal dialogs offscreen: a handler runs once the dialog's modal loop runs and
-// answers it, and a test fixture with its own settings object in a temporary data folder.
+// answers it, typing into a control as a user does, a recorder that answers message boxes, and a
+// test fixture with its own settings object in a temporary data folder.
 
 #include "common/Folders.h"
+#include "common/MsgBox.h"
 #include "project/VGConfig.h"
 #include "tests/support/TestUtils.h"
 #include "ui/BaseFrm.h"
 
+#include <QAbstractSpinBox>
 #include <QApplication>
+#include <QComboBox>
 #include <QFileInfo>
+#include <QLineEdit>
+#include <QTest>
 #include <QTimer>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <vector>
 
 // Runs `action` on the visible dialog of class T as soon as its modal loop runs. When no such
 // dialog shows up the test fails and every modal window is cancelled, so nothing hangs.
@@ -32,6 +39,54 @@ template <class T> void WhenShown(std::function<void(T*)> action) {
                 base->SetModalResult(2);
     });
 }
+
+// Makes the dialog the active window, so that focus moves and editors see focus leave as they do
+// for a user. When it cannot, the test fails and the dialog is cancelled, so nothing hangs.
+inline bool ActivateDialog(TBaseForm* form) {
+    form->activateWindow();
+    if (QTest::qWaitForWindowActive(form))
+        return true;
+    ADD_FAILURE() << "the dialog did not become the active window";
+    form->SetModalResult(2);
+    return false;
+}
+
+// The text edit a user types into: the edit itself, or the one inside a spin box or an editable
+// combo box.
+inline QLineEdit* TypingEdit(QWidget* control) {
+    if (auto* edit = qobject_cast<QLineEdit*>(control))
+        return edit;
+    if (qobject_cast<QAbstractSpinBox*>(control) || qobject_cast<QComboBox*>(control))
+        return control->findChild<QLineEdit*>();
+    return nullptr;
+}
+
+// Replaces the control's text by key strokes: Ctrl+A, Delete, then the text typed.
+inline void TypeInto(QWidget* control, const QString& text) {
+    QWidget* target = qobject_cast<QComboBox*>(control) ? TypingEdit(control) : control;
+    QTest::keyClick(target, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(target, Qt::Key_Delete);
+    QTest::keyClicks(target, text);
+}
+
+// Answers every message box with OK and keeps what each one said; the handler before it comes
+// back when it goes.
+class TMsgBoxRecorder {
+public:
+    TMsgBoxRecorder()
+        : FOld(SetMsgBoxHandler([this](const TMsgBoxRequest& request) {
+              Boxes.push_back(request);
+              return int(mrOK);
+          })) {}
+    ~TMsgBoxRecorder() { SetMsgBoxHandler(FOld); }
+    TMsgBoxRecorder(const TMsgBoxRecorder&) = delete;
+    TMsgBoxRecorder& operator=(const TMsgBoxRecorder&) = delete;
+
+    std::vector<TMsgBoxRequest> Boxes;
+
+private:
+    TMsgBoxHandler FOld;
+};
 
 class DialogTest : public ::testing::Test {
 protected:

@@ -1,5 +1,6 @@
 // The crop dialog: the picture fitted with its margin, the frame placed from the edits and the
-// edits from the frame, cutting to the video, resizing and maximizing, and what OK stores.
+// edits from the frame, cutting to the video (in the edits too once one is left), resizing and
+// maximizing, and what OK stores.
 
 #include "dialogs/CropFrm.h"
 #include "dialogs/CropGeometry.h"
@@ -128,6 +129,38 @@ TEST_F(CropFormTest, TypedRectangleIsCutToTheVideo) {
     EXPECT_TRUE(ExecuteCropForm(&Project, Frame));
     EXPECT_TRUE(Project.CropEnabled);
     EXPECT_EQ(Project.CropRect, (TRectL{100, 0, 640, 360}));
+}
+
+// Edits reaching outside the frame are corrected as soon as one is left, with Return or by
+// moving on with Tab, to the rectangle the frame already shows and OK stores.
+TEST_F(CropFormTest, EditsOutsideTheVideoAreCorrectedWhenLeft) {
+    Project.CropEnabled = true;
+    WhenShown<TCropForm>([](TCropForm* form) {
+        if (!ActivateDialog(form))
+            return;
+        QTest::mouseClick(form->edtCropX, Qt::LeftButton);
+        TypeInto(form->edtCropX, QStringLiteral("100"));
+        EXPECT_EQ(Edits(*form), QStringLiteral("100 0 640 360")); // still being typed
+        const QRect frame = form->dcCrop->CropRect();
+        QTest::keyClick(form->edtCropX, Qt::Key_Return);
+        EXPECT_EQ(Edits(*form), QStringLiteral("100 0 540 360"));
+        EXPECT_EQ(form->dcCrop->CropRect(), frame);
+
+        QTest::mouseClick(form->edtCropY, Qt::LeftButton);
+        TypeInto(form->edtCropY, QStringLiteral("-40"));
+        QTest::keyClick(form->edtCropY, Qt::Key_Tab);
+        EXPECT_FALSE(form->edtCropY->hasFocus());
+        EXPECT_EQ(Edits(*form), QStringLiteral("100 0 540 320"));
+
+        QTest::mouseClick(form->edtCropW, Qt::LeftButton);
+        TypeInto(form->edtCropW, QStringLiteral("10000"));
+        QTest::mouseClick(form->edtCropH, Qt::LeftButton);
+        EXPECT_EQ(Edits(*form), QStringLiteral("100 0 540 320"));
+        EXPECT_EQ(FrameInVideo(*form), QRect(100, 0, 540, 320));
+        QTest::mouseClick(form->btnOkMe, Qt::LeftButton);
+    });
+    EXPECT_TRUE(ExecuteCropForm(&Project, Frame));
+    EXPECT_EQ(Project.CropRect, (TRectL{100, 0, 640, 320}));
 }
 
 TEST_F(CropFormTest, DraggingUpdatesTheEditsWithoutMovingTheFrameAgain) {

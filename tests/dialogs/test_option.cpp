@@ -1,6 +1,6 @@
 // The options dialog driven through ExecuteOptionForm: every control loaded and stored, the
-// settings file saved on OK, Cancel changing nothing, and "Apply default settings to current
-// conversion" with and without a project.
+// settings file saved on OK, Cancel changing nothing, "Apply default settings to current
+// conversion" with and without a project, and the values no GIF can use refused at OK.
 
 #include "dialogs/ColorBox.h"
 #include "dialogs/OptionFrm.h"
@@ -66,34 +66,34 @@ TEST_F(OptionFormTest, OkStoresTypedValuesAndSavesTheFile) {
         form->ceCrop->SetSelectedColor(0xFF0000);
         form->cbxShowCrop->setChecked(false);
         form->cbSize->setCurrentIndex(0);
-        SetText(form->cbFrameRate, QString());
+        SetText(form->cbFrameRate, QStringLiteral("50"));
         SetText(form->cbSpeed, QStringLiteral("100%"));
         SetText(form->cbLoop, QStringLiteral("Infinite"));
         SetText(form->cbFontSize, QStringLiteral("huge"));
         form->cbxItalic->setChecked(true);
-        form->edtMax->setText(QStringLiteral("-5"));
-        form->edtDecode->setText(QString());
+        form->edtMax->setText(QStringLiteral("1"));
+        form->edtDecode->setText(QStringLiteral("7"));
         QTest::mouseClick(form->btnOkMe, Qt::LeftButton);
     });
     EXPECT_TRUE(ExecuteOptionForm(nullptr));
     EXPECT_EQ(Config->CropRcColor, 0xFF0000);
     EXPECT_FALSE(Config->ShowCropRc);
     EXPECT_EQ(Config->SizeStyle, ssOriginal);
-    EXPECT_EQ(Config->GifFPS, 0);
+    EXPECT_EQ(Config->GifFPS, 50);
     EXPECT_DOUBLE_EQ(Config->GifSpeed, 1.0);
     EXPECT_EQ(Config->GifLoop, -1);
     EXPECT_EQ(Config->FontSize, 16);
     // Bold stays, italic is added, underline and strike-out go.
     EXPECT_EQ(Config->FontStyles, (TFontStyles{fsBold, fsItalic}));
-    EXPECT_EQ(Config->GifMaxFrame, -5);
-    EXPECT_EQ(Config->DecodeNum, 0);
+    EXPECT_EQ(Config->GifMaxFrame, 1);
+    EXPECT_EQ(Config->DecodeNum, 7);
     ASSERT_TRUE(QFile::exists(Config->ConfigFile));
 
     TVGConfig reread;
     reread.Load();
     EXPECT_EQ(reread.CropRcColor, 0xFF0000);
     EXPECT_EQ(reread.FontStyles, (TFontStyles{fsBold, fsItalic}));
-    EXPECT_EQ(reread.GifFPS, 0);
+    EXPECT_EQ(reread.GifFPS, 50);
 }
 
 TEST_F(OptionFormTest, UninstalledFontNameSurvivesOk) {
@@ -180,4 +180,52 @@ TEST_F(OptionFormTest, HighDpiWidensTheNote) {
     EXPECT_EQ(wide.Label7->width(), normal.Label7->width() + 32);
     EXPECT_EQ(wide.Label7->palette().color(QPalette::Window), QColor(255, 0, 0));
     EXPECT_FALSE(wide.Label7->autoFillBackground());
+}
+
+// A default frame rate no GIF can show, or a frame count under 1, typed into the real controls
+// and confirmed with a click on OK: one warning that names the limit, the dialog stays open with
+// the control focused, and neither the settings nor their file change until it is put right.
+TEST_F(OptionFormTest, FrameRateAndFrameCountsNoGifCanUseAreRefused) {
+    const QString rate =
+        QStringLiteral("The frame rate must be between 1 and 50 frames per second.");
+    const QString max = QStringLiteral("The maximum frame count must be at least 1.");
+    const QString decode = QStringLiteral("The decode frame count must be at least 1.");
+    const auto control = [](TOptionForm& form, int which) -> QWidget* {
+        QWidget* controls[] = {form.cbFrameRate, form.edtMax, form.edtDecode};
+        return controls[which];
+    };
+    const std::tuple<int, QString, QString, QString> cases[] = {
+        {0, QStringLiteral("51"), rate, QStringLiteral("50")},
+        {0, QStringLiteral("0"), QStringLiteral("\"0\" is not a frame rate"), QStringLiteral("1")},
+        {1, QStringLiteral("0"), max, QStringLiteral("1")},
+        {1, QStringLiteral("-20"), max, QStringLiteral("1")},
+        {2, QStringLiteral("0"), decode, QStringLiteral("2")},
+        {2, QString(), decode, QStringLiteral("2")}};
+    TMsgBoxRecorder boxes;
+    WhenShown<TOptionForm>([&](TOptionForm* form) {
+        for (const auto& [which, wrong, message, right] : cases) {
+            SCOPED_TRACE(wrong.toStdString());
+            QWidget* typed = control(*form, which);
+            TypeInto(typed, wrong);
+            const size_t before = boxes.Boxes.size();
+            QTest::mouseClick(form->btnOkMe, Qt::LeftButton);
+            EXPECT_EQ(boxes.Boxes.size(), before + 1);
+            const TMsgBoxRequest box = boxes.Boxes.empty() ? TMsgBoxRequest{} : boxes.Boxes.back();
+            EXPECT_TRUE(box.Text.startsWith(message)) << box.Text.toStdString();
+            EXPECT_EQ(box.Icon, miWarning);
+            EXPECT_TRUE(form->IsModalRunning());
+            EXPECT_EQ(form->focusWidget(), typed);
+            EXPECT_EQ(TypingEdit(typed)->text(), wrong);
+            EXPECT_FALSE(QFile::exists(Config->ConfigFile));
+            EXPECT_EQ(Config->GifFPS, 8);
+            TypeInto(typed, right);
+        }
+        QTest::mouseClick(form->btnOkMe, Qt::LeftButton);
+    });
+    EXPECT_TRUE(ExecuteOptionForm(nullptr));
+    EXPECT_EQ(boxes.Boxes.size(), std::size(cases));
+    EXPECT_EQ(Config->GifFPS, 1);
+    EXPECT_EQ(Config->GifMaxFrame, 1);
+    EXPECT_EQ(Config->DecodeNum, 2);
+    EXPECT_TRUE(QFile::exists(Config->ConfigFile));
 }

@@ -1,6 +1,7 @@
 // The output settings dialog driven offscreen: load and store of every control, the caption
 // rows and their ownership, the size box, the speed and replay boxes, the quality and size limit,
-// the logo page, the flip and rotation preview, the remembered page and the high-DPI nudges.
+// the logo page, the flip and rotation preview, the remembered page and the high-DPI nudges, and
+// the values no GIF can hold refused at OK.
 
 #include "common/MsgBox.h"
 #include "dialogs/FontColorDialog.h"
@@ -10,6 +11,7 @@
 #include "tests/dialogs/DialogTestUtils.h"
 #include "widgets/ColorSwatchControl.h"
 #include "widgets/NumberEdit.h"
+#include "widgets/RangeSpinBox.h"
 #include "widgets/SkinButton.h"
 
 #include <QCheckBox>
@@ -104,7 +106,7 @@ TEST_F(SettingFormTest, LoadsEveryField) {
     EXPECT_TRUE(form->cbxFlipV->isChecked());
     EXPECT_EQ(form->cbRotate->currentIndex(), 2);
     EXPECT_TRUE(form->rbPingPong->isChecked());
-    const QStringList pages = {QStringLiteral("Genernal"), QStringLiteral("Add Text"),
+    const QStringList pages = {QStringLiteral("General"), QStringLiteral("Add Text"),
                                QStringLiteral("Logo"), QStringLiteral("Flip && Rotate"),
                                QStringLiteral("Sequence")};
     for (int i = 0; i < pages.size(); ++i)
@@ -412,4 +414,133 @@ TEST_F(SettingFormTest, LimitControlsOverlapNothing) {
     EXPECT_EQ(onPage(form->cbSpeed), QRect(110, 150, 130, 22));
     EXPECT_EQ(onPage(form->cbLoop), QRect(330, 114, 110, 22));
     form->hide();
+}
+
+// Values no GIF can hold, typed into the real controls and confirmed with a click on OK: one
+// warning that names the limit, the dialog stays open on the control's page with the control
+// focused and its text selected as typed, and the project keeps its values. The largest values
+// that can be held pass.
+TEST_F(SettingFormTest, ValuesNoGifCanHoldAreRefusedNamingTheLimit) {
+    Project.SizeStyle = ssCustom;
+    Project.CustomWidth = 300;
+    Project.CustomHeight = 200;
+    Project.GifFPS = 8;
+    const QString sides =
+        QStringLiteral("The width and height must be between 1 and 65535 pixels.");
+    const QString rate =
+        QStringLiteral("The frame rate must be between 1 and 50 frames per second.");
+    const QString quality = QStringLiteral("The quality must be a whole number from 1 to 100.");
+    const auto control = [](TSettingForm& form, int which) -> QWidget* {
+        QWidget* controls[] = {form.edtW, form.edtH, form.cbFrameRate, form.edtQuality};
+        return controls[which];
+    };
+    const std::tuple<int, QString, QString, QString> cases[] = {
+        {0, QStringLiteral("65536"), sides, QStringLiteral("65535")},
+        {1, QStringLiteral("9999999999"), sides, QStringLiteral("1")},
+        {2, QStringLiteral("51"), rate, QStringLiteral("50")},
+        {2, QStringLiteral("120"), rate, QStringLiteral("50")},
+        {3, QStringLiteral("150"), quality, QStringLiteral("100")}};
+    TMsgBoxRecorder boxes;
+    WhenShown<TSettingForm>([&](TSettingForm* form) {
+        QTabBar* tabs = form->PageControl1->tabBar();
+        for (const auto& [which, wrong, message, right] : cases) {
+            SCOPED_TRACE(wrong.toStdString());
+            QWidget* typed = control(*form, which);
+            QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(0).center());
+            TypeInto(typed, wrong);
+            // Taken as typed, not cut to the longest number the box allows.
+            EXPECT_EQ(TypingEdit(typed)->text(), wrong);
+            QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(4).center());
+            const size_t before = boxes.Boxes.size();
+            QTest::mouseClick(form->btnOkMe, Qt::LeftButton);
+            EXPECT_EQ(boxes.Boxes.size(), before + 1);
+            const TMsgBoxRequest box = boxes.Boxes.empty() ? TMsgBoxRequest{} : boxes.Boxes.back();
+            EXPECT_EQ(box.Text, message);
+            EXPECT_EQ(box.Icon, miWarning);
+            EXPECT_TRUE(form->IsModalRunning());
+            EXPECT_EQ(form->PageControl1->currentIndex(), 0);
+            EXPECT_EQ(form->focusWidget(), typed);
+            EXPECT_EQ(TypingEdit(typed)->selectedText(), wrong);
+            EXPECT_EQ(Project.GifFPS, 8);
+            EXPECT_EQ(Project.CustomWidth, 300);
+            TypeInto(typed, right);
+        }
+        QTest::mouseClick(form->btnOkMe, Qt::LeftButton);
+    });
+    EXPECT_TRUE(ExecuteSettingForm(&Project, QImage()));
+    EXPECT_EQ(boxes.Boxes.size(), std::size(cases));
+    EXPECT_EQ(Project.CustomWidth, 65535);
+    EXPECT_EQ(Project.CustomHeight, 1);
+    EXPECT_EQ(Project.GifFPS, 50);
+    EXPECT_EQ(Project.GifQuality, 100);
+}
+
+// "Use custom logo" ticked with no picture (or only blanks) is refused on the Logo page with the
+// file name focused; a chosen picture, or the box cleared again, lets OK through.
+TEST_F(SettingFormTest, LogoWithoutAPictureIsRefused) {
+    const QString message =
+        QStringLiteral("Please choose a logo picture, or untick \"Use custom logo\".");
+    TMsgBoxRecorder boxes;
+    for (const bool choose : {true, false}) {
+        SCOPED_TRACE(choose ? "picture chosen" : "box cleared");
+        Project.Logo = {};
+        WhenShown<TSettingForm>([&, choose](TSettingForm* form) {
+            QTest::keyClick(form->cbxLogo, Qt::Key_Space);
+            EXPECT_TRUE(form->cbxLogo->isChecked());
+            QTest::keyClicks(form->edtLogo, QStringLiteral("   "));
+            QTabBar* tabs = form->PageControl1->tabBar();
+            QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(0).center());
+            QTest::mouseClick(form->btnOkMe, Qt::LeftButton);
+            EXPECT_EQ(boxes.Boxes.size(), choose ? 1u : 2u);
+            EXPECT_EQ(boxes.Boxes.empty() ? QString() : boxes.Boxes.back().Text, message);
+            EXPECT_TRUE(form->IsModalRunning());
+            EXPECT_EQ(form->PageControl1->currentIndex(), 2);
+            EXPECT_EQ(form->focusWidget(), form->edtLogo);
+            if (choose)
+                TypeInto(form->edtLogo, QStringLiteral("/x/logo.png"));
+            else
+                QTest::keyClick(form->cbxLogo, Qt::Key_Space);
+            QTest::mouseClick(form->btnOkMe, Qt::LeftButton);
+        });
+        EXPECT_TRUE(ExecuteSettingForm(&Project, QImage()));
+        EXPECT_EQ(Project.Logo.Enabled, choose);
+    }
+    EXPECT_EQ(boxes.Boxes.size(), 2u);
+    EXPECT_EQ(Project.Logo.FileName, QStringLiteral("   ")); // unticked: kept as typed
+}
+
+// A quality outside 1 to 100 stays in the box as typed when the user tabs away, and OK refuses it
+// rather than storing the old value; the arrows keep to the range and step in from outside it.
+TEST_F(SettingFormTest, QualityOutsideTheRangeIsKeptAsTypedAndRefused) {
+    Project.GifQuality = 90;
+    TMsgBoxRecorder boxes;
+    WhenShown<TSettingForm>([&](TSettingForm* form) {
+        if (!ActivateDialog(form))
+            return;
+        TRangeSpinBox* quality = form->edtQuality;
+        QTest::mouseClick(quality, Qt::LeftButton);
+        TypeInto(quality, QStringLiteral("150"));
+        QTest::keyClick(quality, Qt::Key_Tab);
+        EXPECT_FALSE(quality->hasFocus());
+        EXPECT_EQ(quality->text(), QStringLiteral("150"));
+        QTest::mouseClick(form->btnOkMe, Qt::LeftButton);
+        EXPECT_EQ(boxes.Boxes.size(), 1u);
+        EXPECT_TRUE(!boxes.Boxes.empty() &&
+                    boxes.Boxes[0].Text.contains(QStringLiteral("1 to 100")));
+        EXPECT_TRUE(quality->hasFocus());
+        EXPECT_EQ(Project.GifQuality, 90);
+        QTest::keyClick(quality, Qt::Key_Down);
+        EXPECT_EQ(quality->value(), 100);
+        QTest::keyClick(quality, Qt::Key_Up);
+        EXPECT_EQ(quality->value(), 100);
+        TypeInto(quality, QStringLiteral("0"));
+        QTest::keyClick(quality, Qt::Key_Up);
+        EXPECT_EQ(quality->value(), 1);
+        QTest::keyClick(quality, Qt::Key_Down);
+        EXPECT_EQ(quality->value(), 1);
+        QTest::mouseClick(form->btnOkMe, Qt::LeftButton);
+    });
+    EXPECT_TRUE(ExecuteSettingForm(&Project, QImage()));
+    EXPECT_EQ(boxes.Boxes.size(), 1u);
+    EXPECT_EQ(Project.GifQuality, 1);
 }

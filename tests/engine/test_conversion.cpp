@@ -175,28 +175,38 @@ TEST(Conversion, TheMaximumFrameCountCutsTheGifAndIsReported) {
     EXPECT_EQ(DecodeGifFile(r.GifFile).TotalDelayCs(), 40);
 }
 
-TEST(Conversion, OverlaysAreDrawnBeforeTheFrameIsTurned) {
+TEST(Conversion, OverlaysArePaintedOnTheTurnedFrameAndToldTheUnturnedSize) {
     QTemporaryDir dir;
     TVGConvertFlag r = Request(dir.filePath(QStringLiteral("overlay.gif")));
     r.EndPTS = 200000;
-    r.Flip = fmHorizontal; // mirrored left to right after drawing
+    r.Rotate = 1;
+    r.Flip = fmHorizontal;
     int calls = 0;
-    QSize seen;
-    r.DrawOverlays = [&](QPainter& painter, int width, int height) {
+    QSize seen, painted;
+    QTransform given;
+    r.DrawOverlays = [&](QPainter& painter, int width, int height, const QTransform& turn) {
         ++calls;
         seen = QSize(width, height);
+        painted = QSize(painter.device()->width(), painter.device()->height());
+        given = turn;
+        // Unmapped: the top left corner of the finished frame.
         painter.fillRect(QRect(0, 0, 40, 30), QColor(0, 255, 0));
     };
     const TConversionResult result = Convert(r);
     ASSERT_TRUE(result.Ok);
-    EXPECT_EQ(seen, QSize(320, 180));
     EXPECT_GE(calls, 1);
+    EXPECT_EQ(seen, QSize(320, 180));
+    EXPECT_EQ(painted, QSize(180, 320));
+    EXPECT_EQ(given, RotateAndFlipTransform(QSize(320, 180), 1, fmHorizontal));
     const TDecodedGif gif = DecodeGifFile(r.GifFile);
     const QImage& first = gif.Composed.front();
-    const QRgb topRight = first.pixel(320 - 20, 15);
-    EXPECT_GT(qGreen(topRight), 200);
-    EXPECT_LT(qRed(topRight), 60);
-    EXPECT_LT(qGreen(first.pixel(20, 15)), 200); // the left corner is the video's
+    // Nothing turns the mark after it was painted: it keeps its place and shape.
+    const auto isMark = [&](int x, int y) {
+        return qGreen(first.pixel(x, y)) > 200 && qRed(first.pixel(x, y)) < 60;
+    };
+    EXPECT_TRUE(isMark(20, 15));
+    EXPECT_FALSE(isMark(15, 35)); // 30 high, not 40: not turned
+    EXPECT_FALSE(isMark(180 - 15, 20));
 }
 
 TEST(Conversion, TheFrameFilterLeavesFramesOutAndAllDeletedIsAnError) {
@@ -481,7 +491,7 @@ TEST(ConversionFrames, ASourceFrameShownTwiceIsOneImageShownTwiceAsLong) {
 
 TEST(ConversionFrames, TurnsAndMirrorsMoveAKnownCorner) {
     QTemporaryDir dir;
-    // Overlay a red mark in the top left corner of the unturned frame, then follow it.
+    // A red mark placed in the top left corner of the unturned frame goes where the turn puts it.
     struct TCase {
         int Rotate, Flip;
         QPoint Expected; // in the 320 × 240 (or 240 × 320) GIF
@@ -492,7 +502,9 @@ TEST(ConversionFrames, TurnsAndMirrorsMoveAKnownCorner) {
         TVGConvertFlag r = IndexedRequest(dir.filePath(QStringLiteral("t.gif")), 0, 1);
         r.Rotate = static_cast<uint8_t>(c.Rotate);
         r.Flip = static_cast<TFlipMode>(c.Flip);
-        r.DrawOverlays = [](QPainter& p, int, int) { p.fillRect(0, 0, 12, 12, QColor(255, 0, 0)); };
+        r.DrawOverlays = [](QPainter& p, int, int, const QTransform& turn) {
+            p.fillRect(turn.mapRect(QRectF(0, 0, 12, 12)), QColor(255, 0, 0));
+        };
         ASSERT_TRUE(Convert(r).Ok);
         const QImage frame = DecodeGifFile(r.GifFile).Composed.front();
         const QRgb mark = frame.pixel(c.Expected);

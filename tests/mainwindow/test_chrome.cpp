@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMenu>
+#include <QScreen>
 #include <QTimer>
 
 namespace {
@@ -34,6 +35,8 @@ TEST_F(MainWindow, ResizeMarginsMaximizeAndTheTitleBar) {
     QTest::mouseClick(Form->btnMax, Qt::LeftButton);
     EXPECT_TRUE(Form->IsWindowMaximized());
     EXPECT_EQ(Form->geometry(), Form->GetMaximizeArea());
+    // Exactly the work area: not a pixel past its right or bottom edge.
+    EXPECT_EQ(Form->frameGeometry(), Form->screen()->availableGeometry());
     EXPECT_TRUE(InFront(Form->btnRestore, Form->btnMax));
     EXPECT_EQ(Form->HitTest(QPoint(3, 300)), htClient); // no resizing edges while maximized
     // The layout follows: the tool box stays centred, the track bar keeps its rule.

@@ -176,7 +176,7 @@ TEST_F(MainWindow, PlayPauseAndTheEndOfTheVideo) {
     EXPECT_FALSE(Form->IsPlaying());
     EXPECT_EQ(Form->PlayThread(), nullptr);
     EXPECT_TRUE(Form->pnlShot->isVisible());
-    EXPECT_FALSE(Form->TrackBar->isEnabled());
+    EXPECT_TRUE(Form->TrackBar->isEnabled()) << "paused, the thumb can still be dragged";
     // The strip starts at the stop position.
     ASSERT_EQ(Form->ShotView->Count(), 10);
     EXPECT_EQ(Form->StripFirstPTS(), Form->CurPTS());

@@ -152,7 +152,7 @@ public:
         auto* pages = new QTabWidget(this);
         pages->setGeometry(16, 42, 388, 262);
         auto* page = new QWidget();
-        pages->addTab(page, QStringLiteral("Genernal"));
+        pages->addTab(page, QStringLiteral("General"));
         pages->addTab(new QWidget(), QStringLiteral("Add Text"));
         pages->addTab(new QWidget(), QStringLiteral("Logo"));
         pages->setCurrentIndex(1);

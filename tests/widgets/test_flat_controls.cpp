@@ -6,6 +6,7 @@
 
 #include <QMenu>
 #include <QTest>
+#include <cmath>
 #include <gtest/gtest.h>
 
 TEST(FlatPanel, FillsItsFaceAndFramesItWithTheBorderWidth) {
@@ -85,6 +86,62 @@ TEST(TrackBar, ThumbPictureIsDrawnWhereThePositionPutsIt) {
     EXPECT_EQ(bar.value(), 90);
     bar.setValue(0);
     EXPECT_EQ(bar.ThumbRect().x(), 0);
+}
+
+TEST(TrackBar, TheThumbFollowsTheMouseAndNeverCreepsOnByItself) {
+    TTrackBar bar;
+    bar.resize(210, 20);
+    bar.setRange(0, 100);
+    bar.show();
+    QList<int> values;
+    QObject::connect(&bar, &QSlider::valueChanged, [&](int value) { values << value; });
+    // Taken by its edge, the thumb does not jump; it moves with the mouse, pressed or not moved.
+    QTest::mousePress(&bar, Qt::LeftButton, {}, QPoint(2, 10));
+    EXPECT_TRUE(bar.isSliderDown());
+    EXPECT_EQ(bar.value(), 0);
+    QTest::mouseMove(&bar, QPoint(100, 10));
+    EXPECT_EQ(bar.value(), 50);
+    QTest::mouseMove(&bar, QPoint(500, 10));
+    EXPECT_EQ(bar.value(), 100);
+    QTest::mouseRelease(&bar, Qt::LeftButton, {}, QPoint(500, 10));
+    EXPECT_FALSE(bar.isSliderDown());
+    EXPECT_EQ(values, QList<int>({50, 100}));
+
+    // Pressed and held on the groove: one jump to the mouse, then nothing until the release.
+    values.clear();
+    QTest::mousePress(&bar, Qt::LeftButton, {}, QPoint(56, 10));
+    QTest::qWait(800);
+    QTest::mouseRelease(&bar, Qt::LeftButton, {}, QPoint(56, 10));
+    EXPECT_EQ(values, QList<int>({25}));
+    // Other buttons do nothing.
+    QTest::mouseClick(&bar, Qt::RightButton, {}, QPoint(150, 10));
+    EXPECT_EQ(bar.value(), 25);
+}
+
+TEST(TrackBar, AMarkedRangeTintsItsStretchOfTheGroove) {
+    TTrackBar bar;
+    bar.resize(210, 20);
+    bar.setRange(0, 100);
+    EXPECT_FALSE(bar.HasMarkedRange());
+    EXPECT_TRUE(bar.MarkedRect().isEmpty());
+    const QImage plain = Grab(&bar);
+    bar.SetMarkedRange(0.25, 0.75);
+    ASSERT_TRUE(bar.HasMarkedRange());
+    // The thumb's centre travels from 7 to 203: a quarter is at 56, three quarters at 154.
+    EXPECT_EQ(bar.MarkedRect().left(), 56);
+    EXPECT_EQ(bar.MarkedRect().right() + 1, 154);
+    const QImage marked = Grab(&bar);
+    const int y = bar.MarkedRect().top();
+    EXPECT_NE(marked.pixel(100, y), plain.pixel(100, y));
+    EXPECT_EQ(marked.pixel(30, y), plain.pixel(30, y));
+    EXPECT_EQ(marked.pixel(180, y), plain.pixel(180, y));
+    // Inverted, out of range or not a number: cut to the track, or nothing marked.
+    bar.SetMarkedRange(0.8, 0.2);
+    EXPECT_FALSE(bar.HasMarkedRange());
+    bar.SetMarkedRange(-1, 2);
+    EXPECT_EQ(bar.MarkedRect().left(), 7);
+    bar.SetMarkedRange(0, std::nan(""));
+    EXPECT_FALSE(bar.HasMarkedRange());
 }
 
 TEST(FlatStyle, OwnerDrawnMenusShowAShadedPictureColumnOnTheMenuColour) {

@@ -1,0 +1,204 @@
+// The main window driven as a user drives it, with mouse and key events on the real controls:
+// scrubbing with the track bar in every state (just opened, paused, playing, at the end), a click
+// on the track, the clip edits left half typed, an inverted clip, the marked clip on the track
+// bar and the marks of a deleted frame in the strip. What the player shows is read from the
+// window's own pixels: the test videos carry each frame's index in their picture.
+
+#include "MainWindowTest.h"
+#include "common/Geometry.h"
+#include "decoder/CustomDecoder.h"
+#include "ui/MHintWindow.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QTimer>
+
+namespace {
+
+class MainWindowInHand : public MainWindow {
+protected:
+    void SetUp() override {
+        MainWindow::SetUp();
+        Form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
+        Open(FixturePath(LongClip));
+        ASSERT_NE(Form->Project(), nullptr) << Messages.join(';').toStdString();
+    }
+
+    // The index of the frame on screen in the player's area (-1 when none can be read).
+    int ShownIndex() const {
+        const QRect panel = Form->pnlPlayer->geometry();
+        const QImage screen = Form->grab(panel).toImage();
+        const QRect image =
+            CenteredRect(panel.size(), GetFillSize(panel.width(), panel.height(), 320, 240, false));
+        return fixture::ReadIndexPattern(screen.copy(image));
+    }
+    // The frame shown at a time of the 25 fps clip.
+    static int IndexAt(int64_t pts) { return int(pts / 40000); }
+    bool Shows(int index) const {
+        return WaitFor([&] { return std::abs(ShownIndex() - index) <= 1; }, 10000);
+    }
+    // Where the thumb's centre is at a share of the track.
+    int ThumbX(double fraction) const {
+        TTrackBar* bar = Form->TrackBar;
+        const int w = bar->ThumbRect().width();
+        return w / 2 + int(fraction * (bar->width() - w));
+    }
+
+    // Takes the thumb, drags it to a share of the track and lets it go: while it moves the player
+    // shows the frame under it with the time hint; let go, it plays on from there.
+    void Scrub(double fraction, const char* state) {
+        SCOPED_TRACE(state);
+        TTrackBar* bar = Form->TrackBar;
+        ASSERT_TRUE(bar->isEnabled());
+        const QPoint thumb = bar->ThumbRect().center();
+        QTest::mousePress(bar, Qt::LeftButton, {}, thumb);
+        EXPECT_TRUE(Form->pnlPlayer->isVisible());
+        EXPECT_FALSE(Form->pnlShot->isVisible());
+        EXPECT_EQ(Form->PlayThread(), nullptr);
+        const QPoint to(ThumbX(fraction), thumb.y());
+        QTest::mouseMove(bar, QPoint((thumb.x() + to.x()) / 2, to.y()));
+        QTest::mouseMove(bar, to);
+        EXPECT_LE(std::abs(bar->ThumbRect().center().x() - to.x()), 1) << "the thumb follows";
+        EXPECT_TRUE(Form->Hint()->IsShowing());
+        EXPECT_EQ(Form->Hint()->Window()->text(), FormatPTS(Form->TrackBarPTS(), 3));
+        const int64_t target = Form->TrackBarPTS();
+        EXPECT_TRUE(Shows(IndexAt(target)))
+            << "shows " << ShownIndex() << ", wanted " << IndexAt(target);
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, to);
+        EXPECT_FALSE(Form->Hint()->IsShowing());
+        EXPECT_EQ(Form->Seeker(), nullptr);
+        EXPECT_NE(Form->PlayThread(), nullptr);
+        EXPECT_TRUE(Form->btnPause->isVisible());
+        EXPECT_FALSE(Form->EndReached());
+        // It plays on from the thumb, and the thumb goes with the picture.
+        if (target + 200000 < Form->Project()->Duration) {
+            EXPECT_TRUE(WaitFor([&] { return Form->CurPTS() >= target + 120000; }));
+            EXPECT_LE(std::llabs(Form->TrackBarPTS() - Form->CurPTS()), 40000);
+        }
+    }
+};
+
+TEST_F(MainWindowInHand, ScrubbingShowsTheFrameUnderTheThumbInEveryState) {
+    // Just opened: the still view shows frame 0, the thumb sits at the start.
+    EXPECT_TRUE(Form->pnlShot->isVisible());
+    Scrub(0.5, "just opened");
+
+    QTest::mouseClick(Form->btnPause, Qt::LeftButton);
+    ASSERT_TRUE(Form->pnlShot->isVisible());
+    const int pausedAt = Form->TrackBar->value();
+    Scrub(0.25, "paused");
+    EXPECT_LT(Form->TrackBar->value(), pausedAt);
+
+    Scrub(0.7, "playing");
+
+    // To the end: it pauses by itself.
+    Scrub(0.97, "near the end");
+    ASSERT_TRUE(WaitFor([&] { return Form->EndReached(); }));
+    ASSERT_TRUE(Form->pnlShot->isVisible());
+    Scrub(0.1, "at the end");
+}
+
+TEST_F(MainWindowInHand, AClickOnTheTrackJumpsThereAndPlaysFromThereOnRelease) {
+    TTrackBar* bar = Form->TrackBar;
+    const QPoint at(ThumbX(0.6), bar->height() / 2);
+    QTest::mousePress(bar, Qt::LeftButton, {}, at);
+    EXPECT_EQ(bar->value(), bar->PositionAt(at.x()));
+    const int64_t target = Form->TrackBarPTS();
+    EXPECT_TRUE(Shows(IndexAt(target)));
+    // Held still, the thumb stays where it was put: no page steps creeping on.
+    const int held = bar->value();
+    QTest::qWait(700);
+    EXPECT_EQ(bar->value(), held);
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, at);
+    ASSERT_NE(Form->PlayThread(), nullptr);
+    ASSERT_TRUE(WaitFor([&] { return Form->CurPTS() > target; }));
+    EXPECT_GE(ShownIndex(), IndexAt(target));
+
+    // Paused, the thumb stays with the still picture; Start takes the time of what is seen.
+    QTest::mouseClick(Form->btnPause, Qt::LeftButton);
+    const int pausedAt = bar->value();
+    QTest::mouseClick(Form->btnStart, Qt::LeftButton);
+    EXPECT_EQ(Form->Project()->StartPTS, Form->CurrentFrame()->PTS);
+    EXPECT_LE(std::llabs(Form->TrackBarPTS() - Form->CurrentFrame()->PTS), 40000);
+    EXPECT_EQ(bar->value(), pausedAt);
+}
+
+TEST_F(MainWindowInHand, ClipEditsShowTheTimeTheyStandForAndTheTrackMarksTheClip) {
+    TVGProj* proj = Form->Project();
+    // Half typed, then Tab: the time is taken at once and the edit shows what it stands for.
+    QTest::mouseClick(Form->edtStart, Qt::LeftButton);
+    QTest::keyClick(Form->edtStart, Qt::Key_Home);
+    QTest::keyClicks(Form->edtStart, QStringLiteral("7"));
+    QTest::keyClick(Form->edtStart, Qt::Key_End);
+    QTest::keyClick(Form->edtStart, Qt::Key_Left);
+    QTest::keyClick(Form->edtStart, Qt::Key_Left);
+    QTest::keyClick(Form->edtStart, Qt::Key_Left);
+    QTest::keyClick(Form->edtStart, Qt::Key_Backspace);
+    ASSERT_FALSE(Form->edtStart->hasAcceptableInput()) << Form->edtStart->text().toStdString();
+    QTest::keyClick(Form->edtStart, Qt::Key_Tab);
+    EXPECT_FALSE(Form->edtStart->hasFocus());
+    EXPECT_FALSE(Form->tmClip->isActive());
+    ASSERT_NE(proj->StartPTS, AV_NOPTS_VALUE);
+    EXPECT_EQ(Form->edtStart->text(), FormatPTS(proj->StartPTS, 3));
+
+    // A whole time confirmed with Return is taken at once too.
+    auto type = [&](QLineEdit* edit, const char* digits) {
+        QTest::mouseClick(edit, Qt::LeftButton);
+        edit->selectAll();
+        QTest::keyClicks(edit, QString::fromLatin1(digits));
+        QTest::keyClick(edit, Qt::Key_Return);
+    };
+    type(Form->edtStart, "000005000");
+    EXPECT_EQ(proj->StartPTS, 5000000);
+    type(Form->edtEnd, "000002000");
+    EXPECT_EQ(proj->EndPTS, 2000000);
+    EXPECT_EQ(Form->edtEnd->text(), "00:00:02.000");
+
+    // An inverted clip says so, with the start edit focused.
+    QTest::mouseClick(Form->btnConvert, Qt::LeftButton);
+    ASSERT_EQ(Messages.size(), 1);
+    EXPECT_EQ(Messages[0], "The start time is after the end time.");
+    EXPECT_EQ(QApplication::focusWidget(), Form->edtStart);
+    EXPECT_FALSE(Form->TrackBar->HasMarkedRange());
+
+    // A clip from 1 s to 3 s of the 6 s video: a tinted third of the track.
+    type(Form->edtStart, "000001000");
+    type(Form->edtEnd, "000003000");
+    ASSERT_TRUE(Form->TrackBar->HasMarkedRange());
+    const QRect mark = Form->TrackBar->MarkedRect();
+    EXPECT_LE(std::abs(mark.left() - ThumbX(1.0 / 6)), 1);
+    EXPECT_LE(std::abs(mark.right() + 1 - ThumbX(0.5)), 1);
+    const QImage track = Form->TrackBar->grab().toImage();
+    const int y = mark.top();
+    EXPECT_NE(track.pixel(mark.center().x(), y), track.pixel(mark.left() - 20, y));
+    EXPECT_EQ(track.pixel(mark.left() - 20, y), track.pixel(mark.right() + 20, y));
+    // The Start button moves the mark with it.
+    QTest::mouseClick(Form->btnStart, Qt::LeftButton);
+    EXPECT_LE(std::abs(Form->TrackBar->MarkedRect().left() - ThumbX(0)), 1);
+}
+
+TEST_F(MainWindowInHand, ADeletedFrameShowsTheDeletedMarkAloneInsideTheClip) {
+    TThumbStrip* strip = Form->ShotView;
+    ASSERT_GE(strip->Count(), 5);
+    // The whole video is the clip: every frame carries the in-clip mark.
+    QTest::mouseClick(strip->viewport(), Qt::LeftButton, {},
+                      strip->ItemRect(strip->Item(3)).center());
+    ASSERT_EQ(strip->GetSelCount(), 1);
+    QTest::keyClick(strip, Qt::Key_Delete);
+    ASSERT_TRUE(TMainStripFrame(3)->Deleted);
+    ASSERT_TRUE(WaitFor([&] { return strip->PendingThumbnails() == 0; }));
+    auto cell = [&](int item) {
+        return strip->viewport()->grab(strip->ItemRect(strip->Item(item))).toImage();
+    };
+    const QImage deletedInClip = cell(3), keptInClip = cell(4);
+    // The same cells with the clip moved away from them: a kept frame loses its in-clip mark, a
+    // deleted one looks the same, as it never showed it.
+    Form->Project()->StartPTS = FramePTS(100);
+    strip->Repaint();
+    QApplication::processEvents();
+    EXPECT_NE(cell(4), keptInClip);
+    EXPECT_EQ(cell(3), deletedInClip);
+}
+
+} // namespace
