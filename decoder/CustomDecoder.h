@@ -180,7 +180,9 @@ QString FormatPTS(int64_t pts, int digits = 3);
 // Reads a time written as FormatPTS writes it. It also reads the texts of a time edit with an
 // input mask that the user filled only partly: every blank position ("_" or space) counts as the
 // digit 0, so "01:__:__.___" is one hour, "00:1_:00.000" ten minutes and "00:00:02.5__" 2.5
-// seconds. Fewer fields are read from the right ("05.250", "01:05"). Fields may exceed their
-// usual range ("00:90:00.000" is 90 minutes). A leading "-" negates. Text that is not a time
-// (letters, too many fields, an empty text) gives AV_NOPTS_VALUE.
+// seconds. Fewer fields are read from the right ("05.250", "01:05"). Only the leftmost field may
+// exceed its usual range ("90" is 90 seconds, "90:00" 90 minutes); minutes and seconds after it
+// are below 60. Fields are at most nine digits long, so every time read can be written and read
+// again. A leading "-" negates. Text that is not a time (letters, digits other than 0 to 9, too
+// many fields, no digit at all) gives AV_NOPTS_VALUE.
 int64_t StrToPTS(const QString& text, int digits = 3);

@@ -2,6 +2,7 @@
 
 #include "decoder/CustomDecoder.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -19,21 +20,30 @@ bool IsBlank(QChar ch) {
     return ch == QLatin1Char('_') || ch == QLatin1Char(' ');
 }
 
-// Reads a whole-number field in which blanks stand for the digit 0. False for any other character
-// or a field too long to be a time.
-bool ReadField(QStringView field, int64_t& value) {
-    if (field.size() > 9)
+// Only the digits 0 to 9: digits of other scripts are no part of a time.
+bool IsDigit(QChar ch) {
+    return ch.unicode() >= u'0' && ch.unicode() <= u'9';
+}
+
+// The longest field. Nine digits of hours still fit a PTS, so whatever is read here can be
+// written by FormatPTS and read again.
+constexpr qsizetype MaxFieldLength = 9;
+
+// Reads a whole-number field in which blanks stand for the digit 0. False for any other character,
+// a field too long to be a time, or a value that is not below `limit` (0: no limit).
+bool ReadField(QStringView field, int64_t limit, int64_t& value) {
+    if (field.size() > MaxFieldLength)
         return false;
     value = 0;
     for (QChar ch : field) {
-        if (ch.isDigit())
+        if (IsDigit(ch))
             value = value * 10 + (ch.unicode() - u'0');
         else if (IsBlank(ch))
             value *= 10;
         else
             return false;
     }
-    return true;
+    return limit == 0 || value < limit;
 }
 
 } // namespace
@@ -69,11 +79,8 @@ int64_t StrToPTS(const QString& text, int digits) {
         digits = MaxFractionDigits;
 
     QStringView rest(text);
-    // An empty text, or one of blanks without any separator, is no time at all.
-    bool hasContent = false;
-    for (QChar ch : rest)
-        hasContent = hasContent || ch.isDigit() || ch == QLatin1Char(':') || ch == QLatin1Char('.');
-    if (!hasContent)
+    // A text without a single digit (empty, all blanks, only separators) is no time at all.
+    if (std::none_of(rest.begin(), rest.end(), IsDigit))
         return AV_NOPTS_VALUE;
 
     bool negative = false;
@@ -96,10 +103,12 @@ int64_t StrToPTS(const QString& text, int digits) {
     const QList<QStringView> fields = whole.split(QLatin1Char(':'));
     if (fields.size() > 3)
         return AV_NOPTS_VALUE;
+    // The leftmost field may be as large as it likes ("90" is 90 seconds); the minutes and seconds
+    // after it are below 60.
     int64_t seconds = 0;
-    for (QStringView field : fields) {
+    for (qsizetype i = 0; i < fields.size(); ++i) {
         int64_t value = 0;
-        if (!ReadField(field, value))
+        if (!ReadField(fields[i], i == 0 ? 0 : 60, value))
             return AV_NOPTS_VALUE;
         seconds = seconds * 60 + value;
     }
@@ -108,9 +117,9 @@ int64_t StrToPTS(const QString& text, int digits) {
     int64_t micro = 0;
     for (qsizetype i = 0; i < fraction.size(); ++i) {
         const QChar ch = fraction[i];
-        if (!ch.isDigit() && !IsBlank(ch))
+        if (!IsDigit(ch) && !IsBlank(ch))
             return AV_NOPTS_VALUE;
-        if (i < digits && ch.isDigit())
+        if (i < digits && IsDigit(ch))
             micro += (ch.unicode() - u'0') * PowerOfTen(MaxFractionDigits - 1 - int(i));
     }
 

@@ -3,6 +3,7 @@
 // replay count box, lenient whole numbers, the limits of what a GIF can hold, and caption fonts
 // as the font dialog sees them.
 
+#include "project/VGConfig.h"
 #include "widgets/WinColor.h"
 
 #include <QFont>
@@ -15,7 +16,7 @@ int ReadInteger(const QString& text, int fallback);
 
 // The most frames a second a GIF shows: its frame delays count hundredths of a second, and
 // browsers play delays under 2 hundredths as 10, so a faster GIF would play slower.
-inline constexpr int MaxGifFPS = 50;
+inline constexpr int MaxGifFPS = SettingLimits::MaxGifFPS;
 // The largest width and height the GIF format can hold.
 inline constexpr int MaxGifSide = 65535;
 

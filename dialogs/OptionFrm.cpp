@@ -178,13 +178,17 @@ TUnusableValue TOptionForm::UnusableValue() const {
     if (QString problem = FrameRateProblem(cbFrameRate->currentText()); !problem.isEmpty())
         return {cbFrameRate, problem};
     // A frame count under 1 leaves nothing to convert or to show in the strip.
-    const int most = std::numeric_limits<int>::max();
-    const std::tuple<TNumberEdit*, QString, QString> counts[] = {
-        {edtMax, QStringLiteral("The maximum frame count must be at least 1."),
-         QStringLiteral("The maximum frame count must be at most %1.").arg(most)},
-        {edtDecode, QStringLiteral("The decode frame count must be at least 1."),
-         QStringLiteral("The decode frame count must be at most %1.").arg(most)}};
-    for (const auto& [edit, tooFew, tooMany] : counts)
+    // The tops are the settings' own, so what is stored here loads again as stored.
+    const std::tuple<TNumberEdit*, int, QString, QString> counts[] = {
+        {edtMax, SettingLimits::MaxGifFrames,
+         QStringLiteral("The maximum frame count must be at least 1."),
+         QStringLiteral("The maximum frame count must be at most %1.")
+             .arg(SettingLimits::MaxGifFrames)},
+        {edtDecode, SettingLimits::MaxDecodeNum,
+         QStringLiteral("The decode frame count must be at least 1."),
+         QStringLiteral("The decode frame count must be at most %1.")
+             .arg(SettingLimits::MaxDecodeNum)}};
+    for (const auto& [edit, most, tooFew, tooMany] : counts)
         if (QString problem = RangeProblem(edit->text(), 1, most, tooFew, tooMany);
             !problem.isEmpty())
             return {edit, problem};

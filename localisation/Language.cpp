@@ -1,6 +1,7 @@
 #include "localisation/Language.h"
 
 #include "common/MsgBox.h"
+#include "common/XmlBuffer.h"
 
 #include <QCoreApplication>
 #include <QDomDocument>
@@ -34,7 +35,8 @@ bool TLanguage::LoadLanguage(const QString& name) {
     QFile file(path);
     bool parsed = file.open(QIODevice::ReadOnly);
     if (parsed) {
-        parsed = document->setContent(&file) && !document->documentElement().isNull();
+        parsed =
+            ParseXMLBuffer(ReadXMLBytes(file), *document) && !document->documentElement().isNull();
     }
     if (!parsed) {
         MsgBox(QString::fromLatin1(LanguageLoadFailedText), mbOK, miNone, 1);

@@ -17,7 +17,8 @@ public:
     TLanguage& operator=(const TLanguage&) = delete;
 
     // Loads "Languages/<name>.xml". A missing file changes nothing but LoadTried; a file that
-    // does not parse shows a message box, sets LoadFailed for good and drops the document held.
+    // does not parse (or is too large or too deeply nested to be a language file) shows a
+    // message box, sets LoadFailed for good and drops the document held.
     bool LoadLanguage(const QString& name);
     // Whether a language file is active (tries the current name first when nothing was tried).
     bool IsLoaded();

@@ -56,7 +56,8 @@ void TMainClip::ShowClipOnTrackBar() {
 }
 
 int64_t TMainClip::EditTextToPTS(const QString& text) {
-    const bool blank = std::none_of(text.begin(), text.end(), [](QChar c) { return c.isDigit(); });
+    const bool blank =
+        std::none_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
     return blank ? AV_NOPTS_VALUE : StrToPTS(text, 3);
 }
 

@@ -10,18 +10,11 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStringEncoder>
-#include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 #include <algorithm>
 #include <exception>
 
 namespace {
-
-// A settings file is a few kilobytes; anything far beyond that is not one of ours.
-constexpr qint64 MaxXMLBufferSize = 16 * 1024 * 1024;
-// Settings files nest a few levels; deeper documents are refused before they are parsed into a
-// document model (which gets very slow on deep nesting) or walked recursively.
-constexpr int MaxXMLDepth = 256;
 
 const QString SaveErrorText = QStringLiteral("error occurs when save xml file.");
 
@@ -623,7 +616,7 @@ void TBaseConfig::Load() {
     QFile file(ConfigFile);
     if (!QFileInfo(ConfigFile).isFile() || !file.open(QIODevice::ReadOnly))
         return;
-    const QByteArray data = file.read(MaxXMLBufferSize + 1);
+    const QByteArray data = ReadXMLBytes(file);
     file.close();
     QDomDocument document;
     QString problem;
@@ -667,37 +660,6 @@ bool TBaseConfig::Save(bool silent) const {
 }
 
 // ---- XML buffers ----
-
-bool ParseXMLBuffer(const QByteArray& buffer, QDomDocument& document, QString* error) {
-    auto fail = [error](const QString& text) {
-        if (error)
-            *error = text;
-        return false;
-    };
-    if (buffer.isEmpty())
-        return fail(QStringLiteral("empty document"));
-    if (buffer.size() > MaxXMLBufferSize)
-        return fail(QStringLiteral("document too large"));
-    QXmlStreamReader reader(buffer);
-    int depth = 0;
-    while (!reader.atEnd()) {
-        const QXmlStreamReader::TokenType token = reader.readNext();
-        if (token == QXmlStreamReader::StartElement) {
-            if (++depth > MaxXMLDepth)
-                return fail(QStringLiteral("elements nested too deeply"));
-        } else if (token == QXmlStreamReader::EndElement) {
-            --depth;
-        }
-    }
-    if (reader.hasError())
-        return fail(reader.errorString());
-    QDomDocument parsed;
-    QString message;
-    if (!parsed.setContent(buffer, &message))
-        return fail(message);
-    document = parsed;
-    return true;
-}
 
 bool IsValidXMLStream(const QByteArray& buffer) {
     QDomDocument document;

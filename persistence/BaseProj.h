@@ -7,6 +7,7 @@
 // keeps one top-level object in one XML file. None of this is thread-safe: it all runs on the main
 // thread.
 
+#include "common/XmlBuffer.h"
 #include "persistence/PropTable.h"
 
 #include <QByteArray>
@@ -176,12 +177,6 @@ private:
 
 // True when the buffer is not empty and parses as an XML document.
 bool IsValidXMLStream(const QByteArray& buffer);
-
-// Parses an XML buffer (UTF-16 with a byte-order mark, UTF-8, or whatever its declaration says)
-// into `document`. Refuses nesting deeper than any settings file has, before the document model
-// sees it. False on any problem.
-[[nodiscard]] bool ParseXMLBuffer(const QByteArray& buffer, QDomDocument& document,
-                                  QString* error = nullptr);
 
 // The bytes of a document: UTF-16 (little-endian) with a byte-order mark, its declaration first,
 // one element per line indented by two blanks, attributes by name. Text that XML cannot carry

@@ -1,6 +1,9 @@
 #include "project/VGConfig.h"
 
 #include "app/VGApp.h"
+#include "common/Log.h"
+#include "engine/ConversionPlan.h"
+#include "engine/Video2Gif.h"
 
 const TEnumInfo SizeStyleEnum{QStringLiteral("TSizeStyle"),
                               {QStringLiteral("ssOriginal"), QStringLiteral("ssHalf"),
@@ -37,4 +40,56 @@ void TVGConfig::DeclareProps(TPropDecl<TVGConfig>& p) {
         // Added later: a file without them reads as the defaults.
         .Integer("GifQuality", &TVGConfig::GifQuality)
         .Int64("GifMaxSize", &TVGConfig::GifMaxSize);
+}
+
+void TVGConfig::SetPropText(const QString& name, const QString& text, TPropKind kind) {
+    int integer = 0;
+    qint64 integer64 = 0;
+    double number = 0;
+    const bool unread = (kind == TPropKind::Integer && !PropText::ToInt32(text, integer)) ||
+                        (kind == TPropKind::Int64 && !PropText::ToInt64(text, integer64)) ||
+                        (kind == TPropKind::Float && !PropText::ToFloat(text, number));
+    if (Loading && unread && !FUnreadNumbers.contains(name))
+        FUnreadNumbers.append(name);
+    else if (!unread)
+        FUnreadNumbers.removeAll(name); // a later element of the same name wins
+    TBaseConfig::SetPropText(name, text, kind);
+}
+
+namespace {
+
+template <class T> bool InRange(T value, T lowest, T highest) {
+    return value >= lowest && value <= highest;
+}
+
+// Puts a setting back to its default when the file held no number for it or an unusable one,
+// with one log line naming it.
+template <class T>
+void CheckSetting(const QStringList& unread, const char* name, T& value, bool usable, T fallback) {
+    const bool noNumber = unread.contains(QLatin1String(name));
+    if (!noNumber && usable)
+        return;
+    MsgOut(QStringLiteral("settings: %1 %2 cannot be used, the default %3 instead")
+               .arg(QLatin1String(name),
+                    noNumber ? QStringLiteral("(no number)") : QString::number(value),
+                    QString::number(fallback)));
+    value = fallback;
+}
+
+} // namespace
+
+void TVGConfig::AfterLoad() {
+    using namespace SettingLimits;
+    const QStringList& u = FUnreadNumbers;
+    CheckSetting(u, "GifMaxFrame", GifMaxFrame, InRange(GifMaxFrame, 1, MaxGifFrames),
+                 DefaultGifMaxFrame);
+    CheckSetting(u, "GifFPS", GifFPS, InRange(GifFPS, 1, MaxGifFPS), DefaultGifFPS);
+    CheckSetting(u, "GifSpeed", GifSpeed, GifSpeed > 0 && GifSpeed <= MaxGifSpeed, DefaultGifSpeed);
+    CheckSetting(u, "GifLoop", GifLoop, InRange(GifLoop, -1, MaxGifLoop), DefaultGifLoop);
+    CheckSetting(u, "DecodeNum", DecodeNum, InRange(DecodeNum, 1, MaxDecodeNum), DefaultDecodeNum);
+    CheckSetting(u, "FontSize", FontSize, InRange(FontSize, 1, MaxFontSize), DefaultFontSize);
+    CheckSetting(u, "GifQuality", GifQuality, InRange(GifQuality, 1, 100), DefaultGifQuality);
+    CheckSetting(u, "GifMaxSize", GifMaxSize, GifMaxSize == 0 || GifMaxSize >= MinGifBytes,
+                 DefaultGifMaxSize);
+    FUnreadNumbers.clear();
 }

@@ -7,6 +7,7 @@
 #include "project/VGSizeStyle.h"
 
 #include <QString>
+#include <QStringList>
 #include <atomic>
 
 // Identifiers of the output size styles, by ordinal.
@@ -18,6 +19,28 @@ enum TFontStyle { fsBold = 0, fsItalic = 1, fsUnderline = 2, fsStrikeOut = 3 };
 using TFontStyles = TSet<TFontStyle>;
 // Identifiers of the font styles: "fsBold", "fsItalic", "fsUnderline", "fsStrikeOut".
 extern const TEnumInfo FontStyleEnum;
+
+// The defaults of the settings whose range is checked after loading.
+inline constexpr int DefaultGifMaxFrame = 1000;
+inline constexpr int DefaultGifFPS = 8;
+inline constexpr double DefaultGifSpeed = 1.0;
+inline constexpr int DefaultGifLoop = -1;
+inline constexpr int DefaultDecodeNum = 30;
+inline constexpr int DefaultFontSize = 14;
+inline constexpr qint64 DefaultGifMaxSize = 0;
+
+// The ranges a loaded setting must lie in: the most frames one GIF may hold and one decoding
+// group may take, the frame rates the dialogs offer, a speed factor (above 0), the replay counts
+// a GIF can store (-1: endless), a caption font size. Quality is 1 to 100; a size limit is 0 (none)
+// or at least the smallest GIF the engine can write.
+namespace SettingLimits {
+inline constexpr int MaxGifFrames = 100000;
+inline constexpr int MaxDecodeNum = 10000;
+inline constexpr int MaxGifFPS = 50;
+inline constexpr double MaxGifSpeed = 100;
+inline constexpr int MaxGifLoop = 65535;
+inline constexpr int MaxFontSize = 1000;
+} // namespace SettingLimits
 
 // The file name of the settings in the per-user data folder.
 inline constexpr const char* ConfigFileName = "ConfigSet.vgset";
@@ -39,14 +62,14 @@ public:
     // Defaults of new projects.
     TSizeStyle SizeStyle = ssHalf;
     // Largest number of frames written into one GIF.
-    int GifMaxFrame = 1000;
-    int GifFPS = 8;
+    int GifMaxFrame = DefaultGifMaxFrame;
+    int GifFPS = DefaultGifFPS;
     // Playback speed factor: 1.0 keeps the video's own speed.
-    double GifSpeed = 1.0;
+    double GifSpeed = DefaultGifSpeed;
     // Replay count: -1 loops endlessly.
-    int GifLoop = -1;
+    int GifLoop = DefaultGifLoop;
     // Frames in one decoding group of the frame strip.
-    int DecodeNum = 30;
+    int DecodeNum = DefaultDecodeNum;
     // 0 not yet known (the install-tracking client asks once); 2 the web links go to the partner
     // brand's site; anything else the brand's own pages. Written by the client's thread.
     std::atomic<int> PartnerStatus = 0;
@@ -54,18 +77,29 @@ public:
     QString InstallGUID;
     // Default caption font.
     QString FontName = QStringLiteral("Arial");
-    int FontSize = 14;
+    int FontSize = DefaultFontSize;
     int FontColor = 0xFFFFFF;
     TFontStyles FontStyles;
     // Fidelity against size of new projects' GIFs, 1 (smallest) to 100 (most faithful).
-    int GifQuality = 90;
+    int GifQuality = 90; // the engine's DefaultGifQuality
     // The largest file new projects' GIFs may be, in bytes; 0: no limit.
-    qint64 GifMaxSize = 0;
+    qint64 GifMaxSize = DefaultGifMaxSize;
 
     bool IsPartnerUnknown() const { return PartnerStatus == 0; }
     bool IsPartner() const { return PartnerStatus == 2; }
 
     static void DeclareProps(TPropDecl<TVGConfig>& p);
+
+    // While loading, also notes the number settings whose text is no number at all.
+    void SetPropText(const QString& name, const QString& text, TPropKind kind) override;
+
+protected:
+    // Every checked setting that was no number or lies outside its range goes back to its
+    // default, with one log line naming it (see SettingLimits).
+    void AfterLoad() override;
+
+private:
+    QStringList FUnreadNumbers; // names of the number settings of the last load that were none
 };
 
 // The one settings object of the process. It is created before the start-up code runs and may be

@@ -10,6 +10,7 @@
 #include <QImageReader>
 #include <QRegularExpression>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -52,12 +53,18 @@ std::optional<int> ReadInt(const QString& text, int lowest, int highest) {
 }
 
 // x,y,width,height with a place inside the picture's coordinates and a size of at least 1 × 1.
+// The far edges (x + width, y + height) must still be whole numbers the rectangle can hold.
 std::optional<QRect> ReadRect(const QString& text) {
     const auto values = ReadInts(text, 4);
-    if (!values || (*values)[0] < 0 || (*values)[1] < 0 || (*values)[2] < 1 || (*values)[3] < 1 ||
-        (*values)[2] > largestSide * 8 || (*values)[3] > largestSide * 8)
+    if (!values)
         return std::nullopt;
-    return QRect((*values)[0], (*values)[1], (*values)[2], (*values)[3]);
+    const int x = (*values)[0], y = (*values)[1], width = (*values)[2], height = (*values)[3];
+    constexpr int largestRectSide = largestSide * 8;
+    constexpr int largest = std::numeric_limits<int>::max();
+    if (x < 0 || y < 0 || width < 1 || height < 1 || width > largestRectSide ||
+        height > largestRectSide || x > largest - width || y > largest - height)
+        return std::nullopt;
+    return QRect(x, y, width, height);
 }
 
 template <typename T>

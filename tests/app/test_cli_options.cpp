@@ -102,6 +102,10 @@ TEST(CliOptions, UnusableValuesAreUsageErrors) {
         {"--start", "-1"},
         {"--start", "soon"},
         {"--end", "1e300"},
+        {"--end", "\xEF\xBC\x91"}, // a fullwidth digit one
+        {"--end", "\xD9\xA9\xD9\xA9\xD9\xA9\xD9\xA9\xD9\xA9\xD9\xA9\xD9\xA9\xD9\xA9\xD9\xA9"},
+        {"--end", "::"},
+        {"--start", "1:99:99"},
         {"--crop", "1,2,3"},
         {"--crop", "0,0,0,10"},
         {"--crop", "-5,0,10,10"},
@@ -133,6 +137,22 @@ TEST(CliOptions, UnusableValuesAreUsageErrors) {
         EXPECT_EQ(parse.Action, TCliAction::Usage) << qPrintable(options.join(' '));
         EXPECT_TRUE(parse.Error.contains(options[0])) << qPrintable(parse.Error);
     }
+}
+
+// A rectangle whose far edge would pass the largest whole number is refused for its value; one
+// that just reaches it is read.
+TEST(CliOptions, RectanglesWhoseEdgesOverflowAreRefused) {
+    for (const char* option : {"--crop", "--logo-rect"})
+        for (const char* value : {"2147483647,0,10,10", "0,2147483600,10,100", "4294967296,0,10,10",
+                                  "0,-2147483648,10,10"}) {
+            const TCliParse parse = Parse({option, value, "in.mp4", "out.gif"});
+            EXPECT_EQ(parse.Action, TCliAction::Usage) << option << ' ' << value;
+            EXPECT_TRUE(parse.Error.startsWith(QLatin1String(option) + QLatin1Char(':')) &&
+                        parse.Error.contains(QLatin1String(value)))
+                << qPrintable(parse.Error);
+        }
+    EXPECT_EQ(Parsed({"--crop", "2147483637,2147483547,10,100"}).Crop,
+              std::optional<QRect>(QRect(2147483637, 2147483547, 10, 100)));
 }
 
 TEST(CliOptions, QualityAndSizeLimit) {

@@ -30,15 +30,16 @@ TEST(TimeText, PartlyFilledMaskReadsBlanksAsZeroDigits) {
     EXPECT_EQ(StrToPTS("01:__:__.___", 3), 3600 * Unit_Nano);
     EXPECT_EQ(StrToPTS("00:1_:00.000", 3), 600 * Unit_Nano);
     EXPECT_EQ(StrToPTS("00:00:02.5__", 3), 2500000);
-    EXPECT_EQ(StrToPTS("__:__:__.___", 3), 0);
-    EXPECT_EQ(StrToPTS("  :  :  .   ", 3), 0);
+    EXPECT_EQ(StrToPTS("  :  :05.   ", 3), 5 * Unit_Nano);
     EXPECT_EQ(StrToPTS(" 1:02:03.004", 3), (3600 + 2 * 60 + 3) * Unit_Nano + 4000);
 }
 
 TEST(TimeText, ShortAndLongFieldsAndTheFractionDigits) {
     EXPECT_EQ(StrToPTS("05.250", 3), 5250000);
     EXPECT_EQ(StrToPTS("01:05", 3), 65 * Unit_Nano);
-    EXPECT_EQ(StrToPTS("00:90:00.000", 3), 90 * 60 * Unit_Nano);
+    EXPECT_EQ(StrToPTS("90", 3), 90 * Unit_Nano);
+    EXPECT_EQ(StrToPTS("90:00", 3), 90 * 60 * Unit_Nano);
+    EXPECT_EQ(StrToPTS("00:59:59.999", 3), 3599 * Unit_Nano + 999000);
     EXPECT_EQ(StrToPTS("00:00:01.2345", 3), 1234000);
     EXPECT_EQ(StrToPTS("00:00:01.2345", 6), 1234500);
     EXPECT_EQ(StrToPTS("00:00:01.9", 0), Unit_Nano);
@@ -52,4 +53,32 @@ TEST(TimeText, TextThatIsNoTime) {
     EXPECT_EQ(StrToPTS("00:00:00.00x", 3), AV_NOPTS_VALUE);
     EXPECT_EQ(StrToPTS("1:2:3:4", 3), AV_NOPTS_VALUE);
     EXPECT_EQ(StrToPTS("1234567890:00:00.000", 3), AV_NOPTS_VALUE);
+}
+
+TEST(TimeText, DigitsOfOtherScriptsAreNoTime) {
+    // Fullwidth one, Arabic-Indic and Devanagari digits, alone and inside an otherwise good time.
+    EXPECT_EQ(StrToPTS(QStringLiteral("\uFF11"), 3), AV_NOPTS_VALUE);
+    EXPECT_EQ(StrToPTS(QString(9, QChar(0x0669)), 3), AV_NOPTS_VALUE);
+    EXPECT_EQ(StrToPTS(QStringLiteral("00:00:0\u0967.000"), 3), AV_NOPTS_VALUE);
+    EXPECT_EQ(StrToPTS(QStringLiteral("00:00:01.\uFF15"), 3), AV_NOPTS_VALUE);
+}
+
+TEST(TimeText, SeparatorsOrBlanksWithoutADigitAreNoTime) {
+    for (const char* text : {".", ":", "::", "-", "-.", "__:__:__.___", "  :  :  .   "})
+        EXPECT_EQ(StrToPTS(QString::fromLatin1(text), 3), AV_NOPTS_VALUE) << text;
+}
+
+TEST(TimeText, MinutesAndSecondsAfterALargerFieldAreBelowSixty) {
+    for (const char* text : {"1:99:99", "00:90:00.000", "1:60", "0:00:60", "999999999:60:0"})
+        EXPECT_EQ(StrToPTS(QString::fromLatin1(text), 3), AV_NOPTS_VALUE) << text;
+}
+
+TEST(TimeText, TheLargestTimesReadAreWrittenAndReadAgain) {
+    for (const char* text :
+         {"999999999:59:59.999", "999999999:59", "999999999", "-999999999:0:0"}) {
+        const int64_t pts = StrToPTS(QString::fromLatin1(text), 3);
+        ASSERT_NE(pts, AV_NOPTS_VALUE) << text;
+        EXPECT_EQ(StrToPTS(FormatPTS(pts, 3), 3), pts) << text;
+    }
+    EXPECT_EQ(FormatPTS(StrToPTS("999999999:59:59.999", 3), 3), "999999999:59:59.999");
 }

@@ -6,6 +6,7 @@
 #include "tests/support/TestUtils.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QStringConverter>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -128,6 +129,28 @@ TEST_F(LanguageTest, BrokenFileShowsOneBoxAndStaysFailed) {
     EXPECT_TRUE(language.LoadFailed);
     EXPECT_FALSE(language.IsLoaded());
     EXPECT_TRUE(language.GetText(QStringLiteral("CUI_TBaseUI3Form_btnOkMe")).isEmpty());
+}
+
+// A file nested far deeper or far larger than any language file is a bad language file, told
+// before it is parsed: the built-in texts stay, at once rather than after minutes of parsing.
+TEST_F(LanguageTest, TooDeepOrTooLargeFilesAreRefusedLikeBrokenOnes) {
+    const QByteArray head = "<?xml version=\"1.0\"?><Lang Id=\"1\">";
+    WriteLanguage(QStringLiteral("Deep"),
+                  head + QByteArray("<a>").repeated(100000) + QByteArray("</a>").repeated(100000) +
+                      "<CUI_TBaseUI3Form_btnOkMe>Gut</CUI_TBaseUI3Form_btnOkMe></Lang>");
+    WriteLanguage(QStringLiteral("Large"),
+                  head + "<CUI_TBaseUI3Form_btnOkMe>Gut</CUI_TBaseUI3Form_btnOkMe><Pad>" +
+                      QByteArray(17 * 1024 * 1024, 'x') + "</Pad></Lang>");
+    for (const char* name : {"Deep", "Large"}) {
+        TLanguage language(AppPath());
+        QElapsedTimer timer;
+        timer.start();
+        EXPECT_FALSE(language.LoadLanguage(QLatin1String(name))) << name;
+        EXPECT_LT(timer.elapsed(), 20000) << name;
+        EXPECT_TRUE(language.LoadFailed) << name;
+        EXPECT_TRUE(language.GetText(QStringLiteral("CUI_TBaseUI3Form_btnOkMe")).isEmpty());
+    }
+    EXPECT_EQ(Boxes.size(), 2);
 }
 
 TEST_F(LanguageTest, EmptyFileAndFolderNamedLikeTheFileAreHandled) {

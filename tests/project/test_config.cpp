@@ -1,6 +1,7 @@
 // The output configuration: defaults, the file a fresh object writes, and round trips.
 
 #include "app/VGApp.h"
+#include "common/Log.h"
 #include "engine/Video2Gif.h"
 #include "project/VGProj.h"
 #include "tests/support/TestUtils.h"
@@ -11,6 +12,20 @@
 #include <gtest/gtest.h>
 
 namespace {
+
+// Loads a settings file of the given elements into a fresh object, logging into `logFile`.
+std::unique_ptr<TVGConfig> LoadSettings(const QByteArray& elements, const QString& logFile) {
+    auto config = std::make_unique<TVGConfig>();
+    EXPECT_TRUE(WriteFile(config->ConfigFile,
+                          "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Config project=\"VG\">" +
+                              elements + "</Config>"));
+    TLog log(logFile, QStringLiteral("MX_TEST_VGConfig_Log"));
+    SetLogObj(&log);
+    config->Load();
+    SetLogObj(nullptr);
+    EXPECT_TRUE(config->Loaded);
+    return config;
+}
 
 QString Utf16FileText(const QString& fileName) {
     QFile file(fileName);
@@ -117,7 +132,7 @@ TEST(VGConfig, FilesFromOtherLocalesAndHandsReadAsMeant) {
     EXPECT_EQ(config.GifFPS, 12);
     EXPECT_EQ(config.SizeStyle, ssQuarter); // the unknown later identifier leaves it
     EXPECT_EQ(config.FontStyles, (TFontStyles{fsBold, fsItalic}));
-    EXPECT_EQ(config.GifLoop, 0); // empty integer: 0, not the default -1
+    EXPECT_EQ(config.GifLoop, -1); // empty: no number, so the default
     EXPECT_TRUE(config.ShowCropRc);
     EXPECT_EQ(config.DecodeNum, 30);
 }
@@ -160,4 +175,81 @@ TEST(VGProject, QualityAndSizeLimitGoFromTheSettingsIntoTheRequest) {
     const TVGConvertFlag request = project.ConversionRequest(nullptr);
     EXPECT_EQ(request.GifQuality, 75);
     EXPECT_EQ(request.GifMaxSize, 2'500'000);
+}
+
+// Values no dialog would store, from a damaged or hand-edited file, go back to their defaults with
+// one log line each naming the setting; the settings around them are read as they are.
+TEST(VGConfig, UnusableNumbersFallBackToTheirDefaultsWithALogLineEach) {
+    TScopedUserFolders folders;
+    QDir().mkpath(TApp::GetDataPath());
+    const QString logFile = TApp::GetDataPath() + QStringLiteral("log.txt");
+    auto config = LoadSettings("<GifFPS>-5</GifFPS><GifQuality>5000</GifQuality>"
+                               "<GifSpeed>1e308</GifSpeed><GifLoop>-99</GifLoop>"
+                               "<DecodeNum>0</DecodeNum><FontSize>-1</FontSize>"
+                               "<GifMaxSize>-1</GifMaxSize><GifMaxFrame>2147483647</GifMaxFrame>"
+                               "<CropRcColor>65280</CropRcColor>",
+                               logFile);
+    EXPECT_EQ(config->GifFPS, 8);
+    EXPECT_EQ(config->GifQuality, DefaultGifQuality);
+    EXPECT_DOUBLE_EQ(config->GifSpeed, 1.0);
+    EXPECT_EQ(config->GifLoop, -1);
+    EXPECT_EQ(config->DecodeNum, 30);
+    EXPECT_EQ(config->FontSize, 14);
+    EXPECT_EQ(config->GifMaxSize, 0);
+    EXPECT_EQ(config->GifMaxFrame, 1000);
+    EXPECT_EQ(config->CropRcColor, 0x00FF00);
+    const QStringList lines = ReadLines(logFile);
+    const QStringList names = {"GifFPS",    "GifQuality", "GifSpeed",   "GifLoop",
+                               "DecodeNum", "FontSize",   "GifMaxSize", "GifMaxFrame"};
+    ASSERT_EQ(lines.size(), names.size()) << qPrintable(lines.join('\n'));
+    for (const QString& name : names)
+        EXPECT_EQ(lines.filter(QLatin1Char(' ') + name + QLatin1Char(' ')).size(), 1)
+            << qPrintable(name);
+    EXPECT_TRUE(lines.filter("GifFPS").value(0).contains("-5"));
+
+    // Text that is no number gives the default, not 0, even where 0 would be usable; a later
+    // good element of the same name wins over an earlier bad one.
+    QFile::remove(logFile);
+    config = LoadSettings("<GifLoop>many</GifLoop><GifMaxSize>8M</GifMaxSize><GifSpeed>nan"
+                          "</GifSpeed><GifFPS>x</GifFPS><GifFPS>20</GifFPS><FontSize/>",
+                          logFile);
+    EXPECT_EQ(config->GifLoop, -1);
+    EXPECT_EQ(config->GifMaxSize, 0);
+    EXPECT_DOUBLE_EQ(config->GifSpeed, 1.0);
+    EXPECT_EQ(config->GifFPS, 20);
+    EXPECT_EQ(config->FontSize, 14);
+    EXPECT_EQ(ReadLines(logFile).size(), 4);
+}
+
+// The ends of every range are still read as written, with nothing logged.
+TEST(VGConfig, ValuesAtTheEndsOfTheirRangesLoadAsWritten) {
+    TScopedUserFolders folders;
+    QDir().mkpath(TApp::GetDataPath());
+    const QString logFile = TApp::GetDataPath() + QStringLiteral("log.txt");
+    for (const auto& [elements, expect] : std::initializer_list<
+             std::pair<QByteArray, std::tuple<int, int, double, int, int, int, int, qint64>>>{
+             {"<GifMaxFrame>1</GifMaxFrame><GifFPS>1</GifFPS><GifSpeed>0.01</GifSpeed>"
+              "<GifLoop>-1</GifLoop><DecodeNum>1</DecodeNum><FontSize>1</FontSize>"
+              "<GifQuality>1</GifQuality><GifMaxSize>0</GifMaxSize>",
+              {1, 1, 0.01, -1, 1, 1, 1, 0}},
+             {"<GifMaxFrame>100000</GifMaxFrame><GifFPS>50</GifFPS><GifSpeed>100</GifSpeed>"
+              "<GifLoop>65535</GifLoop><DecodeNum>10000</DecodeNum><FontSize>1000</FontSize>"
+              "<GifQuality>100</GifQuality><GifMaxSize>64</GifMaxSize>",
+              {100000, 50, 100.0, 65535, 10000, 1000, 100, 64}},
+             {"<GifLoop>0</GifLoop>", {1000, 8, 1.0, 0, 30, 14, 90, 0}},
+         }) {
+        const auto c = LoadSettings(elements, logFile);
+        EXPECT_EQ(std::make_tuple(c->GifMaxFrame, c->GifFPS, c->GifSpeed, c->GifLoop, c->DecodeNum,
+                                  c->FontSize, c->GifQuality, c->GifMaxSize),
+                  expect)
+            << elements.data();
+    }
+    EXPECT_FALSE(QFile::exists(logFile)) << qPrintable(ReadLines(logFile).join('\n'));
+    // One past each end is refused.
+    const auto c = LoadSettings("<GifMaxFrame>100001</GifMaxFrame><GifFPS>51</GifFPS>"
+                                "<GifSpeed>0</GifSpeed><GifLoop>65536</GifLoop>"
+                                "<DecodeNum>10001</DecodeNum><FontSize>1001</FontSize>"
+                                "<GifQuality>0</GifQuality><GifMaxSize>63</GifMaxSize>",
+                                logFile);
+    EXPECT_EQ(ReadLines(logFile).size(), 8);
 }
