@@ -27,13 +27,26 @@ int StoredRow(int line, int height, bool interlaced) {
 
 TGIFComposer::TGIFComposer(std::shared_ptr<const TGIFImage> image) : FImage(std::move(image)) {
     FCanvas = QImage(FImage->Size(), QImage::Format_ARGB32);
-    Reset();
+    FCanvas.fill(Qt::transparent);
 }
 
 void TGIFComposer::Reset() {
-    FCanvas.fill(Qt::transparent);
+    if (FDrawnPixels > qint64(FCanvas.width()) * FCanvas.height())
+        Clear(FCanvas.rect());
+    else
+        for (const QRect& area : FDrawn)
+            Clear(area);
+    FDrawn.clear();
+    FDrawnPixels = 0;
     FSaved = QImage();
     FIndex = -1;
+}
+
+void TGIFComposer::Clear(const QRect& area) {
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        std::memset(reinterpret_cast<QRgb*>(FCanvas.scanLine(y)) + area.left(), 0,
+                    sizeof(QRgb) * static_cast<size_t>(area.width()));
+    FBytesTouched += qint64(sizeof(QRgb)) * area.width() * area.height();
 }
 
 int TGIFComposer::Advance() {
@@ -66,23 +79,28 @@ void TGIFComposer::Dispose() {
     if (area.isEmpty())
         return;
     if (frame.Disposal == 2) {
-        for (int y = area.top(); y <= area.bottom(); ++y)
-            std::memset(reinterpret_cast<QRgb*>(FCanvas.scanLine(y)) + area.left(), 0,
-                        sizeof(QRgb) * static_cast<size_t>(area.width()));
+        Clear(area);
     } else if (frame.Disposal == 3 && !FSaved.isNull()) {
         for (int y = 0; y < FSaved.height(); ++y)
             std::memcpy(reinterpret_cast<QRgb*>(FCanvas.scanLine(area.top() + y)) + area.left(),
                         FSaved.constScanLine(y), sizeof(QRgb) * static_cast<size_t>(area.width()));
+        FBytesTouched += FSaved.sizeInBytes();
     }
     FSaved = QImage();
 }
 
 void TGIFComposer::Draw(const TGIFFrameInfo& frame) {
+    // Only the part of the frame that lies on the canvas is saved, drawn and later disposed of.
     const QRect area = frame.Rect.intersected(FCanvas.rect());
-    if (frame.Disposal == 3 && !area.isEmpty())
-        FSaved = FCanvas.copy(area);
     if (area.isEmpty())
         return;
+    if (frame.Disposal == 3) {
+        FSaved = FCanvas.copy(area);
+        FBytesTouched += FSaved.sizeInBytes();
+    }
+    FDrawnPixels += qint64(area.width()) * area.height();
+    if (FDrawnPixels <= qint64(FCanvas.width()) * FCanvas.height())
+        FDrawn.push_back(area);
     const QByteArray& data = FImage->Data();
     TByteSource source;
     source.Add(data.constData(), FImage->HeaderLength());

@@ -8,36 +8,60 @@ TGIFPlayer::TGIFPlayer(QObject* parent) : QObject(parent) {
 
 void TGIFPlayer::SetImage(std::shared_ptr<const TGIFImage> image) {
     Stop();
+    FAhead.reset();
     FImage = std::move(image);
-    FComposer.reset();
+    FShown = TGIFComposedFrame();
     FPass = 0;
+    const int generation = ++FGeneration;
     if (!FImage || FImage->IsEmpty())
         return;
-    FComposer = std::make_unique<TGIFComposer>(FImage);
+    auto composer = std::make_unique<TGIFComposer>(FImage);
+    TGIFComposedFrame first;
+    first.Index = composer->Advance();
+    first.Picture = composer->Canvas();
+    // A single frame never changes: nothing to compose ahead.
+    if (FImage->FrameCount() > 1)
+        FAhead = std::make_unique<TGIFComposeAhead>(std::move(composer), [this, generation] {
+            QMetaObject::invokeMethod(
+                this, [this, generation] { OnComposed(generation); }, Qt::QueuedConnection);
+        });
     FClock.start();
     FDueMs = 0;
-    Step();
+    Show(std::move(first));
 }
 
 QImage TGIFPlayer::CurrentFrame() const {
-    return FComposer ? FComposer->Canvas() : QImage();
+    return FShown.Picture;
 }
 
 int TGIFPlayer::CurrentIndex() const {
-    return FComposer ? FComposer->CurrentIndex() : -1;
+    return FShown.Index;
 }
 
 void TGIFPlayer::Stop() {
     FTimer.stop();
+    FWaiting = false;
 }
 
 void TGIFPlayer::Step() {
-    if (!FComposer)
+    if (!FAhead)
         return;
-    const int index = FComposer->Advance();
-    if (index == 0)
+    std::optional<TGIFComposedFrame> next = FAhead->Take();
+    FWaiting = !next;
+    if (next)
+        Show(std::move(*next));
+}
+
+void TGIFPlayer::OnComposed(int generation) {
+    if (generation == FGeneration && FWaiting)
+        Step();
+}
+
+void TGIFPlayer::Show(TGIFComposedFrame frame) {
+    FShown = std::move(frame);
+    if (FShown.Index == 0)
         ++FPass;
-    FDueMs += FImage->FrameDelayMs(index);
+    FDueMs += FImage->FrameDelayMs(FShown.Index);
     emit FrameChanged();
     ScheduleNext();
 }
@@ -45,11 +69,11 @@ void TGIFPlayer::Step() {
 void TGIFPlayer::ScheduleNext() {
     const int last = FImage->FrameCount() - 1;
     const int plays = FImage->PlayCount();
-    if (last == 0 || (FComposer->CurrentIndex() == last && plays != 0 && FPass >= plays)) {
+    if (last == 0 || (FShown.Index == last && plays != 0 && FPass >= plays)) {
         // The last frame of the last pass stays, as long as its delay says, then the end.
         QTimer::singleShot(std::max<qint64>(0, FDueMs - FClock.elapsed()), this,
-                           [this, image = FImage.get()] {
-                               if (FImage.get() == image)
+                           [this, generation = FGeneration] {
+                               if (FGeneration == generation)
                                    emit Finished();
                            });
         return;

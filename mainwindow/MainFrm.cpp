@@ -2,6 +2,7 @@
 
 #include "app/VGApp.h"
 #include "common/CommonFunctions.h"
+#include "common/Log.h"
 #include "decoder/FFDecoder.h"
 #include "mainwindow/MainChrome.h"
 #include "mainwindow/MainClip.h"
@@ -18,7 +19,9 @@
 #include "widgets/ThumbStrip.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QDragEnterEvent>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -66,6 +69,12 @@ TMainForm::TMainForm(QWidget* parent) : TBaseForm(parent) {
     setAcceptDrops(true);
     BuildControls();
     FFrameWriter = std::make_shared<TFrameWriter>();
+    // Said once when pictures stop going to disk, until they go again; the strip goes on from
+    // memory and from the video meanwhile.
+    FFrameWriter->SetWriteFailedHandler([this](const QString& folder) {
+        QMetaObject::invokeMethod(
+            this, [folder] { ReportFullDisk(folder); }, Qt::QueuedConnection);
+    });
     ShotView->SetPictureSource(
         [writer = FFrameWriter](const QString& fileName) { return writer->Picture(fileName); });
     FPlayer = std::make_unique<TMainPlayer>(*this);
@@ -161,6 +170,20 @@ void TMainForm::FormDestroy() {
         DeleteFolderFiles(App->TempPath);
 }
 
+void TMainForm::ReportFullDisk(const QString& folder) {
+    const QString text = QStringLiteral("The disk holding the work folder is full: %1. Free some "
+                                        "space; frames will be read again from the video.")
+                             .arg(QDir::toNativeSeparators(folder));
+    MsgOut(text);
+    // A disk that stays nearly full runs short again and again as pictures come and go: the
+    // user hears of it once, and again only after some minutes.
+    static QElapsedTimer lastSaid;
+    if (lastSaid.isValid() && lastSaid.elapsed() < 5 * 60 * 1000)
+        return;
+    lastSaid.start();
+    MsgBox(text, mbOK, miWarning, 1);
+}
+
 void TMainForm::FreeWorkers() {
     tmTrackBar->stop();
     TSafeThread::SafeFree(FPlayThread);
@@ -195,6 +218,8 @@ bool TMainForm::OpenVideoFile(const QString& fileName) {
         FProj->LibPath = App->AppPath + QStringLiteral("resource/FFDLL/");
     }
     FProj->PictureWriter = FFrameWriter.get();
+    if (App)
+        FFrameWriter->SetBudget(TFrameWriter::DefaultBudget(App->TempPath));
     EnsureDecoder();
     (void)FDecoder->LoadFile(fileName, QString());
     FProj->ReadStreamInfo(FDecoder);

@@ -229,6 +229,8 @@ private:
     // Frees the playback and seek workers and stops the scrubbing timer, so nothing but the
     // UI thread drives the decoder afterwards.
     void FreeWorkers();
+    // The frame pictures could not be written: says so once and logs it.
+    static void ReportFullDisk(const QString& folder);
     void ShowExtractProgress(qint64 done, qint64 asked);
     void FitToWorkArea();
 

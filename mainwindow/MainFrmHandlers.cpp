@@ -228,6 +228,8 @@ void TMainForm::ConnectControls() {
         FStrip->DrawPhoto(item, image, text, painter);
     };
     ShotView->OnKeyDown = [this](int key, Qt::KeyboardModifiers) { FStrip->KeyDown(key); };
+    ShotView->OnPictureMissing = [this](TPhotoData* item) { FStrip->PictureMissing(item); };
+    ShotView->OnScrolled = [this] { FStrip->KeepShownPictures(); };
     connect(ShotView, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { FStrip->Popup(ShotView->viewport()->mapToGlobal(at)); });
     pnlPlayer->OnPaint = [this](QPainter& painter) { FPlayer->PaintPlayer(painter); };

@@ -18,6 +18,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
+#include <algorithm>
 #include <climits>
 #include <cmath>
 
@@ -100,6 +101,38 @@ void TMainStrip::UpdateStripRange() {
     const int count = F.ShotView->Count();
     F.FStripFirstPTS = count ? FrameOf(F.ShotView->Item(0))->PTS : 0;
     F.FStripLastPTS = count ? FrameOf(F.ShotView->Item(count - 1))->PTS : 0;
+    KeepShownPictures();
+}
+
+void TMainStrip::KeepShownPictures() {
+    // The pictures in view stay in the work folder; the others may leave it when it grows past
+    // its budget (their frames are made again from the video when they come into view again).
+    QStringList kept;
+    for (const TPhotoData* item : F.ShotView->VisibleItems())
+        if (const TVGFrame* frame = FrameOf(item))
+            kept << frame->FileName;
+    if (F.FCurFrame)
+        kept << F.FCurFrame->FileName;
+    F.FFrameWriter->SetKept(kept);
+}
+
+void TMainStrip::PictureMissing(TPhotoData* item) {
+    // Only while no worker drives the decoder; a picture still missing then shows as failed.
+    TVGFrame* frame = FrameOf(item);
+    if (!frame || !F.FProj || !F.FDecoder || F.FPlayThread || F.FSeeker ||
+        !F.FProj->IsPictureGone(frame))
+        return;
+    // The frames after it in view most likely went too: made again in one pass, no further.
+    const std::vector<TPhotoData*> visible = F.ShotView->VisibleItems();
+    const auto from = std::find(visible.begin(), visible.end(), item);
+    const int count = int(std::max<std::ptrdiff_t>(1, visible.end() - from));
+    std::vector<TVGFrame*> remade;
+    F.FProj->ExtractFrames(F.FDecoder, count, nullptr, remade, frame->PTS);
+    for (TPhotoData* other : visible)
+        if (other->ThumbState() == TPhotoData::tsFailed &&
+            std::find(remade.begin(), remade.end(), FrameOf(other)) != remade.end())
+            F.ShotView->ReloadThumbnail(other);
+    KeepShownPictures();
 }
 
 void TMainStrip::SelectedChange() {
@@ -114,12 +147,19 @@ void TMainStrip::SelectedChange() {
     if (frame != F.FCurFrame) {
         F.FCurFrame = frame;
         RefreshShot(false);
+        KeepShownPictures();
     }
     if (F.FProj->Duration > 0)
         F.SetTrackBarSilently(-1, double(F.FCurFrame->PTS) / double(F.FProj->Duration));
 }
 
 void TMainStrip::RefreshShot(bool keepBitmap) {
+    // A picture the work folder let go is made again from the video first.
+    if (!keepBitmap && F.FCurFrame && F.FProj && F.FProj->IsPictureGone(F.FCurFrame) &&
+        F.FDecoder && !F.FPlayThread && !F.FSeeker) {
+        std::vector<TVGFrame*> remade;
+        F.FProj->ExtractFrames(F.FDecoder, 1, nullptr, remade, F.FCurFrame->PTS);
+    }
     // The loaded picture is kept in the painting format, so a drag only copies it.
     if (!keepBitmap)
         F.FFrameBitmap = F.FCurFrame ? F.FFrameWriter->Picture(F.FCurFrame->FileName)

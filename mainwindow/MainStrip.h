@@ -26,6 +26,10 @@ public:
     void AppendNextGroup(bool focusLast);
     void PrependPriorGroup(bool focusFirst);
     void UpdateStripRange();
+    // Tells the frame writer which pictures the window shows (they stay in the work folder).
+    void KeepShownPictures();
+    // A thumbnail found no picture: made again from the video when the folder let it go.
+    void PictureMissing(TPhotoData* item);
     void SelectedChange();
     void RefreshShot(bool keepBitmap);
     void NextMore();

@@ -139,8 +139,14 @@ TVGFrame* TVGProj::AddDecodedFrame(TCustomDecoder* decoder) {
     return frame;
 }
 
+bool TVGProj::IsPictureGone(const TVGFrame* frame) const {
+    return PictureWriter && frame && PictureWriter->IsGone(frame->FileName);
+}
+
 TVGFrame* TVGProj::NextFrame(TCustomDecoder* decoder, TVGFrame* frame, int& skip) {
-    if (frame && frame->Next) {
+    // A known neighbour is taken without decoding, unless its picture was removed from the work
+    // folder: then the decoder goes on to it and the picture is made again.
+    if (frame && frame->Next && !IsPictureGone(frame->Next)) {
         ++skip;
         return frame->Next;
     }
@@ -153,7 +159,12 @@ TVGFrame* TVGProj::NextFrame(TCustomDecoder* decoder, TVGFrame* frame, int& skip
 
 TVGFrame* TVGProj::CurrentFrame(TCustomDecoder* decoder) {
     TVGFrame* frame = Frames.FindFrame(decoder->CurrentPTS());
-    return frame ? frame : AddDecodedFrame(decoder);
+    if (!frame)
+        return AddDecodedFrame(decoder);
+    QImage bitmap;
+    if (IsPictureGone(frame) && decoder->CopyToBitmap(bitmap))
+        PictureWriter->Enqueue(bitmap, frame->FileName);
+    return frame;
 }
 
 TVGFrame* TVGProj::StartGroup(TCustomDecoder* decoder, std::vector<TVGFrame*>& result,

@@ -140,6 +140,9 @@ public:
     QString LibPath;
     // Writes frame pictures in the background (not owned); none: each is written at once.
     TFrameWriter* PictureWriter = nullptr;
+    // True when the writer let go of the frame's picture (the work folder's budget, a full
+    // disk): extracting the frame again makes it anew from the video.
+    bool IsPictureGone(const TVGFrame* frame) const;
 
 private:
     QPointF OutputPoint(const TVGElement& element) const;

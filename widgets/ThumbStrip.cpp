@@ -165,6 +165,10 @@ TThumbStrip::TThumbStrip(QWidget* parent)
     setDragEnabled(false);
     setFrameShape(QFrame::NoFrame);
     horizontalScrollBar()->setSingleStep(FLayout.CellSize().width() / 4);
+    connect(horizontalScrollBar(), &QScrollBar::valueChanged, this, [this] {
+        if (OnScrolled)
+            OnScrolled();
+    });
     FPool.setMaxThreadCount(2);
     SetColor(FColor);
     auto noteChange = [this] {
@@ -334,6 +338,25 @@ void TThumbStrip::ThumbnailDone(quint64 serial, const QImage& thumb) {
     item->FThumb = thumb;
     item->FThumbState = thumb.isNull() ? TPhotoData::tsFailed : TPhotoData::tsLoaded;
     viewport()->update(visualRect(IndexOf(item)));
+    if (thumb.isNull() && OnPictureMissing)
+        OnPictureMissing(item);
+}
+
+void TThumbStrip::ReloadThumbnail(TPhotoData* item) {
+    if (!item || item->FOwner != this || item->FThumbState == TPhotoData::tsLoading)
+        return;
+    item->FThumbState = TPhotoData::tsNotLoaded;
+    item->FThumb = QImage();
+    viewport()->update(visualRect(IndexOf(item)));
+}
+
+std::vector<TPhotoData*> TThumbStrip::VisibleItems() const {
+    std::vector<TPhotoData*> items;
+    const QRect view = viewport()->rect();
+    for (const auto& item : FItems)
+        if (ItemRect(item.get()).intersects(view))
+            items.push_back(item.get());
+    return items;
 }
 
 void TThumbStrip::PaintItem(QPainter& painter, const QRect& cell, int row, bool selected,

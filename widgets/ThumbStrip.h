@@ -120,6 +120,10 @@ public:
     void UpdatePhotos();
     // Draws every item again (after the owner's decorations changed).
     void Repaint() { viewport()->update(); }
+    // Asks for the item's thumbnail again when it is next drawn (its picture came back).
+    void ReloadThumbnail(TPhotoData* item);
+    // The items whose cells lie in the visible part of the strip.
+    std::vector<TPhotoData*> VisibleItems() const;
     // 0 scrolls to the beginning; any value past the end (2147483647) to the end.
     void SetHorzScrollPos(int position);
     int HorzScrollPos() const;
@@ -136,6 +140,11 @@ public:
     void SetPictureSource(TPictureSource source) { FPictureSource = std::move(source); }
 
     std::function<void()> OnSelectedChange;
+    // An item's picture could not be had (its source gave none); the owner may bring it back and
+    // call ReloadThumbnail. Without a handler the item shows as failed.
+    std::function<void(TPhotoData* item)> OnPictureMissing;
+    // The strip scrolled: other items are now in view.
+    std::function<void()> OnScrolled;
     std::function<void(TPhotoData* item, const QRectF& imageRect, const QRect& textRect,
                        QPainter& painter)>
         OnDrawPhoto;

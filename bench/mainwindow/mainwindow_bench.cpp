@@ -2,10 +2,11 @@
 //
 //   vg_bench_mainwindow open [video] [rounds]   opening until the still view and the strip show
 //   vg_bench_mainwindow play [video]            playing with two captions and a logo
+//   vg_bench_mainwindow page [video]            paging to the end and back: the work folder's peak
 //
-// Without a video, "open" takes bear-h264-1280x720.mp4 of the shared media and "play" a 1080p
-// 30 fps clip it draws into the build folder on the first run; "open4k" and "play4k" take a
-// 3840 x 2160 clip the same way.
+// Without a video, "open" takes bear-h264-1280x720.mp4 of the shared media, "page" the screen
+// recording, and "play" a 1080p 30 fps clip it draws into the build folder on the first run;
+// "open4k", "page4k" and "play4k" take a 3840 x 2160 clip the same way.
 //
 // Opening: the window opens the file as the Open button does, and the time runs until the still
 // view shows the first frame and every thumbnail on screen is drawn. It is set against a bare
@@ -137,6 +138,56 @@ int RunOpen(const QString& video, int rounds) {
     return 0;
 }
 
+// Pages to the end of the video with the next-group button's command, as a user browsing it
+// would, then scrolls the strip back to its start a view at a time: the work folder's peak (the
+// files on disk after each step), the time of a page forward (pictures new) and of a step back
+// whose pictures had left the folder (made again from the video).
+int RunPage(const QString& video) {
+    TMainForm form;
+    form.show();
+    if (!form.OpenVideoFile(video))
+        return 1;
+    TThumbStrip* strip = form.ShotView;
+    qint64 peak = 0;
+    std::vector<double> forward, back;
+    auto settle = [&](QElapsedTimer& timer, std::vector<double>& times) {
+        while (!VisibleThumbnailsDrawn(strip))
+            QApplication::processEvents(QEventLoop::AllEvents, 5);
+        times.push_back(double(timer.nsecsElapsed()) / 1e6);
+        form.FrameWriter()->Flush();
+        peak = std::max(peak, FolderBytes(App->TempPath));
+    };
+    for (int64_t last = -1; form.StripLastPTS() != last && forward.size() < 1000;) {
+        last = form.StripLastPTS();
+        QElapsedTimer timer;
+        timer.start();
+        form.acNextMoreExecute();
+        settle(timer, forward);
+    }
+    const int pages = int(forward.size());
+    while (strip->HorzScrollPos() > 0) {
+        const int to = std::max(0, strip->HorzScrollPos() - strip->viewport()->width());
+        QElapsedTimer timer;
+        timer.start();
+        strip->SetHorzScrollPos(to);
+        bool gone = false;
+        for (const TPhotoData* item : strip->VisibleItems())
+            gone = gone || form.Project()->IsPictureGone(static_cast<TVGFrame*>(item->Data));
+        std::vector<double>& times = gone ? back : forward;
+        settle(timer, times);
+        if (!gone)
+            forward.pop_back(); // a step back whose pictures were all there: not a page
+    }
+    std::printf("%s: %d pages to the end, %zu views back with pictures made again; work folder "
+                "peak %.0f MB (budget %.0f MB)\n",
+                qPrintable(video), pages, back.size(), double(peak) / 1e6,
+                double(TFrameWriter::DefaultBudget(App->TempPath)) / 1e6);
+    std::printf("  a page forward: median %.0f ms; a view back made again from the video: "
+                "median %.0f ms, slowest %.0f ms\n",
+                Percentile(forward, 0.5), Percentile(back, 0.5), Percentile(back, 1.0));
+    return 0;
+}
+
 void AddOverlays(TVGProj* project) {
     for (int i = 0; i < 2; ++i) {
         TTextObj* caption = project->Texts.Add();
@@ -241,13 +292,21 @@ int main(int argc, char* argv[]) {
                         ? BenchClip(3840, 2160)
                         : QStringLiteral(VG_MEDIA_DIR "/bear-h264-1280x720.mp4");
         result = RunOpen(video, argc > 3 ? std::max(1, std::atoi(argv[3])) : 5);
+    } else if (mode == QLatin1String("page") || mode == QLatin1String("page4k")) {
+        if (video.isEmpty())
+            video =
+                mode == QLatin1String("page4k")
+                    ? BenchClip(3840, 2160)
+                    : QStringLiteral(VG_MEDIA_DIR "/screencast-jupyterlab-github-1616x1568.mp4");
+        result = RunPage(video);
     } else if (mode == QLatin1String("play") || mode == QLatin1String("play4k")) {
         if (video.isEmpty())
             video = mode == QLatin1String("play4k") ? BenchClip(3840, 2160) : BenchClip(1920, 1080);
         result = RunPlay(video);
     } else {
         std::fprintf(stderr,
-                     "usage: vg_bench_mainwindow open|open4k|play|play4k [video] [rounds]\n");
+                     "usage: vg_bench_mainwindow open|open4k|page|page4k|play|play4k [video] "
+                     "[rounds]\n");
     }
     DeleteFolderFiles(App->TempPath);
     delete Config;

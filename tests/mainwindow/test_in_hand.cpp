@@ -10,6 +10,8 @@
 #include "ui/MHintWindow.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QTimer>
 
@@ -199,6 +201,57 @@ TEST_F(MainWindowInHand, ADeletedFrameShowsTheDeletedMarkAloneInsideTheClip) {
     QApplication::processEvents();
     EXPECT_NE(cell(4), keptInClip);
     EXPECT_EQ(cell(3), deletedInClip);
+}
+
+} // namespace
+
+namespace {
+
+qint64 FolderBytes(const QString& folder) {
+    qint64 bytes = 0;
+    for (const QFileInfo& file : QDir(folder).entryInfoList(QDir::Files))
+        bytes += file.size();
+    return bytes;
+}
+
+TEST_F(MainWindowInHand, TheWorkFolderKeepsItsBudgetAndPicturesComeBackFromTheVideo) {
+    TFrameWriter* writer = Form->FrameWriter();
+    writer->Flush();
+    const qint64 one = QFileInfo(TMainStripFrame(0)->FileName).size();
+    ASSERT_GT(one, 0);
+    writer->SetBudget(12 * one);
+    // Five groups of ten further on: the folder holds no more than its budget.
+    for (int page = 0; page < 5; ++page) {
+        QTest::mouseClick(Form->btnNextMore, Qt::LeftButton);
+        writer->Flush();
+        EXPECT_LE(FolderBytes(App->TempPath), 12 * one) << "page " << page;
+    }
+    ASSERT_GE(Form->ShotView->Count(), 50);
+    EXPECT_TRUE(Form->Project()->IsPictureGone(TMainStripFrame(0)));
+    // Back to the first frame with the keyboard: the still view shows it again, made from the
+    // video.
+    TThumbStrip* strip = Form->ShotView;
+    strip->setFocus();
+    QTest::keyClick(strip, Qt::Key_Home);
+    ASSERT_EQ(Form->CurrentFrame(), TMainStripFrame(0));
+    EXPECT_EQ(fixture::ReadIndexPattern(Form->FrameBitmap()), 0);
+    // A thumbnail never drawn before, whose picture left the folder, comes into view: it is made
+    // again and shows its frame.
+    TPhotoData* unseen = nullptr;
+    for (int i = 0; i < strip->Count() && !unseen; ++i)
+        if (strip->Item(i)->ThumbState() == TPhotoData::tsNotLoaded &&
+            Form->Project()->IsPictureGone(TMainStripFrame(i)))
+            unseen = strip->Item(i);
+    ASSERT_NE(unseen, nullptr);
+    unseen->MakeVisible();
+    ASSERT_TRUE(WaitFor([&] {
+        strip->viewport()->repaint();
+        return unseen->ThumbState() == TPhotoData::tsLoaded;
+    }));
+    EXPECT_FALSE(Form->Project()->IsPictureGone(TMainStripFrame(unseen->Index())));
+    EXPECT_EQ(ItemIndex(unseen->Index()), unseen->Index());
+    writer->Flush();
+    EXPECT_LE(FolderBytes(App->TempPath), 12 * one);
 }
 
 } // namespace

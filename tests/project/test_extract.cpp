@@ -5,6 +5,7 @@
 #include "common/Messages.h"
 #include "decoder/FFDecoder.h"
 #include "engine/Video2Gif.h"
+#include "project/FrameWriter.h"
 #include "project/VGProject.h"
 #include "tests/fixtures/generator/FramePattern.h"
 #include "tests/support/GifDecode.h"
@@ -13,6 +14,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -216,4 +218,50 @@ TEST(ProjectBadInput, FilesWithoutUsableVideoLeaveTheProjectInvalid) {
         project.ExtractFrames(&decoder, 30, nullptr, group, 0);
         EXPECT_TRUE(group.empty());
     }
+}
+
+TEST_F(ProjectExtract, PicturesLetGoToKeepTheWorkFolderSmallAreMadeAgainFromTheVideo) {
+    TFrameWriter writer;
+    Project.PictureWriter = &writer;
+    std::vector<TVGFrame*> first, second;
+    Project.ExtractFrames(&Decoder, 10, &Window, first, 20 * period);
+    Project.ExtractFrames(&Decoder, 10, &Window, second, 30 * period);
+    ASSERT_EQ(first.size(), 10u);
+    ASSERT_EQ(second.size(), 10u);
+    writer.Flush();
+    // The strip shows the second group; the folder's budget holds about ten pictures.
+    QStringList shown;
+    for (const TVGFrame* frame : second)
+        shown << frame->FileName;
+    const qint64 onePicture = QFileInfo(shown.front()).size();
+    writer.SetKept(shown);
+    writer.SetBudget(onePicture * 10 + onePicture / 2);
+    EXPECT_LE(writer.WrittenBytes(), onePicture * 10 + onePicture / 2);
+    EXPECT_EQ(WorkFiles().size(), 10);
+    for (const TVGFrame* frame : first) {
+        EXPECT_TRUE(Project.IsPictureGone(frame));
+        EXPECT_FALSE(QFile::exists(frame->FileName));
+    }
+    for (const TVGFrame* frame : second)
+        EXPECT_FALSE(Project.IsPictureGone(frame));
+
+    // Back to the first group: the same frames, their pictures made again under the same names.
+    std::vector<TVGFrame*> back;
+    Project.ExtractFrames(&Decoder, 10, &Window, back, 20 * period);
+    EXPECT_EQ(back, first);
+    writer.SetKept([&] {
+        QStringList names;
+        for (const TVGFrame* frame : back)
+            names << frame->FileName;
+        return names;
+    }());
+    writer.Flush();
+    for (size_t i = 0; i < back.size(); ++i) {
+        EXPECT_FALSE(Project.IsPictureGone(back[i]));
+        EXPECT_EQ(Index(back[i]), 20 + int(i));
+    }
+    // Now the second group made way, and the folder stayed within its budget.
+    EXPECT_EQ(WorkFiles().size(), 10);
+    EXPECT_TRUE(Project.IsPictureGone(second.back()));
+    Project.PictureWriter = nullptr;
 }
