@@ -51,3 +51,26 @@ TSAN_OPTIONS="$tsan_options" QT_QPA_PLATFORM=offscreen "$top/build-tsan/tests/co
 # their pictures; and the scenes' palettes made two at a time.
 TSAN_OPTIONS="$tsan_options" QT_QPA_PLATFORM=offscreen "$top/build-tsan/tests/engine/test_engine" \
   --gtest_filter='RowHelper.*:BackgroundJob.*:Remapper.*:GifEncoder.SharingRows*:GifEncoder.EachImage*:GifLzw.*:ConversionFrames.*:DamagedSource.*:PalettePlanner.*'
+
+# Fuzzing: the readers of what users hand the program (the settings file, a language file, a GIF,
+# a clip time text, the converter's command line) under libFuzzer with AddressSanitizer and
+# UndefinedBehaviorSanitizer, in a small clang build of just those readers. Each target runs for
+# a minute on a copy of its seed corpus (the repository's stays as it is); a finding stops the
+# script, with the input that caused it kept in build-fuzz/findings/.
+cmake -S "$top" -B "$top/build-fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVG_FUZZ=ON \
+  -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+cmake --build "$top/build-fuzz" --target fuzz_targets -j "$(nproc)"
+fuzz_work="$(mktemp -d)"
+trap 'rm -rf "$fuzz_work"' EXIT
+mkdir -p "$top/build-fuzz/findings"
+for target in settings language gifreader timetext cli; do
+  cp -r "$top/tests/fuzz/corpus/$target" "$fuzz_work/$target"
+  if ! "$top/build-fuzz/tests/fuzz/fuzz_$target" -max_total_time=60 -timeout=30 \
+    -rss_limit_mb=2560 -artifact_prefix="$top/build-fuzz/findings/$target-" \
+    "$fuzz_work/$target" >"$fuzz_work/$target.log" 2>&1; then
+    tail -n 40 "$fuzz_work/$target.log"
+    echo "fuzz_$target found a fault; the input is in $top/build-fuzz/findings/" >&2
+    exit 1
+  fi
+  grep -E '^Done [0-9]+ runs' "$fuzz_work/$target.log" | sed "s/^/fuzz_$target: /"
+done

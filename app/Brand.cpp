@@ -1,5 +1,7 @@
 #include "app/Brand.h"
 
+#include "common/Folders.h"
+
 #include <QUrl>
 
 const std::array<TBrandProfile, brCount>& BrandProfiles() {
@@ -73,4 +75,34 @@ QString BrandTrackUrl(const TBrandProfile& brand) {
     url.setPath(QStringLiteral("/gif-clip-maker/install-track.txt"));
     url.setQuery(QString());
     return url.toString();
+}
+
+QString BrandProductName(const TBrandProfile& brand) {
+    return QString::fromUtf8(ProductName) + QString::fromUtf8(brand.ProductSuffix);
+}
+
+QString BrandProductFolder(const TBrandProfile& brand) {
+    return brand.FreeEdition ? QLatin1String("Free ") + BrandProductName(brand)
+                             : BrandProductName(brand);
+}
+
+QString BrandTitle(const TBrandProfile& brand) {
+    if (brand.FreeEdition)
+        return QLatin1String("Free ") + BrandProductName(brand);
+    const QString company = QString::fromUtf8(brand.CompanyFolder);
+    if (!company.isEmpty())
+        return company + QLatin1Char(' ') + BrandProductName(brand);
+    return BrandProductName(brand);
+}
+
+QString BrandDataPath(const TBrandProfile& brand, const QString& appDataPath) {
+    const QString company = QString::fromUtf8(brand.CompanyFolder);
+    QString path = IncludeTrailingPathDelimiter(appDataPath);
+    if (!company.isEmpty())
+        path += company + QLatin1Char('/');
+    return path + BrandProductFolder(brand) + QLatin1Char('/');
+}
+
+QString CurrentDataPath() {
+    return BrandDataPath(CurrentBrand(), GetAppDataPath());
 }

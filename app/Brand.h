@@ -37,6 +37,14 @@ TBrandId SelectBrand(const TBrandSwitches& switches);
 TBrandSwitches BuildBrandSwitches();
 const TBrandProfile& CurrentBrand();
 
+// The brand rules for any profile (the TApp operations apply them to this build's profile).
+QString BrandProductName(const TBrandProfile& brand);
+QString BrandProductFolder(const TBrandProfile& brand);
+QString BrandTitle(const TBrandProfile& brand);
+QString BrandDataPath(const TBrandProfile& brand, const QString& appDataPath);
+// The per-user data folder of this build's brand (settings, log, work folder), ending in "/".
+QString CurrentDataPath();
+
 // The text the install-tracking client fetches from the brand's web server: one integer, the
 // partner status. It lies on the host of the brand's support page.
 QString BrandTrackUrl(const TBrandProfile& brand);

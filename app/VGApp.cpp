@@ -28,32 +28,6 @@ bool IsPartner() {
 }
 } // namespace
 
-QString BrandProductName(const TBrandProfile& brand) {
-    return QString::fromUtf8(ProductName) + QString::fromUtf8(brand.ProductSuffix);
-}
-
-QString BrandProductFolder(const TBrandProfile& brand) {
-    return brand.FreeEdition ? QLatin1String("Free ") + BrandProductName(brand)
-                             : BrandProductName(brand);
-}
-
-QString BrandTitle(const TBrandProfile& brand) {
-    if (brand.FreeEdition)
-        return QLatin1String("Free ") + BrandProductName(brand);
-    const QString company = QString::fromUtf8(brand.CompanyFolder);
-    if (!company.isEmpty())
-        return company + QLatin1Char(' ') + BrandProductName(brand);
-    return BrandProductName(brand);
-}
-
-QString BrandDataPath(const TBrandProfile& brand, const QString& appDataPath) {
-    const QString company = QString::fromUtf8(brand.CompanyFolder);
-    QString path = IncludeTrailingPathDelimiter(appDataPath);
-    if (!company.isEmpty())
-        path += company + QLatin1Char('/');
-    return path + BrandProductFolder(brand) + QLatin1Char('/');
-}
-
 int LogFileNumber(const QString& fileName) {
     const QString base = QFileInfo(fileName).completeBaseName();
     bool ok = false;
@@ -182,7 +156,7 @@ QString TApp::GetTitle() {
 }
 
 QString TApp::GetDataPath() {
-    return BrandDataPath(CurrentBrand(), GetAppDataPath());
+    return CurrentDataPath();
 }
 
 QString TApp::GetSkinPath() const {

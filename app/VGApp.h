@@ -21,12 +21,6 @@ inline constexpr const char* InstallValueName = "insguid";
 // A log file is appended to while it is at most this long; a longer one starts the next number.
 inline constexpr qint64 LogSizeLimit = 10485760;
 
-// The brand rules for any profile (the TApp operations apply them to this build's profile).
-QString BrandProductName(const TBrandProfile& brand);
-QString BrandProductFolder(const TBrandProfile& brand);
-QString BrandTitle(const TBrandProfile& brand);
-QString BrandDataPath(const TBrandProfile& brand, const QString& appDataPath);
-
 // The log file a process writes in `logFolder` (ending in "/"): "Log.txt" in an empty folder,
 // else the highest-numbered "Log<n>.txt", or the next number when that one is over the limit.
 QString ChooseLogFileName(const QString& logFolder);

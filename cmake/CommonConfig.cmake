@@ -11,6 +11,9 @@ option(VG_DEBUG_BUILD "Developer build: skip installation checks" OFF)
 
 option(VG_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
 option(VG_TSAN "Build with ThreadSanitizer" OFF)
+# The fuzz build (clang only): just the readers of files and texts users hand the program, with
+# libFuzzer's coverage, AddressSanitizer and UndefinedBehaviorSanitizer, and the fuzz targets.
+option(VG_FUZZ "Build only the fuzz targets (needs clang++)" OFF)
 
 add_library(vg_options INTERFACE)
 target_compile_options(vg_options INTERFACE -Wall -Wextra -Wpedantic -Wshadow -Werror
@@ -37,6 +40,15 @@ endif()
 if(VG_SANITIZE)
   target_compile_options(vg_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer
                                               -fno-sanitize-recover=undefined)
+  target_link_options(vg_options INTERFACE -fsanitize=address,undefined)
+endif()
+if(VG_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "VG_FUZZ needs clang++ (-DCMAKE_CXX_COMPILER=clang++)")
+  endif()
+  target_compile_options(vg_options INTERFACE -fsanitize=fuzzer-no-link,address,undefined
+                                              -fno-sanitize-recover=undefined
+                                              -fno-omit-frame-pointer)
   target_link_options(vg_options INTERFACE -fsanitize=address,undefined)
 endif()
 if(VG_TSAN)

@@ -30,23 +30,27 @@ bool TLanguage::LoadLanguage(const QString& name) {
     if (!info.exists() || !info.isFile())
         return false;
 
+    // A file that cannot be opened fails as one that does not parse.
+    QFile file(path);
+    const QByteArray data = file.open(QIODevice::ReadOnly) ? ReadXMLBytes(file) : QByteArray();
+    if (!LoadLanguageData(data))
+        return false;
+    LanguageFile = path;
+    LanguageName = name;
+    return true;
+}
+
+bool TLanguage::LoadLanguageData(const QByteArray& data) {
+    LoadTried = true;
     FDocument.reset();
     auto document = std::make_unique<QDomDocument>();
-    QFile file(path);
-    bool parsed = file.open(QIODevice::ReadOnly);
-    if (parsed) {
-        parsed =
-            ParseXMLBuffer(ReadXMLBytes(file), *document) && !document->documentElement().isNull();
-    }
-    if (!parsed) {
+    if (!ParseXMLBuffer(data, *document) || document->documentElement().isNull()) {
         MsgBox(QString::fromLatin1(LanguageLoadFailedText), mbOK, miNone, 1);
         LoadFailed = true;
         return false;
     }
     FDocument = std::move(document);
     LanguageId = FDocument->documentElement().attribute(QStringLiteral("Id"));
-    LanguageFile = path;
-    LanguageName = name;
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include <QString>
 #include <memory>
 
+class QByteArray;
 class QDomDocument;
 
 class TLanguage {
@@ -20,6 +21,9 @@ public:
     // does not parse (or is too large or too deeply nested to be a language file) shows a
     // message box, sets LoadFailed for good and drops the document held.
     bool LoadLanguage(const QString& name);
+    // Reads the bytes of a language file as LoadLanguage reads the file's, failures included;
+    // the name and file stay as they were.
+    bool LoadLanguageData(const QByteArray& data);
     // Whether a language file is active (tries the current name first when nothing was tried).
     bool IsLoaded();
     // The text of the first entry whose name equals `key` exactly; empty when there is none.

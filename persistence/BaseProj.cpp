@@ -618,21 +618,33 @@ void TBaseConfig::Load() {
         return;
     const QByteArray data = ReadXMLBytes(file);
     file.close();
-    QDomDocument document;
     QString problem;
-    if (!ParseXMLBuffer(data, document, &problem))
-        return KeepDamagedFile(problem);
+    if (!LoadFromData(data, &problem))
+        KeepDamagedFile(problem);
+}
+
+bool TBaseConfig::LoadFromData(const QByteArray& data, QString* problem) {
+    auto fail = [problem](const QString& text) {
+        if (problem)
+            *problem = text;
+        return false;
+    };
+    QDomDocument document;
+    QString parseProblem;
+    if (!ParseXMLBuffer(data, document, &parseProblem))
+        return fail(parseProblem);
     const QDomElement root = document.documentElement();
     if (root.isNull())
-        return KeepDamagedFile(QStringLiteral("no root element"));
+        return fail(QStringLiteral("no root element"));
     try {
         LoadFromXML(root);
     } catch (const std::exception& error) {
         // The values read before the problem stay; a later Load tries again.
-        return KeepDamagedFile(QString::fromUtf8(error.what()));
+        return fail(QString::fromUtf8(error.what()));
     }
     Loaded = true;
     AfterLoad();
+    return true;
 }
 
 void TBaseConfig::KeepDamagedFile(const QString& problem) const {
@@ -647,7 +659,7 @@ void TBaseConfig::KeepDamagedFile(const QString& problem) const {
                      .arg(problem, copy));
 }
 
-bool TBaseConfig::Save(bool silent) const {
+QDomDocument TBaseConfig::SaveToDocument() const {
     QDomDocument document;
     document.appendChild(document.createProcessingInstruction(
         QStringLiteral("xml"), QStringLiteral("version=\"1.0\" encoding=\"UTF-16\"")));
@@ -656,7 +668,11 @@ bool TBaseConfig::Save(bool silent) const {
     root.setAttribute(QStringLiteral("version"), GetProVersion(ExecutablePath(), true));
     document.appendChild(root);
     SaveToXML(root);
-    return SaveDocToFile(document, ConfigFile, silent);
+    return document;
+}
+
+bool TBaseConfig::Save(bool silent) const {
+    return SaveDocToFile(SaveToDocument(), ConfigFile, silent);
 }
 
 // ---- XML buffers ----

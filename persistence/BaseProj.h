@@ -166,6 +166,12 @@ public:
     // is treated the same, but first copied to ConfigFile + ".bad" (replacing an older copy) and
     // reported by one log line, so the user's settings can be recovered by hand.
     void Load();
+    // Reads the bytes of a settings file as Load reads the file's: on success sets Loaded and
+    // calls AfterLoad. False, with the reason in `problem`, for bytes that are not XML or not
+    // what the classes can read; the values read before the problem stay.
+    bool LoadFromData(const QByteArray& data, QString* problem = nullptr);
+    // The whole object as Save writes it.
+    QDomDocument SaveToDocument() const;
     // Writes the whole object to ConfigFile. Does not change Loaded or Modified.
     bool Save(bool silent) const;
     // Called after a successful Load.

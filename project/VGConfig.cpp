@@ -1,6 +1,6 @@
 #include "project/VGConfig.h"
 
-#include "app/VGApp.h"
+#include "app/Brand.h"
 #include "common/Log.h"
 #include "engine/ConversionPlan.h"
 #include "engine/Video2Gif.h"
@@ -15,9 +15,11 @@ const TEnumInfo FontStyleEnum{QStringLiteral("TFontStyle"),
 
 TVGConfig* Config = nullptr;
 
-TVGConfig::TVGConfig() {
+TVGConfig::TVGConfig() : TVGConfig(CurrentDataPath()) {}
+
+TVGConfig::TVGConfig(const QString& folder) {
     ProjName = QStringLiteral("VG");
-    ConfigFile = TApp::GetDataPath() + QLatin1String(ConfigFileName);
+    ConfigFile = folder + QLatin1String(ConfigFileName);
 }
 
 // The order of the table is the order of the elements in the file.

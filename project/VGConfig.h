@@ -51,6 +51,8 @@ public:
     // Every default below; ProjName "VG"; ConfigFile: the per-user data folder followed by
     // "ConfigSet.vgset".
     TVGConfig();
+    // The same, with the settings file "ConfigSet.vgset" in `folder` (ending in "/").
+    explicit TVGConfig(const QString& folder);
 
     // While false, the main window starts the install-tracking client when it is shown; the
     // client sets it (from its own thread).

@@ -5,7 +5,6 @@
 #include "project/GifSizeText.h"
 
 #include <QCommandLineParser>
-#include <QDir>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QRegularExpression>
@@ -377,6 +376,15 @@ QString CheckCombinations(const TCliOptions& o) {
     if (o.EndPTS && *o.EndPTS <= o.StartPTS)
         return QStringLiteral("--end (%1) must come after --start (%2)")
             .arg(FormatPTS(*o.EndPTS, 3), FormatPTS(o.StartPTS, 3));
+    if (o.EndPTS)
+        if (QString problem = CheckClipLength(o.StartPTS, *o.EndPTS, o.Fps, o.Speed, true);
+            !problem.isEmpty())
+            return problem;
+    // Cutting the crop to the picture can only make it smaller.
+    if (o.Crop)
+        if (QString problem = CheckScaledSize(o.Crop->size(), o.SizeStyle, true);
+            !problem.isEmpty())
+            return problem;
     if (!o.LogoFile.isEmpty() && !o.LogoRect)
         return QStringLiteral("--logo needs the logo's place: --logo-rect x,y,width,height");
     if (o.LogoFile.isEmpty() && o.LogoRect)
@@ -430,6 +438,10 @@ TCliParse ParseCliArguments(const QStringList& arguments) {
     if (files.size() != 2)
         return UsageError(QStringLiteral("give the source video and the GIF file to write (or - "
                                          "for standard output)"));
+    // An empty name names no file: refused here, before any work, as any other unusable value.
+    if (files[0].isEmpty() || files[1].isEmpty())
+        return UsageError(QStringLiteral("the names of the source video and the GIF file must not "
+                                         "be empty"));
     options.VideoFile = files[0];
     options.ToStdout = files[1] == QLatin1String("-");
     if (!options.ToStdout)
@@ -440,19 +452,33 @@ TCliParse ParseCliArguments(const QStringList& arguments) {
     return result;
 }
 
-QString CheckCliFiles(const TCliOptions& options) {
-    const QFileInfo video(options.VideoFile);
-    if (!video.exists())
-        return QStringLiteral("the video file \"%1\" does not exist").arg(options.VideoFile);
-    if (!video.isFile())
-        return QStringLiteral("\"%1\" is not a video file").arg(options.VideoFile);
-    if (options.ToStdout)
+QString CheckClipLength(int64_t start, int64_t end, int fps, double speed, bool endGiven) {
+    const double rate = EffectiveFrameRate(fps, speed);
+    if (rate <= 0 || static_cast<double>(end - start) * rate >= 1e6)
         return {};
-    const QFileInfo gif(options.GifFile);
-    if (!gif.absoluteDir().exists())
-        return QStringLiteral("the folder of the GIF file \"%1\" does not exist")
-            .arg(gif.absolutePath());
-    return CheckGifTarget(options.VideoFile, options.GifFile);
+    const QString clip = endGiven ? QStringLiteral("--start %1 to --end %2")
+                                  : QStringLiteral("--start %1 to the video's end (%2)");
+    return QStringLiteral("the clip from %1 is shorter than one frame at %3 frames per second "
+                          "(%4 s): it would hold no frame")
+        .arg(clip.arg(FormatPTS(start, 3), FormatPTS(end, 3)), QString::number(rate, 'g', 4),
+             QString::number(1.0 / rate, 'g', 3));
+}
+
+QString CheckScaledSize(const QSize& base, TSizeStyle style, bool cropped) {
+    const double scale = style == ssHalf ? 0.5 : style == ssQuarter ? 0.25 : 1.0;
+    const QSize size = ComputeOutputSize(base, scale, 0, 0);
+    if (style == ssCustom || (size.width() >= 1 && size.height() >= 1))
+        return {};
+    const QString name = style == ssHalf ? QStringLiteral("half") : QStringLiteral("quarter");
+    return QStringLiteral("%1 (%2 × %3) at --size %4 leaves no pixel (%5 × %6); choose %7")
+        .arg(cropped ? QStringLiteral("--crop") : QStringLiteral("the video's picture"))
+        .arg(base.width())
+        .arg(base.height())
+        .arg(name)
+        .arg(size.width())
+        .arg(size.height())
+        .arg(cropped ? QStringLiteral("a larger --crop or --size")
+                     : QStringLiteral("a larger --size"));
 }
 
 QString CliHelpText() {

@@ -78,5 +78,13 @@ struct TCliParse {
 // would replace neither the video nor anything but a regular file. Empty when they can be used.
 [[nodiscard]] QString CheckCliFiles(const TCliOptions& options);
 
+// Checks of what the video's facts decide too, shared by the command line (with what it says
+// alone) and the filled project (with the video's length and size). Empty when usable.
+// The clip from `start` to `end` (exclusive) must hold one frame at the rate frames are taken.
+[[nodiscard]] QString CheckClipLength(int64_t start, int64_t end, int fps, double speed,
+                                      bool endGiven);
+// Scaling `base` (the crop or the whole picture) as `style` says must leave a pixel each way.
+[[nodiscard]] QString CheckScaledSize(const QSize& base, TSizeStyle style, bool cropped);
+
 QString CliHelpText();
 QString CliVersionText();

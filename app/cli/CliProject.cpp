@@ -97,6 +97,35 @@ void FillOverlays(const TCliOptions& options, TVGProj& project) {
     }
 }
 
+// What only the video's length and size tell: the clip to the video's end holds a frame, the
+// picture keeps a pixel once scaled, and every caption shows at least in part.
+QString CheckAgainstVideo(const TCliOptions& options, const TVGProj& project) {
+    if (!options.EndPTS)
+        if (QString problem = CheckClipLength(project.StartPTS, project.EndPTS + 1, options.Fps,
+                                              options.Speed, false);
+            !problem.isEmpty())
+            return problem;
+    if (QString problem =
+            CheckScaledSize(project.BaseSize(), options.SizeStyle, project.CropEnabled);
+        !problem.isEmpty())
+        return problem;
+    const QRectF picture(QPointF(project.CropEnabled ? project.CropRect.Left : 0,
+                                 project.CropEnabled ? project.CropRect.Top : 0),
+                         QSizeF(project.BaseSize()));
+    for (int i = 0; i < project.Texts.Count(); ++i) {
+        const QRectF box = project.MeasureText(project.Texts[i]);
+        if (!box.isEmpty() && !box.intersects(picture))
+            return QStringLiteral("--caption %1,%2:%3 lies wholly outside the %4 × %5 picture%6")
+                .arg(project.Texts[i]->X)
+                .arg(project.Texts[i]->Y)
+                .arg(project.Texts[i]->Text)
+                .arg(picture.width())
+                .arg(picture.height())
+                .arg(project.CropEnabled ? QStringLiteral(" that --crop leaves") : QString());
+    }
+    return {};
+}
+
 // The project from the options, once the video's facts are in it (`loaded`: the video opened).
 TFillOutcome FillFrom(const TCliOptions& options, const QString& gifFile, bool loaded,
                       TVGProj& project) {
@@ -113,6 +142,8 @@ TFillOutcome FillFrom(const TCliOptions& options, const QString& gifFile, bool l
         return Refuse(ecUsage, problem);
     FillOutput(options, project);
     FillOverlays(options, project);
+    if (QString problem = CheckAgainstVideo(options, project); !problem.isEmpty())
+        return Refuse(ecUsage, problem);
     return outcome;
 }
 

@@ -55,6 +55,8 @@ TEST(Brand, TitlesAndFoldersOfEveryProfile) {
 TEST(Brand, DataPathFollowsTheUserDataFolder) {
     TScopedUserFolders folders;
     EXPECT_EQ(TApp::GetDataPath(), folders.DataHome() + QLatin1String("Qopasoft/GIF Clip Maker/"));
+    // The settings find the same folder without the application core.
+    EXPECT_EQ(CurrentDataPath(), TApp::GetDataPath());
     TApp app(QStringLiteral("/opt/prog"));
     EXPECT_EQ(app.AppPath, QStringLiteral("/opt/prog/"));
     EXPECT_EQ(app.TempPath, TApp::GetDataPath() + QLatin1String("Temp/"));

@@ -139,6 +139,19 @@ TEST(CliOptions, UnusableValuesAreUsageErrors) {
     }
 }
 
+// An empty file name is a command line that cannot be used (exit code 2, before any work), not a
+// GIF the engine is asked to write and cannot.
+TEST(CliOptions, EmptyFileNamesAreRefused) {
+    const QStringList command{"--end", "15", "--size", "half", "--fps", "10"};
+    for (const QStringList& files :
+         {QStringList{"video.mp4", ""}, QStringList{"", "out.gif"}, QStringList{"", "-"}}) {
+        const TCliParse parse = Parse(files + command);
+        EXPECT_EQ(parse.Action, TCliAction::Usage) << qPrintable(files.join('|'));
+        EXPECT_TRUE(parse.Error.contains(QLatin1String("must not be empty")))
+            << qPrintable(parse.Error);
+    }
+}
+
 // A rectangle whose far edge would pass the largest whole number is refused for its value; one
 // that just reaches it is read.
 TEST(CliOptions, RectanglesWhoseEdgesOverflowAreRefused) {
@@ -183,6 +196,36 @@ TEST(CliOptions, CommandLineShapeErrors) {
     EXPECT_TRUE(backwards.Error.contains(QStringLiteral("--end")));
     EXPECT_EQ(Parse({"--start", "5", "--end", "5", "in.mp4", "out.gif"}).Action, TCliAction::Usage);
     EXPECT_EQ(Parse({"--logo-rect", "0,0,5,5", "in.mp4", "out.gif"}).Action, TCliAction::Usage);
+}
+
+// What the command line alone shows cannot give a GIF is refused with its cause, and what just
+// can is taken.
+TEST(CliOptions, ClipsAndCropsThatGiveNoGifAreRefused) {
+    const auto refusal = [](const QStringList& arguments) {
+        const TCliParse parse = Parse(arguments);
+        EXPECT_EQ(parse.Action, TCliAction::Usage) << qPrintable(arguments.join(' '));
+        return parse.Error;
+    };
+    // Shorter than one frame at the rate frames are taken (8 per second: 0.125 s; at --speed 10
+    // the rate drops to 5 per second: 0.2 s; at most 50 per second of playback: 0.02 s).
+    const QString clip = refusal({"--start", "1", "--end", "1.05", "in.mp4", "out.gif"});
+    EXPECT_TRUE(clip.contains(QStringLiteral("--end 00:00:01.050")) &&
+                clip.contains(QStringLiteral("shorter than one frame")))
+        << qPrintable(clip);
+    EXPECT_EQ(Parsed({"--start", "1", "--end", "1.125"}).EndPTS, 1'125'000);
+    refusal({"--end", "0.15", "--speed", "10", "in.mp4", "out.gif"});
+    EXPECT_EQ(Parsed({"--end", "0.2", "--speed", "10"}).EndPTS, 200'000);
+    refusal({"--end", "0.015", "--fps", "100", "in.mp4", "out.gif"});
+    EXPECT_EQ(Parsed({"--end", "0.02", "--fps", "100"}).EndPTS, 20'000);
+    // A crop that scaling leaves without a pixel (sizes round half to even: 0.5 → 0).
+    const QString crop = refusal({"--crop", "0,0,2,10", "--size", "quarter", "in.mp4", "out.gif"});
+    EXPECT_TRUE(crop.contains(QStringLiteral("--crop (2 × 10)")) &&
+                crop.contains(QStringLiteral("no pixel (0 × 2)")))
+        << qPrintable(crop);
+    refusal({"--crop", "5,5,1,1", "--size", "half", "in.mp4", "out.gif"});
+    EXPECT_TRUE(Parsed({"--crop", "0,0,3,3", "--size", "quarter"}).Crop.has_value());
+    EXPECT_TRUE(Parsed({"--crop", "0,0,1,1", "--size", "original"}).Crop.has_value());
+    EXPECT_TRUE(Parsed({"--crop", "0,0,1,1", "--size", "10x10"}).Crop.has_value());
 }
 
 TEST(CliOptions, HelpAndVersion) {

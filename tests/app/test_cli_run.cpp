@@ -111,6 +111,51 @@ TEST(CliFill, CropIsCutToThePictureWithAWarning) {
     EXPECT_EQ(Fill(options, outside).ExitCode, ecUsage);
 }
 
+// What needs the video's length and size is refused once they are read, before any converting.
+TEST(CliFill, ClipsCropsAndCaptionsThatTheVideoLeavesEmptyAreRefused) {
+    const auto fill = [](const TCliOptions& options) {
+        TVGProj project([] { return TProjectDefaults(); });
+        return Fill(options, project);
+    };
+    // The clip to the video's end (about 1.01 s) is shorter than one frame at 8 per second.
+    TCliOptions late = Options(bear);
+    late.StartPTS = 950'000;
+    TFillOutcome outcome = fill(late);
+    EXPECT_EQ(outcome.ExitCode, ecUsage);
+    EXPECT_TRUE(outcome.Error.contains(QStringLiteral("to the video's end")))
+        << qPrintable(outcome.Error);
+    late.StartPTS = 800'000;
+    EXPECT_EQ(fill(late).ExitCode, ecDone);
+    // Cut to the picture, the crop keeps 2 × 10 pixels: nothing at a quarter.
+    TCliOptions crop = Options(bear);
+    crop.Crop = QRect(318, 0, 10, 10);
+    crop.SizeStyle = ssQuarter;
+    outcome = fill(crop);
+    EXPECT_EQ(outcome.ExitCode, ecUsage);
+    EXPECT_TRUE(outcome.Error.contains(QStringLiteral("--crop (2 × 10)")))
+        << qPrintable(outcome.Error);
+    crop.SizeStyle = ssHalf;
+    EXPECT_EQ(fill(crop).ExitCode, ecDone);
+    // Captions wholly off the picture, or off what the crop leaves; one partly on it is drawn.
+    for (const QPoint& place : {QPoint(5000, 5000), QPoint(-900, 10), QPoint(10, 400)}) {
+        TCliOptions captioned = Options(bear);
+        captioned.Captions.push_back({place.x(), place.y(), QStringLiteral("Hi")});
+        outcome = fill(captioned);
+        EXPECT_EQ(outcome.ExitCode, ecUsage) << place.x() << ',' << place.y();
+        EXPECT_TRUE(outcome.Error.contains(
+            QStringLiteral("--caption %1,%2:Hi lies wholly outside").arg(place.x()).arg(place.y())))
+            << qPrintable(outcome.Error);
+    }
+    TCliOptions partly = Options(bear);
+    partly.Captions.push_back({-10, 170, QStringLiteral("Hi")});
+    EXPECT_EQ(fill(partly).ExitCode, ecDone);
+    partly.Crop = QRect(100, 100, 50, 50);
+    outcome = fill(partly);
+    EXPECT_EQ(outcome.ExitCode, ecUsage);
+    EXPECT_TRUE(outcome.Error.contains(QStringLiteral("that --crop leaves")))
+        << qPrintable(outcome.Error);
+}
+
 TEST(CliFill, CustomSizeIsTheFinalSizeAfterTurning) {
     TCliOptions options = Options(bear);
     options.SizeStyle = ssCustom;
@@ -177,6 +222,36 @@ TEST(CliProcess, ExitCodesOfTheCommandLine) {
     const TRun version = RunConverter({"--version"});
     EXPECT_EQ(version.ExitCode, ecDone);
     EXPECT_TRUE(version.Out.startsWith("gifclipmaker-cli "));
+}
+
+// Problems found late used to fail the conversion (exit 1) or pass silently: they are usage errors
+// now, named, and nothing is written. Those the command line alone shows are refused before the
+// video is looked at (a missing video is not what is reported).
+TEST(CliProcess, UnusableClipsCropsCaptionsAndNamesExitWithUsage) {
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("o.gif"));
+    const QString missing = dir.filePath(QStringLiteral("missing.mp4"));
+    const QList<std::pair<QStringList, QByteArray>> early = {
+        {{missing, ""}, "must not be empty"},
+        {{"--crop", "0,0,1,1", "--size", "quarter", missing, out}, "--crop (1 × 1)"},
+        {{"--start", "1", "--end", "1.05", missing, out}, "shorter than one frame"},
+    };
+    for (const auto& [arguments, cause] : early) {
+        const TRun run = RunConverter(arguments);
+        EXPECT_EQ(run.ExitCode, ecUsage) << qPrintable(arguments.join(' '));
+        EXPECT_TRUE(run.Err.contains(cause)) << run.Err.constData();
+    }
+    const QList<std::pair<QStringList, QByteArray>> late = {
+        {{"--start", "0.95", bear, out}, "to the video's end"},
+        {{"--crop", "318,0,10,10", "--size", "quarter", bear, out}, "--crop (2 × 10)"},
+        {{"--caption", "5000,5000:Hi", bear, out}, "--caption 5000,5000:Hi lies wholly outside"},
+    };
+    for (const auto& [arguments, cause] : late) {
+        const TRun run = RunConverter(arguments);
+        EXPECT_EQ(run.ExitCode, ecUsage) << qPrintable(arguments.join(' '));
+        EXPECT_TRUE(run.Err.contains(cause)) << run.Err.constData();
+    }
+    EXPECT_FALSE(QFile::exists(out));
 }
 
 TEST(CliProcess, NeverOverwritesTheVideoOrAnythingButAFile) {

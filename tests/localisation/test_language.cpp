@@ -193,3 +193,23 @@ TEST(ShippedLanguage, EnglishFileInTheProgramFolderCarriesTheButtonCaptions) {
     EXPECT_EQ(language.GetText(QStringLiteral("CUI_TBaseUI3Form_btnOkMe")), "OK");
     EXPECT_EQ(language.GetText(QStringLiteral("CUI_TBaseUI3Form_btnCancelMe")), "Cancel");
 }
+
+// The bytes of a language file read as the file does: the texts and identifier are taken, and
+// the name and file stay; bytes that do not parse fail as a broken file does, with one box.
+TEST_F(LanguageTest, BytesReadAsTheFileAndFailAsABrokenOne) {
+    TLanguage language(AppPath());
+    ASSERT_TRUE(language.LoadLanguageData(GermanXml));
+    EXPECT_TRUE(language.IsLoaded());
+    EXPECT_EQ(language.LanguageId, "1031");
+    EXPECT_EQ(language.GetText(QStringLiteral("Twice")), "first");
+    EXPECT_EQ(language.LanguageName, "Default");
+    EXPECT_TRUE(language.LanguageFile.isEmpty());
+    EXPECT_TRUE(Boxes.isEmpty());
+
+    EXPECT_FALSE(language.LoadLanguageData("<?xml version=\"1.0\"?><Lang Id=\"1\"><A>x</B>"));
+    EXPECT_TRUE(language.LoadFailed);
+    EXPECT_FALSE(language.IsLoaded());
+    EXPECT_TRUE(language.GetText(QStringLiteral("Twice")).isEmpty());
+    ASSERT_EQ(Boxes.size(), 1);
+    EXPECT_EQ(Boxes[0].Text, QString::fromLatin1(LanguageLoadFailedText));
+}

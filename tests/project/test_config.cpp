@@ -47,6 +47,8 @@ TEST(VGConfig, AFreshSaveWritesEverySettingWithItsDefaultInTableOrder) {
     // The per-user data folder.
     EXPECT_EQ(config.ConfigFile, TApp::GetDataPath() + QStringLiteral("ConfigSet.vgset"));
     EXPECT_TRUE(config.ConfigFile.startsWith(folders.DataHome()));
+    EXPECT_EQ(TVGConfig(QStringLiteral("/elsewhere/")).ConfigFile,
+              QStringLiteral("/elsewhere/ConfigSet.vgset"));
     ASSERT_TRUE(config.Save(true));
     const QStringList expected = {
         QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-16\"?>"),
@@ -114,6 +116,34 @@ TEST(VGConfig, EverySettingRoundTripsAndStyleBitsSurvive) {
     EXPECT_EQ(Utf16FileText(loaded.ConfigFile), written);
     for (const char* fresh : {"<GifFPS>8<", "<FontName>Arial<", "<InstallTracked>False<"})
         EXPECT_FALSE(written.contains(QLatin1String(fresh))) << fresh;
+}
+
+// The bytes of a settings file read as the file does, and the document a save writes is the
+// file's; bytes that are no settings file leave the object unloaded and say why.
+TEST(VGConfig, BytesReadAsTheFileAndTheSavedDocumentIsTheFile) {
+    TScopedUserFolders folders;
+    QDir().mkpath(TApp::GetDataPath());
+    TVGConfig config;
+    config.GifFPS = 12;
+    config.FontName = QStringLiteral("Noto Sans\r");
+    ASSERT_TRUE(config.Save(true));
+    QFile file(config.ConfigFile);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    EXPECT_EQ(SerializeXMLDocument(config.SaveToDocument()), bytes);
+
+    TVGConfig fromBytes(QStringLiteral("/nonexistent/"));
+    ASSERT_TRUE(fromBytes.LoadFromData(bytes));
+    EXPECT_TRUE(fromBytes.Loaded);
+    EXPECT_EQ(fromBytes.GifFPS, 12);
+    EXPECT_EQ(fromBytes.FontName, config.FontName);
+
+    TVGConfig broken(QStringLiteral("/nonexistent/"));
+    QString problem;
+    EXPECT_FALSE(broken.LoadFromData("<Config><GifFPS>3</Config>", &problem));
+    EXPECT_FALSE(broken.Loaded);
+    EXPECT_FALSE(problem.isEmpty());
+    EXPECT_FALSE(broken.LoadFromData(QByteArray(), &problem));
 }
 
 TEST(VGConfig, FilesFromOtherLocalesAndHandsReadAsMeant) {
