@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QSignalSpy>
 #include <QTimer>
 
 namespace {
@@ -108,9 +109,11 @@ TEST_F(MainWindowInHand, AClickOnTheTrackJumpsThereAndPlaysFromThereOnRelease) {
     EXPECT_EQ(bar->value(), bar->PositionAt(at.x()));
     const int64_t target = Form->TrackBarPTS();
     EXPECT_TRUE(Shows(IndexAt(target)));
-    // Held still, the thumb stays where it was put: no page steps creeping on.
+    // Held still, the thumb stays where it was put: no page steps creeping on (a slider repeats
+    // them after 500 ms, then every 50 ms).
     const int held = bar->value();
-    QTest::qWait(700);
+    QSignalSpy moved(bar, &QSlider::valueChanged);
+    EXPECT_FALSE(moved.wait(700));
     EXPECT_EQ(bar->value(), held);
     QTest::mouseRelease(bar, Qt::LeftButton, {}, at);
     ASSERT_NE(Form->PlayThread(), nullptr);

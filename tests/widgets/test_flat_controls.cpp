@@ -5,6 +5,7 @@
 #include "widgets/FlatStyle.h"
 
 #include <QMenu>
+#include <QSignalSpy>
 #include <QTest>
 #include <cmath>
 #include <gtest/gtest.h>
@@ -110,7 +111,9 @@ TEST(TrackBar, TheThumbFollowsTheMouseAndNeverCreepsOnByItself) {
     // Pressed and held on the groove: one jump to the mouse, then nothing until the release.
     values.clear();
     QTest::mousePress(&bar, Qt::LeftButton, {}, QPoint(56, 10));
-    QTest::qWait(800);
+    // A slider repeats page steps 500 ms after a press on its groove, then every 50 ms.
+    QSignalSpy moved(&bar, &QSlider::valueChanged);
+    EXPECT_FALSE(moved.wait(800));
     QTest::mouseRelease(&bar, Qt::LeftButton, {}, QPoint(56, 10));
     EXPECT_EQ(values, QList<int>({25}));
     // Other buttons do nothing.
