@@ -242,6 +242,9 @@ void TMainForm::BuildPlayerControls() {
     lblDuration->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     // Right-aligned: its text ends just left of the information button.
     lblDuration->setGeometry(705, 336, 84, 16);
+    // Its box reaches over the track bar's right end, where the thumb stands at the end of the
+    // video: the thumb must still take the mouse there.
+    lblDuration->setAttribute(Qt::WA_TransparentForMouseEvents);
     SetAnchors(lblDuration, akRight | akBottom);
     btnInfo = MakeToolButton(this, "btnInfo", QRect(792, 335, 16, 16), QStringLiteral("i"),
                              akRight | akBottom);

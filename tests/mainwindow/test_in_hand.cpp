@@ -99,6 +99,9 @@ TEST_F(MainWindowInHand, ScrubbingShowsTheFrameUnderTheThumbInEveryState) {
     Scrub(0.97, "near the end");
     ASSERT_TRUE(WaitFor([&] { return Form->EndReached(); }));
     ASSERT_TRUE(Form->pnlShot->isVisible());
+    // The thumb at the very end lies under the duration label's box: the mouse still finds it.
+    const QPoint thumbAtEnd = Form->TrackBar->ThumbRect().center();
+    EXPECT_EQ(Form->childAt(Form->TrackBar->mapTo(Form.get(), thumbAtEnd)), Form->TrackBar);
     Scrub(0.1, "at the end");
 }
 
