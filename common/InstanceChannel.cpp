@@ -7,10 +7,34 @@
 #include <QDataStream>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <memory>
 
 namespace {
-constexpr quint32 channelMagic = 0x51564731; // "QVG1"
-constexpr int packetSize = 4 + 4 + 8 + 8;
+// A packet: magic, message, the two parameters, the text's length in bytes and the text (UTF-8).
+constexpr quint32 channelMagic = 0x51564732; // "QVG2"
+constexpr int headerSize = 4 + 4 + 8 + 8 + 4;
+// A file path is the longest text sent; anything longer is not from the program.
+constexpr quint32 maxTextBytes = 64 * 1024;
+
+// Takes every whole packet off the front of `buffer`. False when the bytes are not a packet.
+bool TakePackets(QByteArray& buffer, QObject* receiver) {
+    while (buffer.size() >= headerSize) {
+        QDataStream in(buffer.left(headerSize));
+        quint32 magic = 0, textBytes = 0;
+        qint32 message = 0;
+        qint64 wParam = 0, lParam = 0;
+        in >> magic >> message >> wParam >> lParam >> textBytes;
+        if (magic != channelMagic || textBytes > maxTextBytes)
+            return false;
+        if (buffer.size() < headerSize + qsizetype(textBytes))
+            return true; // the rest is still on its way
+        const QString text = QString::fromUtf8(buffer.mid(headerSize, textBytes));
+        buffer.remove(0, headerSize + textBytes);
+        if (receiver)
+            PostMessage(receiver, message, wParam, lParam, text);
+    }
+    return true;
+}
 } // namespace
 
 QString InstanceSocketPath(const QString& title) {
@@ -46,33 +70,26 @@ bool TInstanceServer::Listen() {
 void TInstanceServer::OnNewConnection() {
     while (QLocalSocket* socket = FServer->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-            while (socket->bytesAvailable() >= packetSize) {
-                QDataStream in(socket->read(packetSize));
-                quint32 magic = 0;
-                qint32 message = 0;
-                qint64 wParam = 0, lParam = 0;
-                in >> magic >> message >> wParam >> lParam;
-                if (magic != channelMagic) {
-                    socket->abort();
-                    return;
-                }
-                if (FReceiver)
-                    PostMessage(FReceiver, message, wParam, lParam);
-            }
+        auto buffer = std::make_shared<QByteArray>();
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket, buffer] {
+            buffer->append(socket->readAll());
+            if (!TakePackets(*buffer, FReceiver))
+                socket->abort();
         });
     }
 }
 
 bool PostToRunningInstance(const QString& title, int message, qint64 wParam, qint64 lParam,
-                           int timeoutMs) {
+                           const QString& text, int timeoutMs) {
     QLocalSocket socket;
     socket.connectToServer(InstanceSocketPath(title));
     if (!socket.waitForConnected(timeoutMs))
         return false;
     QByteArray packet;
     QDataStream out(&packet, QIODevice::WriteOnly);
-    out << channelMagic << qint32(message) << wParam << lParam;
+    const QByteArray textBytes = text.toUtf8().left(maxTextBytes);
+    out << channelMagic << qint32(message) << wParam << lParam << quint32(textBytes.size());
+    packet.append(textBytes);
     socket.write(packet);
     const bool written = socket.waitForBytesWritten(timeoutMs);
     socket.disconnectFromServer();

@@ -1,7 +1,8 @@
 #pragma once
 // The channel between a second start of the program and the running instance: the running
 // instance listens on a local socket named from the application title in the per-user runtime
-// folder; a second start connects, sends a message number with its two parameters and ends.
+// folder; a second start connects, sends a message number with its two parameters and a text
+// (the file it was given to open, say) and ends.
 // The running instance posts the message as an event to a receiver object (the application).
 
 #include <QObject>
@@ -34,4 +35,4 @@ QString InstanceSocketPath(const QString& title);
 // Sends the message to the running instance of that title. False when none is listening; waits
 // at most `timeoutMs` for the connection.
 bool PostToRunningInstance(const QString& title, int message, qint64 wParam, qint64 lParam,
-                           int timeoutMs = 2000);
+                           const QString& text = {}, int timeoutMs = 2000);

@@ -2,6 +2,7 @@
 
 #include "app/Brand.h"
 #include "app/VGApp.h"
+#include "common/DesktopOpen.h"
 #include "dialogs/CropFrm.h"
 #include "dialogs/OptionFrm.h"
 #include "dialogs/SettingFrm.h"
@@ -17,7 +18,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QDesktopServices>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -28,7 +28,7 @@ namespace {
 
 TMainChrome::TUrlOpener& UrlOpener() {
     static TMainChrome::TUrlOpener opener = [](const QString& address) {
-        QDesktopServices::openUrl(QUrl(address));
+        OpenOnDesktop(address, TDesktopTarget::WebPage);
     };
     return opener;
 }

@@ -6,6 +6,7 @@
 #include "decoder/FFDecoder.h"
 #include "mainwindow/MainChrome.h"
 #include "mainwindow/MainClip.h"
+#include "mainwindow/MainKeys.h"
 #include "mainwindow/MainPlayer.h"
 #include "mainwindow/MainStrip.h"
 #include "playback/DecodePlayer.h"
@@ -82,6 +83,7 @@ TMainForm::TMainForm(QWidget* parent) : TBaseForm(parent) {
     FClip = std::make_unique<TMainClip>(*this);
     FChrome = std::make_unique<TMainChrome>(*this);
     ConnectControls();
+    new TMainKeys(*this);
     TBaseForm::FormCreate();
     FormCreate();
     CenterInWorkArea();
@@ -224,6 +226,7 @@ bool TMainForm::OpenVideoFile(const QString& fileName) {
     (void)FDecoder->LoadFile(fileName, QString());
     FProj->ReadStreamInfo(FDecoder);
     if (!FProj->IsVideoValid()) {
+        MsgOut(QStringLiteral("not a valid video: ") + fileName);
         MsgBox(
             QStringLiteral("\"%1\" is not a valid video file.").arg(QFileInfo(fileName).fileName()),
             mbOK, miError, 1);
@@ -231,6 +234,10 @@ bool TMainForm::OpenVideoFile(const QString& fileName) {
         ResetToEmpty();
         return false;
     }
+    MsgOut(QStringLiteral("video opened: %1 (%2 x %3)")
+               .arg(fileName)
+               .arg(FProj->VideoWidth)
+               .arg(FProj->VideoHeight));
     FDecoder->SetBitmapBitsPixel(FProj->VideoWidth % 4 == 0 ? 24 : 32);
     FProj->CropRect = {0, 0, FProj->VideoWidth, FProj->VideoHeight};
     FProj->StartPTS = 0;

@@ -5,8 +5,9 @@
 // The class keeps the window's state and the handlers named after the controls and actions they
 // serve; each handler forwards in a few lines to the helper of its concern: TMainPlayer (playing
 // and scrubbing), TMainStrip (frame strip, still view, overlay dragging), TMainClip (clip range,
-// time edits, frame stepping, Convert) and TMainChrome (dialogs, help menu, window frame). The
-// controls are built at their design bounds in MainFrmControls.cpp.
+// time edits, frame stepping, Convert) and TMainChrome (dialogs, help menu, window frame);
+// TMainKeys gives the window its keyboard order, shortcuts and accessible names. The controls are
+// built at their design bounds in MainFrmControls.cpp.
 
 #include "ui/BaseFrm.h"
 

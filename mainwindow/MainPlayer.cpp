@@ -187,6 +187,15 @@ void TMainPlayer::SetTrackBarSilently(int maximum, double fraction) {
     if (!std::isfinite(fraction))
         fraction = 0;
     F.TrackBar->setValue(int(std::lround(F.TrackBar->maximum() * qBound(0.0, fraction, 1.0))));
+    DescribePosition();
+}
+
+void TMainPlayer::DescribePosition() {
+    // What a screen reader says of the track bar: the time under the thumb.
+    F.TrackBar->setAccessibleDescription(
+        F.FProj
+            ? FormatPTS(TrackBarPTS(), 3) + QStringLiteral(" of ") + FormatPTS(F.FProj->Duration, 3)
+            : QString());
 }
 
 void TMainPlayer::TrackBarMouseDown() {
@@ -233,6 +242,7 @@ void TMainPlayer::TrackBarChange() {
         F.FSeeker->Start();
     }
     F.FSeeker->RequestSeek(TrackBarPTS());
+    DescribePosition();
     if (!F.FTrackDragging) {
         F.tmTrackBar->stop();
         F.tmTrackBar->start();

@@ -31,6 +31,8 @@ public:
     void TrackBarTimer();
     int64_t TrackBarPTS() const;
     void SetTrackBarSilently(int maximum, double fraction);
+    // Tells screen readers the time under the thumb.
+    void DescribePosition();
 
     // The crop rectangle of the project over a frame shown in `imageRect`, and the time at the
     // top-left corner on a box of `background`.

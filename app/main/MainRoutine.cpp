@@ -9,25 +9,53 @@
 #include "mainwindow/MainFrm.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QPointer>
 #include <QTimer>
 #include <memory>
 
 namespace {
 
-// Turns the message of another start into bringing the main window to the front.
+// Opens a file named on the command line, as if chosen in the open dialog; after the event that
+// brought it has been handled, so its messages do not run inside another object's handling.
+void OpenHandedFile(const QPointer<TMainForm>& form, const QString& file) {
+    QTimer::singleShot(0, form.data(), [form, file] {
+        if (!form)
+            return;
+        // A dialog that waits for an answer (the conversion's progress, the settings) keeps the
+        // video it belongs to: the user finishes there first.
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            modal->raise();
+            modal->activateWindow();
+            MsgOut(QStringLiteral("not opened while a dialog is open: ") + file);
+            MsgBox(QStringLiteral("\"%1\" cannot be opened while this window is open. Close it "
+                                  "and open the video again.")
+                       .arg(file),
+                   mbOK, miWarning, 1);
+            return;
+        }
+        MsgOut(QStringLiteral("open from the command line: ") + file);
+        form->OpenVideoFile(file);
+    });
+}
+
+// Turns the message of another start into bringing the main window to the front and opening
+// the file that start was given.
 class TInstanceMessageFilter : public QObject {
 public:
     explicit TInstanceMessageFilter(QPointer<TMainForm>& form) : FForm(form) {}
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == QCoreApplication::instance() && event->type() == Msg::InstanceStarted) {
-            if (FForm)
-                FForm->BringToFront();
-            return true;
+        if (watched != QCoreApplication::instance() || event->type() != Msg::InstanceStarted)
+            return false;
+        const QString file = static_cast<TMessageEvent*>(event)->Text;
+        if (FForm) {
+            FForm->BringToFront();
+            if (!file.isEmpty())
+                OpenHandedFile(FForm, file);
         }
-        return false;
+        return true;
     }
 
 private:
@@ -74,6 +102,8 @@ void RunMainWindow(const TRunOptions& options) {
     QCoreApplication::instance()->installNativeEventFilter(&windowLoss);
     if (options.QuitWhenShown)
         QTimer::singleShot(0, form.data(), &QWidget::close);
+    if (!options.Files.isEmpty())
+        OpenHandedFile(form, options.Files.first());
     if (options.WhenShown)
         options.WhenShown(form.data());
     QApplication::exec();
@@ -102,10 +132,18 @@ int RunApplication(const TRunOptions& options) {
 
     const QString title = TApp::GetTitle();
     QCoreApplication::setApplicationName(title);
+    if (options.Files.size() > 1)
+        MsgOut(QStringLiteral("only the first file is opened; not opened: ") +
+               options.Files.mid(1).join(QStringLiteral(", ")));
 
-    // Single instance: a second start tells the running instance and ends.
+    // Single instance: a second start tells the running instance, hands it the file it was given
+    // (a full path: the running instance has a working folder of its own) and ends.
     if (!App->IsFirstInstance()) {
-        PostToRunningInstance(title, Msg::InstanceStarted, 0, 0);
+        const QString file = options.Files.isEmpty()
+                                 ? QString()
+                                 : QFileInfo(options.Files.first()).absoluteFilePath();
+        if (!PostToRunningInstance(title, Msg::InstanceStarted, 0, 0, file))
+            MsgOut(QStringLiteral("the running instance did not answer"));
         return 0;
     }
 

@@ -3,7 +3,9 @@
 #include "app/main/DisplayCheck.h"
 #include "app/main/GuiMsgBox.h"
 #include "app/main/MainRoutine.h"
+#include "common/DesktopOpen.h"
 #include "common/SysInfo.h"
+#include "widgets/FlatControls.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -53,9 +55,15 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "%s\n", qUtf8Printable(problem));
         return 2;
     }
-    // The program takes no arguments; whatever is on the command line is ignored.
     QApplication app(argc, argv);
     InstallGuiMsgBox();
     InstallTerminateHandler(app);
-    return RunApplication();
+    // The links of the windows go to the desktop's browser, or say where they lead when it has
+    // none.
+    TLinkLabel::SetUrlOpener(
+        [](const QString& url) { OpenOnDesktop(url, TDesktopTarget::WebPage); });
+    // The files to open ("Open with"); Qt has taken its own options off the list.
+    TRunOptions options;
+    options.Files = QApplication::arguments().mid(1);
+    return RunApplication(options);
 }

@@ -27,8 +27,13 @@ QStringList TextsOf(qint64 pid) {
     return texts;
 }
 
-std::unique_ptr<QProcess> Start(const QString& locale = QStringLiteral("en_US.UTF-8")) {
+std::unique_ptr<QProcess> Start(const QString& locale = QStringLiteral("en_US.UTF-8"),
+                                const QStringList& arguments = {},
+                                const QString& workingFolder = {}) {
     auto process = std::make_unique<QProcess>();
+    process->setArguments(arguments);
+    if (!workingFolder.isEmpty())
+        process->setWorkingDirectory(workingFolder);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("LC_ALL"), locale);
     process->setProcessEnvironment(env);
@@ -53,11 +58,13 @@ public:
     bool event(QEvent* event) override {
         if (auto* message = dynamic_cast<TMessageEvent*>(event)) {
             Messages.push_back({message->Message(), message->WParam, message->LParam});
+            Texts.push_back(message->Text);
             return true;
         }
         return QObject::event(event);
     }
     std::vector<std::tuple<int, qint64, qint64>> Messages;
+    QStringList Texts;
 };
 } // namespace
 
@@ -110,6 +117,35 @@ TEST(Instances, TheRunningInstanceReceivesTheStartMessageWithZeroParameters) {
     ASSERT_TRUE(WaitFor([&] { return !recorder.Messages.empty(); }, 5000));
     ASSERT_EQ(recorder.Messages.size(), 1u);
     EXPECT_EQ(recorder.Messages[0], std::make_tuple(0x465, qint64(0), qint64(0)));
+    EXPECT_EQ(recorder.Texts, QStringList{QString()});
+}
+
+// "Open with" while the program runs: the second start hands its file over, with the path made
+// whole from its own working folder, and ends with 0; the running window opens the file.
+TEST(Instances, ASecondStartWithAFileHandsItToTheRunningWindow) {
+    TScopedUserFolders folders;
+    auto first = Start();
+    ASSERT_TRUE(WaitUntilRunning(*first)) << first->readAllStandardError().toStdString();
+
+    const QString media = QStringLiteral(VG_MEDIA_DIR);
+    auto second =
+        Start(QStringLiteral("en_US.UTF-8"), {QStringLiteral("bear-theora-320x180.ogv")}, media);
+    ASSERT_TRUE(second->waitForFinished(15000));
+    EXPECT_EQ(second->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second->exitCode(), 0);
+    const QString whole =
+        QFileInfo(media + QLatin1String("/bear-theora-320x180.ogv")).absoluteFilePath();
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            return TextsOf(first->processId())
+                .contains(QStringLiteral("video opened: %1 (320 x 180)").arg(whole));
+        },
+        15000))
+        << TextsOf(first->processId()).join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(first->state(), QProcess::Running);
+    first->terminate();
+    ASSERT_TRUE(first->waitForFinished(15000));
+    EXPECT_EQ(first->exitCode(), 0);
 }
 
 TEST(Instances, ALockLeftByAKilledInstanceDoesNotBlockTheNextStart) {

@@ -47,7 +47,7 @@ TEST(MainRoutine, AMissingIdentifierShowsTheInstallationMessageAndEnds) {
         TScopedUserFolders folders;
         TRegistryFile registry(folders.Root() + QLatin1String("registry.ini"), contents);
         TBoxRecorder boxes;
-        EXPECT_EQ(RunApplication({QStringLiteral(VG_PROGRAM_DIR), true, {}}), 1);
+        EXPECT_EQ(RunApplication({QStringLiteral(VG_PROGRAM_DIR), true, {}, {}}), 1);
         ASSERT_EQ(boxes.Boxes.size(), 1u);
         EXPECT_EQ(boxes.Boxes[0].Text,
                   QStringLiteral("Installation information missing, try \"Run as administrator\" "
@@ -68,7 +68,7 @@ TEST(MainRoutine, AnUnusableDataFolderIsReportedAndTheProgramEnds) {
     ASSERT_TRUE(QDir().mkpath(folders.DataHome()));
     ASSERT_TRUE(WriteFile(folders.DataHome() + QLatin1String("Qopasoft"), "a file"));
     TBoxRecorder boxes;
-    EXPECT_EQ(RunApplication({QStringLiteral(VG_PROGRAM_DIR), true, {}}), 1);
+    EXPECT_EQ(RunApplication({QStringLiteral(VG_PROGRAM_DIR), true, {}, {}}), 1);
     ASSERT_EQ(boxes.Boxes.size(), 1u);
     EXPECT_TRUE(boxes.Boxes[0].Text.contains(folders.DataHome() +
                                              QLatin1String("Qopasoft/GIF Clip Maker/Temp/")));
@@ -84,7 +84,7 @@ TEST(MainRoutine, AnInstalledStartShowsTheMainWindowAndEmptiesTheWorkFolderAtThe
     const QString temp = TApp::GetDataPath() + QLatin1String("Temp/");
     ASSERT_TRUE(QDir().mkpath(temp));
     ASSERT_TRUE(WriteFile(temp + QLatin1String("{OLD}.bmp"), "BM"));
-    EXPECT_EQ(RunApplication({QStringLiteral(VG_PROGRAM_DIR), true, {}}), 0);
+    EXPECT_EQ(RunApplication({QStringLiteral(VG_PROGRAM_DIR), true, {}, {}}), 0);
     EXPECT_TRUE(boxes.Boxes.empty());
     EXPECT_FALSE(QFileInfo::exists(temp + QLatin1String("{OLD}.bmp")));
     const QStringList texts = LogTexts();
@@ -120,4 +120,46 @@ TEST(MainRoutine, AMainWindowDestroyedWithoutACloseRequestEndsTheProgram) {
     EXPECT_EQ(App, nullptr);
     TApp next(QStringLiteral(VG_PROGRAM_DIR));
     EXPECT_TRUE(next.IsFirstInstance());
+}
+
+// "Open with": the first file named on the command line is opened as if chosen in the open
+// dialog, the others are named in the log; a file that is not there gets the usual message and
+// the window stays empty.
+TEST(MainRoutine, TheFileGivenOnTheCommandLineIsOpenedOnceTheWindowIsShown) {
+    const QString video = QStringLiteral(VG_MEDIA_DIR "/bear-theora-320x180.ogv");
+    const QString missing = QStringLiteral("/nonexistent/clip.mp4");
+    for (const QStringList& files :
+         {QStringList{video, missing, QStringLiteral("third.mkv")}, QStringList{missing}}) {
+        TScopedUserFolders folders;
+        TRegistryFile registry(folders.Root() + QLatin1String("registry.ini"),
+                               "[SOFTWARE\\Classes\\QOPAVG.ProjFile]\ninsguid={X}\n");
+        TBoxRecorder boxes;
+        TRunOptions options;
+        options.AppPath = QStringLiteral(VG_PROGRAM_DIR);
+        options.Files = files;
+        QString caption;
+        // The file is opened by the first event after the window is shown; this one comes next.
+        options.WhenShown = [&caption](QWidget* window) {
+            QTimer::singleShot(0, window, [window, &caption] {
+                caption = window->windowTitle();
+                window->close();
+            });
+        };
+        EXPECT_EQ(RunApplication(options), 0);
+        const QStringList texts = LogTexts();
+        if (files.first() == video) {
+            EXPECT_EQ(caption, QStringLiteral("bear-theora-320x180.ogv - Qopasoft GIF Clip Maker"));
+            EXPECT_TRUE(boxes.Boxes.empty());
+            EXPECT_TRUE(texts.contains(QStringLiteral("video opened: %1 (320 x 180)").arg(video)));
+            EXPECT_TRUE(texts.contains(QStringLiteral(
+                "only the first file is opened; not opened: /nonexistent/clip.mp4, third.mkv")));
+        } else {
+            EXPECT_EQ(caption, QStringLiteral("Qopasoft GIF Clip Maker"));
+            ASSERT_EQ(boxes.Boxes.size(), 1u);
+            EXPECT_EQ(boxes.Boxes[0].Text,
+                      QStringLiteral("\"clip.mp4\" is not a valid video file."));
+            EXPECT_TRUE(texts.contains(QStringLiteral("not a valid video: ") + missing));
+        }
+        EXPECT_EQ(texts.last(), QStringLiteral("over"));
+    }
 }

@@ -4,6 +4,7 @@
 #include "tests/support/TestUtils.h"
 
 #include <QCoreApplication>
+#include <QDataStream>
 #include <QElapsedTimer>
 #include <QLocalSocket>
 #include <QTest>
@@ -45,7 +46,8 @@ class TMessageRecorder : public QObject {
 public:
     bool event(QEvent* event) override {
         if (auto* message = dynamic_cast<TMessageEvent*>(event)) {
-            Received.push_back({message->Message(), message->WParam, message->LParam});
+            Received.push_back(
+                {message->Message(), message->WParam, message->LParam, message->Text});
             return true;
         }
         return QObject::event(event);
@@ -53,6 +55,7 @@ public:
     struct TEntry {
         int Message;
         qint64 WParam, LParam;
+        QString Text;
     };
     std::vector<TEntry> Received;
 };
@@ -67,7 +70,8 @@ TEST(InstanceChannel, CarriesTheMessageAndItsParametersToTheReceiver) {
     std::atomic<bool> sent{false};
     std::thread second([&] {
         sent = PostToRunningInstance(QStringLiteral("Some Title"), Msg::InstanceStarted, 0, 0);
-        PostToRunningInstance(QStringLiteral("Some Title"), 0x1234, 7, -9);
+        PostToRunningInstance(QStringLiteral("Some Title"), 0x1234, 7, -9,
+                              QStringLiteral("/home/jörg/Videos/a clip #1.mp4"));
     });
     ASSERT_TRUE(WaitFor([&] { return recorder.Received.size() == 2; }));
     second.join();
@@ -78,6 +82,8 @@ TEST(InstanceChannel, CarriesTheMessageAndItsParametersToTheReceiver) {
     EXPECT_EQ(recorder.Received[1].Message, 0x1234);
     EXPECT_EQ(recorder.Received[1].WParam, 7);
     EXPECT_EQ(recorder.Received[1].LParam, -9);
+    EXPECT_TRUE(recorder.Received[0].Text.isEmpty());
+    EXPECT_EQ(recorder.Received[1].Text, QStringLiteral("/home/jörg/Videos/a clip #1.mp4"));
 }
 
 TEST(InstanceChannel, ADifferentTitleOrNoListenerReachesNobodyQuickly) {
@@ -93,23 +99,54 @@ TEST(InstanceChannel, ADifferentTitleOrNoListenerReachesNobodyQuickly) {
     EXPECT_TRUE(recorder.Received.empty());
 }
 
-TEST(InstanceChannel, GarbageOnTheSocketIsDropped) {
+namespace {
+// Writes the bytes to the server in pieces of `piece` bytes, each flushed on its own.
+void WriteInPieces(const QString& path, const QByteArray& bytes, int piece) {
+    QLocalSocket socket;
+    socket.connectToServer(path);
+    if (!socket.waitForConnected(2000))
+        return;
+    for (int at = 0; at < bytes.size(); at += piece) {
+        socket.write(bytes.mid(at, piece));
+        socket.waitForBytesWritten(2000);
+        socket.flush();
+    }
+    socket.disconnectFromServer();
+}
+
+QByteArray Packet(quint32 magic, qint32 message, const QByteArray& text) {
+    QByteArray packet;
+    QDataStream out(&packet, QIODevice::WriteOnly);
+    out << magic << message << qint64(1) << qint64(2) << quint32(text.size());
+    return packet + text;
+}
+} // namespace
+
+TEST(InstanceChannel, PacketsArriveWholeHoweverTheBytesAreCutAndGarbageIsDropped) {
     TScopedUserFolders folders;
     TMessageRecorder recorder;
     TInstanceServer server(QStringLiteral("Title G"), &recorder);
     ASSERT_TRUE(server.Listen());
-    std::thread intruder([&] {
-        QLocalSocket socket;
-        socket.connectToServer(server.SocketPath());
-        if (socket.waitForConnected(2000)) {
-            socket.write(QByteArray(64, 'z'));
-            socket.waitForBytesWritten(2000);
-            socket.disconnectFromServer();
-        }
+    const QByteArray path = QByteArray("/tmp/") + QByteArray(3000, 'v') + ".mkv";
+    std::thread senders([&] {
+        // Garbage, then a packet whose text claims more than a path can be: both dropped.
+        WriteInPieces(server.SocketPath(), QByteArray(64, 'z'), 64);
+        WriteInPieces(server.SocketPath(),
+                      Packet(0x51564732, 7, QByteArray(8, 'x')).left(24) +
+                          QByteArray::fromHex("7fffffff"),
+                      64);
+        // Two packets, the first one's text cut across many small writes.
+        WriteInPieces(server.SocketPath(),
+                      Packet(0x51564732, 8, path) + Packet(0x51564732, 9, QByteArray()), 7);
     });
-    intruder.join();
-    QTest::qWait(200);
-    EXPECT_TRUE(recorder.Received.empty());
+    ASSERT_TRUE(WaitFor([&] { return recorder.Received.size() >= 2; }));
+    senders.join();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(recorder.Received.size(), 2u);
+    EXPECT_EQ(recorder.Received[0].Message, 8);
+    EXPECT_EQ(recorder.Received[0].Text, QString::fromLatin1(path));
+    EXPECT_EQ(recorder.Received[1].Message, 9);
+    EXPECT_EQ(recorder.Received[1].LParam, 2);
 }
 
 TEST(Messages, CheckPostMessagePostsOnlyToALiveReceiver) {

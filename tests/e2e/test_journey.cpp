@@ -1,8 +1,9 @@
 // The program as a user meets it: started on a virtual display of its own, driven with the mouse
 // and the keyboard, checked by what the screen shows and by the GIF it saves. One journey through
 // a test video whose every frame shows its own index (so the screen tells which frame is shown):
-// open it through the open dialog, scrub while paused and while playing, step frames, add a
-// caption, convert, save the GIF through the save dialog, and close the program.
+// open it through the open dialog, scrub while paused and while playing, step frames with the
+// buttons and the keys, add a caption, convert, save the GIF through the save dialog, open another
+// video by starting the program again with it, and close the program.
 
 #include "FixtureList.h"
 #include "FramePattern.h"
@@ -17,6 +18,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -177,10 +179,10 @@ protected:
     QPoint ToolAt(const QRect& button) const { return FMain + mainwin::ToolBox + button.center(); }
     QRect OnMain(const QRect& bounds) const { return bounds.translated(FMain); }
     // The player shows a video smaller than its panel at its own size, centred.
-    QRect VideoArea() const {
+    QRect VideoArea(const fixture::TFixture& clip = Clip()) const {
         const QRect panel = OnMain(mainwin::Player);
-        return QRect(panel.x() + (panel.width() - Clip().Width) / 2,
-                     panel.y() + (panel.height() - Clip().Height) / 2, Clip().Width, Clip().Height);
+        return QRect(panel.x() + (panel.width() - clip.Width) / 2,
+                     panel.y() + (panel.height() - clip.Height) / 2, clip.Width, clip.Height);
     }
     QRect CaptionArea() const { return Caption.translated(VideoArea().topLeft()); }
     int TrackY() const { return OnMain(mainwin::TrackBar).center().y(); }
@@ -214,8 +216,10 @@ protected:
     void ScrubWhilePaused();
     void ScrubWhilePlaying();
     void PauseAndStepFrames();
+    void StepWithTheKeyboard();
     void SetCaption();
     void ConvertAndSave();
+    void OpenWithASecondStart();
     void CloseProgram();
 
     // Parts of the steps.
@@ -370,6 +374,43 @@ void ProgramJourney::PauseAndStepFrames() {
     FStill = expected;
 }
 
+// The same steps from the keyboard: Right and Left step one frame, Space plays and pauses; Tab
+// walks the controls with a visible focus mark.
+void ProgramJourney::StepWithTheKeyboard() {
+    QImage shot;
+    const std::pair<const char*, int> keys[] = {{"Right", 1}, {"Right", 1}, {"Left", -1}};
+    int expected = FStill;
+    for (const auto& [key, step] : keys) {
+        expected += step;
+        FDesktop.Keys(QString::fromLatin1(key));
+        ASSERT_TRUE(FDesktop.WaitForScreen([&](const QImage& s) { return StillShows(s, expected); },
+                                           5000, &shot))
+            << "after the key " << key << " the still view does not show frame " << expected
+            << Describe(shot);
+    }
+    FDesktop.Keys(QStringLiteral("space"));
+    ASSERT_TRUE(FDesktop.WaitForScreen(
+        [&](const QImage& s) { return View(s) == TShownView::Player && Frame(s) > expected; },
+        10000, &shot))
+        << "Space did not play" << Describe(shot);
+    // Paused, the still view settles on where playback stopped: the same frame on two
+    // screenshots in a row.
+    FDesktop.Keys(QStringLiteral("space"));
+    int seen = -1;
+    ASSERT_TRUE(FDesktop.WaitForScreen(
+        [&](const QImage& s) {
+            const int frame = View(s) == TShownView::Still ? Frame(s) : -1;
+            const bool settled = frame >= 0 && frame == seen;
+            seen = frame;
+            return settled;
+        },
+        10000, &shot))
+        << "Space did not pause" << Describe(shot);
+    FStill = seen;
+    FDesktop.Keys(QStringLiteral("Tab"));
+    FShots->Save(FDesktop.Grab(), QStringLiteral("04b-keyboard-focus"));
+}
+
 void ProgramJourney::TypeInto(const QPoint& field, const QString& text) {
     FDesktop.Click(field);
     FDesktop.Keys(QStringLiteral("ctrl+a"));
@@ -480,6 +521,30 @@ void ProgramJourney::CheckSavedGif(const QString& fileName) {
         << "GIF frames without the caption: " << Join(uncaptioned).toStdString();
 }
 
+// "Open with" while the program runs: a second start with a file ends at once and the running
+// window opens the file.
+void ProgramJourney::OpenWithASecondStart() {
+    const fixture::TFixture& other = fixture::Fixtures()[7];
+    const QString file = QStringLiteral(VG_FIXTURE_DIR "/") + QString::fromUtf8(other.FileName);
+    QProcess second;
+    second.setProcessEnvironment(FProgram.processEnvironment());
+    second.start(QStringLiteral(VG_PROGRAM_DIR "/gifclipmaker"), {file});
+    ASSERT_TRUE(second.waitForFinished(20000)) << "the second start did not end";
+    EXPECT_EQ(second.exitCode(), 0);
+    const QString title = QRegularExpression::escape(QString::fromUtf8(other.FileName)) +
+                          QStringLiteral(" - .*") + QString::fromLatin1(ProductName);
+    ASSERT_TRUE(FDesktop.WaitForWindow(QLatin1Char('^') + title, 20000))
+        << "the running window did not open " << file.toStdString();
+    QImage shot;
+    ASSERT_TRUE(FDesktop.WaitForScreen(
+        [&](const QImage& s) {
+            return View(s) == TShownView::Still && ShownFrameIndex(s, VideoArea(other)) == 0;
+        },
+        30000, &shot))
+        << "the window does not show the first frame of " << file.toStdString() << Describe(shot);
+    FShots->Save(shot, QStringLiteral("08-opened-by-second-start"));
+}
+
 void ProgramJourney::CloseProgram() {
     FDesktop.Click(MainAt(mainwin::CloseButton));
     ASSERT_TRUE(FProgram.waitForFinished(20000)) << "the program did not end after Close";
@@ -500,8 +565,10 @@ TEST_F(ProgramJourney, OpenScrubStepCaptionConvertSaveAndClose) {
     ASSERT_NO_FATAL_FAILURE(Step("scrub while paused", [this] { ScrubWhilePaused(); }));
     ASSERT_NO_FATAL_FAILURE(Step("scrub while playing", [this] { ScrubWhilePlaying(); }));
     ASSERT_NO_FATAL_FAILURE(Step("pause and step frames", [this] { PauseAndStepFrames(); }));
+    ASSERT_NO_FATAL_FAILURE(Step("step with the keyboard", [this] { StepWithTheKeyboard(); }));
     ASSERT_NO_FATAL_FAILURE(Step("set a caption", [this] { SetCaption(); }));
     ASSERT_NO_FATAL_FAILURE(Step("convert and save", [this] { ConvertAndSave(); }));
+    ASSERT_NO_FATAL_FAILURE(Step("open with a second start", [this] { OpenWithASecondStart(); }));
     ASSERT_NO_FATAL_FAILURE(Step("close the program", [this] { CloseProgram(); }));
 }
 

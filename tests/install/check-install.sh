@@ -56,7 +56,9 @@ check "scalable icon" grep -q '<svg ' "$svg"
 desktop="$prefix/share/applications/$app_id.desktop"
 metainfo="$prefix/share/metainfo/$app_id.metainfo.xml"
 check "desktop-file-validate" desktop-file-validate "$desktop"
-check "desktop entry takes no file arguments" bash -c "! grep -E '^Exec=.*%[fFuU]' '$desktop'"
+check "desktop entry takes one file" grep -Eq '^Exec=gifclipmaker %f$' "$desktop"
+check "desktop entry offers the program for videos" \
+  grep -Eq '^MimeType=(.*;)?video/mp4;(.*;)?video/x-matroska;(.*;)?video/webm;' "$desktop"
 check "appstreamcli validate" appstreamcli validate --no-net "$metainfo"
 
 # --- the installed command-line converter --------------------------------------------------------
@@ -68,7 +70,7 @@ check "installed converter wrote a GIF" bash -c "head -c 6 '$tmp/sample.gif' | g
 # --- the installed program, started offscreen and ended by SIGTERM -------------------------------
 export XDG_DATA_HOME="$tmp/data" XDG_RUNTIME_DIR="$tmp/runtime"
 mkdir -p "$XDG_DATA_HOME" && mkdir -m 700 "$XDG_RUNTIME_DIR"
-"$prefix/bin/gifclipmaker" >"$tmp/gui.log" 2>&1 &
+"$prefix/bin/gifclipmaker" "$program/Sample.mp4" >"$tmp/gui.log" 2>&1 &
 gui_pid=$!
 log=""
 for _ in $(seq 1 300); do
@@ -78,6 +80,11 @@ for _ in $(seq 1 300); do
   sleep 0.1
 done
 check "program started and wrote its log" test -n "$log"
+for _ in $(seq 1 300); do
+  grep -q "open from the command line: .*Sample.mp4" "$log" 2>/dev/null && break
+  sleep 0.1
+done
+check "program opened the file it was given" grep -q "open from the command line: .*Sample.mp4" "$log"
 sleep 1
 kill -TERM "$gui_pid" 2>/dev/null
 status=124

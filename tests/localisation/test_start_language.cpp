@@ -63,7 +63,7 @@ protected:
 
 TEST(StartLanguage, ABrokenEnglishFileIsReportedOnceBeforeAnyWindow) {
     TStartFixture start("<?xml version=\"1.0\"?><Language><CUI_A>x</Language>");
-    EXPECT_EQ(RunApplication({start.ProgramDir, true, {}}), 0);
+    EXPECT_EQ(RunApplication({start.ProgramDir, true, {}, {}}), 0);
     ASSERT_EQ(start.Boxes.size(), 1);
     EXPECT_EQ(start.Boxes[0], "Load language failed, please check!");
     EXPECT_EQ(start.WindowsShownAtBox, 0);
@@ -77,7 +77,7 @@ TEST(StartLanguage, AGoodFileIsActiveWhileTheProgramRuns) {
     // Looked at from inside the run, when the main window shows.
     TLanguageProbe probe;
     QCoreApplication::instance()->installEventFilter(&probe);
-    EXPECT_EQ(RunApplication({start.ProgramDir, true, {}}), 0);
+    EXPECT_EQ(RunApplication({start.ProgramDir, true, {}, {}}), 0);
     QCoreApplication::instance()->removeEventFilter(&probe);
     EXPECT_TRUE(start.Boxes.isEmpty());
     ASSERT_TRUE(probe.Seen);

@@ -70,7 +70,7 @@ struct TRun {
         });
         AtShow.SettingsFile = SettingsFile;
         QCoreApplication::instance()->installEventFilter(&AtShow);
-        EXPECT_EQ(RunApplication({programDir, true, {}}), 0);
+        EXPECT_EQ(RunApplication({programDir, true, {}, {}}), 0);
         QCoreApplication::instance()->removeEventFilter(&AtShow);
         SetMsgBoxHandler(old);
         SetRegistryFileName({});
