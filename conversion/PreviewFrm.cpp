@@ -1,5 +1,6 @@
 #include "conversion/PreviewFrm.h"
 
+#include "common/DesktopOpen.h"
 #include "common/Geometry.h"
 #include "common/Messages.h"
 #include "common/MsgBox.h"
@@ -12,7 +13,6 @@
 #include "widgets/SkinButton.h"
 
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -39,7 +39,7 @@ TPreviewForm::TSaveDialog& SaveDialog() {
 
 TPreviewForm::TFolderOpener& FolderOpener() {
     static TPreviewForm::TFolderOpener opener = [](const QString& folder) {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+        OpenOnDesktop(folder, TDesktopTarget::Folder);
     };
     return opener;
 }
@@ -50,6 +50,7 @@ TSkinButton* MakeButton(QWidget* parent, const char* name, const QString& captio
     button->setObjectName(QString::fromLatin1(name));
     button->setText(caption);
     button->setGeometry(bounds);
+    button->setFocusPolicy(Qt::StrongFocus);
     SetAnchors(button, anchors);
     return button;
 }
@@ -127,6 +128,10 @@ void TPreviewForm::BuildControls() {
     ceBK->setGeometry(468, 403, 48, 23);
     ceBK->SetSelectedColor(0xFFFFFF);
     SetAnchors(ceBK, akRight | akBottom);
+    lblBK->setBuddy(ceBK);
+    ceBK->setAccessibleName(QStringLiteral("Background color"));
+    Image1->setAccessibleName(QStringLiteral("GIF preview"));
+    SetTabChain({btnSave, btnOpenFolder, ceBK, btnClose});
 
     connect(btnSave, &QAbstractButton::clicked, this, [this] { btnSaveClick(); });
     connect(btnOpenFolder, &QAbstractButton::clicked, this, [this] { btnOpenFolderClick(); });

@@ -123,6 +123,9 @@ void TPublishForm::SetThread(std::unique_ptr<TVideo2GifThread> thread) {
 }
 
 void TPublishForm::PlaceOverOwner() {
+    // Where the desktop places windows (Wayland) it opens this one over its owner itself.
+    if (DesktopPlacesWindows())
+        return;
     if (QWidget* owner = FindMainWindow(this)) {
         const QRect area = owner->frameGeometry();
         move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);

@@ -20,8 +20,8 @@ class TFramePictures;
 class QRect;
 class QSize;
 
-// Ticks of a PTS per second.
-constexpr int64_t Unit_Nano = 1000000;
+// Ticks of a PTS per second: times count microseconds.
+constexpr int64_t PtsTicksPerSecond = 1000000;
 
 // "No time set". Spelled exactly as the decoding library spells it, so both definitions agree
 // whichever header comes first.
@@ -58,7 +58,7 @@ struct TVideoStreamInfo {
 inline int64_t NominalFrameDuration(const TVideoStreamInfo& info) {
     if (info.FrameRateNum <= 0 || info.FrameRateDen <= 0)
         return 0;
-    return (Unit_Nano * info.FrameRateDen + info.FrameRateNum / 2) / info.FrameRateNum;
+    return (PtsTicksPerSecond * info.FrameRateDen + info.FrameRateNum / 2) / info.FrameRateNum;
 }
 
 // Facts of the open file.
@@ -77,10 +77,6 @@ class TCustomDecoder : public QObject {
 public:
     explicit TCustomDecoder(QObject* owner = nullptr) : QObject(owner) {}
     ~TCustomDecoder() override = default;
-
-    // Prepares the decoding libraries from `folder`. The libraries are the system's, so the folder
-    // may be empty or missing; returns whether decoding is available.
-    virtual bool LoadAVLib(const QString& folder) = 0;
 
     // Opens a video file, closing any file open before. `formatName` forces a container format by
     // its short name ("mpegts", "matroska" ...); empty lets the file's contents decide. Returns

@@ -15,7 +15,7 @@
 
 namespace decoder {
 
-inline constexpr AVRational MicroBase = {1, int(Unit_Nano)};
+inline constexpr AVRational MicroBase = {1, int(PtsTicksPerSecond)};
 
 // A file whose packets the decoder keeps refusing is treated as ended.
 inline constexpr int MaxRefusedPackets = 200;
@@ -23,15 +23,14 @@ inline constexpr int MaxRefusedPackets = 200;
 // stream without marked key frames (intra refresh) is then decoded as it comes.
 inline constexpr int MaxSkippedPackets = 600;
 // Without an index to consult, a locate this close ahead of the current frame decodes forward.
-inline constexpr int64_t ForwardWithoutIndex = 2 * Unit_Nano;
+inline constexpr int64_t ForwardWithoutIndex = 2 * PtsTicksPerSecond;
 // A locate steps back this far (doubling) when a seek lands after the wanted time.
-inline constexpr int64_t FirstBackStep = Unit_Nano;
+inline constexpr int64_t FirstBackStep = PtsTicksPerSecond;
 inline constexpr int MaxSeekAttempts = 8;
 
 } // namespace decoder
 
 struct TFFDecoder::TState {
-    QString LibraryFolder;
     QString FileName;
     QString FormatName;
     int BitsPixel = 24;

@@ -40,15 +40,6 @@ TFFDecoder::TFFDecoder(QObject* owner) : TCustomDecoder(owner), F(std::make_uniq
 
 TFFDecoder::~TFFDecoder() = default;
 
-bool TFFDecoder::LoadAVLib(const QString& folder) {
-    F->LibraryFolder = folder;
-    return true;
-}
-
-QString TFFDecoder::LibraryFolder() const {
-    return F->LibraryFolder;
-}
-
 bool TFFDecoder::LoadFile(const QString& fileName, const QString& formatName) {
     if (!F->Open(fileName, formatName)) {
         F->FileName.clear();

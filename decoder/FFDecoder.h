@@ -19,7 +19,6 @@ public:
     explicit TFFDecoder(QObject* owner = nullptr);
     ~TFFDecoder() override;
 
-    bool LoadAVLib(const QString& folder) override;
     bool LoadFile(const QString& fileName, const QString& formatName = QString()) override;
     void CloseFile() override;
 
@@ -57,8 +56,6 @@ public:
     std::shared_ptr<const TKeptFrame> KeepCurrent() override;
     std::unique_ptr<TFramePictures> NewFramePictures() override;
     void SetExactColours(bool on) override;
-    // The folder handed to LoadAVLib.
-    QString LibraryFolder() const;
 
 private:
     struct TState;

@@ -57,8 +57,8 @@ QString FormatPTS(int64_t pts, int digits) {
         digits = MaxFractionDigits;
     const bool negative = pts < 0;
     const uint64_t magnitude = negative ? uint64_t(0) - uint64_t(pts) : uint64_t(pts);
-    const uint64_t seconds = magnitude / uint64_t(Unit_Nano);
-    const uint64_t fraction = magnitude % uint64_t(Unit_Nano);
+    const uint64_t seconds = magnitude / uint64_t(PtsTicksPerSecond);
+    const uint64_t fraction = magnitude % uint64_t(PtsTicksPerSecond);
     QString text = QStringLiteral("%1:%2:%3")
                        .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
                        .arg((seconds / 60) % 60, 2, 10, QLatin1Char('0'))
@@ -123,6 +123,6 @@ int64_t StrToPTS(const QString& text, int digits) {
             micro += (ch.unicode() - u'0') * PowerOfTen(MaxFractionDigits - 1 - int(i));
     }
 
-    const int64_t pts = seconds * Unit_Nano + micro;
+    const int64_t pts = seconds * PtsTicksPerSecond + micro;
     return negative ? -pts : pts;
 }

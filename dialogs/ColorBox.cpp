@@ -89,6 +89,14 @@ void TColorBox::SetSelectedColor(TColor color) {
     setItemText(custom, HexName(color));
     setItemIcon(custom, SwatchIcon(color));
     setItemData(custom, color, ColorRole);
+    // Screen readers say the colour in words rather than spell out the hex caption.
+    const QColor shown = WinColorToQColor(color);
+    setItemData(custom,
+                QStringLiteral("Custom color: red %1, green %2, blue %3")
+                    .arg(shown.red())
+                    .arg(shown.green())
+                    .arg(shown.blue()),
+                Qt::AccessibleTextRole);
     setCurrentIndex(custom);
 }
 

@@ -12,6 +12,7 @@
 #include "widgets/SkinButton.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QPainter>
 
 TCropForm::TCropForm(QWidget* parent) : TBaseUIForm(parent) {
@@ -24,6 +25,7 @@ TCropForm::TCropForm(QWidget* parent) : TBaseUIForm(parent) {
     btnRestore->show();
     btnMax->raise();
     BuildControls();
+    SetTabChain({cbxCrop, edtCropX, edtCropY, edtCropW, edtCropH, btnOkMe, btnCancelMe});
     FormCreate();
 }
 
@@ -40,6 +42,7 @@ void TCropForm::BuildControls() {
     pnlShot->OnPaint = [this](QPainter& painter) { pnlShotPaint(painter); };
     pnlShot->OnResize = [this] { pnlShotResize(); };
     SetAnchors(pnlShot, akAll);
+    pnlShot->setAccessibleName(QStringLiteral("Frame and crop area"));
 
     cbxCrop = MakeCheck(this, QStringLiteral("cbxCrop"), QStringLiteral("Use crop"),
                         QRect(16, h - 50, 80, 20));
@@ -53,9 +56,10 @@ void TCropForm::BuildControls() {
     TNumberEdit** edits[] = {&edtCropX, &edtCropY, &edtCropW, &edtCropH};
     for (int i = 0; i < 4; ++i) {
         const int x = 10 + i * 92;
-        MakeLabel(rbGroup, QString::fromLatin1(captions[i]), x, 20);
+        QLabel* label = MakeLabel(rbGroup, QString::fromLatin1(captions[i]), x, 20);
         *edits[i] = MakeIntEdit(rbGroup, QString::fromLatin1(names[i]),
                                 QRect(x + (i < 2 ? 16 : 40), 16, i < 2 ? 60 : 44, 22));
+        label->setBuddy(*edits[i]);
         connect(*edits[i], &QLineEdit::textChanged, this, &TCropForm::edtCropXChange);
         connect(*edits[i], &QLineEdit::editingFinished, this, &TCropForm::edtCropXExit);
     }

@@ -26,8 +26,11 @@ bool RunFontDialog(THeldFont& font, QWidget* parent) {
     auto* swatch = new TColorSwatchControl(&dialog);
     swatch->SetSelectedColor(font.Color);
     swatch->setFixedSize(60, 24);
+    swatch->setAccessibleName(QStringLiteral("Color"));
+    auto* colorLabel = new QLabel(QStringLiteral("Color:"), &dialog);
+    colorLabel->setBuddy(swatch);
     auto* colorRow = new QHBoxLayout;
-    colorRow->addWidget(new QLabel(QStringLiteral("Color:"), &dialog));
+    colorRow->addWidget(colorLabel);
     colorRow->addWidget(swatch);
     colorRow->addStretch();
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);

@@ -9,6 +9,7 @@
 #include "ui/ValueRefusal.h"
 #include "widgets/FlatControls.h"
 #include "widgets/NumberEdit.h"
+#include "widgets/SkinButton.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -48,38 +49,46 @@ TOptionForm::TOptionForm(QWidget* parent) : TBaseUIForm(parent) {
     cbxApply = MakeCheck(this, QStringLiteral("cbxApply"),
                          QStringLiteral("Apply default settings to current conversion"),
                          QRect(16, ClientHeight - 40, 300, 20));
+    // Reading order; the crop area colour is no tab stop (it takes the focus by a click).
+    SetTabChain({cbxShowCrop, cbSize, cbFrameRate, cbSpeed, cbLoop, cbFont, cbFontSize, cbColor,
+                 cbxBold, cbxItalic, edtMax, edtDecode, cbxApply, btnOkMe, btnCancelMe});
     FormCreate();
 }
 
 void TOptionForm::BuildCropAndGifGroups() {
     TFlatGroupBox* crop = MakeGroup(this, QStringLiteral("Crop settings"), QRect(16, 42, 463, 58));
-    MakeLabel(crop, QStringLiteral("Area color"), 14, 25);
+    QLabel* areaColor = MakeLabel(crop, QStringLiteral("Area color"), 14, 25);
     ceCrop = new TColorBox(crop);
     ceCrop->setObjectName(QStringLiteral("ceCrop"));
     ceCrop->setGeometry(90, 21, 130, 22);
     ceCrop->setFocusPolicy(Qt::ClickFocus); // not a tab stop
+    areaColor->setBuddy(ceCrop);
     cbxShowCrop = MakeCheck(crop, QStringLiteral("cbxShowCrop"), QStringLiteral("Show crop area"),
                             QRect(250, 22, 180, 20));
 
     TFlatGroupBox* gif =
         MakeGroup(this, QStringLiteral("Default GIF settings"), QRect(16, 110, 463, 92));
-    MakeLabel(gif, QStringLiteral("Size style"), 14, 25);
+    QLabel* sizeStyle = MakeLabel(gif, QStringLiteral("Size style"), 14, 25);
     cbSize = MakeCombo(gif, QStringLiteral("cbSize"), SizeItems, false, QRect(90, 21, 130, 22));
-    MakeLabel(gif, QStringLiteral("Frame rate"), 250, 25);
+    sizeStyle->setBuddy(cbSize);
+    QLabel* frameRate = MakeLabel(gif, QStringLiteral("Frame rate"), 250, 25);
     cbFrameRate =
         MakeCombo(gif, QStringLiteral("cbFrameRate"), FrameRateItems, true, QRect(330, 21, 80, 22));
+    frameRate->setBuddy(cbFrameRate);
     MakeLabel(gif, QStringLiteral("fps"), 416, 25);
-    MakeLabel(gif, QStringLiteral("GIF speed"), 14, 59);
+    QLabel* speed = MakeLabel(gif, QStringLiteral("GIF speed"), 14, 59);
     cbSpeed = MakeCombo(gif, QStringLiteral("cbSpeed"), SpeedItems, true, QRect(90, 55, 130, 22));
-    MakeLabel(gif, QStringLiteral("Replay times"), 250, 59);
+    speed->setBuddy(cbSpeed);
+    QLabel* replay = MakeLabel(gif, QStringLiteral("Replay times"), 250, 59);
     cbLoop = MakeCombo(gif, QStringLiteral("cbLoop"), LoopItems, true, QRect(330, 55, 80, 22));
+    replay->setBuddy(cbLoop);
     connect(cbSpeed->lineEdit(), &QLineEdit::editingFinished, this, &TOptionForm::cbSpeedExit);
     connect(cbLoop->lineEdit(), &QLineEdit::editingFinished, this, &TOptionForm::cbLoopExit);
 }
 
 void TOptionForm::BuildFontGroup() {
     TFlatGroupBox* font = MakeGroup(this, QStringLiteral("Text font"), QRect(16, 212, 463, 130));
-    MakeLabel(font, QStringLiteral("Name"), 14, 25);
+    QLabel* name = MakeLabel(font, QStringLiteral("Name"), 14, 25);
     cbFont = new QFontComboBox(font);
     cbFont->setObjectName(QStringLiteral("cbFont"));
     cbFont->setGeometry(90, 21, 150, 22);
@@ -90,13 +99,17 @@ void TOptionForm::BuildFontGroup() {
     lblFontPreview->setAlignment(Qt::AlignCenter);
     lblFontPreview->setFrameShape(QFrame::Box);
     connect(cbFont, &QComboBox::currentTextChanged, this, [this] { UpdateFontPreview(); });
-    MakeLabel(font, QStringLiteral("Size"), 14, 59);
+    QLabel* size = MakeLabel(font, QStringLiteral("Size"), 14, 59);
     cbFontSize =
         MakeCombo(font, QStringLiteral("cbFontSize"), FontSizeItems, true, QRect(90, 55, 80, 22));
-    MakeLabel(font, QStringLiteral("Color"), 14, 93);
+    QLabel* color = MakeLabel(font, QStringLiteral("Color"), 14, 93);
     cbColor = new TColorBox(font);
     cbColor->setObjectName(QStringLiteral("cbColor"));
     cbColor->setGeometry(90, 89, 130, 22);
+    name->setBuddy(cbFont);
+    size->setBuddy(cbFontSize);
+    color->setBuddy(cbColor);
+    lblFontPreview->setAccessibleName(QStringLiteral("Font preview"));
     cbxBold =
         MakeCheck(font, QStringLiteral("cbxBold"), QStringLiteral("Bold"), QRect(250, 90, 80, 20));
     cbxItalic = MakeCheck(font, QStringLiteral("cbxItalic"), QStringLiteral("Italic"),
@@ -105,10 +118,12 @@ void TOptionForm::BuildFontGroup() {
 
 void TOptionForm::BuildOtherGroup() {
     TFlatGroupBox* other = MakeGroup(this, QStringLiteral("Other"), QRect(16, 352, 463, 98));
-    MakeLabel(other, QStringLiteral("Max frame count"), 14, 25);
+    QLabel* maxFrames = MakeLabel(other, QStringLiteral("Max frame count"), 14, 25);
     edtMax = MakeIntEdit(other, QStringLiteral("edtMax"), QRect(130, 21, 80, 22));
-    MakeLabel(other, QStringLiteral("Decode frame count"), 14, 61);
+    maxFrames->setBuddy(edtMax);
+    QLabel* decodeFrames = MakeLabel(other, QStringLiteral("Decode frame count"), 14, 61);
     edtDecode = MakeIntEdit(other, QStringLiteral("edtDecode"), QRect(130, 57, 80, 22));
+    decodeFrames->setBuddy(edtDecode);
     Label7 = new QLabel(
         QStringLiteral("*More frames will cause more memory\nusage during conversion."), other);
     Label7->setObjectName(QStringLiteral("Label7"));

@@ -7,6 +7,7 @@
 #include "widgets/FlatControls.h"
 #include "widgets/NumberEdit.h"
 #include "widgets/RangeSpinBox.h"
+#include "widgets/SkinButton.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -69,6 +70,8 @@ QToolButton* MakeToolButton(QWidget* parent, const QString& name, const QString&
     auto* button = new QToolButton(parent);
     button->setObjectName(name);
     button->setToolTip(hint);
+    // Its caption is a symbol or a picture: screen readers say the hint.
+    button->setAccessibleName(hint);
     button->setGeometry(bounds);
     button->setIconSize(QSize(16, 16));
     return button;
@@ -91,6 +94,13 @@ TSettingForm::TSettingForm(QWidget* parent) : TBaseUIForm(parent) {
     BuildLogoPage();
     BuildFlipPage();
     BuildSequencePage();
+    // Reading order, page by page; Tab passes over the pages that are not shown.
+    SetTabChain({PageControl1, edtW,        edtH,       cbSize,       cbFrameRate,    cbLoop,
+                 cbSpeed,      edtQuality,  edtMaxSize, lbText,       mmText,         btnAddText,
+                 btnDelText,   btnTextFont, cgText,     btnAlignLeft, btnAlignCenter, btnAlignRight,
+                 edtTextX,     edtTextY,    cbxLogo,    edtLogo,      edtLogoButton,  edtLogoW,
+                 edtLogoH,     edtLogoX,    edtLogoY,   cbxFlipH,     cbxFlipV,       cbRotate,
+                 rbOriginal,   rbReverse,   rbPingPong, btnOkMe,      btnCancelMe});
     FormCreate();
     PageControl1->setCurrentIndex(LastPage());
 }
@@ -99,22 +109,29 @@ void TSettingForm::BuildGeneralPage() {
     auto* page = new QWidget;
     PageControl1->addTab(page, QStringLiteral("General"));
     TFlatGroupBox* size = MakeGroup(page, QStringLiteral("Output size"), QRect(10, 10, 456, 66));
-    MakeLabel(size, QStringLiteral("Size"), 16, 30);
+    QLabel* sizeLabel = MakeLabel(size, QStringLiteral("Size"), 16, 30);
     edtW = MakeIntEdit(size, QStringLiteral("edtW"), QRect(60, 26, 64, 22));
     MakeLabel(size, QStringLiteral("x"), 131, 30);
     edtH = MakeIntEdit(size, QStringLiteral("edtH"), QRect(144, 26, 64, 22));
     cbSize = MakeCombo(size, QStringLiteral("cbSize"), SizeItems, false, QRect(230, 26, 170, 22));
+    // "Size" names the choice of size; the edits say which side they hold.
+    sizeLabel->setBuddy(cbSize);
+    edtW->setAccessibleName(QStringLiteral("Width"));
+    edtH->setAccessibleName(QStringLiteral("Height"));
     connect(cbSize, &QComboBox::currentIndexChanged, this, &TSettingForm::cbSizeChange);
 
     TFlatGroupBox* gif = MakeGroup(page, QStringLiteral("GIF settings"), QRect(10, 88, 456, 100));
-    MakeLabel(gif, QStringLiteral("Frame rate"), 16, 30);
+    QLabel* frameRate = MakeLabel(gif, QStringLiteral("Frame rate"), 16, 30);
     cbFrameRate =
         MakeCombo(gif, QStringLiteral("cbFrameRate"), FrameRateItems, true, QRect(100, 26, 80, 22));
+    frameRate->setBuddy(cbFrameRate);
     MakeLabel(gif, QStringLiteral("fps"), 186, 30);
-    MakeLabel(gif, QStringLiteral("Replay times"), 230, 30);
+    QLabel* replay = MakeLabel(gif, QStringLiteral("Replay times"), 230, 30);
     cbLoop = MakeCombo(gif, QStringLiteral("cbLoop"), LoopItems, true, QRect(320, 26, 110, 22));
-    MakeLabel(gif, QStringLiteral("GIF speed"), 16, 66);
+    replay->setBuddy(cbLoop);
+    QLabel* speed = MakeLabel(gif, QStringLiteral("GIF speed"), 16, 66);
     cbSpeed = MakeCombo(gif, QStringLiteral("cbSpeed"), SpeedItems, true, QRect(100, 62, 130, 22));
+    speed->setBuddy(cbSpeed);
     connect(cbSpeed->lineEdit(), &QLineEdit::editingFinished, this, &TSettingForm::cbSpeedExit);
     connect(cbLoop->lineEdit(), &QLineEdit::editingFinished, this, &TSettingForm::cbLoopExit);
     BuildLimitControls(page, gif);
@@ -122,16 +139,18 @@ void TSettingForm::BuildGeneralPage() {
 
 // The quality beside the GIF speed, and the size limit in the free row under the GIF settings.
 void TSettingForm::BuildLimitControls(QWidget* page, QWidget* gifGroup) {
-    MakeLabel(gifGroup, QStringLiteral("Quality"), 244, 66);
+    QLabel* quality = MakeLabel(gifGroup, QStringLiteral("Quality"), 244, 66);
     edtQuality = new TRangeSpinBox(gifGroup);
+    quality->setBuddy(edtQuality);
     edtQuality->setObjectName(QStringLiteral("edtQuality"));
     edtQuality->SetAllowedRange(1, 100);
     edtQuality->setGeometry(320, 62, 110, 22);
     edtQuality->setToolTip(QStringLiteral("1 gives the smallest GIF, 100 the most faithful"));
 
     TFlatGroupBox* file = MakeGroup(page, QStringLiteral("File size"), QRect(10, 196, 456, 48));
-    MakeLabel(file, QStringLiteral("Size limit"), 16, 22);
+    QLabel* limit = MakeLabel(file, QStringLiteral("Size limit"), 16, 22);
     edtMaxSize = new QLineEdit(file);
+    limit->setBuddy(edtMaxSize);
     edtMaxSize->setObjectName(QStringLiteral("edtMaxSize"));
     edtMaxSize->setGeometry(100, 18, 80, 22);
     edtMaxSize->setPlaceholderText(QStringLiteral("none"));
@@ -143,9 +162,11 @@ void TSettingForm::BuildLimitControls(QWidget* page, QWidget* gifGroup) {
 void TSettingForm::BuildTextPage() {
     auto* page = new QWidget;
     PageControl1->addTab(page, QStringLiteral("Add Text"));
-    MakeLabel(page, QStringLiteral("Text list"), 10, 8);
+    QLabel* list = MakeLabel(page, QStringLiteral("Text list"), 10, 8);
     lbText = new QListWidget(page);
     lbText->setObjectName(QStringLiteral("lbText"));
+    list->setBuddy(lbText);
+    lbText->setAccessibleName(list->text()); // a list view takes no name from its label
     lbText->setGeometry(10, 26, 110, 160);
     connect(lbText, &QListWidget::currentRowChanged, this, &TSettingForm::lbTextClick);
     mmText = new QPlainTextEdit(page);
@@ -154,6 +175,9 @@ void TSettingForm::BuildTextPage() {
     mmText->setLineWrapMode(QPlainTextEdit::NoWrap);
     mmText->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     mmText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    mmText->setAccessibleName(QStringLiteral("Text"));
+    // Tab leaves the caption for the next control (a tab character has no use in a caption).
+    mmText->setTabChangesFocus(true);
     BuildTextButtons(page);
 }
 
@@ -171,6 +195,7 @@ void TSettingForm::BuildTextButtons(QWidget* page) {
     cgText = new TColorSwatchControl(page);
     cgText->setObjectName(QStringLiteral("cgText"));
     cgText->setToolTip(QStringLiteral("Color"));
+    cgText->setAccessibleName(QStringLiteral("Color"));
     cgText->setGeometry(160, y, 44, 24);
     btnAlignLeft = MakeToolButton(page, QStringLiteral("btnAlignLeft"), QStringLiteral("Left"),
                                   QRect(212, y, 26, 24));
@@ -186,10 +211,14 @@ void TSettingForm::BuildTextButtons(QWidget* page) {
         button->setAutoExclusive(true);
     }
     btnAlignRight->setChecked(true);
-    MakeLabel(page, QStringLiteral("Position   X:"), 304, y + 4);
+    QLabel* position = MakeLabel(page, QStringLiteral("Position   X:"), 304, y + 4);
     edtTextX = MakeIntEdit(page, QStringLiteral("edtTextX"), QRect(372, y, 38, 22));
     Label9 = MakeLabel(page, QStringLiteral("Y:"), 414, y + 4, QStringLiteral("Label9"));
     edtTextY = MakeIntEdit(page, QStringLiteral("edtTextY"), QRect(428, y, 38, 22));
+    position->setBuddy(edtTextX);
+    Label9->setBuddy(edtTextY);
+    edtTextX->setAccessibleName(QStringLiteral("Position X"));
+    edtTextY->setAccessibleName(QStringLiteral("Position Y"));
     connect(btnAddText, &QToolButton::clicked, this, &TSettingForm::btnAddTextClick);
     connect(btnDelText, &QToolButton::clicked, this, &TSettingForm::btnDelTextClick);
     connect(btnTextFont, &QToolButton::clicked, this, &TSettingForm::btnTextFontClick);
@@ -205,23 +234,33 @@ void TSettingForm::BuildLogoPage() {
     pnlLogo = new QWidget(page);
     pnlLogo->setObjectName(QStringLiteral("pnlLogo"));
     pnlLogo->setGeometry(10, 36, 456, 120);
-    MakeLabel(pnlLogo, QStringLiteral("Logo"), 6, 12);
+    QLabel* logo = MakeLabel(pnlLogo, QStringLiteral("Logo"), 6, 12);
     edtLogo = new QLineEdit(pnlLogo);
     edtLogo->setObjectName(QStringLiteral("edtLogo"));
+    logo->setBuddy(edtLogo);
     edtLogo->setGeometry(70, 8, 346, 22);
     edtLogoButton = MakeToolButton(pnlLogo, QStringLiteral("edtLogoButton"),
                                    QStringLiteral("Browse"), QRect(420, 8, 28, 22));
     edtLogoButton->setText(QStringLiteral("..."));
     connect(edtLogoButton, &QToolButton::clicked, this, &TSettingForm::edtLogoButtonClick);
-    MakeLabel(pnlLogo, QStringLiteral("Size"), 6, 48);
+    QLabel* logoSize = MakeLabel(pnlLogo, QStringLiteral("Size"), 6, 48);
     edtLogoW = MakeIntEdit(pnlLogo, QStringLiteral("edtLogoW"), QRect(70, 44, 64, 22));
     MakeLabel(pnlLogo, QStringLiteral("x"), 141, 48);
     edtLogoH = MakeIntEdit(pnlLogo, QStringLiteral("edtLogoH"), QRect(154, 44, 64, 22));
     MakeLabel(pnlLogo, QStringLiteral("Position"), 6, 84);
-    MakeLabel(pnlLogo, QStringLiteral("X:"), 70, 84);
+    QLabel* logoX = MakeLabel(pnlLogo, QStringLiteral("X:"), 70, 84);
     edtLogoX = MakeIntEdit(pnlLogo, QStringLiteral("edtLogoX"), QRect(88, 80, 64, 22));
-    MakeLabel(pnlLogo, QStringLiteral("Y:"), 162, 84);
+    QLabel* logoY = MakeLabel(pnlLogo, QStringLiteral("Y:"), 162, 84);
     edtLogoY = MakeIntEdit(pnlLogo, QStringLiteral("edtLogoY"), QRect(180, 80, 64, 22));
+    logoSize->setBuddy(edtLogoW);
+    logoX->setBuddy(edtLogoX);
+    logoY->setBuddy(edtLogoY);
+    const std::pair<TNumberEdit*, const char*> names[] = {{edtLogoW, "Logo width"},
+                                                          {edtLogoH, "Logo height"},
+                                                          {edtLogoX, "Logo position X"},
+                                                          {edtLogoY, "Logo position Y"}};
+    for (const auto& [edit, name] : names)
+        edit->setAccessibleName(QString::fromLatin1(name));
 }
 
 void TSettingForm::BuildFlipPage() {
@@ -231,12 +270,14 @@ void TSettingForm::BuildFlipPage() {
                          QRect(10, 12, 140, 20));
     cbxFlipV = MakeCheck(page, QStringLiteral("cbxFlipV"), QStringLiteral("Flip Vertically"),
                          QRect(10, 40, 140, 20));
-    MakeLabel(page, QStringLiteral("Rotate:"), 10, 76);
+    QLabel* rotate = MakeLabel(page, QStringLiteral("Rotate:"), 10, 76);
     cbRotate =
         MakeCombo(page, QStringLiteral("cbRotate"), RotateItems, false, QRect(10, 94, 130, 22));
     cbRotate->setCurrentIndex(0);
+    rotate->setBuddy(cbRotate);
     pnlPreview = new TFlatPanel(page);
     pnlPreview->setObjectName(QStringLiteral("pnlPreview"));
+    pnlPreview->setAccessibleName(QStringLiteral("Preview"));
     pnlPreview->setGeometry(158, 8, 307, 204);
     pnlPreview->SetColor(Qt::black);
     pnlPreview->OnPaint = [this](QPainter& painter) { pnlPreviewPaint(painter); };

@@ -94,11 +94,14 @@ void TSettingForm::LoadFromProject() {
     edtLogoH->SetAsInteger(logo.Height);
     edtLogoX->SetAsInteger(logo.X);
     edtLogoY->SetAsInteger(logo.Y);
-    SetValueNoChange(cbxFlipH, FProject->Flip == 1 || FProject->Flip == 3);
-    SetValueNoChange(cbxFlipV, FProject->Flip == 2 || FProject->Flip == 3);
+    SetValueNoChange(cbxFlipH, (FProject->Flip & fmHorizontal) != 0);
+    SetValueNoChange(cbxFlipV, (FProject->Flip & fmVertical) != 0);
     SetValueNoChange(cbRotate,
                      int(FProject->Rotate) < cbRotate->count() ? int(FProject->Rotate) : 0);
-    SetValueNoChange(rgSequence, FProject->Sequence == 1 ? 1 : FProject->Sequence == 2 ? 2 : 0);
+    // The radio group's items stand in the order of the frame orders.
+    SetValueNoChange(rgSequence, FProject->Sequence == foReverse    ? int(foReverse)
+                                 : FProject->Sequence == foPingPong ? int(foPingPong)
+                                                                    : int(foOriginal));
 }
 
 void TSettingForm::LoadSizeAndTiming() {
@@ -185,11 +188,11 @@ void TSettingForm::StoreToProject() {
     p.Logo.X = edtLogoX->AsInteger(0);
     p.Logo.Y = edtLogoY->AsInteger(0);
     const bool h = cbxFlipH->isChecked(), v = cbxFlipV->isChecked();
-    p.Flip = static_cast<decltype(p.Flip)>(h && v ? 3 : h ? 1 : v ? 2 : 0);
+    p.Flip = TFlipMode((h ? fmHorizontal : fmNone) | (v ? fmVertical : fmNone));
     p.Rotate = uint8_t(qMax(0, cbRotate->currentIndex()));
-    p.Sequence = static_cast<decltype(p.Sequence)>(rbReverse->isChecked()    ? 1
-                                                   : rbPingPong->isChecked() ? 2
-                                                                             : 0);
+    p.Sequence = rbReverse->isChecked()    ? foReverse
+                 : rbPingPong->isChecked() ? foPingPong
+                                           : foOriginal;
 }
 
 void TSettingForm::cbSizeChange() {
@@ -232,7 +235,8 @@ void TSettingForm::edtLogoButtonClick() {
 }
 
 void TSettingForm::RebuildPreview() {
-    const int flip = (cbxFlipH->isChecked() ? 1 : 0) | (cbxFlipV->isChecked() ? 2 : 0);
+    const int flip = (cbxFlipH->isChecked() ? fmHorizontal : fmNone) |
+                     (cbxFlipV->isChecked() ? fmVertical : fmNone);
     FPreviewResult = RotateAndFlip(FPreviewSource, qMax(0, cbRotate->currentIndex()), flip);
 }
 

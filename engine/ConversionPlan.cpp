@@ -37,7 +37,7 @@ std::vector<int64_t> TConversionPlan::SampleTimes() const {
     return ::SampleTimes(ClipStart, ClipEnd, Rate, static_cast<int64_t>(limit));
 }
 
-QString CheckRequestValues(const TVGConvertFlag& r) {
+QString CheckRequestValues(const TConversionRequest& r) {
     if (r.VideoFile.isEmpty())
         return QStringLiteral("No video file was given.");
     if (r.GifFile.isEmpty())
@@ -70,7 +70,7 @@ QString CheckRequestValues(const TVGConvertFlag& r) {
     return {};
 }
 
-TConversionPlan PlanConversion(const TVGConvertFlag& request, const TStreamFacts& facts) {
+TConversionPlan PlanConversion(const TConversionRequest& request, const TStreamFacts& facts) {
     if (const QString problem = CheckRequestValues(request); !problem.isEmpty())
         return Refused(problem);
     TConversionPlan plan;

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <optional>
 
-struct TVGConvertFlag;
+struct TConversionRequest;
 
 // What the conversion needs to know of the video before it starts.
 struct TStreamFacts {
@@ -55,8 +55,8 @@ constexpr int MaxGifSide = 16384;
 constexpr int MinGifBytes = 64;
 
 // What is wrong with the request alone (no file is looked at), or empty.
-[[nodiscard]] QString CheckRequestValues(const TVGConvertFlag& request);
+[[nodiscard]] QString CheckRequestValues(const TConversionRequest& request);
 
 // The plan of a conversion of a video with the given facts, or its Error.
-[[nodiscard]] TConversionPlan PlanConversion(const TVGConvertFlag& request,
+[[nodiscard]] TConversionPlan PlanConversion(const TConversionRequest& request,
                                              const TStreamFacts& facts);

@@ -39,7 +39,7 @@ private:
 };
 
 struct TConversionContext {
-    const TVGConvertFlag& Request;
+    const TConversionRequest& Request;
     const TConversionPlan& Plan;
     TFrameSpill& Spill;
     const std::atomic<bool>& Cancel;

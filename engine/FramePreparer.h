@@ -8,14 +8,14 @@
 
 class TFramePreparer {
 public:
-    explicit TFramePreparer(const TVGConvertFlag& request) : FRequest(request) {}
+    explicit TFramePreparer(const TConversionRequest& request) : FRequest(request) {}
     // Writes the finished frame to `rgb` (its width × height × 3 bytes once turned).
     void Prepare(QImage picture, uchar* rgb) const;
 
 private:
     // Draws on the turned `picture`; `unturned` is its size before turning.
     void DrawOverlays(QImage& picture, const QSize& unturned) const;
-    const TVGConvertFlag& FRequest;
+    const TConversionRequest& FRequest;
 };
 
 // Copies a picture's rows into tightly packed red-green-blue bytes.

@@ -6,9 +6,16 @@
 
 #include <algorithm>
 
+namespace {
+// The decoded frames waiting between the sampling thread and the one that prepares them: as many
+// as fit in this many bytes, one at least and three at most (more only adds memory, not speed).
+constexpr qint64 queueBytes = 48 << 20;
+constexpr qint64 mostQueued = 3;
+} // namespace
+
 TSampleQueue::TSampleQueue(qint64 itemBytes)
     : FCapacity(static_cast<size_t>(
-          std::clamp<qint64>((48 << 20) / std::max<qint64>(itemBytes, 1), 1, 3))) {}
+          std::clamp<qint64>(queueBytes / std::max<qint64>(itemBytes, 1), 1, mostQueued))) {}
 
 namespace {
 qint64 Area(const QSize& size) {

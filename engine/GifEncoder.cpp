@@ -10,6 +10,11 @@
 
 namespace {
 constexpr int maxDelayCs = 65535;
+// Bytes per pixel of the encoder's pictures (RGB) and of its changed-box buffer (RGBA).
+constexpr int rgbBytes = 3;
+constexpr int rgbaBytes = 4;
+// Counting flat pixels is so cheap per pixel that the threads take bigger ranges than usual.
+constexpr int flatShareChunkPixels = 4 * 4096;
 
 // The smallest box around the marked pixels, built row by row.
 struct TMarkedBox {
@@ -66,11 +71,11 @@ template <bool withNext>
 [[gnu::always_inline]] inline void MarkPixels(const uchar* src, const uchar* ref, const uchar* next,
                                               int x, int count, uchar limit, uchar noiseLimit,
                                               uchar* mark) {
-    const uchar* s = src + x * 3;
-    const uchar* r = ref + x * 3;
-    const uchar* n = withNext ? next + x * 3 : nullptr;
+    const uchar* s = src + x * rgbBytes;
+    const uchar* r = ref + x * rgbBytes;
+    const uchar* n = withNext ? next + x * rgbBytes : nullptr;
     uchar over[48], kept[48];
-    for (int k = 0; k < count * 3; ++k) {
+    for (int k = 0; k < count * rgbBytes; ++k) {
         const uchar d = Difference(s[k], r[k]);
         over[k] = d > limit ? 1 : 0;
         if constexpr (withNext)
@@ -166,14 +171,17 @@ TRemapper& TGifEncoder::RemapperOf(int palette) {
 float TGifEncoder::FlatShare(const uchar* rgb) {
     // The share of pixels (on every fourth row) exactly like their right-hand neighbour.
     const int width = FSize.width();
-    const int chunkRows = TRowHelper::ChunkRowsFor(width, 4 * 4096);
+    const int chunkRows = TRowHelper::ChunkRowsFor(width, flatShareChunkPixels);
     std::vector<qint64> flat(static_cast<size_t>(TRowHelper::Chunks(FSize.height(), chunkRows)));
     FHelper.ForRows(FSize.height(), chunkRows, [&](int begin, int end) {
         qint64 count = 0;
         for (int y = (begin + 3) / 4 * 4; y < end; y += 4) {
-            const uchar* row = rgb + static_cast<qsizetype>(y) * width * 3;
+            const uchar* row = rgb + static_cast<qsizetype>(y) * width * rgbBytes;
             for (int x = 0; x + 1 < width; ++x)
-                count += std::memcmp(row + x * 3, row + x * 3 + 3, 3) == 0 ? 1 : 0;
+                count +=
+                    std::memcmp(row + x * rgbBytes, row + x * rgbBytes + rgbBytes, rgbBytes) == 0
+                        ? 1
+                        : 0;
         }
         flat[static_cast<size_t>(begin / chunkRows)] = count;
     });
@@ -280,7 +288,7 @@ void TGifEncoder::Hold(THeldFrame& frame, const uchar* rgb, int delayCs, int pal
     // The job before looked up the colours of the frame about to be drawn; it is done once
     // Wait returns, and `frame` is free to fill.
     FLookAhead.Wait();
-    frame.Rgb.assign(rgb, rgb + static_cast<qsizetype>(FSize.width()) * FSize.height() * 3);
+    frame.Rgb.assign(rgb, rgb + static_cast<qsizetype>(FSize.width()) * FSize.height() * rgbBytes);
     frame.DelayCs = delayCs;
     frame.Palette = palette;
     frame.Valid = true;
@@ -340,17 +348,17 @@ void TGifEncoder::MarkDrawn(const uchar* rgb, const QRect& rect, const std::vect
         for (int y = begin; y < end; ++y) {
             const uchar* index = indices.data() + static_cast<qsizetype>(y) * rect.width();
             const qsizetype row = static_cast<qsizetype>(rect.top() + y) * width + rect.left();
-            const uchar* src = rgb + row * 3;
-            uchar* ref = FReference.data() + row * 3;
-            uchar* shown = FShown.data() + row * 3;
+            const uchar* src = rgb + row * rgbBytes;
+            uchar* ref = FReference.data() + row * rgbBytes;
+            uchar* shown = FShown.data() + row * rgbBytes;
             for (int x = 0; x < rect.width(); ++x) {
                 if (index[x] == clear)
                     continue;
                 const QRgb c = remapper.Color(index[x]);
-                std::memcpy(ref + x * 3, src + x * 3, 3);
-                shown[x * 3] = static_cast<uchar>(qRed(c));
-                shown[x * 3 + 1] = static_cast<uchar>(qGreen(c));
-                shown[x * 3 + 2] = static_cast<uchar>(qBlue(c));
+                std::memcpy(ref + x * rgbBytes, src + x * rgbBytes, rgbBytes);
+                shown[x * rgbBytes] = static_cast<uchar>(qRed(c));
+                shown[x * rgbBytes + 1] = static_cast<uchar>(qGreen(c));
+                shown[x * rgbBytes + 2] = static_cast<uchar>(qBlue(c));
             }
         }
     });
@@ -359,19 +367,19 @@ void TGifEncoder::MarkDrawn(const uchar* rgb, const QRect& rect, const std::vect
 bool TGifEncoder::AddFirstFrame(const uchar* rgb, int delayCs, int palette, TRemapper& remapper) {
     const int width = FSize.width(), height = FSize.height();
     const qsizetype pixels = static_cast<qsizetype>(width) * height;
-    FReference.assign(rgb, rgb + pixels * 3);
-    FShown.resize(static_cast<size_t>(pixels) * 3);
+    FReference.assign(rgb, rgb + pixels * rgbBytes);
+    FShown.resize(static_cast<size_t>(pixels) * rgbBytes);
     FChanged.assign(static_cast<size_t>(pixels), 1);
-    FBox.resize(static_cast<size_t>(pixels) * 4);
+    FBox.resize(static_cast<size_t>(pixels) * rgbaBytes);
     const QRect whole(0, 0, width, height);
     FHelper.ForRows(height, TRowHelper::ChunkRowsFor(width),
                     [&](int begin, int end) { FillBoxRows(rgb, whole, begin, end); });
     std::vector<uchar> indices(static_cast<size_t>(pixels));
-    if (!remapper.Remap(FBox.data(), width, height, width * 4, indices.data())) {
+    if (!remapper.Remap(FBox.data(), width, height, width * rgbaBytes, indices.data())) {
         FOk = false;
         return false;
     }
-    FWanted.assign(rgb, rgb + pixels * 3);
+    FWanted.assign(rgb, rgb + pixels * rgbBytes);
     Submit(palette, whole, indices, FWanted, nullptr, delayCs);
     MarkDrawn(rgb, whole, indices, palette, remapper);
     FHaveReference = true;
@@ -389,9 +397,9 @@ QRect TGifEncoder::FindChanged(const uchar* rgb, int threshold) {
             const qsizetype row = static_cast<qsizetype>(y) * width;
             // A change no larger than the noise limit counts when the next frame still shows it.
             const uchar* next =
-                FNext && FDrawing.NoiseLimit > threshold ? FNext + row * 3 : nullptr;
-            MarkChangedRow(rgb + row * 3, FReference.data() + row * 3, next, width, threshold,
-                           FDrawing.NoiseLimit, FChanged.data() + row, y, box);
+                FNext && FDrawing.NoiseLimit > threshold ? FNext + row * rgbBytes : nullptr;
+            MarkChangedRow(rgb + row * rgbBytes, FReference.data() + row * rgbBytes, next, width,
+                           threshold, FDrawing.NoiseLimit, FChanged.data() + row, y, box);
         }
     });
     return boxes.All().At(0, 0);
@@ -401,13 +409,13 @@ void TGifEncoder::FillBoxRows(const uchar* rgb, const QRect& changed, int begin,
     const int width = FSize.width();
     for (int y = begin; y < end; ++y) {
         const qsizetype row = static_cast<qsizetype>(changed.top() + y) * width + changed.left();
-        const uchar* src = rgb + row * 3;
+        const uchar* src = rgb + row * rgbBytes;
         const uchar* mark = FChanged.data() + row;
-        uchar* out = FBox.data() + static_cast<qsizetype>(y) * changed.width() * 4;
+        uchar* out = FBox.data() + static_cast<qsizetype>(y) * changed.width() * rgbaBytes;
         for (int x = 0; x < changed.width(); ++x, out += 4) {
-            out[0] = src[x * 3];
-            out[1] = src[x * 3 + 1];
-            out[2] = src[x * 3 + 2];
+            out[0] = src[x * rgbBytes];
+            out[1] = src[x * rgbBytes + 1];
+            out[2] = src[x * rgbBytes + 2];
             out[3] = mark[x] ? 255 : 0;
         }
     }
@@ -420,10 +428,10 @@ bool TGifEncoder::RemapChanged(const uchar* rgb, const QRect& changed, int palet
     // it on one thread.
     const int width = FSize.width();
     const int boxWidth = changed.width(), boxHeight = changed.height();
-    FBox.resize(static_cast<size_t>(boxWidth) * boxHeight * 4);
+    FBox.resize(static_cast<size_t>(boxWidth) * boxHeight * rgbaBytes);
     FIndices.resize(static_cast<size_t>(boxWidth) * boxHeight);
     const uchar* shown =
-        FShown.data() + (static_cast<qsizetype>(changed.top()) * width + changed.left()) * 3;
+        FShown.data() + (static_cast<qsizetype>(changed.top()) * width + changed.left()) * rgbBytes;
     const int clear = FPalettes[static_cast<size_t>(palette)].TransparentIndex;
     const uchar* nearest =
         FNearest ? FNearest + static_cast<qsizetype>(changed.top()) * width + changed.left()
@@ -446,16 +454,16 @@ bool TGifEncoder::RemapChanged(const uchar* rgb, const QRect& changed, int palet
     if (remapper.Dithers()) {
         FHelper.ForRows(boxHeight, boxes.ChunkRows,
                         [&](int begin, int end) { FillBoxRows(rgb, changed, begin, end); });
-        ok = remapper.Remap(FBox.data(), boxWidth, boxHeight, boxWidth * 4, FIndices.data(), shown,
-                            width * 3, FDrawing.KeepDistance);
+        ok = remapper.Remap(FBox.data(), boxWidth, boxHeight, boxWidth * rgbaBytes, FIndices.data(),
+                            shown, width * rgbBytes, FDrawing.KeepDistance);
         if (ok)
             drawnRows(0, boxHeight, boxes.Boxes.front());
     } else {
         std::atomic<bool> remapped{true};
         FHelper.ForRows(boxHeight, boxes.ChunkRows, [&](int begin, int end) {
             FillBoxRows(rgb, changed, begin, end);
-            if (!remapper.RemapRows(FBox.data(), boxWidth, begin, end, boxWidth * 4,
-                                    FIndices.data(), shown, width * 3, FDrawing.KeepDistance,
+            if (!remapper.RemapRows(FBox.data(), boxWidth, begin, end, boxWidth * rgbaBytes,
+                                    FIndices.data(), shown, width * rgbBytes, FDrawing.KeepDistance,
                                     nearest, width))
                 remapped = false;
             drawnRows(begin, end, boxes.Of(begin));
@@ -485,8 +493,8 @@ bool TGifEncoder::SubmitDrawn(const uchar* rgb, const QRect& changed, const QRec
     // The drawn box's indices (out of the changed box's), source colours and on-screen colours.
     const int width = FSize.width();
     std::vector<uchar> indices(static_cast<size_t>(drawn.width()) * drawn.height());
-    FWanted.resize(indices.size() * 3);
-    FShownBox.resize(indices.size() * 3);
+    FWanted.resize(indices.size() * rgbBytes);
+    FShownBox.resize(indices.size() * rgbBytes);
     for (int y = 0; y < drawn.height(); ++y) {
         const qsizetype row = static_cast<qsizetype>(drawn.top() + y) * width + drawn.left();
         const size_t at = static_cast<size_t>(y) * static_cast<size_t>(drawn.width());
@@ -495,9 +503,10 @@ bool TGifEncoder::SubmitDrawn(const uchar* rgb, const QRect& changed, const QRec
                         static_cast<qsizetype>(drawn.top() - changed.top() + y) * changed.width() +
                         (drawn.left() - changed.left()),
                     static_cast<size_t>(drawn.width()));
-        std::memcpy(FWanted.data() + at * 3, rgb + row * 3, static_cast<size_t>(drawn.width()) * 3);
-        std::memcpy(FShownBox.data() + at * 3, FShown.data() + row * 3,
-                    static_cast<size_t>(drawn.width()) * 3);
+        std::memcpy(FWanted.data() + at * rgbBytes, rgb + row * rgbBytes,
+                    static_cast<size_t>(drawn.width()) * rgbBytes);
+        std::memcpy(FShownBox.data() + at * rgbBytes, FShown.data() + row * rgbBytes,
+                    static_cast<size_t>(drawn.width()) * rgbBytes);
     }
     Submit(palette, drawn, indices, FWanted, FShownBox.data(), delayCs);
     if (!ChangesWhatIsSeen(indices, palette, remapper)) {
@@ -519,7 +528,7 @@ bool TGifEncoder::ChangesWhatIsSeen(const std::vector<uchar>& indices, int palet
         if (indices[i] == clear)
             continue;
         const QRgb c = remapper.Color(indices[i]);
-        const uchar* shown = FShownBox.data() + i * 3;
+        const uchar* shown = FShownBox.data() + i * rgbBytes;
         if (std::abs(qRed(c) - shown[0]) > threshold ||
             std::abs(qGreen(c) - shown[1]) > threshold || std::abs(qBlue(c) - shown[2]) > threshold)
             return true;

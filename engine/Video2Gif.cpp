@@ -36,7 +36,7 @@ QString ShortfallWarning(int64_t videoEnd, int64_t clipEnd, double step, int64_t
 }
 
 // What keeps the GIF from being written where the request says, or empty.
-QString CheckTarget(const TVGConvertFlag& request) {
+QString CheckTarget(const TConversionRequest& request) {
     const QFileInfo target(request.GifFile);
     if (!target.absoluteDir().exists())
         return QStringLiteral("The folder of the GIF file \"%1\" does not exist.")
@@ -45,12 +45,11 @@ QString CheckTarget(const TVGConvertFlag& request) {
 }
 
 // The video opened, or why it cannot be.
-TStop OpenSource(const TVGConvertFlag& request, TCustomDecoder& decoder, TStreamFacts& facts) {
+TStop OpenSource(const TConversionRequest& request, TCustomDecoder& decoder, TStreamFacts& facts) {
     const QString videoName = QDir::toNativeSeparators(request.VideoFile);
     // Opening a video reads its stream information and first picture, which costs a tenth of a
     // second on a 4K video: a decoder that holds the video open already is not opened again.
     if (decoder.VideoStreamIndex() < 0) {
-        decoder.LoadAVLib(request.LibPath);
         if (!decoder.LoadFile(request.VideoFile))
             decoder.CloseFile();
     }
@@ -118,7 +117,7 @@ QString CheckGifTarget(const QString& videoFile, const QString& gifFile) {
     return {};
 }
 
-TConversionResult RunConversion(const TVGConvertFlag& request,
+TConversionResult RunConversion(const TConversionRequest& request,
                                 const std::function<void(int)>& progressReport,
                                 const std::atomic<bool>& cancel,
                                 const TDecoderFactory& decoderFactory) {
@@ -192,7 +191,8 @@ TConversionResult RunConversion(const TVGConvertFlag& request,
     return Success(gif, warning);
 }
 
-TVideo2GifThread::TVideo2GifThread(const TVGConvertFlag& request, TDecoderFactory decoderFactory)
+TVideo2GifThread::TVideo2GifThread(const TConversionRequest& request,
+                                   TDecoderFactory decoderFactory)
     : FRequest(request), FDecoderFactory(std::move(decoderFactory)) {}
 
 TVideo2GifThread::~TVideo2GifThread() {

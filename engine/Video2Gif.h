@@ -29,7 +29,7 @@ using TFrameFilter = std::function<bool(int64_t pts)>;
 constexpr int DefaultGifQuality = 90;
 
 // What to convert and how, and where to report.
-struct TVGConvertFlag {
+struct TConversionRequest {
     QString VideoFile;
     QString GifFile;
     int64_t StartPTS = 0;
@@ -41,7 +41,6 @@ struct TVGConvertFlag {
     int CustomHeight = 0;
     int GifMaxFrame = 1000;
     int GifFPS = 8;
-    int Reserved = 0; // always 0
     double GifSpeed = 1.0;
     int GifLoop = -1; // -1 endless, 0 play once, n: n more times
     TFlipMode Flip = fmNone;
@@ -55,7 +54,6 @@ struct TVGConvertFlag {
     int64_t GifMaxSize = 0;
     TOverlayCallback DrawOverlays;
     TFrameFilter FrameFilter;
-    QString LibPath; // the decoding libraries' folder
     QPointer<QObject> Window;
     int MsgEnd = 0x17EC;
     int MsgProgress = 0x17EE;
@@ -93,7 +91,7 @@ struct TConversionResult {
 // Runs a whole conversion on the calling thread. `progress` receives 0 to 100; `cancel` is
 // polled often. A run that fails or is cancelled leaves no file behind and an older file at the
 // GIF path untouched.
-[[nodiscard]] TConversionResult RunConversion(const TVGConvertFlag& request,
+[[nodiscard]] TConversionResult RunConversion(const TConversionRequest& request,
                                               const std::function<void(int)>& progress,
                                               const std::atomic<bool>& cancel,
                                               const TDecoderFactory& decoderFactory = {});
@@ -104,7 +102,8 @@ struct TConversionResult {
 // event), unless it was told to terminate.
 class TVideo2GifThread : public QThread {
 public:
-    explicit TVideo2GifThread(const TVGConvertFlag& request, TDecoderFactory decoderFactory = {});
+    explicit TVideo2GifThread(const TConversionRequest& request,
+                              TDecoderFactory decoderFactory = {});
     // Requests termination and waits for the thread to end.
     ~TVideo2GifThread() override;
 
@@ -116,7 +115,7 @@ protected:
     void run() override;
 
 private:
-    TVGConvertFlag FRequest;
+    TConversionRequest FRequest;
     TDecoderFactory FDecoderFactory;
     std::atomic<bool> FTerminated{false};
     TConversionResult FResult;

@@ -197,8 +197,8 @@ void TMainClip::StepFrame(bool forward) {
 
 void TMainClip::FrameButtonDown(bool forward) {
     F.tmAutoNext->stop();
-    F.tmAutoNext->setProperty("Tag", forward ? 0 : 1);
-    F.tmAutoNext->setInterval(500);
+    FAutoForward = forward;
+    F.tmAutoNext->setInterval(AutoStepDelayMs);
     F.tmAutoNext->start();
 }
 
@@ -207,8 +207,8 @@ void TMainClip::FrameButtonUp() {
 }
 
 void TMainClip::AutoNextTimer() {
-    F.tmAutoNext->setInterval(50);
-    StepFrame(F.tmAutoNext->property("Tag").toInt() != 1);
+    F.tmAutoNext->setInterval(AutoStepIntervalMs);
+    StepFrame(FAutoForward);
 }
 
 void TMainClip::Convert() {

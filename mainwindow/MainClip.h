@@ -44,5 +44,10 @@ private:
     int64_t PositionForBound(QObject* sender, int64_t current, QObject* stripItem) const;
     bool ApplyEdit(const QString& text, int64_t& bound) const;
 
+    // A frame button held down steps once after this delay, then at this interval.
+    static constexpr int AutoStepDelayMs = 500;
+    static constexpr int AutoStepIntervalMs = 50;
+
     TMainForm& F;
+    bool FAutoForward = true; // the direction the held frame button steps in
 };

@@ -121,7 +121,7 @@ void TMainForm::BringToFront() {
 }
 
 void TMainForm::FormCreate() {
-    FHint = std::make_unique<TMHint>();
+    FHint = std::make_unique<TMHint>(this);
     DoubleBufferSkinParents(this);
     pnlPlayer->SetColor(Qt::white);
     btnPause->setGeometry(btnPlay->geometry());
@@ -217,7 +217,6 @@ bool TMainForm::OpenVideoFile(const QString& fileName) {
     FProj->VideoFile = fileName;
     if (App) {
         FProj->GifFile = App->TempPath + QStringLiteral("preview.gif");
-        FProj->LibPath = App->AppPath + QStringLiteral("resource/FFDLL/");
     }
     FProj->PictureWriter = FFrameWriter.get();
     if (App)
@@ -262,7 +261,6 @@ void TMainForm::EnsureDecoder() {
     if (FDecoder)
         return;
     FDecoder = new TFFDecoder(this);
-    FDecoder->LoadAVLib(App ? App->AppPath + QStringLiteral("resource/FFDLL/") : QString());
 }
 
 void TMainForm::UpdateControls() {

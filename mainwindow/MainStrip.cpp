@@ -22,6 +22,23 @@
 #include <climits>
 #include <cmath>
 
+namespace {
+
+// What a screen reader says of a frame in the strip: its time and the mark it shows. A deleted
+// frame is left out wherever it lies, so it is never also said to be in the clip.
+QString DescribeFrame(const TVGProj* proj, const TVGFrame* frame) {
+    if (!frame)
+        return {};
+    QString text = FormatPTS(frame->PTS, 3);
+    if (frame->Deleted)
+        text += QStringLiteral(", deleted");
+    else if (proj && proj->IsInClip(frame->PTS))
+        text += QStringLiteral(", in the clip");
+    return text;
+}
+
+} // namespace
+
 TVGFrame* TMainStrip::FrameOf(const TPhotoData* item) {
     return item ? static_cast<TVGFrame*>(item->Data) : nullptr;
 }
@@ -98,6 +115,10 @@ void TMainStrip::PrependPriorGroup(bool focusFirst) {
 }
 
 void TMainStrip::UpdateStripRange() {
+    // Every filling of the strip passes here: its items are described from the project's frames.
+    F.ShotView->SetItemDescriber([this](int index) {
+        return DescribeFrame(F.FProj.get(), FrameOf(F.ShotView->Item(index)));
+    });
     const int count = F.ShotView->Count();
     F.FStripFirstPTS = count ? FrameOf(F.ShotView->Item(0))->PTS : 0;
     F.FStripLastPTS = count ? FrameOf(F.ShotView->Item(count - 1))->PTS : 0;

@@ -101,7 +101,7 @@ bool TVGProj::SameShownTime(int64_t a, int64_t b) {
     // Two times at the far ends of the range would overflow a plain subtraction.
     const bool close = (a > b ? static_cast<uint64_t>(a) - static_cast<uint64_t>(b)
                               : static_cast<uint64_t>(b) - static_cast<uint64_t>(a)) <
-                       static_cast<uint64_t>(Unit_Nano / 1000);
+                       static_cast<uint64_t>(PtsTicksPerSecond / 1000);
     return close && FormatPTS(a, 3) == FormatPTS(b, 3);
 }
 
@@ -237,9 +237,9 @@ std::unique_ptr<TVideo2GifThread> TVGProj::StartConversion(QObject* window) {
     return thread;
 }
 
-TVGConvertFlag TVGProj::ConversionRequest(QObject* window) {
+TConversionRequest TVGProj::ConversionRequest(QObject* window) {
     const TProjectDefaults defaults = FDefaults ? FDefaults() : ProjectDefaultsFromConfig();
-    TVGConvertFlag request;
+    TConversionRequest request;
     request.VideoFile = VideoFile;
     request.GifFile = GifFile;
     request.StartPTS = StartPTS;
@@ -251,7 +251,6 @@ TVGConvertFlag TVGProj::ConversionRequest(QObject* window) {
     request.CustomHeight = CustomHeight;
     request.GifMaxFrame = defaults.GifMaxFrame;
     request.GifFPS = GifFPS;
-    request.Reserved = 0;
     request.GifSpeed = GifSpeed;
     request.GifLoop = GifLoop;
     request.Flip = Flip;
@@ -267,8 +266,6 @@ TVGConvertFlag TVGProj::ConversionRequest(QObject* window) {
         };
     if (HasDeletedFrameInClip())
         request.FrameFilter = [this](int64_t pts) { return IsFrameDeleted(pts); };
-    request.LibPath =
-        LibPath.isEmpty() && App ? App->AppPath + QLatin1String("resource/FFDLL/") : LibPath;
     request.Window = window;
     request.MsgEnd = Msg::ConvertFinished;
     request.MsgProgress = Msg::ConvertProgress;

@@ -25,7 +25,7 @@ class QPainter;
 class TCustomDecoder;
 class TFrameWriter;
 class TVideo2GifThread;
-struct TVGConvertFlag;
+struct TConversionRequest;
 
 // The values a new project takes from the settings.
 struct TProjectDefaults {
@@ -110,7 +110,7 @@ public:
     std::unique_ptr<TVideo2GifThread> StartConversion(QObject* window);
     // The request StartConversion hands to the engine (the overlay and frame filter callbacks
     // refer to this project).
-    TVGConvertFlag ConversionRequest(QObject* window);
+    TConversionRequest ConversionRequest(QObject* window);
 
     // Sizes of the output frames.
     double SizeScale() const;
@@ -136,8 +136,6 @@ public:
     QRectF MeasureText(const TTextObj* text) const;
     TVGElement* ElementAt(const QPointF& point);
 
-    // Where the program's decoding library folder and work folder are (set by the main window).
-    QString LibPath;
     // Writes frame pictures in the background (not owned); none: each is written at once.
     TFrameWriter* PictureWriter = nullptr;
     // True when the writer let go of the frame's picture (the work folder's budget, a full

@@ -187,8 +187,12 @@ void TAboutForm::BuildControls() {
     ulblBuy = new TLinkLabel(this);
     ulblBuy->setObjectName(QStringLiteral("ulblBuy"));
     ulblBuy->setGeometry(140, 251, 145, 15);
-    for (TLinkLabel* link : {ulblHp, ulblBuy})
+    for (TLinkLabel* link : {ulblHp, ulblBuy}) {
         link->setAlignment(Qt::AlignCenter);
+        link->setFocusPolicy(Qt::StrongFocus); // Tab reaches the links; Return opens them
+    }
+    SetTabChain({ulblHp, ulblBuy});
+    Image1->setAccessibleName(QStringLiteral("Banner"));
 
     Label5 = new QLabel(this);
     Label5->setObjectName(QStringLiteral("Label5"));

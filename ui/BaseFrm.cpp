@@ -145,6 +145,23 @@ QRect ResizedGeometry(const QRect& start, Qt::Edges edges, const QPoint& delta,
     return QRect(left, top, right - left, bottom - top);
 }
 
+bool DesktopPlacesWindows() {
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
+QWidget* FindOwnerWindow(const QWidget* except) {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal && modal != except && modal->isVisible())
+        return modal;
+    const auto windows = QApplication::topLevelWidgets();
+    for (QWidget* window : windows) {
+        if (window != except && window->isVisible() && qobject_cast<TBaseForm*>(window) &&
+            window->windowType() == Qt::Window && window->windowModality() == Qt::NonModal)
+            return window;
+    }
+    return nullptr;
+}
+
 namespace {
 
 std::function<TTaskbarFacts()>& TaskbarProvider() {
@@ -227,6 +244,8 @@ QRect TBaseForm::GetMaximizeArea() const {
 }
 
 void TBaseForm::CenterInWorkArea() {
+    if (DesktopPlacesWindows())
+        return;
     move(CenteredPosition(GetMaximizeArea(), frameGeometry().size()));
 }
 
@@ -239,6 +258,7 @@ int TBaseForm::ShowModal() {
         return 0;
     FModalResult = 0;
     setWindowModality(Qt::ApplicationModal);
+    TieToOwner(true);
     QEventLoop loop;
     FModalLoop = &loop;
     QPointer<TBaseForm> self(this);
@@ -251,10 +271,25 @@ int TBaseForm::ShowModal() {
         return 2;
     FModalLoop = nullptr;
     hide();
+    TieToOwner(false);
     setWindowModality(Qt::NonModal);
     if (FModalResult == 0)
         FModalResult = 2;
     return FModalResult;
+}
+
+void TBaseForm::TieToOwner(bool tie) {
+    // Where the desktop places the windows, it opens a window over the one it belongs to and
+    // keeps it above that one; elsewhere the window places itself.
+    if (!DesktopPlacesWindows())
+        return;
+    QWidget* owner = tie ? FindOwnerWindow(this) : nullptr;
+    if (tie && !owner)
+        return;
+    if (!windowHandle())
+        create();
+    if (QWindow* window = windowHandle())
+        window->setTransientParent(owner ? owner->window()->windowHandle() : nullptr);
 }
 
 void TBaseForm::SetModalResult(int result) {
@@ -301,6 +336,13 @@ void TBaseForm::resizeEvent(QResizeEvent* event) {
 }
 
 void TBaseForm::SetMaximized(bool maximized) {
+    if (DesktopPlacesWindows()) {
+        if (maximized)
+            showMaximized();
+        else if (isMaximized())
+            showNormal();
+        return;
+    }
     if (maximized) {
         if (!FMaximized) {
             FRestoreGeometry = isMaximized() ? normalGeometry() : geometry();
@@ -363,11 +405,13 @@ bool TBaseForm::HandleMouse(QWidget* widget, QEvent* event) {
             return true;
         }
         if (FCaptionPressed && (mouse->buttons() & Qt::LeftButton)) {
-            // Moving by the title bar: the desktop moves the window when it can.
+            // Moving by the title bar: the desktop moves the window when it can. Where it places
+            // the windows, only it can move them.
             FCaptionPressed = false;
             if (IsWindowMaximized())
                 return true;
-            if (!windowHandle() || !windowHandle()->startSystemMove()) {
+            if ((!windowHandle() || !windowHandle()->startSystemMove()) &&
+                !DesktopPlacesWindows()) {
                 FDragKind = dkMove;
                 FDragStartGlobal = global;
                 FDragStartGeometry = geometry();

@@ -5,6 +5,10 @@
 //
 // A window class calls FormCreate() at the end of its constructor, when all its controls exist;
 // a window shown without that runs it when first shown.
+//
+// Under Wayland the desktop places every window and tells no window where it is: there a window
+// never moves itself, a modal window is tied to the window it belongs to (the desktop opens it
+// over that one), and maximizing is asked of the desktop.
 
 #include <QRect>
 #include <QWidget>
@@ -65,6 +69,12 @@ QPoint CenteredPosition(const QRect& area, const QSize& size);
 QRect ResizedGeometry(const QRect& start, Qt::Edges edges, const QPoint& delta,
                       const QSize& minimum);
 
+// Whether the desktop places the windows and keeps their positions to itself (Wayland).
+bool DesktopPlacesWindows();
+// The window a new modal window or tip belongs to: the modal window in front, or else the main
+// window (a visible window of ours that is not modal); never `except`; none when none shows.
+QWidget* FindOwnerWindow(const QWidget* except = nullptr);
+
 class TBaseForm : public QWidget {
     Q_OBJECT
 public:
@@ -87,11 +97,14 @@ public:
     int HitTest(const QPoint& clientPoint) const;
 
     QRect GetMaximizeArea() const;
+    // Centres the window in its maximize area; nothing where the desktop places the windows.
     void CenterInWorkArea();
 
     // Maximized: the window covers its maximize area (GetMaximizeArea) and its edges do not
     // resize it. The program maximizes its borderless windows itself, so the area rule holds on
-    // every desktop; a window the desktop maximized counts as maximized too.
+    // every desktop; a window the desktop maximized counts as maximized too. Where the desktop
+    // places the windows, only the desktop can put a window on its work area: it is asked to
+    // maximize and restore, and the window counts as maximized once it has done so.
     bool IsWindowMaximized() const { return FMaximized || isMaximized(); }
     void SetMaximized(bool maximized);
     // Puts a maximized window on its maximize area again (after the screen changed).
@@ -101,7 +114,8 @@ public:
     static bool IsLanguageLoaded();
 
     // Modal use: shows the window modally and returns its modal result (1 OK, 2 Cancel).
-    // Closing it without a result gives Cancel.
+    // Closing it without a result gives Cancel. Where the desktop places the windows, the
+    // window is tied to its owner (FindOwnerWindow) while it shows.
     int ShowModal();
     int ModalResult() const { return FModalResult; }
     // A non-zero result closes a modal window.
@@ -133,6 +147,7 @@ protected:
 private:
     bool HandleMouse(QWidget* widget, QEvent* event);
     void UpdateEdgeCursor(int hitTest);
+    void TieToOwner(bool tie);
 
     bool FCreated = false;
     bool FMaximized = false;

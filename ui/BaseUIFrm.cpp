@@ -9,8 +9,11 @@
 #include "widgets/SkinButton.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
 
 namespace {
 
@@ -87,6 +90,8 @@ TBaseUIForm::TBaseUIForm(QWidget* parent) : TBaseForm(parent) {
     btnCancelMe->setFont(buttonFont);
     btnOkMe->SetTextColor(QColor(33, 37, 41));
     btnCancelMe->SetTextColor(QColor(33, 37, 41));
+    btnOkMe->setFocusPolicy(Qt::StrongFocus);
+    btnCancelMe->setFocusPolicy(Qt::StrongFocus);
     setTabOrder(btnOkMe, btnCancelMe);
 
     connect(btnMax, &QAbstractButton::clicked, this, [this] { btnMaxClick(); });
@@ -180,7 +185,10 @@ void TBaseUIForm::resizeEvent(QResizeEvent* event) {
 
 void TBaseUIForm::showEvent(QShowEvent* event) {
     TBaseForm::showEvent(event);
-    if (FPlaced || IsWindowMaximized())
+    FocusFirstControl();
+    // Where the desktop places the windows it opens the dialog over its owner (ShowModal ties
+    // the two together); the owner's position is unknown there anyway.
+    if (FPlaced || IsWindowMaximized() || DesktopPlacesWindows())
         return;
     FPlaced = true;
     if (QWidget* owner = FindDialogOwner(this)) {
@@ -191,11 +199,63 @@ void TBaseUIForm::showEvent(QShowEvent* event) {
     }
 }
 
+void TBaseUIForm::SetTabChain(std::initializer_list<QWidget*> controls) {
+    FTabChain.clear();
+    QWidget* previous = nullptr;
+    for (QWidget* control : controls) {
+        FTabChain.append(control);
+        if (previous)
+            setTabOrder(previous, control);
+        previous = control;
+    }
+}
+
+void TBaseUIForm::FocusFirstControl() {
+    // Left to itself the window would start at the control it holds first, which need not be
+    // the first of the chain: the chain is a ring, and OK and Cancel are made before the rest.
+    if (focusWidget())
+        return;
+    for (QWidget* control : std::as_const(FTabChain)) {
+        if (control && control->isVisibleTo(this) && control->isEnabled() &&
+            (control->focusPolicy() & Qt::TabFocus)) {
+            control->setFocus(Qt::ActiveWindowFocusReason);
+            return;
+        }
+    }
+}
+
+namespace {
+
+// The focused button Return and Enter press here: push buttons and skin buttons press
+// themselves, check boxes and radio buttons take Space only.
+QAbstractButton* ButtonForReturn(QWidget* focus) {
+    auto* button = qobject_cast<QAbstractButton*>(focus);
+    if (!button || !button->isEnabled() || qobject_cast<QPushButton*>(button) ||
+        qobject_cast<TSkinButton*>(button) || qobject_cast<QCheckBox*>(button) ||
+        qobject_cast<QRadioButton*>(button))
+        return nullptr;
+    return button;
+}
+
+} // namespace
+
 bool TBaseUIForm::FormKeyDown(QKeyEvent* event) {
+    const Qt::KeyboardModifiers modifiers = event->modifiers();
     if (event->key() == Qt::Key_Escape &&
-        !(event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier))) {
+        !(modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier))) {
         close();
         return true;
+    }
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (modifiers & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        QWidget* focus = QApplication::focusWidget();
+        QAbstractButton* button =
+            focus && focus->window() == this ? ButtonForReturn(focus) : nullptr;
+        if (button) {
+            if (!event->isAutoRepeat())
+                button->click();
+            return true;
+        }
     }
     return false;
 }

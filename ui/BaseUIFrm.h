@@ -3,8 +3,16 @@
 // own minimize, maximize, restore and close buttons, OK and Cancel, a title bar that moves the
 // window, Escape to close, and rounded corners. Its design client area is 500 x 400; the parts
 // are anchored, so a dialog resizes it to its own design size first and then adds its controls.
+//
+// Keyboard: OK and Cancel take the focus by Tab and by a click; Return, Enter or Space presses
+// the button that has the focus (tool buttons and colour swatches too); the title bar's buttons
+// stay out of the Tab chain, Escape and the desktop's close key stand for them.
 
 #include "ui/BaseFrm.h"
+
+#include <QList>
+#include <QPointer>
+#include <initializer_list>
 
 class QLabel;
 class TSkinButton;
@@ -56,6 +64,12 @@ public:
     static constexpr int DesignHeight = 400;
     static constexpr int RoundCorner = 9;
 
+    // Makes Tab visit the controls in this order (and Shift+Tab in the reverse one); hidden and
+    // disabled controls are passed over. Dialogs list their controls in reading order: left to
+    // right, top to bottom, ending with OK and Cancel. The dialog opens with the focus on the
+    // first of them that can take it.
+    void SetTabChain(std::initializer_list<QWidget*> controls);
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -64,8 +78,12 @@ protected:
     void CaptionDoubleClicked() override { imgTopDblClick(); }
 
 private:
+    void FocusFirstControl();
+
     bool FPlaced = false;
+    QList<QPointer<QWidget>> FTabChain;
 };
 
 // The window a dialog centres itself over when shown (the main window); replaceable by tests.
+// Where the desktop places the windows (Wayland) the desktop opens it over its owner instead.
 void SetDialogOwnerProvider(std::function<QWidget*()> provider);

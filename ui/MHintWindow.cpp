@@ -1,5 +1,7 @@
 #include "ui/MHintWindow.h"
 
+#include "ui/BaseFrm.h"
+
 #include <QApplication>
 #include <QGuiApplication>
 #include <QLabel>
@@ -35,20 +37,28 @@ void SetUpTip(QLabel* label) {
 }
 } // namespace
 
-TMHint::TMHint()
-    : FWindow(std::make_unique<QLabel>(nullptr, Qt::ToolTip | Qt::FramelessWindowHint |
-                                                    Qt::WindowStaysOnTopHint)),
-      FMeasure(std::make_unique<QLabel>()) {
-    SetUpTip(FWindow.get());
+TMHint::TMHint(QWidget* owner) : FOwner(owner), FMeasure(std::make_unique<QLabel>()) {
     SetUpTip(FMeasure.get());
+    TieTo(owner);
 }
 
-TMHint::~TMHint() = default;
+TMHint::~TMHint() {
+    delete FWindow.data();
+}
+
+void TMHint::TieTo(QWidget* owner) {
+    QWidget* parent = owner ? owner->window() : nullptr;
+    if (FWindow && FWindow->parentWidget() == parent)
+        return;
+    delete FWindow.data();
+    FWindow = new QLabel(parent, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    SetUpTip(FWindow);
+}
 
 QSize TMHint::MeasureHint(const QString& text) const {
-    const QFontMetrics metrics(FWindow->font());
+    const QFontMetrics metrics(FMeasure->font());
     const int frame = 2 * HintMargin;
-    const int screenWidth = ScreenWidthAt(FWindow->pos());
+    const int screenWidth = ScreenWidthAt(FWindow ? FWindow->pos() : QPoint());
     const QRect box =
         metrics.boundingRect(QRect(0, 0, screenWidth - frame, 0),
                              Qt::AlignLeft | Qt::TextWordWrap | Qt::TextExpandTabs, text);
@@ -58,8 +68,20 @@ QSize TMHint::MeasureHint(const QString& text) const {
 }
 
 void TMHint::ShowHintAt(const QPoint& point, const QString& text) {
+    // Where the desktop places the windows, a tip is shown only relative to a window it belongs
+    // to: without an owner of its own, the modal window in front or the main window.
+    QWidget* owner = FOwner.data();
+    if (!owner && DesktopPlacesWindows())
+        owner = FindOwnerWindow();
+    if (!FWindow || owner)
+        TieTo(owner);
+    const QRect geometry(point, MeasureHint(text));
+    // There a tip that shows stays where the desktop put it: moved, it shows again at its new
+    // place.
+    if (FWindow->isVisible() && DesktopPlacesWindows() && FWindow->pos() != geometry.topLeft())
+        FWindow->hide();
     FWindow->setText(text);
-    FWindow->setGeometry(QRect(point, MeasureHint(text)));
+    FWindow->setGeometry(geometry);
     FWindow->show();
     FWindow->raise();
 }

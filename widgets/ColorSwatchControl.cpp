@@ -70,4 +70,10 @@ void TColorSwatchControl::paintEvent(QPaintEvent*) {
     const QPointF m(width() - 7.5, height() / 2.0);
     painter.drawPolyline(QPolygonF({QPointF(m.x() - 2.5, m.y() - 1), QPointF(m.x(), m.y() + 1.5),
                                     QPointF(m.x() + 2.5, m.y() - 1)}));
+    // The focus mark, once the focus has moved by the keyboard (as the flat style's controls).
+    if (hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange)) {
+        painter.setPen(QPen(c.Accent, 2));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 4, 4);
+    }
 }

@@ -2,10 +2,14 @@
 
 #include "widgets/FlatStyle.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QDesktopServices>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
+#include <QStyleOptionFocusRect>
 #include <QStyleOptionSlider>
 #include <QUrl>
 #include <cmath>
@@ -141,9 +145,55 @@ TLinkLabel::TUrlOpener& UrlOpener() {
     static TLinkLabel::TUrlOpener opener;
     return opener;
 }
+
+// What screen readers see of a link label: a link named by its text that can be pressed.
+class TAccessibleLinkLabel : public QAccessibleWidget {
+public:
+    explicit TAccessibleLinkLabel(TLinkLabel* label)
+        : QAccessibleWidget(label, QAccessible::Link) {}
+
+    QString text(QAccessible::Text t) const override {
+        const QString own = QAccessibleWidget::text(t);
+        if (t == QAccessible::Name && widget()->accessibleName().isEmpty())
+            return Label()->text();
+        if (t == QAccessible::Description && own.isEmpty())
+            return Label()->Url();
+        return own;
+    }
+    QStringList actionNames() const override {
+        return QStringList(pressAction()) + QAccessibleWidget::actionNames();
+    }
+    void doAction(const QString& name) override {
+        if (name == pressAction())
+            Label()->Activate();
+        else
+            QAccessibleWidget::doAction(name);
+    }
+
+private:
+    TLinkLabel* Label() const { return static_cast<TLinkLabel*>(widget()); }
+};
+
+QAccessibleInterface* LinkLabelAccessible(const QString& className, QObject* object) {
+    if (className == QLatin1String("TLinkLabel"))
+        if (auto* label = qobject_cast<TLinkLabel*>(object))
+            return new TAccessibleLinkLabel(label);
+    return nullptr;
+}
+
+// Whether the focus of `widget`'s window last moved by the keyboard.
+bool KeyboardFocusShown(const QWidget* widget) {
+    return widget->hasFocus() && widget->window()->testAttribute(Qt::WA_KeyboardFocusChange);
+}
+
 } // namespace
 
 TLinkLabel::TLinkLabel(QWidget* parent) : QLabel(parent) {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(&LinkLabelAccessible);
+        return true;
+    }();
+    (void)factoryInstalled;
     setCursor(Qt::PointingHandCursor);
     QPalette p = palette();
     p.setColor(QPalette::WindowText, p.color(QPalette::Highlight));
@@ -156,10 +206,7 @@ TLinkLabel::TUrlOpener TLinkLabel::SetUrlOpener(TUrlOpener opener) {
     return old;
 }
 
-void TLinkLabel::mouseReleaseEvent(QMouseEvent* event) {
-    QLabel::mouseReleaseEvent(event);
-    if (event->button() != Qt::LeftButton || !rect().contains(event->position().toPoint()))
-        return;
+void TLinkLabel::Activate() {
     emit clicked();
     if (FUrl.isEmpty())
         return;
@@ -167,6 +214,36 @@ void TLinkLabel::mouseReleaseEvent(QMouseEvent* event) {
         UrlOpener()(FUrl);
     else
         QDesktopServices::openUrl(QUrl(FUrl));
+}
+
+void TLinkLabel::mouseReleaseEvent(QMouseEvent* event) {
+    QLabel::mouseReleaseEvent(event);
+    if (event->button() != Qt::LeftButton || !rect().contains(event->position().toPoint()))
+        return;
+    Activate();
+}
+
+void TLinkLabel::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    const bool press = key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space;
+    if (press && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        if (!event->isAutoRepeat())
+            Activate();
+        event->accept();
+        return;
+    }
+    QLabel::keyPressEvent(event);
+}
+
+void TLinkLabel::paintEvent(QPaintEvent* event) {
+    QLabel::paintEvent(event);
+    if (!KeyboardFocusShown(this))
+        return;
+    QPainter painter(this);
+    QStyleOptionFocusRect option;
+    option.initFrom(this);
+    option.rect = rect().adjusted(1, 0, -1, 0);
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
 }
 
 // TTrackBar
@@ -253,6 +330,12 @@ void TTrackBar::paintEvent(QPaintEvent*) {
         painter.setPen(QPen(isEnabled() ? c.Accent : c.Border, 1.5));
         painter.setBrush(Qt::white);
         painter.drawEllipse(QRectF(thumb).adjusted(1, 1, -1, -1));
+    }
+    if (KeyboardFocusShown(this)) {
+        // The flat style's slider mark: a soft ring round the thumb.
+        painter.setPen(QPen(c.AccentSoft, 2));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawEllipse(QRectF(thumb).adjusted(-2, -2, 2, 2));
     }
 }
 

@@ -148,7 +148,9 @@ private:
 };
 
 // A label that shows a link in the highlight colour (also after a visit) and opens its address
-// when clicked.
+// when clicked. When its focus policy lets it take the focus, Return, Enter and Space open it
+// too and a focus outline shows after the focus came by the keyboard; screen readers know it as
+// a link that can be pressed.
 class TLinkLabel : public QLabel {
     Q_OBJECT
 public:
@@ -156,6 +158,8 @@ public:
 
     void SetUrl(const QString& url) { FUrl = url; }
     QString Url() const { return FUrl; }
+    // Follows the link as a click does: raises clicked and opens the address.
+    void Activate();
 
     // Opens an address; tests replace it. Returns the one it replaces.
     using TUrlOpener = std::function<void(const QString&)>;
@@ -166,12 +170,15 @@ signals:
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     QString FUrl;
 };
 
-// A horizontal track bar; with a thumb picture the thumb is that picture.
+// A horizontal track bar; with a thumb picture the thumb is that picture. A ring round the thumb
+// shows when the focus came to it by the keyboard (if its focus policy lets it take the focus).
 class TTrackBar : public QSlider {
     Q_OBJECT
 public:

@@ -93,8 +93,15 @@ void TFlatStyle::drawPrimitive(PrimitiveElement element, const QStyleOption* opt
                      enabled ? option->palette.color(QPalette::Base) : c.Face, 3);
         return;
     }
-    case PE_FrameFocusRect:
+    case PE_FrameFocusRect: {
+        // Where the keyboard is: a thin accent outline round the caption of a check box, radio
+        // button or tab, round a tool button's face and round the current row of a list. Only
+        // after the focus moved by the keyboard; a click shows where the focus is already.
+        if (!(option->state & State_KeyboardFocusChange) || option->rect.isEmpty())
+            return;
+        RoundedFrame(painter, QRectF(option->rect).adjusted(-1, 0, 1, 0), c.Accent, QColor(), 3);
         return;
+    }
     case PE_PanelMenu:
     case PE_FrameMenu: {
         const QColor face = option->palette.color(QPalette::Window);
@@ -218,6 +225,21 @@ void TFlatStyle::drawControl(ControlElement element, const QStyleOption* option,
         painter->restore();
         return;
     }
+    case CE_TabBarTabLabel: {
+        // The base style draws a focus frame of its own look round the label, past this style:
+        // the label is drawn without the focus and this style's mark is added.
+        const auto* tab = qstyleoption_cast<const QStyleOptionTab*>(option);
+        if (!tab || !(tab->state & State_HasFocus))
+            break;
+        QStyleOptionTab label = *tab;
+        label.state &= ~State_HasFocus;
+        QProxyStyle::drawControl(element, &label, painter, widget);
+        QStyleOptionFocusRect focus;
+        focus.QStyleOption::operator=(*tab);
+        focus.rect = tab->rect.adjusted(4, 3, -4, -2);
+        drawPrimitive(PE_FrameFocusRect, &focus, painter, widget);
+        return;
+    }
     case CE_ProgressBarGroove: {
         RoundedFrame(painter, option->rect, c.Border, c.Face, 3);
         return;
@@ -329,6 +351,12 @@ void TFlatStyle::drawComplexControl(ComplexControl control, const QStyleOptionCo
             painter->setBrush(Qt::white);
             const qreal d = qMin(handle.width(), handle.height()) - 2;
             painter->drawEllipse(QRectF(handle).center(), d / 2, d / 2);
+            if ((option->state & State_HasFocus) && (option->state & State_KeyboardFocusChange)) {
+                // Moved to by the keyboard: a soft ring round the thumb.
+                painter->setPen(QPen(c.AccentSoft, 2));
+                painter->setBrush(Qt::NoBrush);
+                painter->drawEllipse(QRectF(handle).center(), d / 2 + 2, d / 2 + 2);
+            }
             painter->restore();
             return;
         }

@@ -2,12 +2,108 @@
 
 #include "widgets/FlatStyle.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QEnterEvent>
+#include <QKeyEvent>
 #include <QPainter>
+#include <algorithm>
+
+namespace {
+
+// A caption as it reads: "&&" is an ampersand, a single "&" only marks the shortcut letter.
+QString WithoutMnemonic(const QString& caption) {
+    QString text;
+    text.reserve(caption.size());
+    for (qsizetype i = 0; i < caption.size(); ++i) {
+        if (caption[i] == QLatin1Char('&') && i + 1 < caption.size())
+            ++i;
+        else if (caption[i] == QLatin1Char('&'))
+            continue;
+        text += caption[i];
+    }
+    return text;
+}
+
+// What screen readers see of a skin button: a push button (a latching one tells whether it is
+// down) named and described by the button itself, which can be pressed.
+class TAccessibleSkinButton : public QAccessibleWidget {
+public:
+    explicit TAccessibleSkinButton(TSkinButton* button)
+        : QAccessibleWidget(button, QAccessible::Button) {}
+
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Name)
+            return Button()->AccessibleName();
+        if (t == QAccessible::Description)
+            return Button()->AccessibleDescription();
+        return QAccessibleWidget::text(t);
+    }
+    QAccessible::State state() const override {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.pressed = Button()->isDown();
+        if (Button()->isCheckable()) {
+            state.checkable = true;
+            state.checked = Button()->isChecked();
+        }
+        return state;
+    }
+    QStringList actionNames() const override {
+        QStringList names = QAccessibleWidget::actionNames();
+        if (Button()->isEnabled())
+            names.prepend(pressAction());
+        return names;
+    }
+    void doAction(const QString& name) override {
+        if (name == pressAction() && Button()->isEnabled())
+            Button()->click();
+        else
+            QAccessibleWidget::doAction(name);
+    }
+
+private:
+    TSkinButton* Button() const { return static_cast<TSkinButton*>(widget()); }
+};
+
+QAccessibleInterface* SkinButtonAccessible(const QString& className, QObject* object) {
+    if (className == QLatin1String("TSkinButton"))
+        if (auto* button = qobject_cast<TSkinButton*>(object))
+            return new TAccessibleSkinButton(button);
+    return nullptr;
+}
+
+} // namespace
 
 TSkinButton::TSkinButton(QWidget* parent) : QAbstractButton(parent) {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(&SkinButtonAccessible);
+        return true;
+    }();
+    (void)factoryInstalled;
     setFocusPolicy(Qt::TabFocus);
     setAttribute(Qt::WA_Hover);
+}
+
+bool TSkinButton::IsSymbolCaption(const QString& caption) {
+    const QString text = WithoutMnemonic(caption).trimmed();
+    if (text.size() <= 1)
+        return true;
+    return std::none_of(text.begin(), text.end(), [](QChar c) { return c.isLetterOrNumber(); });
+}
+
+QString TSkinButton::AccessibleName() const {
+    if (!accessibleName().isEmpty())
+        return accessibleName();
+    if (IsSymbolCaption(text()) && !toolTip().isEmpty())
+        return toolTip();
+    return WithoutMnemonic(text());
+}
+
+QString TSkinButton::AccessibleDescription() const {
+    if (!accessibleDescription().isEmpty())
+        return accessibleDescription();
+    // The hint is not said twice when it already serves as the name.
+    return AccessibleName() == toolTip() ? QString() : toolTip();
 }
 
 bool TSkinButton::StateFromName(const QString& name, TSkinState* state) {
@@ -98,7 +194,57 @@ void TSkinButton::leaveEvent(QEvent* event) {
 void TSkinButton::changeEvent(QEvent* event) {
     if (event->type() == QEvent::EnabledChange && !isEnabled())
         FHot = false;
+    if (event->type() == QEvent::ToolTipChange && QAccessible::isActive()) {
+        // The hint may be the name (symbol captions) or the description.
+        QAccessibleEvent nameChanged(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&nameChanged);
+        QAccessibleEvent descriptionChanged(this, QAccessible::DescriptionChanged);
+        QAccessible::updateAccessibility(&descriptionChanged);
+    }
     QAbstractButton::changeEvent(event);
+}
+
+void TSkinButton::focusInEvent(QFocusEvent* event) {
+    switch (event->reason()) {
+    case Qt::TabFocusReason:
+    case Qt::BacktabFocusReason:
+    case Qt::ShortcutFocusReason:
+    case Qt::OtherFocusReason:
+        FKeyboardFocus = true;
+        break;
+    case Qt::MouseFocusReason:
+        FKeyboardFocus = false;
+        break;
+    default:
+        // The window or a popup gave the focus back: the ring shows as it did before.
+        break;
+    }
+    QAbstractButton::focusInEvent(event);
+}
+
+void TSkinButton::mousePressEvent(QMouseEvent* event) {
+    if (FKeyboardFocus) {
+        FKeyboardFocus = false;
+        update();
+    }
+    QAbstractButton::mousePressEvent(event);
+}
+
+void TSkinButton::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const bool space = event->key() == Qt::Key_Space || event->key() == Qt::Key_Select;
+    if ((enter || space) && !FKeyboardFocus) {
+        // Used from the keyboard now: the ring shows where the keys go.
+        FKeyboardFocus = true;
+        update();
+    }
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        if (!event->isAutoRepeat())
+            click();
+        event->accept();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event); // Space presses on the press and clicks on the release
 }
 
 void DrawThreeSlice(QPainter& painter, const QRect& target, const QImage& picture, int left,
@@ -188,10 +334,20 @@ void TSkinButton::paintEvent(QPaintEvent*) {
         painter.drawPixmap((width() - size.width()) / 2, top + (state == TSkinState::Down ? 1 : 0),
                            pixmap);
     }
-    if (hasFocus() && focusPolicy() != Qt::NoFocus && !HasPictures()) {
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(QPen(FlatColors().AccentSoft, 1));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRoundedRect(QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5), 3, 3);
-    }
+    if (ShowsFocusRing())
+        DrawFocusRing(painter);
+}
+
+void TSkinButton::DrawFocusRing(QPainter& painter) {
+    // An accent ring inset in the button with a light line inside it, so that it shows on the
+    // light flat face, on the accent face and over pictures of any colour.
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(Qt::NoBrush);
+    const QRectF outer = QRectF(rect()).adjusted(2, 2, -2, -2);
+    painter.setPen(QPen(FlatColors().Accent, 2));
+    painter.drawRoundedRect(outer, 3, 3);
+    painter.setPen(QPen(QColor(255, 255, 255, 220), 1));
+    painter.drawRoundedRect(outer.adjusted(1.5, 1.5, -1.5, -1.5), 2, 2);
+    painter.restore();
 }

@@ -2,6 +2,11 @@
 // A button drawn from pictures: one per state (up, mouse over, pressed, disabled, latched). A
 // state without a picture falls back to the up picture; a button without any picture is drawn in
 // the flat style. The caption is drawn over the picture.
+//
+// Keyboard: a button whose focus policy lets it take the focus shows a focus ring while the
+// focus came from the keyboard (Tab, Shift+Tab, a shortcut or the program), and Return, Enter
+// and Space press it. Screen readers hear the caption as its name and the hint as its
+// description; a caption that is only a symbol ("<", "...", "i") or none gives way to the hint.
 
 #include <QAbstractButton>
 #include <QImage>
@@ -57,14 +62,28 @@ public:
 
     QSize sizeHint() const override;
 
+    // Whether the focus ring shows now: the button has the focus and it came from the keyboard.
+    bool ShowsFocusRing() const { return hasFocus() && FKeyboardFocus; }
+    // What screen readers call the button, and what they add to it: the caption and the hint,
+    // or the hint alone when the caption says nothing in words. An accessible name or
+    // description set on the widget wins.
+    QString AccessibleName() const;
+    QString AccessibleDescription() const;
+    // Whether a caption is only a symbol: no caption, a single character, or no letter or digit.
+    static bool IsSymbolCaption(const QString& caption);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void DrawFlat(QPainter& painter, TSkinState state);
+    void DrawFocusRing(QPainter& painter);
     // Where an icon shown with a caption begins.
     int IconTop() const;
     std::array<QImage, 5> FPictures;
@@ -73,6 +92,7 @@ private:
     QColor FTextColor;
     bool FAccent = false;
     bool FHot = false;
+    bool FKeyboardFocus = false;
 };
 
 // Draws `picture` into `target`, keeping `left` and `right` pixels at the ends unstretched.

@@ -3,6 +3,7 @@
 #include "widgets/FlatStyle.h"
 
 #include <QAbstractListModel>
+#include <QAccessible>
 #include <QImageReader>
 #include <QKeyEvent>
 #include <QPainter>
@@ -48,7 +49,18 @@ public:
             return {};
         if (role == Qt::DisplayRole)
             return FStrip->Item(index.row())->Caption();
+        if (role == Qt::AccessibleTextRole)
+            return FStrip->AccessibleItemName(index.row());
+        if (role == Qt::AccessibleDescriptionRole)
+            return FStrip->AccessibleItemDescription(index.row());
         return {};
+    }
+    // The accessible texts of every item may have changed: told only while a screen reader
+    // listens, since a change of data lays the strip out again.
+    void DescriptionsChanged() {
+        if (QAccessible::isActive() && rowCount({}) > 0)
+            emit dataChanged(index(0, 0), index(rowCount({}) - 1, 0),
+                             {Qt::AccessibleTextRole, Qt::AccessibleDescriptionRole});
     }
     void BeginInsert(int row) { beginInsertRows({}, row, row); }
     void EndInsert() { endInsertRows(); }
@@ -289,6 +301,32 @@ TPhotoData* TThumbStrip::GetFocusedPhoto() const {
 
 void TThumbStrip::SetFocusedPhoto(TPhotoData* item) {
     selectionModel()->setCurrentIndex(IndexOf(item), QItemSelectionModel::NoUpdate);
+}
+
+void TThumbStrip::Repaint() {
+    FModel->DescriptionsChanged();
+    viewport()->update();
+}
+
+void TThumbStrip::SetItemDescriber(TItemDescriber describer) {
+    FDescriber = std::move(describer);
+    FModel->DescriptionsChanged();
+}
+
+QString TThumbStrip::AccessibleItemName(int index) const {
+    const TPhotoData* item = Item(index);
+    if (!item)
+        return {};
+    if (FDescriber)
+        if (QString described = FDescriber(index); !described.isEmpty())
+            return described;
+    return item->Caption().isEmpty() ? QStringLiteral("Frame %1").arg(index + 1) : item->Caption();
+}
+
+QString TThumbStrip::AccessibleItemDescription(int index) const {
+    if (!Item(index))
+        return {};
+    return QStringLiteral("Frame %1 of %2").arg(index + 1).arg(Count());
 }
 
 void TThumbStrip::UpdatePhotos() {

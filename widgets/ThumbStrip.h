@@ -5,6 +5,9 @@
 // threads, and only for items that are painted, so strips of hundreds of items stay responsive.
 // After each thumbnail is drawn OnDrawPhoto lets the owner decorate the item.
 //
+// Screen readers hear each item by its description (SetItemDescriber), its caption or its
+// number, and its place in the strip.
+//
 // Events: OnSelectedChange is raised when the user changes the focus or the selection (never
 // for changes made through the operations below); OnKeyDown for every key pressed in the strip,
 // before the strip handles it.
@@ -118,8 +121,9 @@ public:
 
     // Layout and scrolling.
     void UpdatePhotos();
-    // Draws every item again (after the owner's decorations changed).
-    void Repaint() { viewport()->update(); }
+    // Draws every item again (after the owner's decorations changed); screen readers are told
+    // that the items' descriptions may have changed with them.
+    void Repaint();
     // Asks for the item's thumbnail again when it is next drawn (its picture came back).
     void ReloadThumbnail(TPhotoData* item);
     // The items whose cells lie in the visible part of the strip.
@@ -150,6 +154,15 @@ public:
         OnDrawPhoto;
     std::function<void(int key, Qt::KeyboardModifiers modifiers)> OnKeyDown;
 
+    // Says what the item at an index is, for screen readers (for a video frame: its time and
+    // whether it is left out or in the clip); asked each time a reader wants it. An empty text
+    // or no describer: the item's caption, or "Frame N" without one.
+    using TItemDescriber = std::function<QString(int index)>;
+    void SetItemDescriber(TItemDescriber describer);
+    // What screen readers call the item at `index`, and what they add: "Frame N of M".
+    QString AccessibleItemName(int index) const;
+    QString AccessibleItemDescription(int index) const;
+
     // Draws one item into `cell` (the delegate calls it; tests may too).
     void PaintItem(QPainter& painter, const QRect& cell, int row, bool selected, bool focused);
 
@@ -174,6 +187,7 @@ private:
 
     TThumbLayout FLayout;
     TPictureSource FPictureSource;
+    TItemDescriber FDescriber;
     bool FMultiSelect = true;
     bool FShowCaption = true;
     TColor FColor = 0xFFFFFF;

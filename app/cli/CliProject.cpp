@@ -25,10 +25,10 @@ QString FillClip(const TCliOptions& options, TVGProj& project) {
     if (project.Duration > 0 && options.StartPTS >= project.Duration)
         return QStringLiteral("--start %1 is not before the end of the video (%2)")
             .arg(FormatPTS(options.StartPTS, 3), FormatPTS(project.Duration, 3));
-    const int64_t end = options.EndPTS
-                            ? *options.EndPTS
-                            : (project.Duration > options.StartPTS ? project.Duration
-                                                                   : options.StartPTS + Unit_Nano);
+    const int64_t end = options.EndPTS ? *options.EndPTS
+                                       : (project.Duration > options.StartPTS
+                                              ? project.Duration
+                                              : options.StartPTS + PtsTicksPerSecond);
     project.StartPTS = options.StartPTS;
     project.EndPTS = end - 1;
     return {};
@@ -151,7 +151,6 @@ TFillOutcome FillFrom(const TCliOptions& options, const QString& gifFile, bool l
 
 TFillOutcome FillProject(const TCliOptions& options, const QString& gifFile, TVGProj& project,
                          TCustomDecoder& decoder) {
-    decoder.LoadAVLib(QString());
     const bool loaded = decoder.LoadFile(options.VideoFile);
     if (loaded)
         project.ReadStreamInfo(&decoder);

@@ -57,7 +57,7 @@ TCliExitCode StoppedCode(const TCliStop& stop) {
 TCliExitCode RunCliConversion(TVGProj& project, const TCliOptions& options, const TCliStop& stop,
                               const TCliStreams& streams, std::unique_ptr<TCustomDecoder> opened) {
     project.DropLogoImage();
-    const TVGConvertFlag request = project.ConversionRequest(nullptr);
+    const TConversionRequest request = project.ConversionRequest(nullptr);
     const auto progress = [&streams](int percent) {
         if (streams.ShowProgress)
             DrawProgress(streams.Messages, percent);

@@ -1,13 +1,16 @@
 #include "app/main/GuiMsgBox.h"
 
 #include "common/MsgBox.h"
+#include "ui/BaseFrm.h"
 
 #include <QApplication>
 #include <QMessageBox>
 
 void InstallGuiMsgBox() {
     SetMsgBoxHandler([](const TMsgBoxRequest& request) {
-        QMessageBox box;
+        // Tied to the program's window in front, so the desktop keeps it over that window (and
+        // places it there where windows cannot place themselves).
+        QMessageBox box(FindOwnerWindow());
         box.setWindowTitle(QApplication::applicationName());
         box.setText(request.Text);
         switch (request.Icon) {

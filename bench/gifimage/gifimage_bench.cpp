@@ -35,7 +35,7 @@ void Report(const char* what, const QString& gif, double seconds, int frames) {
 }
 
 int Make(const QString& out, const QString& video) {
-    TVGConvertFlag request;
+    TConversionRequest request;
     request.VideoFile = video;
     request.GifFile = out;
     request.StartPTS = 0;

@@ -66,7 +66,7 @@ bool OpenClip(TFFDecoder& decoder, const QString& file) {
         std::printf("  %s: missing\n", qPrintable(file));
         return false;
     }
-    if (!decoder.LoadAVLib(QString()) || !decoder.LoadFile(file)) {
+    if (!decoder.LoadFile(file)) {
         std::printf("  %s: cannot open\n", qPrintable(file));
         return false;
     }

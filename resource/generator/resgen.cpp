@@ -118,7 +118,7 @@ int main(int argc, char* argv[]) {
     const QString root = QString::fromLocal8Bit(argv[1]) + QLatin1Char('/');
     const QString brand = QString::fromLocal8Bit(argv[2]);
     QDir dir;
-    for (const QString& folder : {QStringLiteral("resource/FFDLL"), QStringLiteral("Languages"),
+    for (const QString& folder : {QStringLiteral("resource"), QStringLiteral("Languages"),
                                   QStringLiteral("Skin/") + brand}) {
         if (!dir.mkpath(root + folder)) {
             std::fprintf(stderr, "vg_resgen: cannot create %s\n", qPrintable(root + folder));

@@ -173,7 +173,7 @@ TEST(CliFill, QualityLimitAndCaptionsReachTheRequest) {
     options.MaxSize = 1'000'000;
     TVGProj project([] { return TProjectDefaults(); });
     ASSERT_EQ(Fill(options, project).ExitCode, ecDone);
-    const TVGConvertFlag request = project.ConversionRequest(nullptr);
+    const TConversionRequest request = project.ConversionRequest(nullptr);
     EXPECT_EQ(request.GifQuality, 30);
     EXPECT_EQ(request.GifMaxSize, 1'000'000);
     // Nothing to draw: frames are not put through a painting pass (a 4K frame would be

@@ -60,7 +60,6 @@ inline std::unique_ptr<TVGProj> ClipProject(const QString& gifFile, double secon
     project->CropRect = TRectL{0, 0, 1280, 720};
     project->StartPTS = 0;
     project->EndPTS = static_cast<int64_t>(seconds * 1'000'000);
-    project->LibPath = QStringLiteral(VG_PROGRAM_DIR "/resource/FFDLL/");
     return project;
 }
 

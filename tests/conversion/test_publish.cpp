@@ -26,7 +26,7 @@ const QString maxFrameText = QStringLiteral("Reached \"Max frame count\" limitat
 
 // A thread that is never started: it only records whether it was told to stop.
 std::unique_ptr<TVideo2GifThread> IdleThread() {
-    return std::make_unique<TVideo2GifThread>(TVGConvertFlag{});
+    return std::make_unique<TVideo2GifThread>(TConversionRequest{});
 }
 
 // Shows the form modally and runs `script` once the modal loop runs; returns the modal result.

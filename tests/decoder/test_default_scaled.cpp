@@ -16,7 +16,6 @@ namespace {
 class TTwoColourDecoder : public TCustomDecoder {
 public:
     bool HasFrame = true;
-    bool LoadAVLib(const QString&) override { return true; }
     bool LoadFile(const QString&, const QString&) override { return true; }
     void CloseFile() override {}
     int VideoStreamIndex() const override { return 0; }

@@ -94,7 +94,8 @@ TEST_P(FixtureVideo, LocateMakesTheFrameShownAtThatTimeCurrent) {
 
     // Every frame's own time, one tick before it, between frames, before the first frame and
     // after the last, in a scrambled order so that both seeking and decoding on are used.
-    std::vector<int64_t> targets = {-5 * Unit_Nano, -1, frames.back().Pts + 10 * Unit_Nano};
+    std::vector<int64_t> targets = {-5 * PtsTicksPerSecond, -1,
+                                    frames.back().Pts + 10 * PtsTicksPerSecond};
     for (size_t i = 0; i < frames.size(); ++i) {
         targets.push_back(frames[i].Pts);
         targets.push_back(frames[i].Pts - 1);

@@ -39,7 +39,6 @@ protected:
     void SetUp() override {
         const QString path = MediaFile(QString::fromUtf8(GetParam().FileName));
         ASSERT_TRUE(QFileInfo::exists(path)) << path.toStdString();
-        ASSERT_TRUE(Decoder.LoadAVLib(QStringLiteral("resource/FFDLL/")));
         ASSERT_TRUE(Decoder.LoadFile(path, QString()));
     }
     // The screen recording is large; its pictures are not digested frame by frame.

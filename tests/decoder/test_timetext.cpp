@@ -8,9 +8,9 @@ TEST(TimeText, FormatsHoursMinutesSecondsAndCutsTheFraction) {
     EXPECT_EQ(FormatPTS(0, 3), "00:00:00.000");
     EXPECT_EQ(FormatPTS(33366, 3), "00:00:00.033");
     EXPECT_EQ(FormatPTS(999999, 3), "00:00:00.999");
-    EXPECT_EQ(FormatPTS(Unit_Nano, 3), "00:00:01.000");
-    EXPECT_EQ(FormatPTS((3600 + 23 * 60 + 45) * Unit_Nano + 678000, 3), "01:23:45.678");
-    EXPECT_EQ(FormatPTS(int64_t(100) * 3600 * Unit_Nano, 3), "100:00:00.000");
+    EXPECT_EQ(FormatPTS(PtsTicksPerSecond, 3), "00:00:01.000");
+    EXPECT_EQ(FormatPTS((3600 + 23 * 60 + 45) * PtsTicksPerSecond + 678000, 3), "01:23:45.678");
+    EXPECT_EQ(FormatPTS(int64_t(100) * 3600 * PtsTicksPerSecond, 3), "100:00:00.000");
     EXPECT_EQ(FormatPTS(1500000, 0), "00:00:01");
     EXPECT_EQ(FormatPTS(1234567, 6), "00:00:01.234567");
     EXPECT_EQ(FormatPTS(-1500000, 3), "-00:00:01.500");
@@ -27,22 +27,22 @@ TEST(TimeText, ReadsWhatItWrites) {
 }
 
 TEST(TimeText, PartlyFilledMaskReadsBlanksAsZeroDigits) {
-    EXPECT_EQ(StrToPTS("01:__:__.___", 3), 3600 * Unit_Nano);
-    EXPECT_EQ(StrToPTS("00:1_:00.000", 3), 600 * Unit_Nano);
+    EXPECT_EQ(StrToPTS("01:__:__.___", 3), 3600 * PtsTicksPerSecond);
+    EXPECT_EQ(StrToPTS("00:1_:00.000", 3), 600 * PtsTicksPerSecond);
     EXPECT_EQ(StrToPTS("00:00:02.5__", 3), 2500000);
-    EXPECT_EQ(StrToPTS("  :  :05.   ", 3), 5 * Unit_Nano);
-    EXPECT_EQ(StrToPTS(" 1:02:03.004", 3), (3600 + 2 * 60 + 3) * Unit_Nano + 4000);
+    EXPECT_EQ(StrToPTS("  :  :05.   ", 3), 5 * PtsTicksPerSecond);
+    EXPECT_EQ(StrToPTS(" 1:02:03.004", 3), (3600 + 2 * 60 + 3) * PtsTicksPerSecond + 4000);
 }
 
 TEST(TimeText, ShortAndLongFieldsAndTheFractionDigits) {
     EXPECT_EQ(StrToPTS("05.250", 3), 5250000);
-    EXPECT_EQ(StrToPTS("01:05", 3), 65 * Unit_Nano);
-    EXPECT_EQ(StrToPTS("90", 3), 90 * Unit_Nano);
-    EXPECT_EQ(StrToPTS("90:00", 3), 90 * 60 * Unit_Nano);
-    EXPECT_EQ(StrToPTS("00:59:59.999", 3), 3599 * Unit_Nano + 999000);
+    EXPECT_EQ(StrToPTS("01:05", 3), 65 * PtsTicksPerSecond);
+    EXPECT_EQ(StrToPTS("90", 3), 90 * PtsTicksPerSecond);
+    EXPECT_EQ(StrToPTS("90:00", 3), 90 * 60 * PtsTicksPerSecond);
+    EXPECT_EQ(StrToPTS("00:59:59.999", 3), 3599 * PtsTicksPerSecond + 999000);
     EXPECT_EQ(StrToPTS("00:00:01.2345", 3), 1234000);
     EXPECT_EQ(StrToPTS("00:00:01.2345", 6), 1234500);
-    EXPECT_EQ(StrToPTS("00:00:01.9", 0), Unit_Nano);
+    EXPECT_EQ(StrToPTS("00:00:01.9", 0), PtsTicksPerSecond);
 }
 
 TEST(TimeText, TextThatIsNoTime) {

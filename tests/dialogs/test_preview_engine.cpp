@@ -85,7 +85,7 @@ TEST_F(PreviewEngineTest, PreviewTurnsLikeTheConversion) {
         const QImage preview = form.PreviewResult();
         form.btnOkMeClick(); // the dialog stores the turn into the project
 
-        TVGConvertFlag request;
+        TConversionRequest request;
         request.VideoFile = Video;
         request.GifFile = dir.filePath(QStringLiteral("turned.gif"));
         request.StartPTS = Pts;
@@ -144,7 +144,7 @@ TEST_F(PreviewEngineTest, ZerosTypedInTheDialogNeverReachTheConversion) {
         form.btnOkMeClick();
         SetMsgBoxHandler(old);
         EXPECT_EQ(boxes, 1);
-        TVGConvertFlag request;
+        TConversionRequest request;
         request.VideoFile = Video;
         request.GifFile = dir.filePath(QStringLiteral("zero.gif"));
         request.StartPTS = 0;

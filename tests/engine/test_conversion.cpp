@@ -18,8 +18,8 @@
 namespace {
 const QString bear = QStringLiteral(VG_MEDIA_DIR "/bear-h264-1280x720.mp4");
 
-TVGConvertFlag Request(const QString& gif) {
-    TVGConvertFlag r;
+TConversionRequest Request(const QString& gif) {
+    TConversionRequest r;
     r.VideoFile = bear;
     r.GifFile = gif;
     r.StartPTS = 0;
@@ -32,7 +32,7 @@ TVGConvertFlag Request(const QString& gif) {
     return r;
 }
 
-TConversionResult Convert(const TVGConvertFlag& request) {
+TConversionResult Convert(const TConversionRequest& request) {
     std::atomic<bool> cancel{false};
     return RunConversion(request, {}, cancel);
 }
@@ -84,7 +84,7 @@ public:
 
 TEST(Conversion, SizesTurnsOrderAndTimingOfARealClip) {
     QTemporaryDir dir;
-    TVGConvertFlag r = Request(dir.filePath(QStringLiteral("out.gif")));
+    TConversionRequest r = Request(dir.filePath(QStringLiteral("out.gif")));
     r.SizeScale = 0.5;
     r.Rotate = 1;
     r.Sequence = foPingPong;
@@ -119,7 +119,7 @@ TEST(Conversion, SizesTurnsOrderAndTimingOfARealClip) {
 TEST(Conversion, ReplayCountsBecomeTheLoopExtension) {
     QTemporaryDir dir;
     for (int loop : {-1, 0, 1, 5}) {
-        TVGConvertFlag r = Request(dir.filePath(QStringLiteral("loop.gif")));
+        TConversionRequest r = Request(dir.filePath(QStringLiteral("loop.gif")));
         r.EndPTS = 300000;
         r.GifLoop = loop;
         ASSERT_TRUE(Convert(r).Ok);
@@ -133,7 +133,7 @@ TEST(Conversion, ReplayCountsBecomeTheLoopExtension) {
 
 TEST(Conversion, FastPlaybackDropsFramesEvenlyInsteadOfTooShortDelays) {
     QTemporaryDir dir;
-    TVGConvertFlag r = Request(dir.filePath(QStringLiteral("fast.gif")));
+    TConversionRequest r = Request(dir.filePath(QStringLiteral("fast.gif")));
     r.GifFPS = 30;
     r.GifSpeed = 2.0;
     r.EndPTS = 2000000;
@@ -149,7 +149,7 @@ TEST(Conversion, FastPlaybackDropsFramesEvenlyInsteadOfTooShortDelays) {
 
 TEST(Conversion, TheMaximumFrameCountCutsTheGifAndIsReported) {
     QTemporaryDir dir;
-    TVGConvertFlag r = Request(dir.filePath(QStringLiteral("max.gif")));
+    TConversionRequest r = Request(dir.filePath(QStringLiteral("max.gif")));
     r.GifMaxFrame = 4;
     TRecorder window;
     r.Window = &window;
@@ -177,7 +177,7 @@ TEST(Conversion, TheMaximumFrameCountCutsTheGifAndIsReported) {
 
 TEST(Conversion, OverlaysArePaintedOnTheTurnedFrameAndToldTheUnturnedSize) {
     QTemporaryDir dir;
-    TVGConvertFlag r = Request(dir.filePath(QStringLiteral("overlay.gif")));
+    TConversionRequest r = Request(dir.filePath(QStringLiteral("overlay.gif")));
     r.EndPTS = 200000;
     r.Rotate = 1;
     r.Flip = fmHorizontal;
@@ -211,7 +211,7 @@ TEST(Conversion, OverlaysArePaintedOnTheTurnedFrameAndToldTheUnturnedSize) {
 
 TEST(Conversion, TheFrameFilterLeavesFramesOutAndAllDeletedIsAnError) {
     QTemporaryDir dir;
-    TVGConvertFlag r = Request(dir.filePath(QStringLiteral("filter.gif")));
+    TConversionRequest r = Request(dir.filePath(QStringLiteral("filter.gif")));
     std::vector<int64_t> asked;
     r.FrameFilter = [&](int64_t pts) {
         asked.push_back(pts);
@@ -239,65 +239,67 @@ TEST(Conversion, BadRequestsGetAClearTextAndWriteNothing) {
     ASSERT_TRUE(WriteFile(textFile, "this is not a video"));
     struct TCase {
         const char* Name;
-        std::function<void(TVGConvertFlag&)> Change;
+        std::function<void(TConversionRequest&)> Change;
         const char* Expect;
     };
     const std::vector<TCase> cases = {
-        {"fps 0", [](TVGConvertFlag& r) { r.GifFPS = 0; }, "frame rate"},
-        {"fps -5", [](TVGConvertFlag& r) { r.GifFPS = -5; }, "frame rate"},
-        {"speed 0", [](TVGConvertFlag& r) { r.GifSpeed = 0; }, "speed"},
-        {"speed -1", [](TVGConvertFlag& r) { r.GifSpeed = -1; }, "speed"},
-        {"max 0", [](TVGConvertFlag& r) { r.GifMaxFrame = 0; }, "maximum frame count"},
-        {"start = end", [](TVGConvertFlag& r) { r.EndPTS = r.StartPTS; }, "end must come after"},
-        {"start > end", [](TVGConvertFlag& r) { r.StartPTS = 2000000; }, "end must come after"},
+        {"fps 0", [](TConversionRequest& r) { r.GifFPS = 0; }, "frame rate"},
+        {"fps -5", [](TConversionRequest& r) { r.GifFPS = -5; }, "frame rate"},
+        {"speed 0", [](TConversionRequest& r) { r.GifSpeed = 0; }, "speed"},
+        {"speed -1", [](TConversionRequest& r) { r.GifSpeed = -1; }, "speed"},
+        {"max 0", [](TConversionRequest& r) { r.GifMaxFrame = 0; }, "maximum frame count"},
+        {"start = end", [](TConversionRequest& r) { r.EndPTS = r.StartPTS; },
+         "end must come after"},
+        {"start > end", [](TConversionRequest& r) { r.StartPTS = 2000000; }, "end must come after"},
         {"custom 0",
-         [](TVGConvertFlag& r) {
+         [](TConversionRequest& r) {
              r.SizeScale = -1;
              r.CustomWidth = 0;
              r.CustomHeight = 50;
          },
          "output size"},
         {"empty crop",
-         [](TVGConvertFlag& r) {
+         [](TConversionRequest& r) {
              r.CropEnabled = true;
              r.CropRect = {10, 10, 10, 50};
          },
          "crop rectangle is empty"},
         {"crop outside",
-         [](TVGConvertFlag& r) {
+         [](TConversionRequest& r) {
              r.CropEnabled = true;
              r.CropRect = {5000, 0, 5100, 50};
          },
          "outside"},
         {"huge custom",
-         [](TVGConvertFlag& r) {
+         [](TConversionRequest& r) {
              r.SizeScale = -1;
              r.CustomWidth = 100000;
              r.CustomHeight = 50;
          },
          "too large"},
         {"missing video",
-         [&](TVGConvertFlag& r) { r.VideoFile = dir.filePath(QStringLiteral("none.mp4")); },
+         [&](TConversionRequest& r) { r.VideoFile = dir.filePath(QStringLiteral("none.mp4")); },
          "cannot be opened"},
-        {"text as video", [&](TVGConvertFlag& r) { r.VideoFile = textFile; }, "cannot be opened"},
+        {"text as video", [&](TConversionRequest& r) { r.VideoFile = textFile; },
+         "cannot be opened"},
         {"audio only",
-         [](TVGConvertFlag& r) {
+         [](TConversionRequest& r) {
              r.VideoFile = QStringLiteral(VG_MEDIA_DIR "/audio-only-mp3-with-cover-art-30s.mp3");
          },
          "holds no video"},
         {"missing folder",
-         [&](TVGConvertFlag& r) { r.GifFile = dir.filePath(QStringLiteral("no/such/x.gif")); },
+         [&](TConversionRequest& r) { r.GifFile = dir.filePath(QStringLiteral("no/such/x.gif")); },
          "does not exist"},
         // The GIF replaces neither its own video nor anything but a regular file.
-        {"gif is the video", [&](TVGConvertFlag& r) { r.VideoFile = r.GifFile = textFile; },
+        {"gif is the video", [&](TConversionRequest& r) { r.VideoFile = r.GifFile = textFile; },
          "video file itself"},
-        {"gif is a device", [](TVGConvertFlag& r) { r.GifFile = QStringLiteral("/dev/null"); },
+        {"gif is a device", [](TConversionRequest& r) { r.GifFile = QStringLiteral("/dev/null"); },
          "not a regular file"},
-        {"gif is a folder", [&](TVGConvertFlag& r) { r.GifFile = dir.path(); },
+        {"gif is a folder", [&](TConversionRequest& r) { r.GifFile = dir.path(); },
          "not a regular file"},
     };
     for (const TCase& c : cases) {
-        TVGConvertFlag r = Request(gif);
+        TConversionRequest r = Request(gif);
         c.Change(r);
         const TConversionResult result = Convert(r);
         EXPECT_FALSE(result.Ok) << c.Name;
@@ -313,7 +315,7 @@ TEST(Conversion, CancellingKeepsAnOlderGifAndLeavesNoPartialFile) {
     QTemporaryDir dir;
     const QString gif = dir.filePath(QStringLiteral("keep.gif"));
     ASSERT_TRUE(WriteFile(gif, "GIF89a old contents"));
-    TVGConvertFlag r = Request(gif);
+    TConversionRequest r = Request(gif);
     r.EndPTS = 2700000;
     r.SizeScale = 1.0;
     for (int stopAt : {5, 65, 80}) {
@@ -334,7 +336,7 @@ TEST(Conversion, CancellingKeepsAnOlderGifAndLeavesNoPartialFile) {
 
 TEST(Conversion, ATerminatedThreadPostsNeitherEndNorError) {
     QTemporaryDir dir;
-    TVGConvertFlag r = Request(dir.filePath(QStringLiteral("t.gif")));
+    TConversionRequest r = Request(dir.filePath(QStringLiteral("t.gif")));
     r.EndPTS = 2700000;
     r.SizeScale = 1.0;
     TRecorder window;
@@ -354,7 +356,7 @@ TEST(Conversion, ATerminatedThreadPostsNeitherEndNorError) {
 }
 
 TEST(Conversion, AnErrorReachesTheWindowAsItsText) {
-    TVGConvertFlag r = Request(QStringLiteral("/nonexistent-folder/x.gif"));
+    TConversionRequest r = Request(QStringLiteral("/nonexistent-folder/x.gif"));
     TRecorder window;
     r.Window = &window;
     TVideo2GifThread thread(r);
@@ -380,8 +382,8 @@ std::vector<int> ShownIndices(const QString& gifFile) {
     return shown;
 }
 
-TVGConvertFlag IndexedRequest(const QString& gif, int first, int last) {
-    TVGConvertFlag r = Request(gif);
+TConversionRequest IndexedRequest(const QString& gif, int first, int last) {
+    TConversionRequest r = Request(gif);
     r.VideoFile = indexed;
     r.StartPTS = first * 40000;
     r.EndPTS = last * 40000;
@@ -393,7 +395,7 @@ TVGConvertFlag IndexedRequest(const QString& gif, int first, int last) {
 
 TEST(ConversionFrames, EveryOrderShowsExactlyTheClipsFrames) {
     QTemporaryDir dir;
-    TVGConvertFlag r = IndexedRequest(dir.filePath(QStringLiteral("o.gif")), 40, 47);
+    TConversionRequest r = IndexedRequest(dir.filePath(QStringLiteral("o.gif")), 40, 47);
     ASSERT_TRUE(Convert(r).Ok);
     EXPECT_EQ(ShownIndices(r.GifFile), (std::vector<int>{40, 41, 42, 43, 44, 45, 46, 47}));
     r.Sequence = foReverse;
@@ -421,7 +423,7 @@ TEST(ConversionFrames, EveryOrderShowsExactlyTheClipsFrames) {
 
 TEST(ConversionFrames, HalfTheRateTakesEverySecondFrameAndSlowMotionLengthensThem) {
     QTemporaryDir dir;
-    TVGConvertFlag r = IndexedRequest(dir.filePath(QStringLiteral("h.gif")), 10, 30);
+    TConversionRequest r = IndexedRequest(dir.filePath(QStringLiteral("h.gif")), 10, 30);
     r.GifFPS = 12; // samples 1/12 s apart: frames nearest to the middle of each stretch
     ASSERT_TRUE(Convert(r).Ok);
     const std::vector<int> shown = ShownIndices(r.GifFile);
@@ -441,7 +443,7 @@ TEST(ConversionFrames, HalfTheRateTakesEverySecondFrameAndSlowMotionLengthensThe
 
 TEST(ConversionFrames, RatesThatDivideTheSourcesTakeEvenSteps) {
     QTemporaryDir dir;
-    TVGConvertFlag r = IndexedRequest(dir.filePath(QStringLiteral("e.gif")), 0, 0);
+    TConversionRequest r = IndexedRequest(dir.filePath(QStringLiteral("e.gif")), 0, 0);
     r.VideoFile = QStringLiteral(VG_FIXTURE_DIR "/mpeg4-352x288-24fps.avi");
     r.StartPTS = 10 * 1000000 / 24;
     r.EndPTS = (58 * 1000000 + 23) / 24; // frame 58, its time rounded up
@@ -456,7 +458,7 @@ TEST(ConversionFrames, RatesThatDivideTheSourcesTakeEvenSteps) {
             EXPECT_EQ(shown[i], 10 + static_cast<int>(i) * step) << fps << " fps, frame " << i;
     }
     // The 25 fps clip at 5: every fifth frame.
-    TVGConvertFlag five = IndexedRequest(dir.filePath(QStringLiteral("f.gif")), 3, 50);
+    TConversionRequest five = IndexedRequest(dir.filePath(QStringLiteral("f.gif")), 3, 50);
     five.GifFPS = 5;
     ASSERT_TRUE(Convert(five).Ok);
     EXPECT_EQ(ShownIndices(five.GifFile), (std::vector<int>{3, 8, 13, 18, 23, 28, 33, 38, 43, 48}));
@@ -465,7 +467,7 @@ TEST(ConversionFrames, RatesThatDivideTheSourcesTakeEvenSteps) {
 TEST(ConversionFrames, ASourceFrameShownTwiceIsOneImageShownTwiceAsLong) {
     QTemporaryDir dir;
     // The 25 fps clip at 50 frames per second: every source frame twice.
-    TVGConvertFlag r = IndexedRequest(dir.filePath(QStringLiteral("d.gif")), 20, 39);
+    TConversionRequest r = IndexedRequest(dir.filePath(QStringLiteral("d.gif")), 20, 39);
     r.GifFPS = 50;
     const TConversionResult result = Convert(r);
     ASSERT_TRUE(result.Ok);
@@ -499,7 +501,7 @@ TEST(ConversionFrames, TurnsAndMirrorsMoveAKnownCorner) {
     const TCase cases[] = {{0, 0, {5, 5}},   {1, 0, {234, 5}}, {2, 0, {314, 234}}, {3, 0, {5, 314}},
                            {0, 1, {314, 5}}, {0, 2, {5, 234}}, {1, 1, {5, 5}}};
     for (const TCase& c : cases) {
-        TVGConvertFlag r = IndexedRequest(dir.filePath(QStringLiteral("t.gif")), 0, 1);
+        TConversionRequest r = IndexedRequest(dir.filePath(QStringLiteral("t.gif")), 0, 1);
         r.Rotate = static_cast<uint8_t>(c.Rotate);
         r.Flip = static_cast<TFlipMode>(c.Flip);
         r.DrawOverlays = [](QPainter& p, int, int, const QTransform& turn) {
@@ -540,11 +542,11 @@ QByteArray GifBytes(const QString& path) {
 
 TEST(ConversionFrames, FramesLeftUndecodedChangeNothingInTheGif) {
     QTemporaryDir dir;
-    TVGConvertFlag bearClip = Request(dir.filePath(QStringLiteral("b.gif")));
+    TConversionRequest bearClip = Request(dir.filePath(QStringLiteral("b.gif")));
     bearClip.EndPTS = 2700000;
-    TVGConvertFlag indexedClip = IndexedRequest(dir.filePath(QStringLiteral("i.gif")), 3, 140);
+    TConversionRequest indexedClip = IndexedRequest(dir.filePath(QStringLiteral("i.gif")), 3, 140);
     indexedClip.GifFPS = 5;
-    for (TVGConvertFlag r : {bearClip, indexedClip}) {
+    for (TConversionRequest r : {bearClip, indexedClip}) {
         SCOPED_TRACE(r.VideoFile.toStdString());
         std::atomic<bool> cancel{false};
         ASSERT_TRUE(

@@ -36,7 +36,7 @@ QString DamagedCopy(const QString& source, const QString& target, qint64 offset,
 }
 
 TConversionResult Convert(const QString& video, const QString& gif, int64_t end) {
-    TVGConvertFlag request;
+    TConversionRequest request;
     request.VideoFile = video;
     request.GifFile = gif;
     request.StartPTS = 0;

@@ -41,7 +41,7 @@ struct TPlanningSetup {
     QSize Size;
     QTemporaryDir Folder;
     TFrameSpill Spill{Folder.path(), static_cast<qint64>(Size.width()) * Size.height() * 3, 0};
-    TVGConvertFlag Request;
+    TConversionRequest Request;
     TConversionPlan Plan;
     TPreparedFrames Frames;
     TGifSequence Sequence;

@@ -13,8 +13,8 @@
 
 namespace {
 
-TVGConvertFlag Request(const QString& gif) {
-    TVGConvertFlag r;
+TConversionRequest Request(const QString& gif) {
+    TConversionRequest r;
     r.VideoFile = QStringLiteral(VG_MEDIA_DIR "/bbb-h264-854x480-30s.mp4");
     r.GifFile = gif;
     r.StartPTS = 5000000;
@@ -26,7 +26,7 @@ TVGConvertFlag Request(const QString& gif) {
     return r;
 }
 
-TConversionResult Convert(const TVGConvertFlag& request) {
+TConversionResult Convert(const TConversionRequest& request) {
     std::atomic<bool> cancel{false};
     return RunConversion(request, {}, cancel);
 }
@@ -61,7 +61,7 @@ TEST(Quality, LowerQualityIsSmallerAndFurtherFromTheMostFaithful) {
     std::vector<TDecodedGif> gifs;
     for (int quality : {100, DefaultGifQuality, 50, 10}) {
         const QString gif = dir.filePath(QStringLiteral("q%1.gif").arg(quality));
-        TVGConvertFlag r = Request(gif);
+        TConversionRequest r = Request(gif);
         r.EndPTS = 7000000;
         r.GifQuality = quality;
         const TConversionResult result = Convert(r);
@@ -87,7 +87,7 @@ TEST(SizeLimit, TheGifFitsByLowerQualityThenFewerFramesAndKeepsItsTiming) {
 
     // A limit a lower quality meets: same frames, same size.
     const QString gif = dir.filePath(QStringLiteral("limited.gif"));
-    TVGConvertFlag r = Request(gif);
+    TConversionRequest r = Request(gif);
     r.GifMaxSize = unlimited * 7 / 10;
     TConversionResult result = Convert(r);
     ASSERT_TRUE(result.Ok) << result.Error.toStdString();
@@ -118,7 +118,7 @@ TEST(SizeLimit, ALimitNothingMeetsFailsWithTheSmallestSizeAndKeepsTheOldFile) {
     QTemporaryDir dir;
     const QString gif = dir.filePath(QStringLiteral("old.gif"));
     ASSERT_TRUE(WriteFile(gif, "an older GIF"));
-    TVGConvertFlag r = Request(gif);
+    TConversionRequest r = Request(gif);
     r.EndPTS = 9000000;
     r.GifMaxSize = MinGifBytes;
     const TConversionResult result = Convert(r);

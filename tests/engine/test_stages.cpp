@@ -10,8 +10,8 @@
 
 namespace {
 
-TVGConvertFlag Request() {
-    TVGConvertFlag r;
+TConversionRequest Request() {
+    TConversionRequest r;
     r.VideoFile = QStringLiteral("in.mp4");
     r.GifFile = QStringLiteral("out.gif");
     r.StartPTS = 1000000;
@@ -38,7 +38,7 @@ std::vector<uchar> Filled(int pixels, uchar r, uchar g, uchar b) {
 } // namespace
 
 TEST(ConversionPlan, SizesFollowCropScaleAndTurn) {
-    TVGConvertFlag r = Request();
+    TConversionRequest r = Request();
     r.CropEnabled = true;
     r.CropRect = {1001, 0, 1401, 300}; // runs past the right edge: cut to the video
     r.SizeScale = 0.5;
@@ -63,7 +63,7 @@ TEST(ConversionPlan, SizesFollowCropScaleAndTurn) {
 }
 
 TEST(ConversionPlan, TheGridRunsFromStartToTheEndOfClipOrVideo) {
-    TVGConvertFlag r = Request();
+    TConversionRequest r = Request();
     r.EndPTS = 99000000; // past the 10 s video: ends with it
     TConversionPlan plan = PlanConversion(r, Facts());
     EXPECT_EQ(plan.ClipEnd, 10000000);
@@ -95,7 +95,7 @@ TEST(ConversionPlan, TheGridRunsFromStartToTheEndOfClipOrVideo) {
 }
 
 TEST(ConversionPlan, OrderDecidesWhatIsKeptAndLoopsBecomeTheLoopCount) {
-    TVGConvertFlag r = Request();
+    TConversionRequest r = Request();
     r.GifMaxFrame = 10;
     struct TCase {
         TFrameOrder Order;
@@ -116,24 +116,25 @@ TEST(ConversionPlan, OrderDecidesWhatIsKeptAndLoopsBecomeTheLoopCount) {
 }
 
 TEST(ConversionPlan, ValuesOutOfRangeAreRefusedWithTheirText) {
-    const std::pair<std::function<void(TVGConvertFlag&)>, const char*> cases[] = {
-        {[](TVGConvertFlag& r) { r.GifFile.clear(); }, "No GIF file name"},
-        {[](TVGConvertFlag& r) { r.GifSpeed = std::nan(""); }, "speed"},
-        {[](TVGConvertFlag& r) { r.SizeScale = 1.5; }, "size factor"},
-        {[](TVGConvertFlag& r) { r.SizeScale = 0.0001; }, "at least 1 × 1"},
-        {[](TVGConvertFlag& r) {
+    const std::pair<std::function<void(TConversionRequest&)>, const char*> cases[] = {
+        {[](TConversionRequest& r) { r.GifFile.clear(); }, "No GIF file name"},
+        {[](TConversionRequest& r) { r.GifSpeed = std::nan(""); }, "speed"},
+        {[](TConversionRequest& r) { r.SizeScale = 1.5; }, "size factor"},
+        {[](TConversionRequest& r) { r.SizeScale = 0.0001; }, "at least 1 × 1"},
+        {[](TConversionRequest& r) {
              r.SizeScale = -1;
              r.CustomWidth = 16385;
              r.CustomHeight = 10;
          },
          "too large"},
-        {[](TVGConvertFlag& r) { r.GifQuality = 0; }, "quality must be from 1 to 100"},
-        {[](TVGConvertFlag& r) { r.GifQuality = 101; }, "quality must be from 1 to 100"},
-        {[](TVGConvertFlag& r) { r.GifMaxSize = -1; }, "size limit must be at least"},
-        {[](TVGConvertFlag& r) { r.GifMaxSize = MinGifBytes - 1; }, "size limit must be at least"},
+        {[](TConversionRequest& r) { r.GifQuality = 0; }, "quality must be from 1 to 100"},
+        {[](TConversionRequest& r) { r.GifQuality = 101; }, "quality must be from 1 to 100"},
+        {[](TConversionRequest& r) { r.GifMaxSize = -1; }, "size limit must be at least"},
+        {[](TConversionRequest& r) { r.GifMaxSize = MinGifBytes - 1; },
+         "size limit must be at least"},
     };
     for (const auto& [change, text] : cases) {
-        TVGConvertFlag r = Request();
+        TConversionRequest r = Request();
         change(r);
         const TConversionPlan plan = PlanConversion(r, Facts());
         EXPECT_FALSE(plan.Ok()) << text;

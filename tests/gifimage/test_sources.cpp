@@ -60,7 +60,7 @@ bool WriteBytes(const QString& fileName, const QByteArray& bytes) {
 
 TEST(GifSources, OurEngineOutputMatchesAnIndependentComposition) {
     QTemporaryDir dir;
-    TVGConvertFlag request;
+    TConversionRequest request;
     request.VideoFile = QStringLiteral(VG_MEDIA_DIR "/bear-h264-1280x720.mp4");
     request.GifFile = dir.filePath(QStringLiteral("bear.gif"));
     request.StartPTS = 0;

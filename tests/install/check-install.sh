@@ -34,7 +34,6 @@ for f in gifclipmaker gifclipmaker-cli Sample.mp4 registry.ini Languages/English
          resource/StartBK.bmp resource/DeleteFlag.png; do
   check "installed $f" test -s "$program/$f"
 done
-check "installed resource/FFDLL folder" test -d "$program/resource/FFDLL"
 check "installed one skin folder" test "$(ls "$program/Skin" | wc -l)" -eq 1
 for c in gifclipmaker gifclipmaker-cli; do
   check "command $c is a link into the program folder" \

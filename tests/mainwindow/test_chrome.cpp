@@ -72,7 +72,7 @@ TEST_F(MainWindow, HelpMenuOfTheBrandOpensItsPages) {
         Form->pmHelp->close();
     });
     QTest::mouseClick(Form->btnHelp, Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(!Form->pmHelp->isVisible(), 5000);
+    EXPECT_TRUE(WaitFor([&] { return !Form->pmHelp->isVisible(); }, 5000));
     TMainChrome::SetUrlOpener(old);
 }
 

@@ -31,7 +31,6 @@ class TFakeDecoder : public TCustomDecoder {
 public:
     explicit TFakeDecoder(std::vector<TFakeFrame> frames);
 
-    bool LoadAVLib(const QString&) override { return true; }
     bool LoadFile(const QString&, const QString& = QString()) override { return true; }
     void CloseFile() override {}
     int VideoStreamIndex() const override { return 0; }

@@ -31,7 +31,6 @@ protected:
         const QString path =
             QStringLiteral(VG_FIXTURE_DIR "/") + QString::fromUtf8(Clip().FileName);
         ASSERT_TRUE(QFile::exists(path)) << path.toStdString();
-        ASSERT_TRUE(Decoder.LoadAVLib(QString()));
         ASSERT_TRUE(Decoder.LoadFile(path));
         Decoder.SetBitmapBitsPixel(32);
     }

@@ -202,7 +202,7 @@ TEST(VGProject, QualityAndSizeLimitGoFromTheSettingsIntoTheRequest) {
     EXPECT_EQ(project.GifMaxSize, 8'000'000);
     project.GifQuality = 75; // as the output settings dialog sets them
     project.GifMaxSize = 2'500'000;
-    const TVGConvertFlag request = project.ConversionRequest(nullptr);
+    const TConversionRequest request = project.ConversionRequest(nullptr);
     EXPECT_EQ(request.GifQuality, 75);
     EXPECT_EQ(request.GifMaxSize, 2'500'000);
 }
