@@ -262,6 +262,7 @@ int TBaseForm::ShowModal() {
     QEventLoop loop;
     FModalLoop = &loop;
     QPointer<TBaseForm> self(this);
+    const QPointer<QWidget> owner = FindOwnerWindow(this);
     show();
     raise();
     activateWindow();
@@ -273,6 +274,10 @@ int TBaseForm::ShowModal() {
     hide();
     TieToOwner(false);
     setWindowModality(Qt::NonModal);
+    // The keys go back to the window this one showed over, as a window manager would do (an X
+    // display without one leaves no window active).
+    if (owner && owner->isVisible())
+        owner->activateWindow();
     if (FModalResult == 0)
         FModalResult = 2;
     return FModalResult;

@@ -457,7 +457,8 @@ QRect ProgramJourney::PreviewGifArea(const QImage& shot, const QRect& window) co
 }
 
 void ProgramJourney::ConvertAndSave() {
-    FDesktop.Click(ToolAt(mainwin::ConvertButton));
+    // From the keyboard: the window the settings dialog closed over takes the keys again.
+    FDesktop.Keys(QStringLiteral("ctrl+Return"));
     const std::optional<QRect> window =
         FDesktop.WaitForWindow(QStringLiteral("^Preview GIF"), 60000);
     ASSERT_TRUE(window) << "no preview window after Convert";
