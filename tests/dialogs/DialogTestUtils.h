@@ -5,7 +5,10 @@
 
 #include "common/Folders.h"
 #include "common/MsgBox.h"
+#include "dialogs/FontColorDialog.h"
+#include "dialogs/SettingFrm.h"
 #include "project/VGConfig.h"
+#include "project/VGProject.h"
 #include "tests/support/TestUtils.h"
 #include "ui/BaseFrm.h"
 
@@ -14,6 +17,7 @@
 #include <QComboBox>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -107,4 +111,43 @@ protected:
     TScopedUserFolders FFolders;
     std::unique_ptr<TVGConfig> FConfig;
     TVGConfig* FOldConfig = nullptr;
+};
+
+// The output settings dialog over a 640 x 360 project, opened on its first page.
+class SettingDialogTest : public DialogTest {
+protected:
+    void SetUp() override {
+        DialogTest::SetUp();
+        TSettingForm::SetLastPage(0);
+        Project.VideoWidth = 640;
+        Project.VideoHeight = 360;
+        Project.CropRect = {0, 0, 640, 360};
+    }
+    void TearDown() override {
+        SetFontChooser({});
+        TSettingForm::SetPictureChooser({});
+        DialogTest::TearDown();
+    }
+    // A dialog loaded from the project, as ExecuteSettingForm prepares it.
+    std::unique_ptr<TSettingForm> Open(const QImage& frame = {}) {
+        auto form = std::make_unique<TSettingForm>();
+        form->SetProject(&Project);
+        form->PreparePreviewSource(frame);
+        form->LoadFromProject();
+        return form;
+    }
+    TTextObj* AddCaption(const QString& text) {
+        TTextObj* caption = Project.Texts.Add();
+        caption->Text = text;
+        caption->FontName = QStringLiteral("Liberation Sans");
+        caption->FontSize = 20;
+        return caption;
+    }
+    static QStringList Rows(const TSettingForm& form) {
+        QStringList rows;
+        for (int i = 0; i < form.lbText->count(); ++i)
+            rows << form.lbText->item(i)->text();
+        return rows;
+    }
+    TVGProj Project;
 };

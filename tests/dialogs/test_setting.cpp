@@ -29,43 +29,7 @@
 
 namespace {
 
-class SettingFormTest : public DialogTest {
-protected:
-    void SetUp() override {
-        DialogTest::SetUp();
-        TSettingForm::SetLastPage(0);
-        Project.VideoWidth = 640;
-        Project.VideoHeight = 360;
-        Project.CropRect = {0, 0, 640, 360};
-    }
-    void TearDown() override {
-        SetFontChooser({});
-        TSettingForm::SetPictureChooser({});
-        DialogTest::TearDown();
-    }
-    // A dialog loaded from the project, as ExecuteSettingForm prepares it.
-    std::unique_ptr<TSettingForm> Open(const QImage& frame = {}) {
-        auto form = std::make_unique<TSettingForm>();
-        form->SetProject(&Project);
-        form->PreparePreviewSource(frame);
-        form->LoadFromProject();
-        return form;
-    }
-    TTextObj* AddCaption(const QString& text) {
-        TTextObj* caption = Project.Texts.Add();
-        caption->Text = text;
-        caption->FontName = QStringLiteral("Liberation Sans");
-        caption->FontSize = 20;
-        return caption;
-    }
-    static QStringList Rows(const TSettingForm& form) {
-        QStringList rows;
-        for (int i = 0; i < form.lbText->count(); ++i)
-            rows << form.lbText->item(i)->text();
-        return rows;
-    }
-    TVGProj Project;
-};
+class SettingFormTest : public SettingDialogTest {};
 
 } // namespace
 

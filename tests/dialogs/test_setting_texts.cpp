@@ -19,44 +19,15 @@
 
 namespace {
 
-class SettingTextsTest : public DialogTest {
+class SettingTextsTest : public SettingDialogTest {
 protected:
     void SetUp() override {
-        DialogTest::SetUp();
-        Project.VideoWidth = 640;
-        Project.VideoHeight = 360;
-        Project.CropRect = {0, 0, 640, 360};
+        SettingDialogTest::SetUp();
         Config->FontName = QStringLiteral("Liberation Mono");
         Config->FontSize = 18;
         Config->FontColor = 0x00FFFF;
         Config->FontStyles = TFontStyles{fsItalic};
     }
-    void TearDown() override {
-        SetFontChooser({});
-        TSettingForm::SetPictureChooser({});
-        DialogTest::TearDown();
-    }
-    std::unique_ptr<TSettingForm> Open(const QImage& frame = {}) {
-        auto form = std::make_unique<TSettingForm>();
-        form->SetProject(&Project);
-        form->PreparePreviewSource(frame);
-        form->LoadFromProject();
-        return form;
-    }
-    TTextObj* AddCaption(const QString& text) {
-        TTextObj* caption = Project.Texts.Add();
-        caption->Text = text;
-        caption->FontName = QStringLiteral("Liberation Sans");
-        caption->FontSize = 20;
-        return caption;
-    }
-    static QStringList Rows(const TSettingForm& form) {
-        QStringList rows;
-        for (int i = 0; i < form.lbText->count(); ++i)
-            rows << form.lbText->item(i)->text();
-        return rows;
-    }
-    TVGProj Project;
 };
 
 // A picture whose four quarters have four colours, so every turn and mirror is told apart.
