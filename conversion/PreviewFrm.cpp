@@ -93,7 +93,8 @@ void TPreviewForm::BuildControls() {
         // The GIF is loaded once the window is on the screen, after its first paint.
         if (!FGif && !FLoadPosted) {
             FLoadPosted = true;
-            PostMessage(this, Msg::ConvertProgress, 0, 0);
+            QMetaObject::invokeMethod(
+                this, [this] { LoadGif(); }, Qt::QueuedConnection);
         }
     };
     pnlGIF->OnResize = [this] { FitPicture(); };
@@ -237,14 +238,6 @@ void TPreviewForm::btnOpenFolderClick() {
 
 void TPreviewForm::ceBKChange() {
     pnlGIF->SetColor(WinColorToQColor(ceBK->SelectedColor()));
-}
-
-bool TPreviewForm::event(QEvent* e) {
-    if (static_cast<int>(e->type()) == Msg::ConvertProgress) {
-        LoadGif();
-        return true;
-    }
-    return TBaseUIForm::event(e);
 }
 
 void TPreviewForm::closeEvent(QCloseEvent* e) {

@@ -72,7 +72,6 @@ public:
     static constexpr int DesignClientHeight = 447;
 
 protected:
-    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
 

@@ -55,16 +55,6 @@ TSkinButton* MakeButton(QWidget* parent, const QString& caption, const QRect& bo
     return button;
 }
 
-// The main window: a visible window of ours that is no dialog.
-QWidget* FindMainWindow(const QWidget* self) {
-    const auto windows = QApplication::topLevelWidgets();
-    for (QWidget* window : windows)
-        if (window != self && window->isVisible() && qobject_cast<TBaseForm*>(window) &&
-            !(window->windowFlags() & Qt::Dialog) && window->inherits("TMainForm"))
-            return window;
-    return nullptr;
-}
-
 } // namespace
 
 TPublishForm::TPublishForm(QWidget* parent) : TBaseForm(parent) {
@@ -126,7 +116,7 @@ void TPublishForm::PlaceOverOwner() {
     // Where the desktop places windows (Wayland) it opens this one over its owner itself.
     if (DesktopPlacesWindows())
         return;
-    if (QWidget* owner = FindMainWindow(this)) {
+    if (QWidget* owner = FindOwnerWindow(this)) {
         const QRect area = owner->frameGeometry();
         move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
     } else {
@@ -135,45 +125,45 @@ void TPublishForm::PlaceOverOwner() {
 }
 
 bool TPublishForm::event(QEvent* e) {
-    const int type = static_cast<int>(e->type());
-    if (type == Msg::ConvertProgress || type == Msg::ConvertFinished || type == Msg::ConvertError) {
-        const auto* message = dynamic_cast<TMessageEvent*>(e);
-        if (!message)
-            return TBaseForm::event(e);
-        if (FAsking)
-            FPending.push_back(std::make_shared<TMessageEvent>(message->Message(), message->WParam,
-                                                               message->LParam, message->Text));
-        else
-            HandleEngineMessage(*message);
+    if (const auto* progress = ReportOf<Report::ConvertProgress>(e)) {
+        Deliver([this, report = *progress] { OnProgress(report); });
+        return true;
+    }
+    if (const auto* finished = ReportOf<Report::ConvertFinished>(e)) {
+        Deliver([this, report = *finished] { OnFinished(report); });
+        return true;
+    }
+    if (const auto* failed = ReportOf<Report::ConvertFailed>(e)) {
+        Deliver([this, report = *failed] { OnFailed(report); });
         return true;
     }
     return TBaseForm::event(e);
 }
 
-void TPublishForm::HandleEngineMessage(const TMessageEvent& message) {
-    if (FDone)
-        return;
-    switch (message.Message()) {
-    case Msg::ConvertProgress:
-        pbProgress->setValue(qBound(0, static_cast<int>(message.WParam & 0xFFFF), 100));
-        break;
-    case Msg::ConvertFinished:
-        pbProgress->setValue(100);
-        FDone = true;
-        // The engine's frame count reaching the maximum means the maximum kept frames out.
-        ShowEndNotes(static_cast<qint32>(message.WParam) >= static_cast<qint32>(message.LParam),
-                     SizeReport(), message.Text);
-        Finish(mrOK);
-        break;
-    case Msg::ConvertError:
-        FDone = true;
-        MsgBox(message.Text.isEmpty() ? QStringLiteral("The conversion failed.") : message.Text,
-               mbOK, miError, 1);
-        Finish(mrCancel);
-        break;
-    default:
-        break;
-    }
+void TPublishForm::Deliver(std::function<void()> handling) {
+    if (FAsking)
+        FPending.push_back(std::move(handling));
+    else if (!FDone)
+        handling();
+}
+
+void TPublishForm::OnProgress(const Report::ConvertProgress& report) {
+    pbProgress->setValue(qBound(0, report.Percent, 100));
+}
+
+void TPublishForm::OnFinished(const Report::ConvertFinished& report) {
+    pbProgress->setValue(100);
+    FDone = true;
+    // The engine's frame count reaching the maximum means the maximum kept frames out.
+    ShowEndNotes(report.FramesWritten >= report.MaxFrames, SizeReport(), report.Warning);
+    Finish(mrOK);
+}
+
+void TPublishForm::OnFailed(const Report::ConvertFailed& report) {
+    FDone = true;
+    MsgBox(report.Reason.isEmpty() ? QStringLiteral("The conversion failed.") : report.Reason, mbOK,
+           miError, 1);
+    Finish(mrCancel);
 }
 
 void TPublishForm::ShowEndNotes(bool maxFramesReached, const QString& sizeReport,
@@ -212,8 +202,9 @@ bool TPublishForm::ConfirmStop() {
     // Go on: what the engine reported meanwhile is handled now.
     const auto pending = std::move(FPending);
     FPending.clear();
-    for (const auto& message : pending)
-        HandleEngineMessage(*message);
+    for (const auto& handling : pending)
+        if (!FDone)
+            handling();
     return false;
 }
 

@@ -5,8 +5,12 @@
 
 #include "ui/BaseFrm.h"
 
+#include "common/Messages.h"
+
 #include <QVector>
+#include <functional>
 #include <memory>
+#include <vector>
 
 class QLabel;
 class QProgressBar;
@@ -55,7 +59,11 @@ protected:
     bool FormKeyDown(QKeyEvent* event) override;
 
 private:
-    void HandleEngineMessage(const TMessageEvent& message);
+    // The engine's reports: handled at once, or kept while the stop question is open.
+    void Deliver(std::function<void()> handling);
+    void OnProgress(const Report::ConvertProgress& report);
+    void OnFinished(const Report::ConvertFinished& report);
+    void OnFailed(const Report::ConvertFailed& report);
     // Asks "Stop conversion now?"; true when the user stops it (the window then closes).
     bool ConfirmStop();
     void Finish(int result);
@@ -66,8 +74,8 @@ private:
     std::unique_ptr<TVideo2GifThread> FThread;
     bool FDone = false;   // the engine reported its end or error, or the user stopped it
     bool FAsking = false; // the stop question is open
-    // Engine messages that came while the stop question was open, handled after a No.
-    QVector<std::shared_ptr<TMessageEvent>> FPending;
+    // Engine reports that came while the stop question was open, handled after a No.
+    std::vector<std::function<void()>> FPending;
 };
 
 // Runs the project's conversion with the progress window; true when a GIF was made.

@@ -203,15 +203,14 @@ TVideo2GifThread::~TVideo2GifThread() {
 void TVideo2GifThread::run() {
     const QPointer<QObject> window = FRequest.Window;
     FResult = RunConversion(
-        FRequest,
-        [&](int percent) { CheckPostMessage(window, FRequest.MsgProgress, percent & 0xFFFF, 0); },
+        FRequest, [&](int percent) { PostReport(window, Report::ConvertProgress{percent}); },
         FTerminated, FDecoderFactory);
     if (FResult.Cancelled || FTerminated)
         return;
     if (FResult.Ok)
         // A warning (the GIF is shorter than asked, damaged frames left out) travels along.
-        CheckPostMessage(window, FRequest.MsgEnd, FResult.FramesWritten, FRequest.GifMaxFrame,
-                         FResult.Warning);
+        PostReport(window, Report::ConvertFinished{FResult.FramesWritten, FRequest.GifMaxFrame,
+                                                   FResult.Warning});
     else
-        CheckPostMessage(window, FRequest.MsgError, 0, 0, FResult.Error);
+        PostReport(window, Report::ConvertFailed{FResult.Error});
 }

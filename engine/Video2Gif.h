@@ -55,9 +55,6 @@ struct TConversionRequest {
     TOverlayCallback DrawOverlays;
     TFrameFilter FrameFilter;
     QPointer<QObject> Window;
-    int MsgEnd = 0x17EC;
-    int MsgProgress = 0x17EE;
-    int MsgError = 0x17ED;
 };
 
 // Makes the decoder a conversion reads the video with. One that comes with a video open (a video

@@ -367,12 +367,11 @@ bool TMainForm::IsPlaying() const {
 }
 
 bool TMainForm::event(QEvent* e) {
-    switch (int(e->type())) {
-    case Msg::ExtractProgress: {
-        const auto* message = static_cast<TMessageEvent*>(e);
-        ShowExtractProgress(message->WParam, message->LParam);
+    if (const auto* extract = ReportOf<Report::ExtractProgress>(e)) {
+        ShowExtractProgress(extract->Done, extract->Asked);
         return true;
     }
+    switch (int(e->type())) {
     case Msg::PlayEnded:
         FPlayer->EndOfVideo();
         return true;

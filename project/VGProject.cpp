@@ -172,7 +172,7 @@ TVGFrame* TVGProj::StartGroup(TCustomDecoder* decoder, std::vector<TVGFrame*>& r
     TVGFrame* frame = CurrentFrame(decoder);
     if (frame) {
         result.push_back(frame);
-        SendMessage(window, Msg::ExtractProgress, 1, count);
+        SendReport(window, Report::ExtractProgress{1, count});
     }
     return frame;
 }
@@ -186,13 +186,13 @@ TVGFrame* TVGProj::ExtendGroup(TCustomDecoder* decoder, TVGFrame* frame, int& sk
     TVGFrames::SetPrior(next, frame);
     TVGFrames::SetNext(frame, next);
     result.push_back(next);
-    SendMessage(window, Msg::ExtractProgress, static_cast<qint64>(result.size() - first), count);
+    SendReport(window, Report::ExtractProgress{static_cast<qint64>(result.size() - first), count});
     return next;
 }
 
 void TVGProj::ExtractFrames(TCustomDecoder* decoder, int count, QObject* window,
                             std::vector<TVGFrame*>& result, int64_t pts) {
-    SendMessage(window, Msg::ExtractProgress, 0, count);
+    SendReport(window, Report::ExtractProgress{0, count});
     if (!decoder || !LocateVideoPTS(decoder, pts))
         return;
     const size_t first = result.size();
@@ -204,7 +204,7 @@ void TVGProj::ExtractFrames(TCustomDecoder* decoder, int count, QObject* window,
 
 void TVGProj::ExtractFramesBefore(TCustomDecoder* decoder, int count, QObject* window,
                                   std::vector<TVGFrame*>& result, int64_t pts) {
-    SendMessage(window, Msg::ExtractProgress, 0, count);
+    SendReport(window, Report::ExtractProgress{0, count});
     if (!decoder)
         return;
     const int64_t start =
@@ -267,8 +267,5 @@ TConversionRequest TVGProj::ConversionRequest(QObject* window) {
     if (HasDeletedFrameInClip())
         request.FrameFilter = [this](int64_t pts) { return IsFrameDeleted(pts); };
     request.Window = window;
-    request.MsgEnd = Msg::ConvertFinished;
-    request.MsgProgress = Msg::ConvertProgress;
-    request.MsgError = Msg::ConvertError;
     return request;
 }

@@ -35,8 +35,12 @@ int RunModal(TPublishForm& form, const std::function<void()>& script) {
     return form.ShowModal();
 }
 
-void Post(TPublishForm& form, int message, qint64 wParam, qint64 lParam, const QString& text = {}) {
-    PostMessage(&form, message, wParam, lParam, text);
+// The engine's reports, as its thread posts them.
+void PostFinished(TPublishForm& form, int written, int maximum, const QString& warning = {}) {
+    PostReport(QPointer<QObject>(&form), Report::ConvertFinished{written, maximum, warning});
+}
+void PostFailed(TPublishForm& form, const QString& reason) {
+    PostReport(QPointer<QObject>(&form), Report::ConvertFailed{reason});
 }
 
 // Sees the progress messages the progress window receives.
@@ -45,9 +49,9 @@ public:
     TProgressSpy() { qApp->installEventFilter(this); }
     ~TProgressSpy() override { qApp->removeEventFilter(this); }
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (static_cast<int>(event->type()) == Msg::ConvertProgress &&
-            qobject_cast<TPublishForm*>(watched))
-            Percents.push_back(static_cast<int>(static_cast<TMessageEvent*>(event)->WParam));
+        const auto* progress = ReportOf<Report::ConvertProgress>(event);
+        if (progress && qobject_cast<TPublishForm*>(watched))
+            Percents.push_back(progress->Percent);
         return false;
     }
     std::vector<int> Percents;
@@ -79,14 +83,16 @@ TEST(PublishForm, ProgressThenFinishedBelowTheMaximumClosesWithOkAndNoBox) {
     TPublishForm form;
     std::vector<int> values;
     const int result = RunModal(form, [&] {
-        SendMessage(&form, Msg::ConvertProgress, 42, 0);
+        SendReport(&form, Report::ConvertProgress{42});
         values.push_back(form.pbProgress->value());
-        // Only the low 16 bits carry the percent.
-        SendMessage(&form, Msg::ConvertProgress, 0x70000 | 77, 0);
+        SendReport(&form, Report::ConvertProgress{77});
         values.push_back(form.pbProgress->value());
-        Post(form, Msg::ConvertFinished, 99, 100);
+        // A percent out of range shows as full, not as garbage.
+        SendReport(&form, Report::ConvertProgress{130});
+        values.push_back(form.pbProgress->value());
+        PostFinished(form, 99, 100);
     });
-    EXPECT_EQ(values, (std::vector<int>{42, 77}));
+    EXPECT_EQ(values, (std::vector<int>{42, 77, 100}));
     EXPECT_EQ(result, mrOK);
     EXPECT_TRUE(boxes.Boxes.empty());
 }
@@ -95,8 +101,7 @@ TEST(PublishForm, FinishedAtOrAboveTheMaximumTellsTheUserAndStillSucceeds) {
     for (const auto& [written, maximum] : {std::pair{100, 100}, std::pair{120, 100}}) {
         TBoxRecorder boxes;
         TPublishForm form;
-        EXPECT_EQ(RunModal(form, [&] { Post(form, Msg::ConvertFinished, written, maximum); }),
-                  mrOK);
+        EXPECT_EQ(RunModal(form, [&] { PostFinished(form, written, maximum); }), mrOK);
         ASSERT_EQ(boxes.Boxes.size(), 1u) << written;
         EXPECT_EQ(boxes.Boxes[0].Text, maxFrameText);
         EXPECT_EQ(boxes.Boxes[0].Buttons, mbOK);
@@ -108,7 +113,7 @@ TEST(PublishForm, AWarningOfTheEngineIsShownAndTheGifStillCounts) {
     TPublishForm form;
     const QString warning = QStringLiteral("3 damaged frame(s) of the video were left out; the "
                                            "frames before them are shown in their place.");
-    EXPECT_EQ(RunModal(form, [&] { Post(form, Msg::ConvertFinished, 20, 100, warning); }), mrOK);
+    EXPECT_EQ(RunModal(form, [&] { PostFinished(form, 20, 100, warning); }), mrOK);
     ASSERT_EQ(boxes.Boxes.size(), 1u);
     EXPECT_EQ(boxes.Boxes[0].Text, warning);
     EXPECT_EQ(boxes.Boxes[0].Icon, miWarning);
@@ -147,9 +152,9 @@ TEST(PublishForm, EngineErrorShowsItsOwnTextAndFails) {
     const QString error = QStringLiteral("Writing the GIF file \"/x/preview.gif\" failed.");
     EXPECT_EQ(RunModal(form,
                        [&] {
-                           Post(form, Msg::ConvertError, 0, 0, error);
+                           PostFailed(form, error);
                            // A later message changes nothing.
-                           Post(form, Msg::ConvertFinished, 5, 100);
+                           PostFinished(form, 5, 100);
                        }),
               mrCancel);
     ASSERT_EQ(boxes.Boxes.size(), 1u);
@@ -175,8 +180,8 @@ TEST(PublishForm, CancelAnsweredNoGoesOnAndMessagesMeanwhileAreKept) {
     form.SetThread(IdleThread());
     // The engine finishes while the question is open: handled once the user said No.
     boxes.OnBox = [&](const TMsgBoxRequest&) {
-        SendMessage(&form, Msg::ConvertProgress, 60, 0);
-        SendMessage(&form, Msg::ConvertFinished, 10, 100);
+        SendReport(&form, Report::ConvertProgress{60});
+        SendReport(&form, Report::ConvertFinished{10, 100, {}});
         EXPECT_TRUE(form.isVisible());
         EXPECT_EQ(form.pbProgress->value(), 0);
     };

@@ -62,8 +62,18 @@ QStringList FilesIn(const QString& folder) {
 class TRecorder : public QObject {
 public:
     bool event(QEvent* event) override {
-        if (auto* m = dynamic_cast<TMessageEvent*>(event)) {
-            Messages.push_back({m->Message(), m->WParam, m->LParam, m->Text});
+        // The engine's reports, in the order they came: what each counts and its text.
+        if (const auto* progress = ReportOf<Report::ConvertProgress>(event)) {
+            Messages.push_back({Msg::ConvertProgress, progress->Percent, 0, {}});
+            return true;
+        }
+        if (const auto* end = ReportOf<Report::ConvertFinished>(event)) {
+            Messages.push_back(
+                {Msg::ConvertFinished, end->FramesWritten, end->MaxFrames, end->Warning});
+            return true;
+        }
+        if (const auto* failed = ReportOf<Report::ConvertFailed>(event)) {
+            Messages.push_back({Msg::ConvertError, 0, 0, failed->Reason});
             return true;
         }
         return QObject::event(event);
@@ -156,19 +166,22 @@ TEST(Conversion, TheMaximumFrameCountCutsTheGifAndIsReported) {
     {
         TVideo2GifThread thread(r);
         thread.start();
-        ASSERT_TRUE(
-            WaitFor([&] { return window.Count(r.MsgEnd) + window.Count(r.MsgError) > 0; }, 60000));
+        ASSERT_TRUE(WaitFor(
+            [&] {
+                return window.Count(Msg::ConvertFinished) + window.Count(Msg::ConvertError) > 0;
+            },
+            60000));
     }
     QCoreApplication::processEvents();
-    ASSERT_EQ(window.Count(r.MsgEnd), 1);
-    EXPECT_EQ(window.Count(r.MsgError), 0);
+    ASSERT_EQ(window.Count(Msg::ConvertFinished), 1);
+    EXPECT_EQ(window.Count(Msg::ConvertError), 0);
     const auto& end = window.Messages.back();
-    EXPECT_EQ(end.Message, r.MsgEnd);
+    EXPECT_EQ(end.Message, Msg::ConvertFinished);
     EXPECT_EQ(end.WParam, 4);
     EXPECT_EQ(end.LParam, 4);
-    EXPECT_GE(window.Count(r.MsgProgress), 2);
+    EXPECT_GE(window.Count(Msg::ConvertProgress), 2);
     for (const auto& m : window.Messages) {
-        if (m.Message == r.MsgProgress) {
+        if (m.Message == Msg::ConvertProgress) {
             EXPECT_LE(m.WParam, 100);
         }
     }
@@ -344,14 +357,14 @@ TEST(Conversion, ATerminatedThreadPostsNeitherEndNorError) {
     {
         TVideo2GifThread thread(r);
         thread.start();
-        ASSERT_TRUE(WaitFor([&] { return window.Count(r.MsgProgress) > 0; }, 30000));
+        ASSERT_TRUE(WaitFor([&] { return window.Count(Msg::ConvertProgress) > 0; }, 30000));
         thread.Terminate();
         thread.wait();
         EXPECT_TRUE(thread.Result().Cancelled);
     }
     QCoreApplication::processEvents();
-    EXPECT_EQ(window.Count(r.MsgEnd), 0);
-    EXPECT_EQ(window.Count(r.MsgError), 0);
+    EXPECT_EQ(window.Count(Msg::ConvertFinished), 0);
+    EXPECT_EQ(window.Count(Msg::ConvertError), 0);
     EXPECT_FALSE(QFileInfo::exists(r.GifFile));
 }
 
@@ -361,9 +374,9 @@ TEST(Conversion, AnErrorReachesTheWindowAsItsText) {
     r.Window = &window;
     TVideo2GifThread thread(r);
     thread.start();
-    ASSERT_TRUE(WaitFor([&] { return window.Count(r.MsgError) == 1; }, 30000));
+    ASSERT_TRUE(WaitFor([&] { return window.Count(Msg::ConvertError) == 1; }, 30000));
     EXPECT_TRUE(window.Messages.back().Text.contains(QLatin1String("does not exist")));
-    EXPECT_EQ(window.Count(r.MsgEnd), 0);
+    EXPECT_EQ(window.Count(Msg::ConvertFinished), 0);
 }
 
 // Frame identity on a generated video whose frames carry their index (25 fps, B-frames).

@@ -106,12 +106,12 @@ TEST_F(MainWindow, OpeningFillsTheStripAndGroupsGrowAtBothEnds) {
     EXPECT_EQ(Form->CurrentFrame()->PTS, FramePTS(18));
 
     // The progress label: "Decoding..." before the first frame, then the counts.
-    SendMessage(Form.get(), Msg::ExtractProgress, 0, 10);
+    SendReport(Form.get(), Report::ExtractProgress{0, 10});
     EXPECT_EQ(Form->lblProgress->text(), "Decoding...");
     EXPECT_TRUE(Form->lblProgress->isVisible());
-    SendMessage(Form.get(), Msg::ExtractProgress, 3, 10);
+    SendReport(Form.get(), Report::ExtractProgress{3, 10});
     EXPECT_EQ(Form->lblProgress->text(), "3 / 10");
-    SendMessage(Form.get(), Msg::ExtractProgress, 12, 10);
+    SendReport(Form.get(), Report::ExtractProgress{12, 10});
     EXPECT_EQ(Form->lblProgress->text(), "12 / 12");
 }
 

@@ -41,11 +41,13 @@ public:
 class TProgressWindow : public QObject {
 public:
     bool event(QEvent* event) override {
-        if (auto* m = dynamic_cast<TMessageEvent*>(event)) {
-            if (m->Message() == Msg::ExtractProgress)
-                Progress.push_back({m->WParam, m->LParam});
-            else
-                Other.push_back(m->Message());
+        if (const auto* extract = ReportOf<Report::ExtractProgress>(event)) {
+            Progress.push_back({extract->Done, extract->Asked});
+            return true;
+        }
+        // The conversion's end or failure, by its number.
+        if (ReportOf<Report::ConvertFinished>(event) || ReportOf<Report::ConvertFailed>(event)) {
+            Other.push_back(static_cast<int>(event->type()));
             return true;
         }
         return QObject::event(event);
