@@ -84,3 +84,16 @@ protected:
     QStringList Messages;
     QString NextFile;
 };
+
+// The window active, with the long test clip open: where the tests that drive it as a user does
+// begin.
+class MainWindowWithClip : public MainWindow {
+protected:
+    void SetUp() override {
+        MainWindow::SetUp();
+        Form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
+        Open(FixturePath(LongClip));
+        ASSERT_NE(Form->Project(), nullptr) << Messages.join(';').toStdString();
+    }
+};

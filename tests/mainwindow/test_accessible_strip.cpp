@@ -9,14 +9,10 @@
 
 namespace {
 
-class AccessibleStrip : public MainWindow {
+class AccessibleStrip : public MainWindowWithClip {
 protected:
     void SetUp() override {
-        MainWindow::SetUp();
-        Form->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
-        Open(FixturePath(LongClip));
-        ASSERT_NE(Form->Project(), nullptr) << Messages.join(';').toStdString();
+        MainWindowWithClip::SetUp();
         ASSERT_GE(Form->ShotView->Count(), 5);
     }
     QAccessibleInterface* Cell(int row) const {

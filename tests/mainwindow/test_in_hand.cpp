@@ -18,16 +18,8 @@
 
 namespace {
 
-class MainWindowInHand : public MainWindow {
+class MainWindowInHand : public MainWindowWithClip {
 protected:
-    void SetUp() override {
-        MainWindow::SetUp();
-        Form->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
-        Open(FixturePath(LongClip));
-        ASSERT_NE(Form->Project(), nullptr) << Messages.join(';').toStdString();
-    }
-
     // The index of the frame on screen in the player's area (-1 when none can be read).
     int ShownIndex() const {
         const QRect panel = Form->pnlPlayer->geometry();

@@ -12,15 +12,8 @@
 
 namespace {
 
-class MainWindowKeys : public MainWindow {
+class MainWindowKeys : public MainWindowWithClip {
 protected:
-    void SetUp() override {
-        MainWindow::SetUp();
-        Form->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
-        Open(FixturePath(LongClip));
-        ASSERT_NE(Form->Project(), nullptr) << Messages.join(';').toStdString();
-    }
     // Sends the key where the keyboard sends it: to the widget with the focus.
     void Key(int key, Qt::KeyboardModifiers modifiers = {}) {
         QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : Form.get();
