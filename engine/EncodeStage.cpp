@@ -1,5 +1,6 @@
 #include "engine/EncodeStage.h"
 
+#include "engine/FrameSpill.h"
 #include "engine/QualityScale.h"
 
 #include <QDir>
@@ -8,9 +9,9 @@
 namespace {
 
 TConversionResult WriteFailure(const TConversionContext& context, const QIODevice& device) {
-    return Failure(
-        QStringLiteral("Writing the GIF file \"%1\" failed: %2. Is the disk full?")
-            .arg(QDir::toNativeSeparators(context.Request.GifFile), device.errorString()));
+    return Failure(QStringLiteral("Writing the GIF file \"%1\" failed: %2. Is the disk full?")
+                       .arg(QDir::toNativeSeparators(context.Request.GifFile),
+                            ShortWriteReason(device, -1, 0)));
 }
 
 } // namespace

@@ -7,13 +7,20 @@
 #include <QString>
 #include <QTemporaryFile>
 
+class QIODevice;
+
+// Why writing `asked` bytes to the device stopped after `written` (-1: unknown or an error): the
+// device's own reason, or, for a write the system cut short without one (a full disk, a size
+// limit), how much it took.
+QString ShortWriteReason(const QIODevice& device, qint64 written, qint64 asked);
+
 class TFrameSpill {
 public:
     // A hidden temporary file in `folder`, removed when the spill goes; `capacity` 0 keeps every
     // frame, else the last `capacity`.
     TFrameSpill(const QString& folder, qint64 frameBytes, int capacity);
     [[nodiscard]] bool Open();
-    QString ErrorString() const { return FFile.errorString(); }
+    QString ErrorString() const { return FError.isEmpty() ? FFile.errorString() : FError; }
     qint64 FrameBytes() const { return FFrameBytes; }
     [[nodiscard]] bool Write(int index, const uchar* data);
     [[nodiscard]] bool Read(int index, uchar* data);
@@ -21,6 +28,7 @@ public:
 private:
     qint64 Offset(int index) const;
     QTemporaryFile FFile;
+    QString FError; // why the last write fell short, where the file itself says nothing
     qint64 FFrameBytes;
     int FCapacity;
 };

@@ -3,10 +3,15 @@
 
 #include "engine/ConversionPlan.h"
 #include "engine/FrameScaler.h"
+#include "engine/FrameSpill.h"
 #include "engine/SceneTracker.h"
 #include "engine/Video2Gif.h"
 
+#include <QTemporaryDir>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <vector>
 
 namespace {
 
@@ -188,4 +193,30 @@ TEST(FrameScaler, ColoursStayApartAndFlatAreasExact) {
     const QImage big = scaler.Scale(picture.convertToFormat(QImage::Format_RGB888), QSize(96, 24));
     ASSERT_EQ(big.size(), QSize(96, 24));
     EXPECT_EQ(big.pixel(4, 10), qRgb(20, 100, 5));
+}
+
+// A write the system cuts short (here at the process's file size limit, as a full disk does) is
+// reported with how much the disk took, never as an "Unknown error".
+TEST(FrameSpill, AWriteTheSystemCutsShortSaysHowMuchTheDiskTook) {
+    QTemporaryDir dir;
+    TFrameSpill spill(dir.path(), 64 * 1024, 0);
+    ASSERT_TRUE(spill.Open());
+    const std::vector<uchar> frame(64 * 1024, 7);
+    ASSERT_TRUE(spill.Write(0, frame.data()));
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = old;
+    limited.rlim_cur = 100 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const bool second = spill.Write(1, frame.data());
+    const QString reason = spill.ErrorString();
+    const bool third = spill.Write(2, frame.data());
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldSignal);
+    EXPECT_FALSE(second);
+    EXPECT_EQ(reason, QStringLiteral("the disk took only 36864 of 65536 bytes"));
+    EXPECT_FALSE(third);
+    EXPECT_FALSE(spill.ErrorString().isEmpty());
+    EXPECT_NE(spill.ErrorString(), QStringLiteral("Unknown error"));
 }
