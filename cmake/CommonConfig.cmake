@@ -37,6 +37,12 @@ if(VG_DEBUG_BUILD)
   target_compile_definitions(vg_options INTERFACE VG_DEBUG_BUILD=1)
 endif()
 
+# The sanitizer trees are built to run their tests once: -O1 (what the sanitizers' authors
+# recommend) and line tables only for the reports' stack traces compile in about half the time of
+# -O2 with full debug information.
+if(VG_SANITIZE OR VG_TSAN)
+  target_compile_options(vg_options INTERFACE -O1 -g1)
+endif()
 if(VG_SANITIZE)
   target_compile_options(vg_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer
                                               -fno-sanitize-recover=undefined)

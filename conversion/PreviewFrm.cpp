@@ -37,13 +37,6 @@ TPreviewForm::TSaveDialog& SaveDialog() {
     return dialog;
 }
 
-TPreviewForm::TFolderOpener& FolderOpener() {
-    static TPreviewForm::TFolderOpener opener = [](const QString& folder) {
-        OpenOnDesktop(folder, TDesktopTarget::Folder);
-    };
-    return opener;
-}
-
 TSkinButton* MakeButton(QWidget* parent, const char* name, const QString& caption,
                         const QRect& bounds, int anchors) {
     auto* button = new TSkinButton(parent);
@@ -59,10 +52,6 @@ TSkinButton* MakeButton(QWidget* parent, const char* name, const QString& captio
 
 TPreviewForm::TSaveDialog TPreviewForm::SetSaveDialog(TSaveDialog dialog) {
     return std::exchange(SaveDialog(), std::move(dialog));
-}
-
-TPreviewForm::TFolderOpener TPreviewForm::SetFolderOpener(TFolderOpener opener) {
-    return std::exchange(FolderOpener(), std::move(opener));
 }
 
 TPreviewForm::TPreviewForm(QWidget* parent) : TBaseUIForm(parent) {
@@ -232,8 +221,8 @@ void TPreviewForm::btnSaveClick() {
 }
 
 void TPreviewForm::btnOpenFolderClick() {
-    if (!FSavedFolder.isEmpty() && FolderOpener())
-        FolderOpener()(FSavedFolder);
+    if (!FSavedFolder.isEmpty())
+        OpenOnDesktop(FSavedFolder, TDesktopTarget::Folder);
 }
 
 void TPreviewForm::ceBKChange() {

@@ -55,9 +55,6 @@ public:
     // The save dialog; tests replace it. Returns the chosen path, empty when cancelled.
     using TSaveDialog = std::function<QString(QWidget* parent, const TSaveDialogRequest& request)>;
     static TSaveDialog SetSaveDialog(TSaveDialog dialog);
-    // Opens a folder in the desktop's file browser; tests replace it.
-    using TFolderOpener = std::function<void(const QString& folder)>;
-    static TFolderOpener SetFolderOpener(TFolderOpener opener);
 
     TFlatPanel* pnlGIF;
     TGIFView* Image1;

@@ -26,13 +26,6 @@
 
 namespace {
 
-TMainChrome::TUrlOpener& UrlOpener() {
-    static TMainChrome::TUrlOpener opener = [](const QString& address) {
-        OpenOnDesktop(address, TDesktopTarget::WebPage);
-    };
-    return opener;
-}
-
 // The brand's other tools, offered under "Related Software" (page paths on the brand's site).
 struct TRelatedTool {
     const char* Caption;
@@ -48,16 +41,9 @@ constexpr TRelatedTool RelatedTools[] = {
 
 TMainChrome::~TMainChrome() = default;
 
-TMainChrome::TUrlOpener TMainChrome::SetUrlOpener(TUrlOpener opener) {
-    TUrlOpener old = UrlOpener();
-    if (opener)
-        UrlOpener() = std::move(opener);
-    return old;
-}
-
 void TMainChrome::OpenUrl(const QString& address) {
     if (!address.isEmpty())
-        UrlOpener()(address);
+        OpenOnDesktop(address, TDesktopTarget::WebPage);
 }
 
 void TMainChrome::CenterToolBox() {

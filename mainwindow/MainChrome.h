@@ -33,9 +33,7 @@ public:
     void ApplySkin();
     void AdjustForDpi();
 
-    // Opens a web page in the desktop's browser; tests replace it. Returns the one it replaces.
-    using TUrlOpener = std::function<void(const QString&)>;
-    static TUrlOpener SetUrlOpener(TUrlOpener opener);
+    // Opens a web page in the desktop's browser (or says where it is when there is none).
     static void OpenUrl(const QString& address);
 
 private:

@@ -1,5 +1,7 @@
 #include "ui/AboutFrm.h"
 
+#include "common/DesktopOpen.h"
+
 #include "app/VGApp.h"
 #include "common/SysInfo.h"
 #include "project/VGConfig.h"
@@ -190,6 +192,8 @@ void TAboutForm::BuildControls() {
     for (TLinkLabel* link : {ulblHp, ulblBuy}) {
         link->setAlignment(Qt::AlignCenter);
         link->setFocusPolicy(Qt::StrongFocus); // Tab reaches the links; Return opens them
+        connect(link, &QLabel::linkActivated, this,
+                [](const QString& url) { OpenOnDesktop(url, TDesktopTarget::WebPage); });
     }
     SetTabChain({ulblHp, ulblBuy});
     Image1->setAccessibleName(QStringLiteral("Banner"));

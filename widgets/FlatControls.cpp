@@ -4,7 +4,6 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
-#include <QDesktopServices>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -141,11 +140,6 @@ void TSeparator::paintEvent(QPaintEvent*) {
 // TLinkLabel
 
 namespace {
-TLinkLabel::TUrlOpener& UrlOpener() {
-    static TLinkLabel::TUrlOpener opener;
-    return opener;
-}
-
 // What screen readers see of a link label: a link named by its text that can be pressed.
 class TAccessibleLinkLabel : public QAccessibleWidget {
 public:
@@ -200,20 +194,10 @@ TLinkLabel::TLinkLabel(QWidget* parent) : QLabel(parent) {
     setPalette(p);
 }
 
-TLinkLabel::TUrlOpener TLinkLabel::SetUrlOpener(TUrlOpener opener) {
-    TUrlOpener old = std::move(UrlOpener());
-    UrlOpener() = std::move(opener);
-    return old;
-}
-
 void TLinkLabel::Activate() {
     emit clicked();
-    if (FUrl.isEmpty())
-        return;
-    if (UrlOpener())
-        UrlOpener()(FUrl);
-    else
-        QDesktopServices::openUrl(QUrl(FUrl));
+    if (!FUrl.isEmpty())
+        emit linkActivated(FUrl);
 }
 
 void TLinkLabel::mouseReleaseEvent(QMouseEvent* event) {

@@ -158,12 +158,9 @@ public:
 
     void SetUrl(const QString& url) { FUrl = url; }
     QString Url() const { return FUrl; }
-    // Follows the link as a click does: raises clicked and opens the address.
+    // Follows the link as a click does: raises clicked, then linkActivated with the address
+    // (the window that holds the link opens it).
     void Activate();
-
-    // Opens an address; tests replace it. Returns the one it replaces.
-    using TUrlOpener = std::function<void(const QString&)>;
-    static TUrlOpener SetUrlOpener(TUrlOpener opener);
 
 signals:
     void clicked();

@@ -3,9 +3,7 @@
 #include "app/main/DisplayCheck.h"
 #include "app/main/GuiMsgBox.h"
 #include "app/main/MainRoutine.h"
-#include "common/DesktopOpen.h"
 #include "common/SysInfo.h"
-#include "widgets/FlatControls.h"
 
 #include <QApplication>
 #include <QSocketNotifier>
@@ -58,10 +56,6 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     InstallGuiMsgBox();
     InstallTerminateHandler(app);
-    // The links of the windows go to the desktop's browser, or say where they lead when it has
-    // none.
-    TLinkLabel::SetUrlOpener(
-        [](const QString& url) { OpenOnDesktop(url, TDesktopTarget::WebPage); });
     // The files to open ("Open with"); Qt has taken its own options off the list.
     TRunOptions options;
     options.Files = QApplication::arguments().mid(1);

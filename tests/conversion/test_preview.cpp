@@ -6,6 +6,7 @@
 #include "gifimage/GIFView.h"
 #include "tests/conversion/ConversionTestUtils.h"
 #include "tests/gifimage/GifMaker.h"
+#include "tests/support/DesktopRecorder.h"
 #include "tests/support/TestUtils.h"
 #include "widgets/ColorSwatchControl.h"
 #include "widgets/FlatControls.h"
@@ -184,9 +185,8 @@ TEST_F(PreviewTest, SaveCopiesTheGifByteForByteAndOpensItsFolder) {
             requests.push_back(request);
             return target;
         });
-    QStringList opened;
-    const auto oldOpener =
-        TPreviewForm::SetFolderOpener([&](const QString& folder) { opened << folder; });
+    TDesktopRecorder desktop;
+    QStringList& opened = desktop.Opened;
     TPreviewForm form;
     form.SetProject(FProject.get());
     QTest::mouseClick(form.btnSave, Qt::LeftButton);
@@ -210,7 +210,6 @@ TEST_F(PreviewTest, SaveCopiesTheGifByteForByteAndOpensItsFolder) {
     EXPECT_EQ(QDir(FDir.filePath(QStringLiteral("out"))).entryList(QDir::Files),
               QStringList{QStringLiteral("saved.gif")});
     TPreviewForm::SetSaveDialog(oldDialog);
-    TPreviewForm::SetFolderOpener(oldOpener);
 }
 
 TEST_F(PreviewTest, FailingSaveSaysSoNamingThePathAndEnablesNothing) {

@@ -6,6 +6,7 @@
 #include "conversion/PreviewFrm.h"
 #include "tests/conversion/ConversionTestUtils.h"
 #include "tests/gifimage/GifMaker.h"
+#include "tests/support/DesktopRecorder.h"
 #include "tests/support/TestUtils.h"
 #include "tests/widgets/KeyboardWalk.h"
 #include "widgets/ColorSwatchControl.h"
@@ -36,21 +37,16 @@ protected:
             ++SaveDialogs;
             return Dir.filePath(QStringLiteral("saved.gif"));
         });
-        OldOpener =
-            TPreviewForm::SetFolderOpener([this](const QString& folder) { Opened << folder; });
     }
-    void TearDown() override {
-        TPreviewForm::SetSaveDialog(OldDialog);
-        TPreviewForm::SetFolderOpener(OldOpener);
-    }
+    void TearDown() override { TPreviewForm::SetSaveDialog(OldDialog); }
 
     QTemporaryDir Dir;
     std::unique_ptr<TVGProj> Project;
     TBoxRecorder Boxes;
     int SaveDialogs = 0;
-    QStringList Opened;
+    TDesktopRecorder Desktop;
+    QStringList& Opened = Desktop.Opened;
     TPreviewForm::TSaveDialog OldDialog;
-    TPreviewForm::TFolderOpener OldOpener;
 };
 
 TEST_F(PreviewKeyboard, TabWalksTheButtonsAndReturnSavesOpensTheFolderAndEscapeCloses) {

@@ -4,6 +4,7 @@
 #include "MainWindowTest.h"
 #include "app/Brand.h"
 #include "mainwindow/MainChrome.h"
+#include "tests/support/DesktopRecorder.h"
 #include "ui/MHintWindow.h"
 #include "widgets/SkinButton.h"
 
@@ -49,8 +50,8 @@ TEST_F(MainWindow, ResizeMarginsMaximizeAndTheTitleBar) {
 }
 
 TEST_F(MainWindow, HelpMenuOfTheBrandOpensItsPages) {
-    QStringList opened;
-    const auto old = TMainChrome::SetUrlOpener([&](const QString& url) { opened << url; });
+    TDesktopRecorder desktop;
+    const QStringList& opened = desktop.Opened;
     const TBrandProfile& brand = CurrentBrand();
     EXPECT_EQ(Form->pmiHelp->text(), brand.DefaultBrand ? "Homepage" : "Help Content");
     EXPECT_EQ(Form->pmiSupport->isVisible(), !brand.DefaultBrand);
@@ -73,7 +74,6 @@ TEST_F(MainWindow, HelpMenuOfTheBrandOpensItsPages) {
     });
     QTest::mouseClick(Form->btnHelp, Qt::LeftButton);
     EXPECT_TRUE(WaitFor([&] { return !Form->pmHelp->isVisible(); }, 5000));
-    TMainChrome::SetUrlOpener(old);
 }
 
 TEST_F(MainWindow, InformationHintNamesSizeAndRate) {

@@ -5,6 +5,7 @@
 #include "MainWindowTest.h"
 #include "decoder/CustomDecoder.h"
 #include "mainwindow/MainChrome.h"
+#include "tests/support/DesktopRecorder.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -116,11 +117,11 @@ TEST_F(MainWindowKeys, EveryShortcutDoesWhatItsButtonDoes) {
     Key(Qt::Key_Return, Qt::ControlModifier);
     EXPECT_EQ(Messages, QStringList{"The start time is after the end time."});
     // F1: the help pages.
-    QStringList opened;
-    const auto oldOpener = TMainChrome::SetUrlOpener([&](const QString& url) { opened << url; });
-    Key(Qt::Key_F1);
-    TMainChrome::SetUrlOpener(oldOpener);
-    EXPECT_EQ(opened, QStringList{TApp::GetGuideUrl()});
+    {
+        TDesktopRecorder desktop;
+        Key(Qt::Key_F1);
+        EXPECT_EQ(desktop.Opened, QStringList{TApp::GetGuideUrl()});
+    }
     // Ctrl+O: the open dialog, which opens the chosen video.
     NextFile = FixturePath(ShortClip);
     Key(Qt::Key_O, Qt::ControlModifier);

@@ -2,6 +2,7 @@
 // the rights notice, the banner from the skin folder, the version, closing and high DPI.
 
 #include "app/Brand.h"
+#include "tests/support/DesktopRecorder.h"
 #include "tests/support/TestUtils.h"
 #include "ui/AboutFrm.h"
 #include "widgets/FlatControls.h"
@@ -20,10 +21,8 @@ protected:
     void SetUp() override {
         TBaseForm::SetScreenDpiProvider([] { return 96; });
         TBaseForm::SetLanguageIdOverride(1033);
-        FOldOpener = TLinkLabel::SetUrlOpener([this](const QString& url) { Opened << url; });
     }
     void TearDown() override {
-        TLinkLabel::SetUrlOpener(FOldOpener);
         TBaseForm::SetScreenDpiProvider({});
         TBaseForm::SetLanguageIdOverride(0);
     }
@@ -35,9 +34,9 @@ protected:
         context.Version = QStringLiteral("3.4.0.0");
         return context;
     }
-    QStringList Opened;
+    TDesktopRecorder Desktop;
+    QStringList& Opened = Desktop.Opened;
     QTemporaryDir Skins;
-    TLinkLabel::TUrlOpener FOldOpener;
 };
 
 } // namespace

@@ -4,6 +4,7 @@
 // opened with Return.
 
 #include "app/Brand.h"
+#include "tests/support/DesktopRecorder.h"
 #include "tests/widgets/KeyboardWalk.h"
 #include "ui/AboutFrm.h"
 #include "ui/BaseUIFrm.h"
@@ -125,14 +126,6 @@ TEST_F(KeyboardFormTest, ReturnPressesTheFocusedToolButtonButNotACheckBox) {
 
 class AboutKeyboard : public KeyboardFormTest {
 protected:
-    void SetUp() override {
-        KeyboardFormTest::SetUp();
-        FOldOpener = TLinkLabel::SetUrlOpener([this](const QString& url) { Opened << url; });
-    }
-    void TearDown() override {
-        TLinkLabel::SetUrlOpener(FOldOpener);
-        KeyboardFormTest::TearDown();
-    }
     TAboutContext Context() {
         TAboutContext context;
         context.Brand = &BrandProfiles()[brQopa];
@@ -140,9 +133,9 @@ protected:
         context.Version = QStringLiteral("3.4.0.0");
         return context;
     }
-    QStringList Opened;
+    TDesktopRecorder Desktop;
+    QStringList& Opened = Desktop.Opened;
     QTemporaryDir Skins;
-    TLinkLabel::TUrlOpener FOldOpener;
 };
 
 TEST_F(AboutKeyboard, TabGoesFromLinkToLinkReturnOpensOneAndEscapeCloses) {

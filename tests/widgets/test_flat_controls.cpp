@@ -58,10 +58,10 @@ TEST(LinkLabel, OpensItsAddressWhenClickedAndUsesTheHighlightColour) {
     label.SetUrl(QStringLiteral("https://www.example.com/support?src=app"));
     label.adjustSize();
     QStringList opened;
-    auto old = TLinkLabel::SetUrlOpener([&opened](const QString& url) { opened.append(url); });
+    QObject::connect(&label, &QLabel::linkActivated,
+                     [&opened](const QString& url) { opened.append(url); });
     QTest::mouseClick(&label, Qt::LeftButton);
     QTest::mouseClick(&label, Qt::RightButton);
-    TLinkLabel::SetUrlOpener(old);
     ASSERT_EQ(opened.size(), 1);
     EXPECT_EQ(opened[0], "https://www.example.com/support?src=app");
     EXPECT_EQ(label.palette().color(QPalette::WindowText),

@@ -154,7 +154,8 @@ TEST_F(LinkLabelKeyboard, TabReachesTheLinkAndReturnOrSpaceOpensIt) {
     link->setGeometry(10, 60, 200, 18);
     link->setFocusPolicy(Qt::StrongFocus);
     QStringList opened;
-    const auto old = TLinkLabel::SetUrlOpener([&opened](const QString& url) { opened << url; });
+    QObject::connect(link, &QLabel::linkActivated,
+                     [&opened](const QString& url) { opened << url; });
     ASSERT_TRUE(ShowWithFocusInEdit());
     const QImage plain = Grab(link);
 
@@ -169,7 +170,6 @@ TEST_F(LinkLabelKeyboard, TabReachesTheLinkAndReturnOrSpaceOpensIt) {
     EXPECT_EQ(face->text(QAccessible::Name).toStdString(), "Support: www.example.com");
     face->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
     EXPECT_EQ(opened.size(), 3);
-    TLinkLabel::SetUrlOpener(old);
 }
 
 // Each control the flat style draws looks different once Tab brings the focus to it, with
