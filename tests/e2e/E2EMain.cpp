@@ -2,23 +2,17 @@
 // on that display, so the test looks (by screenshots) at exactly what the program shows there.
 
 #include "tests/e2e/VirtualDisplay.h"
+#include "tests/support/GTestStart.h"
 
 #include <QGuiApplication>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <gtest/gtest.h>
 #include <string>
 #include <unistd.h>
 
 int main(int argc, char** argv) {
-    // Listing the tests (at build time) needs no display. Checked before GoogleTest takes its own
-    // flags out of the argument list.
-    bool listing = false;
-    for (int i = 1; i < argc; ++i)
-        listing = listing || std::strncmp(argv[i], "--gtest_list_tests", 18) == 0;
-    testing::InitGoogleTest(&argc, argv);
-    if (listing)
+    if (StartGoogleTestOnlyListing(argc, argv))
         return RUN_ALL_TESTS();
 
     const char* tmp = std::getenv("TMPDIR");

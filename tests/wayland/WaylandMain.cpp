@@ -2,6 +2,7 @@
 // through Qt's Wayland platform, so that every window the tests make is a real Wayland surface
 // that weston places and composes. Without weston or the platform the tests are skipped.
 
+#include "tests/support/GTestStart.h"
 #include "tests/wayland/WaylandTest.h"
 
 #include <QApplication>
@@ -9,7 +10,6 @@
 #include <QLibraryInfo>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <gtest/gtest.h>
 #include <string>
 
@@ -43,13 +43,7 @@ bool DesktopSkips() {
 }
 
 int main(int argc, char** argv) {
-    // Listing the tests (at build time) needs no desktop. Checked before GoogleTest takes its own
-    // flags out of the argument list.
-    bool listing = false;
-    for (int i = 1; i < argc; ++i)
-        listing = listing || std::strncmp(argv[i], "--gtest_list_tests", 18) == 0;
-    testing::InitGoogleTest(&argc, argv);
-    if (listing)
+    if (StartGoogleTestOnlyListing(argc, argv))
         return RUN_ALL_TESTS();
 
     // Missing parts skip the tests; a desktop that is there but does not start fails them.
