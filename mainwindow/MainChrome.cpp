@@ -92,21 +92,21 @@ void TMainChrome::StopInstallTracking() {
 void TMainChrome::Crop(QObject* sender) {
     if (F.IsPlaying())
         F.acPauseExecute(sender);
-    if (!F.FProj || !F.FCurFrame || F.FFrameBitmap.isNull())
+    if (!F.Project() || !F.CurrentFrame() || F.FFrameBitmap.isNull())
         return;
-    if (ExecuteCropForm(F.FProj.get(), F.FFrameBitmap))
+    if (ExecuteCropForm(F.Project(), F.FFrameBitmap))
         F.RefreshShot(true);
 }
 
 void TMainChrome::Setting() {
-    if (!F.FProj)
+    if (!F.Project())
         return;
-    if (ExecuteSettingForm(F.FProj.get(), F.FFrameBitmap))
+    if (ExecuteSettingForm(F.Project(), F.FFrameBitmap))
         F.RefreshShot(true);
 }
 
 void TMainChrome::Option() {
-    if (!ExecuteOptionForm(F.FProj.get()))
+    if (!ExecuteOptionForm(F.Project()))
         return;
     if (F.pnlPlayer->isVisible())
         F.pnlPlayer->repaint();

@@ -36,17 +36,17 @@ void TMainClip::ClipTimer() {
 }
 
 void TMainClip::EditLeft(QLineEdit* edit) {
-    if (!F.FProj || !edit->isEnabled())
+    if (!F.Project() || !edit->isEnabled())
         return;
     ClipTimer();
     // A partly typed time means something the user cannot see ("7_:__" is seventy hours, cut to
     // the video's end): the edit shows what was taken, or nothing when no time was.
-    const int64_t bound = edit == F.edtStart ? F.FProj->StartPTS : F.FProj->EndPTS;
+    const int64_t bound = edit == F.edtStart ? F.Project()->StartPTS : F.Project()->EndPTS;
     SetValueNoChange(edit, bound == AV_NOPTS_VALUE ? QString() : FormatPTS(bound, 3));
 }
 
 void TMainClip::ShowClipOnTrackBar() {
-    const TVGProj* proj = F.FProj.get();
+    const TVGProj* proj = F.Project();
     if (!proj || proj->Duration <= 0 || !proj->IsClipValid()) {
         F.TrackBar->SetMarkedRange(0, 0);
         return;
@@ -68,19 +68,19 @@ bool TMainClip::ApplyEdit(const QString& text, int64_t& bound) const {
     if (t == AV_NOPTS_VALUE)
         bound = t;
     else if (bound == AV_NOPTS_VALUE || !TVGProj::SameShownTime(t, bound))
-        bound = std::min<int64_t>(t, F.FProj->Duration);
+        bound = std::min<int64_t>(t, F.Project()->Duration);
     return true;
 }
 
 bool TMainClip::ApplyClipEdits() {
-    if (!F.FProj)
+    if (!F.Project())
         return false;
-    const int64_t oldStart = F.FProj->StartPTS, oldEnd = F.FProj->EndPTS;
-    ApplyEdit(F.edtStart->text(), F.FProj->StartPTS);
-    ApplyEdit(F.edtEnd->text(), F.FProj->EndPTS);
-    const bool changed = F.FProj->StartPTS != oldStart || F.FProj->EndPTS != oldEnd;
+    const int64_t oldStart = F.Project()->StartPTS, oldEnd = F.Project()->EndPTS;
+    ApplyEdit(F.edtStart->text(), F.Project()->StartPTS);
+    ApplyEdit(F.edtEnd->text(), F.Project()->EndPTS);
+    const bool changed = F.Project()->StartPTS != oldStart || F.Project()->EndPTS != oldEnd;
     if (changed)
-        F.FProj->SnapClipToFrame(nullptr);
+        F.Project()->SnapClipToFrame(nullptr);
     return changed;
 }
 
@@ -95,24 +95,24 @@ int64_t TMainClip::PositionForBound(QObject* sender, int64_t current, QObject* s
         return F.FPlayThread->GetLastPTS();
     // The player shows a scrubbed picture: the bound is the time of what is seen.
     if (F.IsPlaying())
-        return F.FCurPTS;
-    return F.FCurFrame ? F.FCurFrame->PTS : 0;
+        return F.CurPTS();
+    return F.CurrentFrame() ? F.CurrentFrame()->PTS : 0;
 }
 
 void TMainClip::SetStart(QObject* sender) {
-    if (!F.FProj)
+    if (!F.Project())
         return;
-    F.FProj->StartPTS = PositionForBound(sender, F.FProj->StartPTS, F.pmiStartTime);
-    SetValueNoChange(F.edtStart, FormatPTS(F.FProj->StartPTS, 3));
+    F.Project()->StartPTS = PositionForBound(sender, F.Project()->StartPTS, F.pmiStartTime);
+    SetValueNoChange(F.edtStart, FormatPTS(F.Project()->StartPTS, 3));
     F.ShotView->Repaint();
     ShowClipOnTrackBar();
 }
 
 void TMainClip::SetEnd(QObject* sender) {
-    if (!F.FProj)
+    if (!F.Project())
         return;
-    F.FProj->EndPTS = PositionForBound(sender, F.FProj->EndPTS, F.pmiEndTime);
-    SetValueNoChange(F.edtEnd, FormatPTS(F.FProj->EndPTS, 3));
+    F.Project()->EndPTS = PositionForBound(sender, F.Project()->EndPTS, F.pmiEndTime);
+    SetValueNoChange(F.edtEnd, FormatPTS(F.Project()->EndPTS, 3));
     F.ShotView->Repaint();
     ShowClipOnTrackBar();
 }
@@ -128,42 +128,42 @@ void TMainClip::MoreClick() {
 
 void TMainClip::ToolbarPopup() {
     ClipTimer();
-    const bool open = F.FProj != nullptr;
-    F.pmiPlaySelect->setEnabled(open && F.FProj->IsClipValid());
-    F.pmiLocateStart->setEnabled(open && F.FProj->StartPTS != AV_NOPTS_VALUE);
-    F.pmiLocateEnd->setEnabled(open && F.FProj->EndPTS != AV_NOPTS_VALUE);
+    const bool open = F.Project() != nullptr;
+    F.pmiPlaySelect->setEnabled(open && F.Project()->IsClipValid());
+    F.pmiLocateStart->setEnabled(open && F.Project()->StartPTS != AV_NOPTS_VALUE);
+    F.pmiLocateEnd->setEnabled(open && F.Project()->EndPTS != AV_NOPTS_VALUE);
 }
 
 void TMainClip::LocateStart() {
-    if (!F.FProj || F.FProj->StartPTS == AV_NOPTS_VALUE)
+    if (!F.Project() || F.Project()->StartPTS == AV_NOPTS_VALUE)
         return;
     if (F.IsPlaying())
         F.StopPlayback();
-    F.FCurPTS = F.FProj->StartPTS;
+    F.FCurPTS = F.Project()->StartPTS;
     F.LoadStripAtPosition(F.pmiLocateStart);
 }
 
 void TMainClip::LocateEnd() {
-    if (!F.FProj || !F.FDecoder || F.FProj->EndPTS == AV_NOPTS_VALUE)
+    if (!F.Project() || !F.Decoder() || F.Project()->EndPTS == AV_NOPTS_VALUE)
         return;
     if (F.IsPlaying())
         F.StopPlayback();
     const int count = Config && Config->DecodeNum > 0 ? Config->DecodeNum : 30;
     std::vector<TVGFrame*> frames;
-    F.FProj->ExtractFramesBefore(F.FDecoder, count, &F, frames, F.FProj->EndPTS + 1);
+    F.Project()->ExtractFramesBefore(F.Decoder(), count, &F, frames, F.Project()->EndPTS + 1);
     std::vector<TVGFrame*> shown;
     for (TVGFrame* frame : frames)
-        if (frame->PTS <= F.FProj->EndPTS)
+        if (frame->PTS <= F.Project()->EndPTS)
             shown.push_back(frame);
     F.FStrip->ShowFrames(shown, true);
 }
 
 void TMainClip::PlaySelect() {
-    if (!F.FProj || !F.FProj->IsClipValid())
+    if (!F.Project() || !F.Project()->IsClipValid())
         return;
     if (F.IsPlaying())
         F.StopPlayback();
-    F.StartPlayback(F.FProj->StartPTS);
+    F.StartPlayback(F.Project()->StartPTS);
     F.FPlayer->ShowPlayingState(true);
     F.FEndReached = false;
     F.FPlayingSelection = true;
@@ -171,7 +171,7 @@ void TMainClip::PlaySelect() {
 }
 
 void TMainClip::StepFrame(bool forward) {
-    if (!F.FProj)
+    if (!F.Project())
         return;
     if (F.IsPlaying())
         F.StopPlayback();
@@ -212,22 +212,22 @@ void TMainClip::AutoNextTimer() {
 }
 
 void TMainClip::Convert() {
-    if (!F.FProj)
+    if (!F.Project())
         return;
     ClipTimer();
-    const int64_t start = F.FProj->StartPTS, end = F.FProj->EndPTS;
+    const int64_t start = F.Project()->StartPTS, end = F.Project()->EndPTS;
     if (start != AV_NOPTS_VALUE && end != AV_NOPTS_VALUE && start > end) {
         MsgBox(QStringLiteral("The start time is after the end time."), mbOK, miError, 1);
         F.edtStart->setFocus();
         return;
     }
-    if (!F.FProj->IsClipValid()) {
+    if (!F.Project()->IsClipValid()) {
         MsgBox(QStringLiteral("Please specify the video clipping time first."), mbOK, miError, 1);
         F.edtStart->setFocus();
         return;
     }
     if (F.IsPlaying())
         F.acPauseExecute(F.btnConvert);
-    if (ExecutePublishForm(F.FProj.get()))
-        ExecutePreviewForm(F.FProj.get());
+    if (ExecutePublishForm(F.Project()))
+        ExecutePreviewForm(F.Project());
 }

@@ -18,12 +18,13 @@
 #include <cmath>
 
 void TMainPlayer::Play() {
-    if (!F.FProj)
+    if (!F.Project())
         return;
     TSafeThread::SafeFree(F.FSeeker);
-    const TVGFrames& frames = F.FProj->Frames;
-    const bool atLastFrame = frames.Count() > 0 && F.FCurFrame == frames[frames.Count() - 1];
-    const int64_t start = (!F.FCurFrame || (F.FEndReached && atLastFrame)) ? 0 : F.FCurFrame->PTS;
+    const TVGFrames& frames = F.Project()->Frames;
+    const bool atLastFrame = frames.Count() > 0 && F.CurrentFrame() == frames[frames.Count() - 1];
+    const int64_t start =
+        (!F.CurrentFrame() || (F.FEndReached && atLastFrame)) ? 0 : F.CurrentFrame()->PTS;
     StartPlayback(start);
     ShowPlayingState(true);
     F.FEndReached = false;
@@ -41,10 +42,10 @@ void TMainPlayer::StartPlayback(int64_t pts) {
     // An end message of a worker that is gone must not stop the new one.
     QCoreApplication::removePostedEvents(&F, Msg::PlayEnded);
     FSelectionEndPosted = false;
-    if (!F.FDecoder)
+    if (!F.Decoder())
         return;
     F.FPlayThread = new TDecodePlayThread();
-    F.FPlayThread->Decoder = F.FDecoder;
+    F.FPlayThread->Decoder = F.Decoder();
     F.FPlayThread->OnFrame = [this](TCustomDecoder* decoder, QImage& picture) {
         F.ShowVideoFrame(decoder, picture);
     };
@@ -78,7 +79,7 @@ void TMainPlayer::ShowPlayingState(bool playing) {
 }
 
 void TMainPlayer::ShowVideoFrame(TCustomDecoder* decoder, QImage& frame) {
-    if (frame.width() == 0 || frame.height() == 0 || !F.FProj)
+    if (frame.width() == 0 || frame.height() == 0 || !F.Project())
         return;
     const QSize panel = F.pnlPlayer->size();
     const QRect imageRect = CenteredRect(
@@ -91,16 +92,16 @@ void TMainPlayer::ShowVideoFrame(TCustomDecoder* decoder, QImage& frame) {
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.drawImage(imageRect, frame);
         DrawOverlaysOver(painter, imageRect, frame.size());
-        if (F.FProj->CropEnabled && (!Config || Config->ShowCropRc))
+        if (F.Project()->CropEnabled && (!Config || Config->ShowCropRc))
             DrawCropArea(painter, imageRect);
         DrawTimeStamp(painter, decoder->CurrentPTS(), Qt::white);
     }
     // Drawn now, so the frame is on screen when the worker's hand-over returns.
     F.pnlPlayer->repaint();
     F.FCurPTS = decoder->CurrentPTS();
-    if (F.FPlayThread && F.FProj->Duration > 0)
-        SetTrackBarSilently(-1, double(F.FCurPTS) / double(F.FProj->Duration));
-    if (F.FPlayingSelection && !FSelectionEndPosted && F.FCurPTS >= F.FProj->EndPTS) {
+    if (F.FPlayThread && F.Project()->Duration > 0)
+        SetTrackBarSilently(-1, double(F.CurPTS()) / double(F.Project()->Duration));
+    if (F.FPlayingSelection && !FSelectionEndPosted && F.CurPTS() >= F.Project()->EndPTS) {
         FSelectionEndPosted = true;
         PostMessage(&F, Msg::PlaySelectionEnd, 0, 0);
     }
@@ -110,7 +111,7 @@ void TMainPlayer::DrawOverlaysOver(QPainter& painter, const QRect& imageRect,
                                    const QSize& frameSize) {
     // The captions and the logo in video pixels, drawn at the size the frame shows: the same
     // picture as drawing them on the full frame first, at a fraction of the cost for big videos.
-    TVGProj* proj = F.FProj.get();
+    TVGProj* proj = F.Project();
     if ((proj->Texts.Count() == 0 && !proj->Logo.Enabled) || frameSize.isEmpty())
         return;
     painter.save();
@@ -139,11 +140,12 @@ void TMainPlayer::EndOfVideo() {
 }
 
 void TMainPlayer::DrawCropArea(QPainter& painter, const QRect& imageRect) const {
-    if (!F.FProj || F.FProj->VideoWidth <= 0)
+    if (!F.Project() || F.Project()->VideoWidth <= 0)
         return;
-    const double scale = double(imageRect.width()) / F.FProj->VideoWidth;
+    const double scale = double(imageRect.width()) / F.Project()->VideoWidth;
     const QRect crop = Intersection(
-        ScaleRect(F.FProj->CropRect.ToQRect(), scale).translated(imageRect.topLeft()), imageRect);
+        ScaleRect(F.Project()->CropRect.ToQRect(), scale).translated(imageRect.topLeft()),
+        imageRect);
     if (crop.isEmpty())
         return;
     const QColor color = WinColorToQColor(Config ? TColor(Config->CropRcColor) : 255);
@@ -175,9 +177,9 @@ void TMainPlayer::DrawTimeStamp(QPainter& painter, int64_t pts, const QColor& ba
 
 int64_t TMainPlayer::TrackBarPTS() const {
     const int maximum = F.TrackBar->maximum();
-    if (maximum <= 0 || !F.FProj)
+    if (maximum <= 0 || !F.Project())
         return 0;
-    return std::llround(double(F.TrackBar->value()) / maximum * double(F.FProj->Duration));
+    return std::llround(double(F.TrackBar->value()) / maximum * double(F.Project()->Duration));
 }
 
 void TMainPlayer::SetTrackBarSilently(int maximum, double fraction) {
@@ -192,14 +194,14 @@ void TMainPlayer::SetTrackBarSilently(int maximum, double fraction) {
 
 void TMainPlayer::DescribePosition() {
     // What a screen reader says of the track bar: the time under the thumb.
-    F.TrackBar->setAccessibleDescription(
-        F.FProj
-            ? FormatPTS(TrackBarPTS(), 3) + QStringLiteral(" of ") + FormatPTS(F.FProj->Duration, 3)
-            : QString());
+    F.TrackBar->setAccessibleDescription(F.Project() ? FormatPTS(TrackBarPTS(), 3) +
+                                                           QStringLiteral(" of ") +
+                                                           FormatPTS(F.Project()->Duration, 3)
+                                                     : QString());
 }
 
 void TMainPlayer::TrackBarMouseDown() {
-    if (!F.FProj)
+    if (!F.Project())
         return;
     F.FTrackDragging = true;
     TSafeThread::SafeFree(F.FPlayThread);
@@ -229,13 +231,13 @@ void TMainPlayer::PlayFromTrackBar() {
 }
 
 void TMainPlayer::TrackBarChange() {
-    if (!F.FDecoder || !F.FProj)
+    if (!F.Decoder() || !F.Project())
         return;
     TSafeThread::SafeFree(F.FPlayThread);
     ShowScrubView();
     if (!F.FSeeker) {
         F.FSeeker = new TDecoderSeek();
-        F.FSeeker->Decoder = F.FDecoder;
+        F.FSeeker->Decoder = F.Decoder();
         F.FSeeker->OnFrame = [this](TCustomDecoder* decoder, QImage& picture) {
             F.ShowVideoFrame(decoder, picture);
         };

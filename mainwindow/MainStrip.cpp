@@ -48,11 +48,11 @@ int TMainStrip::DecodeCount() const {
 }
 
 void TMainStrip::LoadStripAtPosition(QObject* sender) {
-    if (!F.FProj || !F.FDecoder)
+    if (!F.Project() || !F.Decoder())
         return;
     const int count = (sender == F.btnCrop || sender == F.btnConvert) ? 1 : DecodeCount();
     std::vector<TVGFrame*> frames;
-    F.FProj->ExtractFrames(F.FDecoder, count, &F, frames, F.FCurPTS);
+    F.Project()->ExtractFrames(F.Decoder(), count, &F, frames, F.CurPTS());
     ShowFrames(frames, false);
 }
 
@@ -79,10 +79,10 @@ void TMainStrip::FocusItem(TPhotoData* item, bool toEnd) {
 }
 
 void TMainStrip::AppendNextGroup(bool focusLast) {
-    if (!F.FProj || !F.FDecoder)
+    if (!F.Project() || !F.Decoder())
         return;
     std::vector<TVGFrame*> frames;
-    F.FProj->ExtractFrames(F.FDecoder, DecodeCount(), &F, frames, F.FStripLastPTS);
+    F.Project()->ExtractFrames(F.Decoder(), DecodeCount(), &F, frames, F.FStripLastPTS);
     const bool empty = F.ShotView->Count() == 0;
     for (TVGFrame* frame : frames)
         if (empty || frame->PTS > F.FStripLastPTS)
@@ -97,10 +97,10 @@ void TMainStrip::AppendNextGroup(bool focusLast) {
 }
 
 void TMainStrip::PrependPriorGroup(bool focusFirst) {
-    if (!F.FProj || !F.FDecoder)
+    if (!F.Project() || !F.Decoder())
         return;
     std::vector<TVGFrame*> frames;
-    F.FProj->ExtractFramesBefore(F.FDecoder, DecodeCount(), &F, frames, F.FStripFirstPTS);
+    F.Project()->ExtractFramesBefore(F.Decoder(), DecodeCount(), &F, frames, F.FStripFirstPTS);
     const bool empty = F.ShotView->Count() == 0;
     for (auto it = frames.rbegin(); it != frames.rend(); ++it)
         if (empty || (*it)->PTS < F.FStripFirstPTS)
@@ -116,9 +116,8 @@ void TMainStrip::PrependPriorGroup(bool focusFirst) {
 
 void TMainStrip::UpdateStripRange() {
     // Every filling of the strip passes here: its items are described from the project's frames.
-    F.ShotView->SetItemDescriber([this](int index) {
-        return DescribeFrame(F.FProj.get(), FrameOf(F.ShotView->Item(index)));
-    });
+    F.ShotView->SetItemDescriber(
+        [this](int index) { return DescribeFrame(F.Project(), FrameOf(F.ShotView->Item(index))); });
     const int count = F.ShotView->Count();
     F.FStripFirstPTS = count ? FrameOf(F.ShotView->Item(0))->PTS : 0;
     F.FStripLastPTS = count ? FrameOf(F.ShotView->Item(count - 1))->PTS : 0;
@@ -132,23 +131,23 @@ void TMainStrip::KeepShownPictures() {
     for (const TPhotoData* item : F.ShotView->VisibleItems())
         if (const TVGFrame* frame = FrameOf(item))
             kept << frame->FileName;
-    if (F.FCurFrame)
-        kept << F.FCurFrame->FileName;
+    if (F.CurrentFrame())
+        kept << F.CurrentFrame()->FileName;
     F.FFrameWriter->SetKept(kept);
 }
 
 void TMainStrip::PictureMissing(TPhotoData* item) {
     // Only while no worker drives the decoder; a picture still missing then shows as failed.
     TVGFrame* frame = FrameOf(item);
-    if (!frame || !F.FProj || !F.FDecoder || F.FPlayThread || F.FSeeker ||
-        !F.FProj->IsPictureGone(frame))
+    if (!frame || !F.Project() || !F.Decoder() || F.FPlayThread || F.FSeeker ||
+        !F.Project()->IsPictureGone(frame))
         return;
     // The frames after it in view most likely went too: made again in one pass, no further.
     const std::vector<TPhotoData*> visible = F.ShotView->VisibleItems();
     const auto from = std::find(visible.begin(), visible.end(), item);
     const int count = int(std::max<std::ptrdiff_t>(1, visible.end() - from));
     std::vector<TVGFrame*> remade;
-    F.FProj->ExtractFrames(F.FDecoder, count, nullptr, remade, frame->PTS);
+    F.Project()->ExtractFrames(F.Decoder(), count, nullptr, remade, frame->PTS);
     for (TPhotoData* other : visible)
         if (other->ThumbState() == TPhotoData::tsFailed &&
             std::find(remade.begin(), remade.end(), FrameOf(other)) != remade.end())
@@ -158,71 +157,72 @@ void TMainStrip::PictureMissing(TPhotoData* item) {
 
 void TMainStrip::SelectedChange() {
     TVGFrame* frame = FrameOf(F.ShotView->GetFocusedPhoto());
-    if (!frame || !F.FProj)
+    if (!frame || !F.Project())
         return;
     // A thumbnail clicked during playback makes playback jump there.
     if (F.IsPlaying()) {
         F.StartPlayback(frame->PTS);
         return;
     }
-    if (frame != F.FCurFrame) {
+    if (frame != F.CurrentFrame()) {
         F.FCurFrame = frame;
         RefreshShot(false);
         KeepShownPictures();
     }
-    if (F.FProj->Duration > 0)
-        F.SetTrackBarSilently(-1, double(F.FCurFrame->PTS) / double(F.FProj->Duration));
+    if (F.Project()->Duration > 0)
+        F.SetTrackBarSilently(-1, double(F.CurrentFrame()->PTS) / double(F.Project()->Duration));
 }
 
 void TMainStrip::RefreshShot(bool keepBitmap) {
     // A picture the work folder let go is made again from the video first.
-    if (!keepBitmap && F.FCurFrame && F.FProj && F.FProj->IsPictureGone(F.FCurFrame) &&
-        F.FDecoder && !F.FPlayThread && !F.FSeeker) {
+    if (!keepBitmap && F.CurrentFrame() && F.Project() &&
+        F.Project()->IsPictureGone(F.CurrentFrame()) && F.Decoder() && !F.FPlayThread &&
+        !F.FSeeker) {
         std::vector<TVGFrame*> remade;
-        F.FProj->ExtractFrames(F.FDecoder, 1, nullptr, remade, F.FCurFrame->PTS);
+        F.Project()->ExtractFrames(F.Decoder(), 1, nullptr, remade, F.CurrentFrame()->PTS);
     }
     // The loaded picture is kept in the painting format, so a drag only copies it.
     if (!keepBitmap)
-        F.FFrameBitmap = F.FCurFrame ? F.FFrameWriter->Picture(F.FCurFrame->FileName)
-                                           .convertToFormat(QImage::Format_RGB32)
-                                     : QImage();
+        F.FFrameBitmap = F.CurrentFrame() ? F.FFrameWriter->Picture(F.CurrentFrame()->FileName)
+                                                .convertToFormat(QImage::Format_RGB32)
+                                          : QImage();
     F.FShotGraphic = F.FFrameBitmap.copy();
-    if (!F.FShotGraphic.isNull() && F.FProj)
-        F.FProj->DrawOverlays(F.FShotGraphic);
+    if (!F.FShotGraphic.isNull() && F.Project())
+        F.Project()->DrawOverlays(F.FShotGraphic);
     F.pnlShot->repaint();
 }
 
 QRect TMainStrip::ShotImageRect() const {
     const QSize panel = F.pnlShot->size();
-    if (!F.FProj)
+    if (!F.Project())
         return {};
-    return CenteredRect(panel, GetFillSize(panel.width(), panel.height(), F.FProj->VideoWidth,
-                                           F.FProj->VideoHeight, false));
+    return CenteredRect(panel, GetFillSize(panel.width(), panel.height(), F.Project()->VideoWidth,
+                                           F.Project()->VideoHeight, false));
 }
 
 void TMainStrip::PaintShot(QPainter& painter) {
-    if (!F.FCurFrame || !F.FProj)
+    if (!F.CurrentFrame() || !F.Project())
         return;
     const QRect imageRect = ShotImageRect();
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     if (!F.FShotGraphic.isNull())
         painter.drawImage(imageRect, F.FShotGraphic);
-    if (F.FProj->CropEnabled && (!Config || Config->ShowCropRc))
+    if (F.Project()->CropEnabled && (!Config || Config->ShowCropRc))
         F.FPlayer->DrawCropArea(painter, imageRect);
-    TMainPlayer::DrawTimeStamp(painter, F.FCurFrame->PTS, QColor(243, 243, 243));
+    TMainPlayer::DrawTimeStamp(painter, F.CurrentFrame()->PTS, QColor(243, 243, 243));
 }
 
 void TMainStrip::ShotMouseDown(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton || !F.FCurFrame || !F.FProj)
+    if (event->button() != Qt::LeftButton || !F.CurrentFrame() || !F.Project())
         return;
     const QRect image = ShotImageRect();
     if (image.isEmpty())
         return;
-    const double scaleX = double(image.width()) / F.FProj->VideoWidth;
-    const double scaleY = double(image.height()) / F.FProj->VideoHeight;
+    const double scaleX = double(image.width()) / F.Project()->VideoWidth;
+    const double scaleY = double(image.height()) / F.Project()->VideoHeight;
     const QPoint at = event->position().toPoint();
     const QPointF video((at.x() - image.x()) / scaleX, (at.y() - image.y()) / scaleY);
-    TVGElement* element = F.FProj->ElementAt(video);
+    TVGElement* element = F.Project()->ElementAt(video);
     if (!element)
         return;
     F.FDragElement = element;
@@ -232,7 +232,7 @@ void TMainStrip::ShotMouseDown(QMouseEvent* event) {
 }
 
 void TMainStrip::ShotMouseMove(QMouseEvent* event) {
-    if (!F.FDragElement || !F.FProj)
+    if (!F.FDragElement || !F.Project())
         return;
     const QPoint at = event->position().toPoint();
     const int dx = at.x() - F.FDragStart.x(), dy = at.y() - F.FDragStart.y();
@@ -244,8 +244,8 @@ void TMainStrip::ShotMouseMove(QMouseEvent* event) {
     const QRect image = ShotImageRect();
     if (image.isEmpty())
         return;
-    const double scaleX = double(image.width()) / F.FProj->VideoWidth;
-    const double scaleY = double(image.height()) / F.FProj->VideoHeight;
+    const double scaleX = double(image.width()) / F.Project()->VideoWidth;
+    const double scaleY = double(image.height()) / F.Project()->VideoHeight;
     F.FDragElement->X = int(std::floor(dx / scaleX)) + F.FDragOrigin.x();
     F.FDragElement->Y = int(std::floor(dy / scaleY)) + F.FDragOrigin.y();
     RefreshShot(true);
@@ -259,7 +259,7 @@ void TMainStrip::ShotMouseUp() {
 void TMainStrip::DrawPhoto(TPhotoData* item, const QRectF& imageRect, const QRect& textRect,
                            QPainter& painter) {
     const TVGFrame* frame = FrameOf(item);
-    if (!frame || !F.FProj)
+    if (!frame || !F.Project())
         return;
     const QString text = FormatPTS(frame->PTS, 3);
     const QFontMetrics metrics(F.ShotView->font());
@@ -279,7 +279,7 @@ void TMainStrip::DrawPhoto(TPhotoData* item, const QRectF& imageRect, const QRec
         // A deleted frame is left out of the GIF wherever it lies: it shows the deleted mark
         // alone, never the in-clip check beside it.
         const QImage& inClip = UIApp->GetSelectFlag();
-        if (!frame->Deleted && F.FProj->IsInClip(frame->PTS) && !inClip.isNull())
+        if (!frame->Deleted && F.Project()->IsInClip(frame->PTS) && !inClip.isNull())
             painter.drawImage(QPointF(imageRect.left(), imageRect.bottom() - inClip.height()),
                               inClip);
     }
