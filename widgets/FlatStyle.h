@@ -7,6 +7,8 @@
 #include <QProxyStyle>
 
 class QMenu;
+class QStyleOptionComboBox;
+class QStyleOptionSlider;
 
 struct TFlatColors {
     QColor Window{255, 255, 255};
@@ -46,6 +48,17 @@ public:
 
     // The width of a menu's picture column.
     static constexpr int MenuColumnWidth = 26;
+
+private:
+    bool DrawMenuItem(const QStyleOption* option, QPainter* painter, const QWidget* widget) const;
+    bool DrawTabShape(const QStyleOption* option, QPainter* painter) const;
+    bool DrawTabLabel(const QStyleOption* option, QPainter* painter, const QWidget* widget) const;
+    void DrawComboBox(const QStyleOptionComplex* option, const QStyleOptionComboBox* combo,
+                      QPainter* painter, const QWidget* widget) const;
+    void DrawScrollBar(const QStyleOptionComplex* option, const QStyleOptionSlider* bar,
+                       QPainter* painter, const QWidget* widget) const;
+    void DrawSlider(const QStyleOptionComplex* option, QPainter* painter,
+                    const QWidget* widget) const;
 };
 
 // The palette of the flat look.
