@@ -393,18 +393,22 @@ void ProgramJourney::StepWithTheKeyboard() {
         [&](const QImage& s) { return View(s) == TShownView::Player && Frame(s) > expected; },
         10000, &shot))
         << "Space did not play" << Describe(shot);
-    // Paused, the still view settles on where playback stopped: the same frame on two
-    // screenshots in a row.
+    // Paused, the still view settles on where playback stopped (the strip around it may still be
+    // filling and move it by a frame): the same frame on every screenshot for a second.
     FDesktop.Keys(QStringLiteral("space"));
     int seen = -1;
+    QElapsedTimer seenFor;
     ASSERT_TRUE(FDesktop.WaitForScreen(
         [&](const QImage& s) {
             const int frame = View(s) == TShownView::Still ? Frame(s) : -1;
-            const bool settled = frame >= 0 && frame == seen;
-            seen = frame;
-            return settled;
+            if (frame < 0 || frame != seen) {
+                seen = frame;
+                seenFor.start();
+                return false;
+            }
+            return seenFor.elapsed() >= 1000;
         },
-        10000, &shot))
+        15000, &shot))
         << "Space did not pause" << Describe(shot);
     FStill = seen;
     FDesktop.Keys(QStringLiteral("Tab"));
