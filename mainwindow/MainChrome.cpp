@@ -76,32 +76,32 @@ void TMainChrome::AddRelatedSoftware() {
 }
 
 void TMainChrome::StartInstallTracking() {
-    if (F.FInstallTrackStarted || !Config || Config->InstallTracked ||
+    if (Own.FInstallTrackStarted || !Config || Config->InstallTracked ||
         CurrentBrand().SkipInstallChecks)
         return;
-    F.FInstallTrackStarted = true;
+    Own.FInstallTrackStarted = true;
     auto* worker = new TInstallTrackThread();
-    F.FInstallTrackThread = worker;
+    Own.FInstallTrackThread = worker;
     worker->StartTracking();
 }
 
 void TMainChrome::StopInstallTracking() {
-    TSafeThread::SafeFree(F.FInstallTrackThread);
+    TSafeThread::SafeFree(Own.FInstallTrackThread);
 }
 
 void TMainChrome::Crop(QObject* sender) {
     if (F.IsPlaying())
         F.acPauseExecute(sender);
-    if (!F.Project() || !F.CurrentFrame() || F.FFrameBitmap.isNull())
+    if (!F.Project() || !F.CurrentFrame() || F.FrameBitmap().isNull())
         return;
-    if (ExecuteCropForm(F.Project(), F.FFrameBitmap))
+    if (ExecuteCropForm(F.Project(), F.FrameBitmap()))
         F.RefreshShot(true);
 }
 
 void TMainChrome::Setting() {
     if (!F.Project())
         return;
-    if (ExecuteSettingForm(F.Project(), F.FFrameBitmap))
+    if (ExecuteSettingForm(F.Project(), F.FrameBitmap()))
         F.RefreshShot(true);
 }
 

@@ -9,10 +9,18 @@
 class QObject;
 class QPainter;
 class TMainForm;
+class TSafeThread;
 
 class TMainChrome {
 public:
-    explicit TMainChrome(TMainForm& form) : F(form) {}
+    // The window's fields the chrome is responsible for and alone writes: the install-tracking
+    // worker and whether it was started.
+    struct TFields {
+        TSafeThread*& FInstallTrackThread;
+        bool& FInstallTrackStarted;
+    };
+
+    TMainChrome(TMainForm& form, TFields own) : F(form), Own(own) {}
     ~TMainChrome();
 
     void CenterToolBox();
@@ -40,4 +48,5 @@ private:
     void AddRelatedSoftware();
 
     TMainForm& F;
+    TFields Own;
 };

@@ -5,7 +5,6 @@
 #include "conversion/PublishFrm.h"
 #include "decoder/CustomDecoder.h"
 #include "mainwindow/MainFrm.h"
-#include "mainwindow/MainPlayer.h"
 #include "mainwindow/MainStrip.h"
 #include "playback/DecodePlayer.h"
 #include "project/VGConfig.h"
@@ -91,8 +90,8 @@ int64_t TMainClip::PositionForBound(QObject* sender, int64_t current, QObject* s
                 return frame->PTS;
         return current;
     }
-    if (F.FPlayThread && F.FPlayThread->GetLastPTS() != AV_NOPTS_VALUE)
-        return F.FPlayThread->GetLastPTS();
+    if (F.PlayThread() && F.PlayThread()->GetLastPTS() != AV_NOPTS_VALUE)
+        return F.PlayThread()->GetLastPTS();
     // The player shows a scrubbed picture: the bound is the time of what is seen.
     if (F.IsPlaying())
         return F.CurPTS();
@@ -139,23 +138,15 @@ void TMainClip::LocateStart() {
         return;
     if (F.IsPlaying())
         F.StopPlayback();
-    F.FCurPTS = F.Project()->StartPTS;
-    F.LoadStripAtPosition(F.pmiLocateStart);
+    emit StartLocated(F.Project()->StartPTS);
 }
 
 void TMainClip::LocateEnd() {
-    if (!F.Project() || !F.Decoder() || F.Project()->EndPTS == AV_NOPTS_VALUE)
+    if (!F.Project() || F.Project()->EndPTS == AV_NOPTS_VALUE)
         return;
     if (F.IsPlaying())
         F.StopPlayback();
-    const int count = Config && Config->DecodeNum > 0 ? Config->DecodeNum : 30;
-    std::vector<TVGFrame*> frames;
-    F.Project()->ExtractFramesBefore(F.Decoder(), count, &F, frames, F.Project()->EndPTS + 1);
-    std::vector<TVGFrame*> shown;
-    for (TVGFrame* frame : frames)
-        if (frame->PTS <= F.Project()->EndPTS)
-            shown.push_back(frame);
-    F.FStrip->ShowFrames(shown, true);
+    emit EndLocated(F.Project()->EndPTS);
 }
 
 void TMainClip::PlaySelect() {
@@ -163,11 +154,7 @@ void TMainClip::PlaySelect() {
         return;
     if (F.IsPlaying())
         F.StopPlayback();
-    F.StartPlayback(F.Project()->StartPTS);
-    F.FPlayer->ShowPlayingState(true);
-    F.FEndReached = false;
-    F.FPlayingSelection = true;
-    F.UpdateControls();
+    emit SelectionPlayRequested(F.Project()->StartPTS);
 }
 
 void TMainClip::StepFrame(bool forward) {

@@ -4,15 +4,16 @@
 // selection, locate its start or end), stepping one frame at a time with press-and-hold
 // repetition, and the Convert command.
 
+#include <QObject>
 #include <QString>
 #include <cstdint>
 
 class QLineEdit;
-class QObject;
 class TMainForm;
 class TPhotoData;
 
-class TMainClip {
+class TMainClip : public QObject {
+    Q_OBJECT
 public:
     explicit TMainClip(TMainForm& form) : F(form) {}
 
@@ -38,6 +39,14 @@ public:
     void FrameButtonUp();
     void AutoNextTimer();
     void Convert();
+
+signals:
+    // "Locate start": the position moves to the clip's start, where the strip is loaded.
+    void StartLocated(int64_t pts);
+    // "Locate end": the strip shows the frames up to the clip's end `pts`, the last focused.
+    void EndLocated(int64_t pts);
+    // "Play selection": the clip plays from its start and stops at its end.
+    void SelectionPlayRequested(int64_t start);
 
 private:
     // The time the Start and End buttons take: the playing position, else the current frame's.

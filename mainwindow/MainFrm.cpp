@@ -78,15 +78,26 @@ TMainForm::TMainForm(QWidget* parent) : TBaseForm(parent) {
     });
     ShotView->SetPictureSource(
         [writer = FFrameWriter](const QString& fileName) { return writer->Picture(fileName); });
-    FPlayer = std::make_unique<TMainPlayer>(*this);
-    FStrip = std::make_unique<TMainStrip>(*this);
-    FClip = std::make_unique<TMainClip>(*this);
-    FChrome = std::make_unique<TMainChrome>(*this);
+    CreateParts();
     ConnectControls();
+    ConnectParts();
     new TMainKeys(*this);
     TBaseForm::FormCreate();
     FormCreate();
     CenterInWorkArea();
+}
+
+void TMainForm::CreateParts() {
+    FPlayer = std::make_unique<TMainPlayer>(
+        *this, TMainPlayer::TFields{FPlayThread, FSeeker, FCurPTS, FTrackDragging, FBackBuffer,
+                                    FEndReached, FPlayingSelection});
+    FStrip = std::make_unique<TMainStrip>(
+        *this,
+        TMainStrip::TFields{FCurFrame, FFrameBitmap, FShotGraphic, FStripFirstPTS, FStripLastPTS,
+                            FDragStart, FDragOrigin, FDragElement, FDragging});
+    FClip = std::make_unique<TMainClip>(*this);
+    FChrome = std::make_unique<TMainChrome>(
+        *this, TMainChrome::TFields{FInstallTrackThread, FInstallTrackStarted});
 }
 
 TMainForm::~TMainForm() {
@@ -154,15 +165,10 @@ void TMainForm::FormDestroy() {
     if (DestroyHook())
         DestroyHook()();
     // Workers first: their frame callback reads the project.
-    FreeWorkers();
+    FPlayer->Close();
     FChrome->StopInstallTracking();
-    ShotView->Clear();
-    FCurFrame = nullptr;
-    FDragElement = nullptr;
+    FStrip->Clear(); // its items point into the project's frames
     FProj.reset();
-    FFrameBitmap = QImage();
-    FShotGraphic = QImage();
-    FBackBuffer = QImage();
     if (FHint)
         FHint->HideHint();
     FHint.reset();
@@ -186,12 +192,6 @@ void TMainForm::ReportFullDisk(const QString& folder) {
     MsgBox(text, mbOK, miWarning, 1);
 }
 
-void TMainForm::FreeWorkers() {
-    tmTrackBar->stop();
-    TSafeThread::SafeFree(FPlayThread);
-    TSafeThread::SafeFree(FSeeker);
-}
-
 void TMainForm::acOpenExecute() {
     const QString dataPath = TApp::GetDataPath();
     const QString fileName =
@@ -204,14 +204,9 @@ void TMainForm::acOpenExecute() {
 }
 
 bool TMainForm::OpenVideoFile(const QString& fileName) {
-    FreeWorkers();
-    FCurFrame = nullptr;
-    FDragElement = nullptr;
-    FDragging = false;
-    ShotView->Clear(); // its items point into the old project's frames
+    FPlayer->Reset();
+    FStrip->Clear(); // its items point into the old project's frames
     FProj.reset();
-    FEndReached = false;
-    FPlayingSelection = false;
 
     FProj = std::make_unique<TVGProj>();
     FProj->VideoFile = fileName;
@@ -245,7 +240,6 @@ bool TMainForm::OpenVideoFile(const QString& fileName) {
     SetValueNoChange(edtEnd, FormatPTS(FProj->EndPTS, 3));
     lblDuration->setText(FormatPTS(FProj->Duration, 3));
     UpdateCaption();
-    FCurPTS = 0;
     btnPlay->show();
     btnPause->hide();
     LoadStripAtPosition(Button1);
@@ -286,10 +280,7 @@ void TMainForm::ResetToEmpty() {
     pnlPlayer->update();
     pnlShot->hide();
     SetTrackBarSilently(-1, 0);
-    ShotView->Clear();
-    FStripFirstPTS = FStripLastPTS = 0;
-    FFrameBitmap = QImage();
-    FShotGraphic = QImage();
+    FStrip->Clear();
     UpdateCaption();
     UpdateControls();
 }

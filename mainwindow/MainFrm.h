@@ -7,7 +7,9 @@
 // and scrubbing), TMainStrip (frame strip, still view, overlay dragging), TMainClip (clip range,
 // time edits, frame stepping, Convert) and TMainChrome (dialogs, help menu, window frame);
 // TMainKeys gives the window its keyboard order, shortcuts and accessible names. The controls are
-// built at their design bounds in MainFrmControls.cpp.
+// built at their design bounds in MainFrmControls.cpp. The parts are no friends: each is handed
+// the fields it is responsible for and tells the others what they need to know by its signals,
+// which ConnectParts wires.
 
 #include "ui/BaseFrm.h"
 
@@ -214,28 +216,26 @@ protected:
     void CaptionDoubleClicked() override { imgTopDblClick(); }
 
 private:
-    friend class TMainPlayer;
-    friend class TMainStrip;
-    friend class TMainClip;
-    friend class TMainChrome;
-
     void BuildControls();
     void BuildPlayerControls();
     void BuildStripControls();
     void BuildToolControls();
     void BuildMenus();
     void ConnectControls();
+    // The parts tell each other what they need to know through their signals, wired here.
+    void ConnectParts();
     void FormCreate();
     void FormDestroy();
-    // Frees the playback and seek workers and stops the scrubbing timer, so nothing but the
-    // UI thread drives the decoder afterwards.
-    void FreeWorkers();
+    // Makes the parts, each with the fields it is responsible for.
+    void CreateParts();
     // The frame pictures could not be written: says so once and logs it.
     static void ReportFullDisk(const QString& folder);
     void ShowExtractProgress(qint64 done, qint64 asked);
     void FitToWorkArea();
 
-    // Window state.
+    // Window state. Each part is handed the fields it is responsible for and alone writes them
+    // (the player its workers and position, the strip its frame, pictures, range and drag, the
+    // chrome the install tracking); the rest are the form's own.
     TSafeThread* FInstallTrackThread = nullptr;
     TDecodePlayThread* FPlayThread = nullptr;
     TDecoderSeek* FSeeker = nullptr;

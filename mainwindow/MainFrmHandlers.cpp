@@ -232,13 +232,35 @@ void TMainForm::ConnectControls() {
     ShotView->OnScrolled = [this] { FStrip->KeepShownPictures(); };
     connect(ShotView, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { FStrip->Popup(ShotView->viewport()->mapToGlobal(at)); });
-    pnlPlayer->OnPaint = [this](QPainter& painter) { FPlayer->PaintPlayer(painter); };
+    pnlPlayer->OnPaint = [this](QPainter& painter) {
+        if (FStartScreen)
+            pnlPlayerPaint(painter);
+        else
+            FPlayer->PaintPlayer(painter);
+    };
     pnlShot->OnPaint = [this](QPainter& painter) { FStrip->PaintShot(painter); };
     PaintBox1->OnPaint = [this](QPainter& painter) { FChrome->PaintToolLine(painter); };
     for (QObject* watched : {static_cast<QObject*>(pnlShot), static_cast<QObject*>(TrackBar),
                              static_cast<QObject*>(btnInfo), static_cast<QObject*>(edtStart),
                              static_cast<QObject*>(edtEnd)})
         watched->installEventFilter(this);
+}
+
+void TMainForm::ConnectParts() {
+    connect(FPlayer.get(), &TMainPlayer::Paused, this,
+            [this](QObject* sender) { LoadStripAtPosition(sender); });
+    connect(FStrip.get(), &TMainStrip::FrameChosenWhilePlaying, this,
+            [this](int64_t pts) { StartPlayback(pts); });
+    connect(FStrip.get(), &TMainStrip::FrameFocused, FPlayer.get(), &TMainPlayer::ShowPosition);
+    connect(FClip.get(), &TMainClip::StartLocated, this, [this](int64_t pts) {
+        FPlayer->MoveTo(pts);
+        LoadStripAtPosition(pmiLocateStart);
+    });
+    connect(FClip.get(), &TMainClip::EndLocated, FStrip.get(), &TMainStrip::LoadStripEndingAt);
+    connect(FClip.get(), &TMainClip::SelectionPlayRequested, this, [this](int64_t start) {
+        FPlayer->PlaySelection(start);
+        UpdateControls();
+    });
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* e) {

@@ -2,6 +2,7 @@
 
 #include "common/CommonFunctions.h"
 #include "decoder/CustomDecoder.h"
+#include "mainwindow/FrameMarks.h"
 #include "mainwindow/MainFrm.h"
 #include "playback/DecodePlayer.h"
 #include "project/VGConfig.h"
@@ -9,7 +10,6 @@
 #include "ui/MHintWindow.h"
 #include "widgets/FlatControls.h"
 #include "widgets/SkinButton.h"
-#include "widgets/WinColor.h"
 
 #include <QCoreApplication>
 #include <QPainter>
@@ -20,55 +20,84 @@
 void TMainPlayer::Play() {
     if (!F.Project())
         return;
-    TSafeThread::SafeFree(F.FSeeker);
+    TSafeThread::SafeFree(Own.FSeeker);
     const TVGFrames& frames = F.Project()->Frames;
     const bool atLastFrame = frames.Count() > 0 && F.CurrentFrame() == frames[frames.Count() - 1];
     const int64_t start =
-        (!F.CurrentFrame() || (F.FEndReached && atLastFrame)) ? 0 : F.CurrentFrame()->PTS;
+        (!F.CurrentFrame() || (Own.FEndReached && atLastFrame)) ? 0 : F.CurrentFrame()->PTS;
     StartPlayback(start);
     ShowPlayingState(true);
-    F.FEndReached = false;
+    Own.FEndReached = false;
 }
 
 void TMainPlayer::Pause(QObject* sender) {
     StopPlayback();
-    F.LoadStripAtPosition(sender);
+    emit Paused(sender);
 }
 
 void TMainPlayer::StartPlayback(int64_t pts) {
     // Whatever drove the decoder before (a playback, a scrub waiting for its timer) stops first,
     // so the decoder is never driven from two threads and the timer cannot restart anything.
-    F.FreeWorkers();
+    FreeWorkers();
     // An end message of a worker that is gone must not stop the new one.
     QCoreApplication::removePostedEvents(&F, Msg::PlayEnded);
     FSelectionEndPosted = false;
     if (!F.Decoder())
         return;
-    F.FPlayThread = new TDecodePlayThread();
-    F.FPlayThread->Decoder = F.Decoder();
-    F.FPlayThread->OnFrame = [this](TCustomDecoder* decoder, QImage& picture) {
+    Own.FPlayThread = new TDecodePlayThread();
+    Own.FPlayThread->Decoder = F.Decoder();
+    Own.FPlayThread->OnFrame = [this](TCustomDecoder* decoder, QImage& picture) {
         F.ShowVideoFrame(decoder, picture);
     };
-    F.FPlayThread->EndMessage = Msg::PlayEnded;
-    F.FPlayThread->NotifyWindow = &F;
+    Own.FPlayThread->EndMessage = Msg::PlayEnded;
+    Own.FPlayThread->NotifyWindow = &F;
     // When the decoder cannot be positioned the worker stays unstarted and nothing plays.
-    (void)F.FPlayThread->LocateAndStart(pts);
+    (void)Own.FPlayThread->LocateAndStart(pts);
 }
 
 void TMainPlayer::StopPlayback() {
-    if (F.FPlayThread) {
-        F.FPlayThread->Terminate();
-        if (F.FPlayThread->GetLastPTS() != AV_NOPTS_VALUE)
-            F.FCurPTS = F.FPlayThread->GetLastPTS();
+    if (Own.FPlayThread) {
+        Own.FPlayThread->Terminate();
+        if (Own.FPlayThread->GetLastPTS() != AV_NOPTS_VALUE)
+            Own.FCurPTS = Own.FPlayThread->GetLastPTS();
     }
-    F.FreeWorkers();
-    if (F.FHint)
-        F.FHint->HideHint();
-    F.FTrackDragging = false;
+    FreeWorkers();
+    if (F.Hint())
+        F.Hint()->HideHint();
+    Own.FTrackDragging = false;
     ShowPlayingState(false);
     F.TrackBar->repaint();
-    F.FPlayingSelection = false;
+    Own.FPlayingSelection = false;
     F.UpdateControls();
+}
+
+void TMainPlayer::PlaySelection(int64_t start) {
+    StartPlayback(start);
+    ShowPlayingState(true);
+    Own.FEndReached = false;
+    Own.FPlayingSelection = true;
+}
+
+void TMainPlayer::FreeWorkers() {
+    F.tmTrackBar->stop();
+    TSafeThread::SafeFree(Own.FPlayThread);
+    TSafeThread::SafeFree(Own.FSeeker);
+}
+
+void TMainPlayer::Reset() {
+    FreeWorkers();
+    Own.FCurPTS = 0;
+    Own.FEndReached = false;
+    Own.FPlayingSelection = false;
+}
+
+void TMainPlayer::Close() {
+    FreeWorkers();
+    Own.FBackBuffer = QImage();
+}
+
+void TMainPlayer::MoveTo(int64_t pts) {
+    Own.FCurPTS = pts;
 }
 
 void TMainPlayer::ShowPlayingState(bool playing) {
@@ -84,24 +113,24 @@ void TMainPlayer::ShowVideoFrame(TCustomDecoder* decoder, QImage& frame) {
     const QSize panel = F.pnlPlayer->size();
     const QRect imageRect = CenteredRect(
         panel, GetFillSize(panel.width(), panel.height(), frame.width(), frame.height(), false));
-    if (F.FBackBuffer.size() != panel)
-        F.FBackBuffer = QImage(panel, QImage::Format_RGB32);
-    F.FBackBuffer.fill(Qt::black);
+    if (Own.FBackBuffer.size() != panel)
+        Own.FBackBuffer = QImage(panel, QImage::Format_RGB32);
+    Own.FBackBuffer.fill(Qt::black);
     {
-        QPainter painter(&F.FBackBuffer);
+        QPainter painter(&Own.FBackBuffer);
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.drawImage(imageRect, frame);
         DrawOverlaysOver(painter, imageRect, frame.size());
         if (F.Project()->CropEnabled && (!Config || Config->ShowCropRc))
-            DrawCropArea(painter, imageRect);
+            DrawCropArea(painter, *F.Project(), imageRect);
         DrawTimeStamp(painter, decoder->CurrentPTS(), Qt::white);
     }
     // Drawn now, so the frame is on screen when the worker's hand-over returns.
     F.pnlPlayer->repaint();
-    F.FCurPTS = decoder->CurrentPTS();
-    if (F.FPlayThread && F.Project()->Duration > 0)
+    Own.FCurPTS = decoder->CurrentPTS();
+    if (Own.FPlayThread && F.Project()->Duration > 0)
         SetTrackBarSilently(-1, double(F.CurPTS()) / double(F.Project()->Duration));
-    if (F.FPlayingSelection && !FSelectionEndPosted && F.CurPTS() >= F.Project()->EndPTS) {
+    if (Own.FPlayingSelection && !FSelectionEndPosted && F.CurPTS() >= F.Project()->EndPTS) {
         FSelectionEndPosted = true;
         PostMessage(&F, Msg::PlaySelectionEnd, 0, 0);
     }
@@ -126,53 +155,15 @@ void TMainPlayer::DrawOverlaysOver(QPainter& painter, const QRect& imageRect,
     painter.restore();
 }
 
-void TMainPlayer::PaintPlayer(QPainter& painter) {
-    if (F.FStartScreen)
-        F.pnlPlayerPaint(painter);
-    else if (!F.FBackBuffer.isNull())
-        painter.drawImage(0, 0, F.FBackBuffer);
+void TMainPlayer::PaintPlayer(QPainter& painter) const {
+    if (!Own.FBackBuffer.isNull())
+        painter.drawImage(0, 0, Own.FBackBuffer);
 }
 
 void TMainPlayer::EndOfVideo() {
     if (F.btnPause->isVisible())
         Pause(nullptr);
-    F.FEndReached = true;
-}
-
-void TMainPlayer::DrawCropArea(QPainter& painter, const QRect& imageRect) const {
-    if (!F.Project() || F.Project()->VideoWidth <= 0)
-        return;
-    const double scale = double(imageRect.width()) / F.Project()->VideoWidth;
-    const QRect crop = Intersection(
-        ScaleRect(F.Project()->CropRect.ToQRect(), scale).translated(imageRect.topLeft()),
-        imageRect);
-    if (crop.isEmpty())
-        return;
-    const QColor color = WinColorToQColor(Config ? TColor(Config->CropRcColor) : 255);
-    painter.save();
-    painter.setPen(color);
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRect(crop.adjusted(0, 0, -1, -1));
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(12);
-    painter.setFont(font);
-    painter.drawText(crop.topLeft() + QPoint(1, 1 + QFontMetrics(font).ascent()),
-                     QStringLiteral("Crop Area"));
-    painter.restore();
-}
-
-void TMainPlayer::DrawTimeStamp(QPainter& painter, int64_t pts, const QColor& background) {
-    const QString text = FormatPTS(pts, 3);
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(12);
-    const QFontMetrics metrics(font);
-    const QRect box(0, 0, metrics.horizontalAdvance(text) + 4, metrics.height());
-    painter.save();
-    painter.fillRect(box, background);
-    painter.setFont(font);
-    painter.setPen(Qt::black);
-    painter.drawText(box, Qt::AlignCenter, text);
-    painter.restore();
+    Own.FEndReached = true;
 }
 
 int64_t TMainPlayer::TrackBarPTS() const {
@@ -192,6 +183,11 @@ void TMainPlayer::SetTrackBarSilently(int maximum, double fraction) {
     DescribePosition();
 }
 
+void TMainPlayer::ShowPosition(int64_t pts) {
+    if (F.Project() && F.Project()->Duration > 0)
+        SetTrackBarSilently(-1, double(pts) / double(F.Project()->Duration));
+}
+
 void TMainPlayer::DescribePosition() {
     // What a screen reader says of the track bar: the time under the thumb.
     F.TrackBar->setAccessibleDescription(F.Project() ? FormatPTS(TrackBarPTS(), 3) +
@@ -203,8 +199,8 @@ void TMainPlayer::DescribePosition() {
 void TMainPlayer::TrackBarMouseDown() {
     if (!F.Project())
         return;
-    F.FTrackDragging = true;
-    TSafeThread::SafeFree(F.FPlayThread);
+    Own.FTrackDragging = true;
+    TSafeThread::SafeFree(Own.FPlayThread);
     ShowScrubView();
 }
 
@@ -214,38 +210,38 @@ void TMainPlayer::ShowScrubView() {
     // and playback goes on from there when the scrub ends.
     if (F.pnlPlayer->isVisible())
         return;
-    F.FBackBuffer = QImage(F.pnlPlayer->size(), QImage::Format_RGB32);
-    F.FBackBuffer.fill(Qt::black);
-    F.pnlShot->render(&F.FBackBuffer);
+    Own.FBackBuffer = QImage(F.pnlPlayer->size(), QImage::Format_RGB32);
+    Own.FBackBuffer.fill(Qt::black);
+    F.pnlShot->render(&Own.FBackBuffer);
     ShowPlayingState(true);
-    F.FEndReached = false;
+    Own.FEndReached = false;
 }
 
 void TMainPlayer::PlayFromTrackBar() {
-    if (F.FHint)
-        F.FHint->HideHint();
-    TSafeThread::SafeFree(F.FSeeker);
+    if (F.Hint())
+        F.Hint()->HideHint();
+    TSafeThread::SafeFree(Own.FSeeker);
     StartPlayback(TrackBarPTS());
     ShowPlayingState(true);
-    F.FEndReached = false;
+    Own.FEndReached = false;
 }
 
 void TMainPlayer::TrackBarChange() {
     if (!F.Decoder() || !F.Project())
         return;
-    TSafeThread::SafeFree(F.FPlayThread);
+    TSafeThread::SafeFree(Own.FPlayThread);
     ShowScrubView();
-    if (!F.FSeeker) {
-        F.FSeeker = new TDecoderSeek();
-        F.FSeeker->Decoder = F.Decoder();
-        F.FSeeker->OnFrame = [this](TCustomDecoder* decoder, QImage& picture) {
+    if (!Own.FSeeker) {
+        Own.FSeeker = new TDecoderSeek();
+        Own.FSeeker->Decoder = F.Decoder();
+        Own.FSeeker->OnFrame = [this](TCustomDecoder* decoder, QImage& picture) {
             F.ShowVideoFrame(decoder, picture);
         };
-        F.FSeeker->Start();
+        Own.FSeeker->Start();
     }
-    F.FSeeker->RequestSeek(TrackBarPTS());
+    Own.FSeeker->RequestSeek(TrackBarPTS());
     DescribePosition();
-    if (!F.FTrackDragging) {
+    if (!Own.FTrackDragging) {
         F.tmTrackBar->stop();
         F.tmTrackBar->start();
     }
@@ -253,20 +249,20 @@ void TMainPlayer::TrackBarChange() {
 }
 
 void TMainPlayer::ShowTimeHint() {
-    if (!F.FHint)
+    if (!F.Hint())
         return;
     const QString text = FormatPTS(TrackBarPTS(), 3);
-    const QSize size = F.FHint->MeasureHint(text);
+    const QSize size = F.Hint()->MeasureHint(text);
     const QPoint origin = F.TrackBar->mapToGlobal(QPoint(0, 0));
-    F.FHint->ShowHintAt(QPoint(origin.x() + F.TrackBar->value() - size.width(), origin.y() - 2),
-                        text);
+    F.Hint()->ShowHintAt(QPoint(origin.x() + F.TrackBar->value() - size.width(), origin.y() - 2),
+                         text);
 }
 
 void TMainPlayer::TrackBarMouseUp() {
-    if (!F.FTrackDragging)
+    if (!Own.FTrackDragging)
         return;
     PlayFromTrackBar();
-    F.FTrackDragging = false;
+    Own.FTrackDragging = false;
 }
 
 void TMainPlayer::TrackBarTimer() {

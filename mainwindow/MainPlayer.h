@@ -4,26 +4,52 @@
 // end of the video and the track bar with its time hint.
 
 #include <QImage>
+#include <QObject>
 #include <QRect>
 #include <cstdint>
 
-class QObject;
 class QPainter;
 class TCustomDecoder;
+class TDecodePlayThread;
+class TDecoderSeek;
 class TMainForm;
 
-class TMainPlayer {
+class TMainPlayer : public QObject {
+    Q_OBJECT
 public:
-    explicit TMainPlayer(TMainForm& form) : F(form) {}
+    // The window's fields the player is responsible for and alone writes. They stay fields of
+    // the form, which everything else reads through the form's accessors.
+    struct TFields {
+        TDecodePlayThread*& FPlayThread;
+        TDecoderSeek*& FSeeker;
+        int64_t& FCurPTS;
+        bool& FTrackDragging;
+        QImage& FBackBuffer;
+        bool& FEndReached;
+        bool& FPlayingSelection;
+    };
+
+    TMainPlayer(TMainForm& form, TFields own) : F(form), Own(own) {}
 
     void Play();
     void Pause(QObject* sender);
     void StartPlayback(int64_t pts);
     void StopPlayback();
+    // Plays the clip from `start` and stops at its end.
+    void PlaySelection(int64_t start);
+    // Stops and frees the playback and seek workers and the scrubbing timer, so nothing but the
+    // UI thread drives the decoder afterwards.
+    void FreeWorkers();
+    // A video was opened: nothing plays, the position is its start.
+    void Reset();
+    // The window is going: the workers stop and the back buffer is let go.
+    void Close();
+    // The position moves to `pts` without playing (the strip is then loaded there).
+    void MoveTo(int64_t pts);
     void ShowVideoFrame(TCustomDecoder* decoder, QImage& frame);
     void EndOfVideo();
-    // Draws the back buffer, or the start screen while no video is open.
-    void PaintPlayer(QPainter& painter);
+    // Draws the last frame shown.
+    void PaintPlayer(QPainter& painter) const;
 
     void TrackBarMouseDown();
     void TrackBarChange();
@@ -31,16 +57,17 @@ public:
     void TrackBarTimer();
     int64_t TrackBarPTS() const;
     void SetTrackBarSilently(int maximum, double fraction);
+    // The thumb goes to `pts` without seeking.
+    void ShowPosition(int64_t pts);
     // Tells screen readers the time under the thumb.
     void DescribePosition();
 
-    // The crop rectangle of the project over a frame shown in `imageRect`, and the time at the
-    // top-left corner on a box of `background`.
-    void DrawCropArea(QPainter& painter, const QRect& imageRect) const;
-    static void DrawTimeStamp(QPainter& painter, int64_t pts, const QColor& background);
-
     // The still view and the player swap places; the play and pause buttons follow.
     void ShowPlayingState(bool playing);
+
+signals:
+    // Playback stopped on a pause (`sender` is what paused it): the strip shows the frames there.
+    void Paused(QObject* sender);
 
 private:
     void ShowTimeHint();
@@ -51,5 +78,6 @@ private:
     void DrawOverlaysOver(QPainter& painter, const QRect& imageRect, const QSize& frameSize);
 
     TMainForm& F;
+    TFields Own;
     bool FSelectionEndPosted = false;
 };

@@ -3,8 +3,8 @@
 #include "app/VGUIApp.h"
 #include "common/CommonFunctions.h"
 #include "decoder/CustomDecoder.h"
+#include "mainwindow/FrameMarks.h"
 #include "mainwindow/MainFrm.h"
-#include "mainwindow/MainPlayer.h"
 #include "project/FrameWriter.h"
 #include "project/VGConfig.h"
 #include "project/VGProj.h"
@@ -56,6 +56,18 @@ void TMainStrip::LoadStripAtPosition(QObject* sender) {
     ShowFrames(frames, false);
 }
 
+void TMainStrip::LoadStripEndingAt(int64_t pts) {
+    if (!F.Project() || !F.Decoder())
+        return;
+    std::vector<TVGFrame*> frames;
+    F.Project()->ExtractFramesBefore(F.Decoder(), DecodeCount(), &F, frames, pts + 1);
+    std::vector<TVGFrame*> shown;
+    for (TVGFrame* frame : frames)
+        if (frame->PTS <= pts)
+            shown.push_back(frame);
+    ShowFrames(shown, true);
+}
+
 void TMainStrip::ShowFrames(const std::vector<TVGFrame*>& frames, bool focusLast) {
     F.ShotView->Clear();
     for (TVGFrame* frame : frames)
@@ -82,10 +94,10 @@ void TMainStrip::AppendNextGroup(bool focusLast) {
     if (!F.Project() || !F.Decoder())
         return;
     std::vector<TVGFrame*> frames;
-    F.Project()->ExtractFrames(F.Decoder(), DecodeCount(), &F, frames, F.FStripLastPTS);
+    F.Project()->ExtractFrames(F.Decoder(), DecodeCount(), &F, frames, Own.FStripLastPTS);
     const bool empty = F.ShotView->Count() == 0;
     for (TVGFrame* frame : frames)
-        if (empty || frame->PTS > F.FStripLastPTS)
+        if (empty || frame->PTS > Own.FStripLastPTS)
             F.ShotView->AddPhoto(frame->FileName)->Data = frame;
     if (!frames.empty())
         UpdateStripRange();
@@ -100,10 +112,10 @@ void TMainStrip::PrependPriorGroup(bool focusFirst) {
     if (!F.Project() || !F.Decoder())
         return;
     std::vector<TVGFrame*> frames;
-    F.Project()->ExtractFramesBefore(F.Decoder(), DecodeCount(), &F, frames, F.FStripFirstPTS);
+    F.Project()->ExtractFramesBefore(F.Decoder(), DecodeCount(), &F, frames, Own.FStripFirstPTS);
     const bool empty = F.ShotView->Count() == 0;
     for (auto it = frames.rbegin(); it != frames.rend(); ++it)
-        if (empty || (*it)->PTS < F.FStripFirstPTS)
+        if (empty || (*it)->PTS < Own.FStripFirstPTS)
             F.ShotView->InsertPhoto((*it)->FileName, 0)->Data = *it;
     if (!frames.empty())
         UpdateStripRange();
@@ -114,13 +126,27 @@ void TMainStrip::PrependPriorGroup(bool focusFirst) {
     F.lblProgress->hide();
 }
 
+bool TMainStrip::DecoderBusy() const {
+    return F.PlayThread() || F.Seeker();
+}
+
+void TMainStrip::Clear() {
+    F.ShotView->Clear();
+    Own.FCurFrame = nullptr;
+    Own.FDragElement = nullptr;
+    Own.FDragging = false;
+    Own.FStripFirstPTS = Own.FStripLastPTS = 0;
+    Own.FFrameBitmap = QImage();
+    Own.FShotGraphic = QImage();
+}
+
 void TMainStrip::UpdateStripRange() {
     // Every filling of the strip passes here: its items are described from the project's frames.
     F.ShotView->SetItemDescriber(
         [this](int index) { return DescribeFrame(F.Project(), FrameOf(F.ShotView->Item(index))); });
     const int count = F.ShotView->Count();
-    F.FStripFirstPTS = count ? FrameOf(F.ShotView->Item(0))->PTS : 0;
-    F.FStripLastPTS = count ? FrameOf(F.ShotView->Item(count - 1))->PTS : 0;
+    Own.FStripFirstPTS = count ? FrameOf(F.ShotView->Item(0))->PTS : 0;
+    Own.FStripLastPTS = count ? FrameOf(F.ShotView->Item(count - 1))->PTS : 0;
     KeepShownPictures();
 }
 
@@ -133,13 +159,13 @@ void TMainStrip::KeepShownPictures() {
             kept << frame->FileName;
     if (F.CurrentFrame())
         kept << F.CurrentFrame()->FileName;
-    F.FFrameWriter->SetKept(kept);
+    F.FrameWriter()->SetKept(kept);
 }
 
 void TMainStrip::PictureMissing(TPhotoData* item) {
     // Only while no worker drives the decoder; a picture still missing then shows as failed.
     TVGFrame* frame = FrameOf(item);
-    if (!frame || !F.Project() || !F.Decoder() || F.FPlayThread || F.FSeeker ||
+    if (!frame || !F.Project() || !F.Decoder() || DecoderBusy() ||
         !F.Project()->IsPictureGone(frame))
         return;
     // The frames after it in view most likely went too: made again in one pass, no further.
@@ -161,34 +187,33 @@ void TMainStrip::SelectedChange() {
         return;
     // A thumbnail clicked during playback makes playback jump there.
     if (F.IsPlaying()) {
-        F.StartPlayback(frame->PTS);
+        emit FrameChosenWhilePlaying(frame->PTS);
         return;
     }
     if (frame != F.CurrentFrame()) {
-        F.FCurFrame = frame;
+        Own.FCurFrame = frame;
         RefreshShot(false);
         KeepShownPictures();
     }
-    if (F.Project()->Duration > 0)
-        F.SetTrackBarSilently(-1, double(F.CurrentFrame()->PTS) / double(F.Project()->Duration));
+    emit FrameFocused(frame->PTS);
 }
 
 void TMainStrip::RefreshShot(bool keepBitmap) {
     // A picture the work folder let go is made again from the video first.
     if (!keepBitmap && F.CurrentFrame() && F.Project() &&
-        F.Project()->IsPictureGone(F.CurrentFrame()) && F.Decoder() && !F.FPlayThread &&
-        !F.FSeeker) {
+        F.Project()->IsPictureGone(F.CurrentFrame()) && F.Decoder() && !DecoderBusy()) {
         std::vector<TVGFrame*> remade;
         F.Project()->ExtractFrames(F.Decoder(), 1, nullptr, remade, F.CurrentFrame()->PTS);
     }
     // The loaded picture is kept in the painting format, so a drag only copies it.
     if (!keepBitmap)
-        F.FFrameBitmap = F.CurrentFrame() ? F.FFrameWriter->Picture(F.CurrentFrame()->FileName)
-                                                .convertToFormat(QImage::Format_RGB32)
-                                          : QImage();
-    F.FShotGraphic = F.FFrameBitmap.copy();
-    if (!F.FShotGraphic.isNull() && F.Project())
-        F.Project()->DrawOverlays(F.FShotGraphic);
+        Own.FFrameBitmap = F.CurrentFrame() ? F.FrameWriter()
+                                                  ->Picture(F.CurrentFrame()->FileName)
+                                                  .convertToFormat(QImage::Format_RGB32)
+                                            : QImage();
+    Own.FShotGraphic = Own.FFrameBitmap.copy();
+    if (!Own.FShotGraphic.isNull() && F.Project())
+        F.Project()->DrawOverlays(Own.FShotGraphic);
     F.pnlShot->repaint();
 }
 
@@ -205,11 +230,11 @@ void TMainStrip::PaintShot(QPainter& painter) {
         return;
     const QRect imageRect = ShotImageRect();
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    if (!F.FShotGraphic.isNull())
-        painter.drawImage(imageRect, F.FShotGraphic);
+    if (!Own.FShotGraphic.isNull())
+        painter.drawImage(imageRect, Own.FShotGraphic);
     if (F.Project()->CropEnabled && (!Config || Config->ShowCropRc))
-        F.FPlayer->DrawCropArea(painter, imageRect);
-    TMainPlayer::DrawTimeStamp(painter, F.CurrentFrame()->PTS, QColor(243, 243, 243));
+        DrawCropArea(painter, *F.Project(), imageRect);
+    DrawTimeStamp(painter, F.CurrentFrame()->PTS, QColor(243, 243, 243));
 }
 
 void TMainStrip::ShotMouseDown(QMouseEvent* event) {
@@ -225,35 +250,35 @@ void TMainStrip::ShotMouseDown(QMouseEvent* event) {
     TVGElement* element = F.Project()->ElementAt(video);
     if (!element)
         return;
-    F.FDragElement = element;
-    F.FDragStart = at;
-    F.FDragOrigin = QPoint(element->X, element->Y);
-    F.FDragging = false;
+    Own.FDragElement = element;
+    Own.FDragStart = at;
+    Own.FDragOrigin = QPoint(element->X, element->Y);
+    Own.FDragging = false;
 }
 
 void TMainStrip::ShotMouseMove(QMouseEvent* event) {
-    if (!F.FDragElement || !F.Project())
+    if (!Own.FDragElement || !F.Project())
         return;
     const QPoint at = event->position().toPoint();
-    const int dx = at.x() - F.FDragStart.x(), dy = at.y() - F.FDragStart.y();
-    if (!F.FDragging) {
+    const int dx = at.x() - Own.FDragStart.x(), dy = at.y() - Own.FDragStart.y();
+    if (!Own.FDragging) {
         if (dx * dx + dy * dy <= 4)
             return; // not past the 2-pixel threshold yet
-        F.FDragging = true;
+        Own.FDragging = true;
     }
     const QRect image = ShotImageRect();
     if (image.isEmpty())
         return;
     const double scaleX = double(image.width()) / F.Project()->VideoWidth;
     const double scaleY = double(image.height()) / F.Project()->VideoHeight;
-    F.FDragElement->X = int(std::floor(dx / scaleX)) + F.FDragOrigin.x();
-    F.FDragElement->Y = int(std::floor(dy / scaleY)) + F.FDragOrigin.y();
+    Own.FDragElement->X = int(std::floor(dx / scaleX)) + Own.FDragOrigin.x();
+    Own.FDragElement->Y = int(std::floor(dy / scaleY)) + Own.FDragOrigin.y();
     RefreshShot(true);
 }
 
 void TMainStrip::ShotMouseUp() {
-    F.FDragElement = nullptr;
-    F.FDragging = false;
+    Own.FDragElement = nullptr;
+    Own.FDragging = false;
 }
 
 void TMainStrip::DrawPhoto(TPhotoData* item, const QRectF& imageRect, const QRect& textRect,

@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QTimer>
 
@@ -176,6 +177,54 @@ TEST_F(MainWindowInHand, ClipEditsShowTheTimeTheyStandForAndTheTrackMarksTheClip
     // The Start button moves the mark with it.
     QTest::mouseClick(Form->btnStart, Qt::LeftButton);
     EXPECT_LE(std::abs(Form->TrackBar->MarkedRect().left() - ThumbX(0)), 1);
+}
+
+TEST_F(MainWindowInHand, TheClipMenuLocatesEitherEndAndPlaysTheClipToItsEnd) {
+    // The clip menu is opened with the "..." button and its items are clicked, as a user does.
+    auto choose = [&](QAction* item) {
+        QTest::mouseClick(Form->btnMore, Qt::LeftButton);
+        ASSERT_TRUE(WaitFor([&] { return Form->pmToolbar->isVisible(); }));
+        ASSERT_TRUE(item->isEnabled());
+        QTest::mouseClick(Form->pmToolbar, Qt::LeftButton, {},
+                          Form->pmToolbar->actionGeometry(item).center());
+        ASSERT_TRUE(WaitFor([&] { return !Form->pmToolbar->isVisible(); }));
+    };
+    auto type = [&](QLineEdit* edit, const char* digits) {
+        QTest::mouseClick(edit, Qt::LeftButton);
+        edit->selectAll();
+        QTest::keyClicks(edit, QString::fromLatin1(digits));
+        QTest::keyClick(edit, Qt::Key_Return);
+    };
+    type(Form->edtStart, "000001000");
+    type(Form->edtEnd, "000002000");
+    const int64_t start = Form->Project()->StartPTS, end = Form->Project()->EndPTS;
+    ASSERT_EQ(start, 1000000);
+    ASSERT_EQ(end, 2000000);
+
+    // Locate end: the strip ends at the clip's end, whose frame the still view shows.
+    choose(Form->pmiLocateEnd);
+    EXPECT_EQ(Form->StripLastPTS(), end);
+    ASSERT_NE(Form->CurrentFrame(), nullptr);
+    EXPECT_EQ(Form->CurrentFrame()->PTS, end);
+    EXPECT_TRUE(Shows(IndexAt(end)));
+    EXPECT_LE(std::abs(Form->TrackBar->value() - Form->TrackBar->maximum() / 3), 1);
+
+    // Locate start: the strip begins at the clip's start.
+    choose(Form->pmiLocateStart);
+    EXPECT_EQ(Form->StripFirstPTS(), start);
+    EXPECT_EQ(Form->CurrentFrame()->PTS, start);
+    EXPECT_TRUE(Shows(IndexAt(start)));
+
+    // Play selection: plays from the start with the clip locked, stops on the end frame.
+    choose(Form->pmiPlaySelect);
+    EXPECT_TRUE(Form->PlayingSelection());
+    EXPECT_TRUE(Form->btnPause->isVisible());
+    EXPECT_FALSE(Form->edtEnd->isEnabled());
+    ASSERT_TRUE(WaitFor([&] { return !Form->PlayingSelection(); }, 10000));
+    EXPECT_FALSE(Form->IsPlaying());
+    EXPECT_TRUE(Form->edtEnd->isEnabled());
+    EXPECT_EQ(Form->CurrentFrame()->PTS, end);
+    EXPECT_TRUE(Shows(IndexAt(end)));
 }
 
 TEST_F(MainWindowInHand, ADeletedFrameShowsTheDeletedMarkAloneInsideTheClip) {
