@@ -1,15 +1,11 @@
 #include "dialogs/ColorBox.h"
 
-#include <QColorDialog>
+#include "widgets/AskColor.h"
+
 #include <QPainter>
 #include <QPixmap>
 
 namespace {
-
-TColorBox::TColorChooser& Chooser() {
-    static TColorBox::TColorChooser chooser;
-    return chooser;
-}
 
 struct TNamedColor {
     const char* Name;
@@ -51,12 +47,6 @@ TColorBox::TColorBox(QWidget* parent) : QComboBox(parent) {
     setCurrentIndex(1);
     setMaxVisibleItems(18);
     connect(this, &QComboBox::activated, this, &TColorBox::EntryActivated);
-}
-
-TColorBox::TColorChooser TColorBox::SetColorChooser(TColorChooser chooser) {
-    TColorChooser old = std::move(Chooser());
-    Chooser() = std::move(chooser);
-    return old;
 }
 
 TColor TColorBox::SelectedColor() const {
@@ -106,14 +96,6 @@ void TColorBox::EntryActivated(int index) {
         return;
     }
     QColor color = WinColorToQColor(FLastColor);
-    bool chosen;
-    if (Chooser()) {
-        chosen = Chooser()(color, this);
-    } else {
-        const QColor picked = QColorDialog::getColor(color, window());
-        chosen = picked.isValid();
-        color = picked;
-    }
     // Cancelled: the colour shown before stays.
-    SetSelectedColor(chosen && color.isValid() ? QColorToWinColor(color) : FLastColor);
+    SetSelectedColor(AskColor(color, this) ? QColorToWinColor(color) : FLastColor);
 }

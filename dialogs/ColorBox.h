@@ -6,7 +6,6 @@
 #include "widgets/WinColor.h"
 
 #include <QComboBox>
-#include <functional>
 
 class TColorBox : public QComboBox {
     Q_OBJECT
@@ -17,11 +16,6 @@ public:
     // Selects the colour, adding it as the custom entry when it is not a standard one. No change
     // signal is raised.
     void SetSelectedColor(TColor color);
-
-    // Asks for a colour starting from `color`; false when the user cancels. Tests replace it;
-    // the default opens the colour dialog. Returns the one it replaces.
-    using TColorChooser = std::function<bool(QColor& color, QWidget* parent)>;
-    static TColorChooser SetColorChooser(TColorChooser chooser);
 
     static constexpr int CustomEntry = 0;
 

@@ -1,27 +1,14 @@
 #include "widgets/ColorSwatchControl.h"
 
+#include "widgets/AskColor.h"
 #include "widgets/FlatStyle.h"
 
-#include <QColorDialog>
 #include <QPainter>
-
-namespace {
-TColorSwatchControl::TColorChooser& Chooser() {
-    static TColorSwatchControl::TColorChooser chooser;
-    return chooser;
-}
-} // namespace
 
 TColorSwatchControl::TColorSwatchControl(QWidget* parent) : QAbstractButton(parent) {
     setAttribute(Qt::WA_Hover);
     setFocusPolicy(Qt::TabFocus);
     connect(this, &QAbstractButton::clicked, this, &TColorSwatchControl::Choose);
-}
-
-TColorSwatchControl::TColorChooser TColorSwatchControl::SetColorChooser(TColorChooser chooser) {
-    TColorChooser old = std::move(Chooser());
-    Chooser() = std::move(chooser);
-    return old;
 }
 
 void TColorSwatchControl::SetSelectedColor(TColor color) {
@@ -41,15 +28,7 @@ void TColorSwatchControl::nextCheckState() {}
 
 void TColorSwatchControl::Choose() {
     QColor color = WinColorToQColor(FColor);
-    bool chosen;
-    if (Chooser()) {
-        chosen = Chooser()(color, this);
-    } else {
-        const QColor picked = QColorDialog::getColor(color, window());
-        chosen = picked.isValid();
-        color = picked;
-    }
-    if (chosen && color.isValid())
+    if (AskColor(color, this))
         SetSelectedColor(QColorToWinColor(color));
 }
 

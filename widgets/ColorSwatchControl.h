@@ -16,11 +16,6 @@ public:
     // Shows the colour; raises Changed (and OnChange) when it differs from the one shown.
     void SetSelectedColor(TColor color);
 
-    // Asks the user for a colour starting from `color`; false when he cancels. Tests replace
-    // it; the default opens the colour dialog. Returns the one it replaces.
-    using TColorChooser = std::function<bool(QColor& color, QWidget* parent)>;
-    static TColorChooser SetColorChooser(TColorChooser chooser);
-
     std::function<void()> OnChange;
 
     QSize sizeHint() const override { return QSize(36, 22); }

@@ -4,6 +4,7 @@
 #include "dialogs/ColorBox.h"
 #include "dialogs/DialogRules.h"
 #include "project/VGElements.h"
+#include "widgets/AskColor.h"
 
 #include <QComboBox>
 #include <QLocale>
@@ -113,7 +114,7 @@ TEST(ColorBox, StandardAndCustomColours) {
 
     // "Custom..." asks for a colour; cancelling keeps the one shown.
     bool answer = false;
-    const auto old = TColorBox::SetColorChooser([&](QColor& color, QWidget*) {
+    const auto old = SetColorChooser([&](QColor& color, QWidget*) {
         color = QColor(1, 2, 3);
         return answer;
     });
@@ -122,5 +123,5 @@ TEST(ColorBox, StandardAndCustomColours) {
     answer = true;
     emit box.activated(TColorBox::CustomEntry);
     EXPECT_EQ(box.SelectedColor(), 0x030201u);
-    TColorBox::SetColorChooser(old);
+    SetColorChooser(old);
 }

@@ -1,6 +1,7 @@
 // Skin buttons (states, pictures, drawing), numeric edits and the colour swatch.
 
 #include "WidgetTestUtils.h"
+#include "widgets/AskColor.h"
 #include "widgets/ColorSwatchControl.h"
 #include "widgets/NumberEdit.h"
 #include "widgets/SkinButton.h"
@@ -205,7 +206,7 @@ TEST(ColorSwatch, AClickAsksForAColourAndCancelKeepsTheOldOne) {
     swatch.SetSelectedColor(0x000000);
     QColor offered;
     bool answer = true;
-    auto old = TColorSwatchControl::SetColorChooser([&](QColor& color, QWidget*) {
+    auto old = SetColorChooser([&](QColor& color, QWidget*) {
         offered = color;
         color = QColor(0x11, 0x22, 0x33);
         return answer;
@@ -220,7 +221,7 @@ TEST(ColorSwatch, AClickAsksForAColourAndCancelKeepsTheOldOne) {
     QTest::mouseClick(&swatch, Qt::LeftButton);
     EXPECT_EQ(swatch.SelectedColor(), 0x332211u);
     EXPECT_EQ(changed.count(), 1);
-    TColorSwatchControl::SetColorChooser(old);
+    SetColorChooser(old);
 }
 
 TEST(WinColor, ConvertsBothWays) {
