@@ -1,5 +1,8 @@
 #include "engine/ConversionStage.h"
 
+#include "decoder/CustomDecoder.h"
+
+#include <QDir>
 #include <algorithm>
 
 TConversionResult Failure(const QString& text) {
@@ -21,4 +24,29 @@ void TStageProgress::Done(double share) {
         FLast = value;
         FReport(value);
     }
+}
+
+TStop OpenSource(const TConversionRequest& request, TCustomDecoder& decoder, TStreamFacts& facts) {
+    const QString videoName = QDir::toNativeSeparators(request.VideoFile);
+    // Opening a video reads its stream information and first picture, which costs a tenth of a
+    // second on a 4K video: a decoder that holds the video open already is not opened again.
+    if (decoder.VideoStreamIndex() < 0) {
+        if (!decoder.LoadFile(request.VideoFile))
+            decoder.CloseFile();
+    }
+    if (decoder.VideoStreamIndex() < 0)
+        return Failure(QStringLiteral("The video file \"%1\" cannot be opened or holds no video.")
+                           .arg(videoName));
+    const TVideoStreamInfo info = decoder.GetVideoStreamInfo();
+    if (info.Width <= 0 || info.Height <= 0)
+        return Failure(QStringLiteral("The video file \"%1\" holds no picture that can be read.")
+                           .arg(videoName));
+    // Pictures come as packed RGB, which is what the GIF's frames are made of.
+    decoder.SetBitmapBitsPixel(24);
+    // A GIF's flat colours are to be exactly the video's (a screen recording's background).
+    decoder.SetExactColours(true);
+    facts.VideoSize = QSize(info.Width, info.Height);
+    facts.Duration = decoder.GetFileStreamInfo().Duration;
+    facts.FrameDuration = NominalFrameDuration(info);
+    return {};
 }

@@ -38,6 +38,13 @@ private:
     int FLast = -1;
 };
 
+class TCustomDecoder;
+
+// Opens the request's video with `decoder` (unless it holds it open already) and reads the facts
+// the plan needs, or says why it cannot be read.
+[[nodiscard]] TStop OpenSource(const TConversionRequest& request, TCustomDecoder& decoder,
+                               TStreamFacts& facts);
+
 struct TConversionContext {
     const TConversionRequest& Request;
     const TConversionPlan& Plan;

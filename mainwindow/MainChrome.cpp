@@ -94,20 +94,25 @@ void TMainChrome::Crop(QObject* sender) {
         F.acPauseExecute(sender);
     if (!F.Project() || !F.CurrentFrame() || F.FrameBitmap().isNull())
         return;
-    if (ExecuteCropForm(F.Project(), F.FrameBitmap()))
+    if (ExecuteCropForm(F.Project(), F.FrameBitmap())) {
         F.RefreshShot(true);
+        emit GifSettingsChanged();
+    }
 }
 
 void TMainChrome::Setting() {
     if (!F.Project())
         return;
-    if (ExecuteSettingForm(F.Project(), F.FrameBitmap()))
+    if (ExecuteSettingForm(F.Project(), F.FrameBitmap())) {
         F.RefreshShot(true);
+        emit GifSettingsChanged();
+    }
 }
 
 void TMainChrome::Option() {
     if (!ExecuteOptionForm(F.Project()))
         return;
+    emit GifSettingsChanged();
     if (F.pnlPlayer->isVisible())
         F.pnlPlayer->repaint();
     else if (F.pnlShot->isVisible())

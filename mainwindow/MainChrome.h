@@ -3,15 +3,16 @@
 // the help menu with the brand's pages, the title bar and window buttons, the tool box placement,
 // the caption icon, the high-DPI layout and the install-tracking worker.
 
+#include <QObject>
 #include <QString>
 #include <functional>
 
-class QObject;
 class QPainter;
 class TMainForm;
 class TSafeThread;
 
-class TMainChrome {
+class TMainChrome : public QObject {
+    Q_OBJECT
 public:
     // The window's fields the chrome is responsible for and alone writes: the install-tracking
     // worker and whether it was started.
@@ -43,6 +44,10 @@ public:
 
     // Opens a web page in the desktop's browser (or says where it is when there is none).
     static void OpenUrl(const QString& address);
+
+signals:
+    // A dialog changed what the GIF is made of (crop, output settings, options).
+    void GifSettingsChanged();
 
 private:
     void AddRelatedSoftware();

@@ -31,6 +31,7 @@ void TMainClip::ClipTimer() {
     if (ApplyClipEdits()) {
         F.ShotView->Repaint();
         ShowClipOnTrackBar();
+        emit ClipChanged();
     }
 }
 
@@ -105,6 +106,7 @@ void TMainClip::SetStart(QObject* sender) {
     SetValueNoChange(F.edtStart, FormatPTS(F.Project()->StartPTS, 3));
     F.ShotView->Repaint();
     ShowClipOnTrackBar();
+    emit ClipChanged();
 }
 
 void TMainClip::SetEnd(QObject* sender) {
@@ -114,6 +116,7 @@ void TMainClip::SetEnd(QObject* sender) {
     SetValueNoChange(F.edtEnd, FormatPTS(F.Project()->EndPTS, 3));
     F.ShotView->Repaint();
     ShowClipOnTrackBar();
+    emit ClipChanged();
 }
 
 void TMainClip::MoreClick() {

@@ -45,6 +45,8 @@ signals:
     void StartLocated(int64_t pts);
     // "Locate end": the strip shows the frames up to the clip's end `pts`, the last focused.
     void EndLocated(int64_t pts);
+    // The clip's start or end moved.
+    void ClipChanged();
     // "Play selection": the clip plays from its start and stops at its end.
     void SelectionPlayRequested(int64_t start);
 

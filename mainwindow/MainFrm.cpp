@@ -6,6 +6,7 @@
 #include "decoder/FFDecoder.h"
 #include "mainwindow/MainChrome.h"
 #include "mainwindow/MainClip.h"
+#include "mainwindow/MainEstimate.h"
 #include "mainwindow/MainKeys.h"
 #include "mainwindow/MainPlayer.h"
 #include "mainwindow/MainStrip.h"
@@ -98,6 +99,7 @@ void TMainForm::CreateParts() {
     FClip = std::make_unique<TMainClip>(*this);
     FChrome = std::make_unique<TMainChrome>(
         *this, TMainChrome::TFields{FInstallTrackThread, FInstallTrackStarted});
+    FEstimate = std::make_unique<TMainEstimate>(*this);
 }
 
 TMainForm::~TMainForm() {
@@ -165,6 +167,7 @@ void TMainForm::FormDestroy() {
     if (DestroyHook())
         DestroyHook()();
     // Workers first: their frame callback reads the project.
+    FEstimate->Clear();
     FPlayer->Close();
     FChrome->StopInstallTracking();
     FStrip->Clear(); // its items point into the project's frames
@@ -248,6 +251,7 @@ bool TMainForm::OpenVideoFile(const QString& fileName) {
     pnlPlayer->SetColor(Qt::black);
     pnlShot->show();
     UpdateControls();
+    FEstimate->Changed();
     return true;
 }
 
@@ -281,6 +285,7 @@ void TMainForm::ResetToEmpty() {
     pnlShot->hide();
     SetTrackBarSilently(-1, 0);
     FStrip->Clear();
+    FEstimate->Clear();
     UpdateCaption();
     UpdateControls();
 }

@@ -48,6 +48,7 @@ class TMainPlayer;
 class TMainStrip;
 class TMainClip;
 class TMainChrome;
+class TMainEstimate;
 
 class TMainForm : public TBaseForm {
     Q_OBJECT
@@ -163,6 +164,7 @@ public:
     const QImage& BackBuffer() const { return FBackBuffer; }
     TMHint* Hint() const { return FHint.get(); }
     TFrameWriter* FrameWriter() const { return FFrameWriter.get(); }
+    TMainEstimate* Estimate() const { return FEstimate.get(); }
     bool IsDragging() const { return FDragging; }
 
     // Controls, by their design names.
@@ -192,6 +194,7 @@ public:
     TSkinButton *btnCrop, *btnSetting, *btnConvert;
     TSeparator* spToolbar;
     TSkinButton *btnPriorFrame, *btnNextFrame;
+    QLabel* lblEstimate; // the size of the GIF Convert would make
     TPaintBox* PaintBox1;
     QMenu* pmShotView;
     QAction *pmiDelete, *pmiRestore, *pmiStartTime, *pmiEndTime;
@@ -269,4 +272,5 @@ private:
     std::unique_ptr<TMainStrip> FStrip;
     std::unique_ptr<TMainClip> FClip;
     std::unique_ptr<TMainChrome> FChrome;
+    std::unique_ptr<TMainEstimate> FEstimate;
 };

@@ -322,6 +322,21 @@ void TMainForm::BuildToolControls() {
     btnNextFrame =
         MakeToolButton(gbTool, "btnNextFrame", QRect(651, 17, 20, 50), QStringLiteral(">"));
     btnNextFrame->setToolTip(QStringLiteral("Next frame"));
+    // The size of the GIF Convert would make, in the free strip along the box's top edge, ending
+    // over the frame buttons.
+    lblEstimate = new QLabel(gbTool);
+    lblEstimate->setObjectName(QStringLiteral("lblEstimate"));
+    lblEstimate->setGeometry(300, 1, 371, 15);
+    lblEstimate->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    {
+        QPalette palette = lblEstimate->palette();
+        palette.setColor(QPalette::WindowText, QColor(90, 90, 90));
+        lblEstimate->setPalette(palette);
+        QFont font = lblEstimate->font();
+        font.setPixelSize(11);
+        lblEstimate->setFont(font);
+    }
+    lblEstimate->setAccessibleName(QStringLiteral("GIF size estimate"));
     PaintBox1 = new TPaintBox(gbTool);
     PaintBox1->setObjectName(QStringLiteral("PaintBox1"));
     PaintBox1->setGeometry(0, 74, 686, 3);

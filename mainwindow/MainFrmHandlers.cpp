@@ -4,6 +4,7 @@
 #include "app/VGApp.h"
 #include "mainwindow/MainChrome.h"
 #include "mainwindow/MainClip.h"
+#include "mainwindow/MainEstimate.h"
 #include "mainwindow/MainFrm.h"
 #include "mainwindow/MainPlayer.h"
 #include "mainwindow/MainStrip.h"
@@ -13,6 +14,7 @@
 
 #include <QAction>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
@@ -257,6 +259,12 @@ void TMainForm::ConnectParts() {
         LoadStripAtPosition(pmiLocateStart);
     });
     connect(FClip.get(), &TMainClip::EndLocated, FStrip.get(), &TMainStrip::LoadStripEndingAt);
+    // Whatever alters the GIF starts a new size estimate.
+    connect(FClip.get(), &TMainClip::ClipChanged, FEstimate.get(), &TMainEstimate::Changed);
+    connect(FStrip.get(), &TMainStrip::GifChanged, FEstimate.get(), &TMainEstimate::Changed);
+    connect(FChrome.get(), &TMainChrome::GifSettingsChanged, FEstimate.get(),
+            &TMainEstimate::Changed);
+    connect(FEstimate.get(), &TMainEstimate::TextChanged, lblEstimate, &QLabel::setText);
     connect(FClip.get(), &TMainClip::SelectionPlayRequested, this, [this](int64_t start) {
         FPlayer->PlaySelection(start);
         UpdateControls();

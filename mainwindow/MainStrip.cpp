@@ -132,6 +132,7 @@ bool TMainStrip::DecoderBusy() const {
 
 void TMainStrip::Clear() {
     F.ShotView->Clear();
+    FRetried.clear();
     Own.FCurFrame = nullptr;
     Own.FDragElement = nullptr;
     Own.FDragging = false;
@@ -163,10 +164,18 @@ void TMainStrip::KeepShownPictures() {
 }
 
 void TMainStrip::PictureMissing(TPhotoData* item) {
-    // Only while no worker drives the decoder; a picture still missing then shows as failed.
     TVGFrame* frame = FrameOf(item);
-    if (!frame || !F.Project() || !F.Decoder() || DecoderBusy() ||
-        !F.Project()->IsPictureGone(frame))
+    if (!frame || !F.Project())
+        return;
+    // A picture read just as the work folder let go of its file, or as its file was written
+    // again, is had when asked once more (from memory, or from the video below).
+    if (!FRetried.contains(frame) && !F.FrameWriter()->Picture(frame->FileName).isNull()) {
+        FRetried.insert(frame);
+        F.ShotView->ReloadThumbnail(item);
+        return;
+    }
+    // Only while no worker drives the decoder; a picture still missing then shows as failed.
+    if (!F.Decoder() || DecoderBusy() || !F.Project()->IsPictureGone(frame))
         return;
     // The frames after it in view most likely went too: made again in one pass, no further.
     const std::vector<TPhotoData*> visible = F.ShotView->VisibleItems();
@@ -277,6 +286,8 @@ void TMainStrip::ShotMouseMove(QMouseEvent* event) {
 }
 
 void TMainStrip::ShotMouseUp() {
+    if (Own.FDragging)
+        emit GifChanged();
     Own.FDragElement = nullptr;
     Own.FDragging = false;
 }
@@ -325,8 +336,10 @@ void TMainStrip::DeleteSelected(bool deleted) {
             changed = true;
         }
     }
-    if (changed)
-        F.ShotView->Repaint();
+    if (!changed)
+        return;
+    F.ShotView->Repaint();
+    emit GifChanged();
 }
 
 void TMainStrip::CountSelected(int& deleted, int& kept) const {

@@ -10,6 +10,7 @@
 #include <QPointF>
 #include <QRect>
 #include <QRectF>
+#include <QSet>
 #include <QSize>
 #include <cstdint>
 #include <vector>
@@ -80,6 +81,8 @@ signals:
     void FrameChosenWhilePlaying(int64_t pts);
     // The still view shows the frame at `pts`.
     void FrameFocused(int64_t pts);
+    // Frames were marked deleted or kept again, or a caption or the logo was dragged elsewhere.
+    void GifChanged();
 
 private:
     // Replaces the strip by `frames` and focuses the first (or the last) of them.
@@ -93,4 +96,6 @@ private:
 
     TMainForm& F;
     TFields Own;
+    // Frames whose thumbnail failed once although their picture was there when asked again.
+    QSet<const TVGFrame*> FRetried;
 };

@@ -9,6 +9,7 @@
 #include "project/VGConfig.h"
 
 #include <QFile>
+#include <algorithm>
 #include <cmath>
 
 TProjectDefaults ProjectDefaultsFromConfig() {
@@ -235,6 +236,49 @@ std::unique_ptr<TVideo2GifThread> TVGProj::StartConversion(QObject* window) {
     auto thread = std::make_unique<TVideo2GifThread>(ConversionRequest(window));
     thread->start();
     return thread;
+}
+
+TConversionRequest TVGProj::DetachedRequest() const {
+    auto copy = std::make_shared<TVGProj>(FDefaults);
+    copy->VideoFile = VideoFile;
+    copy->GifFile = GifFile;
+    copy->StartPTS = StartPTS;
+    copy->EndPTS = EndPTS;
+    copy->CropRect = CropRect;
+    copy->CropEnabled = CropEnabled;
+    copy->SizeStyle = SizeStyle;
+    copy->CustomWidth = CustomWidth;
+    copy->CustomHeight = CustomHeight;
+    copy->GifFPS = GifFPS;
+    copy->GifSpeed = GifSpeed;
+    copy->GifLoop = GifLoop;
+    copy->VideoWidth = VideoWidth;
+    copy->VideoHeight = VideoHeight;
+    copy->Duration = Duration;
+    copy->FrameRate = FrameRate;
+    for (int i = 0; i < Texts.Count(); ++i)
+        *copy->Texts.Add() = *Texts[i];
+    copy->Logo = Logo;
+    copy->Flip = Flip;
+    copy->Rotate = Rotate;
+    copy->Sequence = Sequence;
+    copy->GifQuality = GifQuality;
+    copy->GifMaxSize = GifMaxSize;
+    TConversionRequest request = copy->ConversionRequest(nullptr);
+    if (request.DrawOverlays)
+        request.DrawOverlays = [copy](QPainter& painter, int width, int height,
+                                      const QTransform& turn) {
+            copy->DrawOutputOverlays(painter, width, height, turn);
+        };
+    std::vector<int64_t> deleted;
+    for (int i = 0; i < Frames.Count(); ++i)
+        if (Frames[i]->Deleted && IsInClip(Frames[i]->PTS))
+            deleted.push_back(Frames[i]->PTS); // in time order, as the list keeps them
+    if (!deleted.empty())
+        request.FrameFilter = [deleted = std::move(deleted)](int64_t pts) {
+            return std::binary_search(deleted.begin(), deleted.end(), pts);
+        };
+    return request;
 }
 
 TConversionRequest TVGProj::ConversionRequest(QObject* window) {

@@ -111,6 +111,10 @@ public:
     // The request StartConversion hands to the engine (the overlay and frame filter callbacks
     // refer to this project).
     TConversionRequest ConversionRequest(QObject* window);
+    // The request for work that runs while this project goes on changing (the live size
+    // estimate): it refers to nothing of the project. Its overlays are drawn from a copy of the
+    // captions and the logo, and its frame filter reads a copy of the deleted frames' times.
+    TConversionRequest DetachedRequest() const;
 
     // Sizes of the output frames.
     double SizeScale() const;

@@ -365,6 +365,14 @@ const std::vector<TOptionEntry> optionTable = {
      ApplyLogoRect,
      nullptr},
     {{"q", "quiet"}, nullptr, "No progress bar.", nullptr, nullptr, nullptr, &TCliOptions::Quiet},
+    {{"estimate"},
+     nullptr,
+     "Print the GIF's estimated size, frames and length (and what --max-size would choose) "
+     "without writing it.",
+     nullptr,
+     nullptr,
+     nullptr,
+     &TCliOptions::Estimate},
 };
 
 QString LongName(const TOptionEntry& entry) {

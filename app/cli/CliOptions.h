@@ -60,6 +60,7 @@ struct TCliOptions {
     QString LogoFile;
     std::optional<QRect> LogoRect;
     bool Quiet = false;
+    bool Estimate = false; // print the GIF's estimated size instead of writing it
 };
 
 enum class TCliAction { Convert, Help, Version, Usage };

@@ -1,6 +1,7 @@
 #include "app/cli/CliRun.h"
 
 #include "decoder/CustomDecoder.h"
+#include "engine/GifEstimate.h"
 #include "engine/Video2Gif.h"
 #include "project/VGProject.h"
 
@@ -53,6 +54,33 @@ TCliExitCode StoppedCode(const TCliStop& stop) {
 }
 
 } // namespace
+
+TCliExitCode RunCliEstimate(TVGProj& project, const TCliStop& stop, const TCliStreams& streams,
+                            std::unique_ptr<TCustomDecoder> opened) {
+    project.DropLogoImage();
+    TDecoderFactory decoder;
+    if (opened)
+        decoder = [&opened] { return std::move(opened); };
+    const TGifEstimate estimate =
+        EstimateGif(project.ConversionRequest(nullptr), stop.Requested, decoder);
+    if (estimate.Cancelled) {
+        std::fprintf(streams.Messages, "gifclipmaker-cli: stopped.\n");
+        return StoppedCode(stop);
+    }
+    if (!estimate.Ok()) {
+        std::fprintf(streams.Messages, "gifclipmaker-cli: %s\n", qUtf8Printable(estimate.Error));
+        return ecFailed;
+    }
+    std::fprintf(streams.Output, "%s\n", qUtf8Printable(DescribeEstimate(estimate)));
+    // For scripts: the figures in bytes, and how much of the GIF was made to know them.
+    std::fprintf(streams.Output, "bytes: %lld%s; made %d of %d frames\n",
+                 static_cast<long long>(estimate.Bytes), estimate.Exact ? " (exact)" : "",
+                 estimate.SampledFrames, estimate.Frames);
+    if (estimate.Limited && estimate.Fits)
+        std::fprintf(streams.Output, "bytes within the size limit: %lld\n",
+                     static_cast<long long>(estimate.FittedBytes));
+    return ecDone;
+}
 
 TCliExitCode RunCliConversion(TVGProj& project, const TCliOptions& options, const TCliStop& stop,
                               const TCliStreams& streams, std::unique_ptr<TCustomDecoder> opened) {

@@ -29,6 +29,12 @@ struct TCliStop {
 // is copied to the output stream. `opened`, when given, is the decoder that filled the project,
 // still holding the video open: the conversion reads with it instead of opening the video again.
 // Returns the process's exit code.
+// Prints the estimate of the GIF the project would make ("about 2.4 MB · 96 frames · 8.0 s"),
+// writing nothing. Returns the process's exit code.
+[[nodiscard]] TCliExitCode RunCliEstimate(TVGProj& project, const TCliStop& stop,
+                                          const TCliStreams& streams,
+                                          std::unique_ptr<TCustomDecoder> opened = nullptr);
+
 [[nodiscard]] TCliExitCode RunCliConversion(TVGProj& project, const TCliOptions& options,
                                             const TCliStop& stop, const TCliStreams& streams,
                                             std::unique_ptr<TCustomDecoder> opened = nullptr);

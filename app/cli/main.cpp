@@ -63,7 +63,7 @@ int main(int argc, char* argv[]) {
     const TCliOptions& options = parse.Options;
     if (const QString problem = CheckCliFiles(options); !problem.isEmpty())
         return Usage(problem);
-    if (options.ToStdout && ::isatty(STDOUT_FILENO))
+    if (options.ToStdout && !options.Estimate && ::isatty(STDOUT_FILENO))
         return Usage(QStringLiteral("standard output is a terminal; send the GIF to a file or a "
                                     "pipe"));
 
@@ -94,5 +94,7 @@ int main(int argc, char* argv[]) {
     TCliStreams streams;
     // The bar redraws itself in place: only on a terminal.
     streams.ShowProgress = !options.Quiet && ::isatty(STDERR_FILENO);
+    if (options.Estimate)
+        return RunCliEstimate(project, stop, streams, std::move(decoder));
     return RunCliConversion(project, options, stop, streams, std::move(decoder));
 }

@@ -290,6 +290,22 @@ TEST(CliProcess, EndIsExclusiveAndTheSummaryGivesTheRealRate) {
     EXPECT_TRUE(fast.Out.contains("1.00 s at 20 frames per second")) << fast.Out.constData();
 }
 
+TEST(CliProcess, EstimateTellsTheSizeTheSameCommandMakesAndWritesNothing) {
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("o.gif"));
+    const QStringList clip = {"--start", "5", "--end", "7", "--fps", "12", "--size", "quarter"};
+    const TRun estimate = RunConverter(clip + QStringList{"--estimate", "-q", bunny, out});
+    ASSERT_EQ(estimate.ExitCode, ecDone) << estimate.Err.constData();
+    EXPECT_FALSE(QFileInfo::exists(out));
+    EXPECT_TRUE(estimate.Out.contains(" · 24 frames · 2.0 s\n")) << estimate.Out.constData();
+    const TRun made = RunConverter(clip + QStringList{"-q", bunny, out});
+    ASSERT_EQ(made.ExitCode, ecDone) << made.Err.constData();
+    // 24 frames are made whole: the figure is the GIF's own.
+    EXPECT_TRUE(estimate.Out.contains(
+        QStringLiteral("bytes: %1 (exact)").arg(QFileInfo(out).size()).toUtf8()))
+        << estimate.Out.constData();
+}
+
 TEST(CliProcess, DashWritesOnlyTheGifToStandardOutput) {
     const TRun run = RunConverter({"--fps", "5", bear, "-"});
     ASSERT_EQ(run.ExitCode, ecDone) << run.Err.constData();

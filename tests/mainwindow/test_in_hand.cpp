@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTimer>
 
@@ -225,6 +226,42 @@ TEST_F(MainWindowInHand, TheClipMenuLocatesEitherEndAndPlaysTheClipToItsEnd) {
     EXPECT_TRUE(Form->edtEnd->isEnabled());
     EXPECT_EQ(Form->CurrentFrame()->PTS, end);
     EXPECT_TRUE(Shows(IndexAt(end)));
+}
+
+TEST_F(MainWindowInHand, TheGifsSizeIsEstimatedAgainAfterEveryEditThatChangesIt) {
+    // The frame count the estimate names ("about 1.2 MB · 48 frames · 6.0 s").
+    auto frames = [&] {
+        const QRegularExpressionMatch match =
+            QRegularExpression(QStringLiteral("· (\\d+) frames ·"))
+                .match(Form->lblEstimate->text());
+        return match.hasMatch() ? match.captured(1).toInt() : -1;
+    };
+    auto settled = [&] { return WaitFor([&] { return frames() > 0; }, 20000); };
+    ASSERT_TRUE(settled()) << Form->lblEstimate->text().toStdString();
+    EXPECT_TRUE(Form->lblEstimate->isVisible());
+    const int whole = frames();
+    EXPECT_EQ(whole, 49); // 6 s at 8 frames per second, both ends taken
+    EXPECT_TRUE(Form->lblEstimate->text().startsWith(QStringLiteral("about ")));
+
+    // A shorter clip typed in: estimating at once, then the shorter GIF, small enough to be made
+    // whole (no "about").
+    QTest::mouseClick(Form->edtEnd, Qt::LeftButton);
+    Form->edtEnd->selectAll();
+    QTest::keyClicks(Form->edtEnd, QStringLiteral("000002000"));
+    QTest::keyClick(Form->edtEnd, Qt::Key_Return);
+    EXPECT_EQ(Form->lblEstimate->text(), QStringLiteral("estimating..."));
+    ASSERT_TRUE(settled());
+    EXPECT_EQ(frames(), 17);
+    EXPECT_FALSE(Form->lblEstimate->text().startsWith(QStringLiteral("about ")));
+
+    // The first frame deleted in the strip: one frame less.
+    Form->ShotView->setFocus();
+    QTest::keyClick(Form->ShotView, Qt::Key_Home);
+    QTest::keyClick(Form->ShotView, Qt::Key_Delete);
+    ASSERT_TRUE(Form->CurrentFrame()->Deleted);
+    EXPECT_EQ(Form->lblEstimate->text(), QStringLiteral("estimating..."));
+    ASSERT_TRUE(settled());
+    EXPECT_EQ(frames(), 16);
 }
 
 TEST_F(MainWindowInHand, ADeletedFrameShowsTheDeletedMarkAloneInsideTheClip) {
