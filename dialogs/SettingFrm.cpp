@@ -94,6 +94,7 @@ TSettingForm::TSettingForm(QWidget* parent) : TBaseUIForm(parent) {
     BuildLogoPage();
     BuildFlipPage();
     BuildSequencePage();
+    ConnectEstimate();
     // Reading order, page by page; Tab passes over the pages that are not shown.
     SetTabChain({PageControl1, edtW,        edtH,       cbSize,       cbFrameRate,    cbLoop,
                  cbSpeed,      edtQuality,  edtMaxSize, lbText,       mmText,         btnAddText,
@@ -157,6 +158,7 @@ void TSettingForm::BuildLimitControls(QWidget* page, QWidget* gifGroup) {
     edtMaxSize->setToolTip(QStringLiteral("The largest the GIF may be, e.g. 8M; empty: no limit"));
     lblMaxSizeHint = MakeLabel(file, QStringLiteral("e.g. 8M, 2.5MB, 500KB or 8MiB; empty: none"),
                                190, 22, QStringLiteral("lblMaxSizeHint"));
+    BuildEstimate(file);
 }
 
 void TSettingForm::BuildTextPage() {

@@ -29,6 +29,8 @@ class TFlatPanel;
 class TNumberEdit;
 class TRangeSpinBox;
 class TVGProj;
+class TLiveEstimate;
+struct TConversionRequest;
 
 class TSettingForm : public TBaseUIForm {
     Q_OBJECT
@@ -88,6 +90,7 @@ public:
     TRangeSpinBox* edtQuality;
     QLineEdit* edtMaxSize; // empty: no limit
     QLabel* lblMaxSizeHint;
+    QLabel* lblEstimate; // the size of the GIF these values make, in place of the hint
     // "Add Text"
     QListWidget* lbText;
     QPlainTextEdit* mmText;
@@ -146,8 +149,15 @@ private:
     void SelectRow(int row);
     bool IsProjectText(const TTextObj* text) const;
     void RebuildPreview();
+    // The size estimate beside "Size limit" (SettingFrmEstimate.cpp).
+    void BuildEstimate(QWidget* fileGroup);
+    // Every value the estimate follows restarts it when edited.
+    void ConnectEstimate();
+    void EstimateChanged();
+    TConversionRequest RequestFromEdits() const;
 
     TVGProj* FProject = nullptr;
+    TLiveEstimate* FEstimate = nullptr;
     TTextObj* FCurrentText = nullptr;
     THeldFont FHeldFont;
     // Captions made in the dialog, until OK hands copies of the non-blank ones to the project.

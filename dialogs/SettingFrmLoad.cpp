@@ -102,6 +102,7 @@ void TSettingForm::LoadFromProject() {
     SetValueNoChange(rgSequence, FProject->Sequence == foReverse    ? int(foReverse)
                                  : FProject->Sequence == foPingPong ? int(foPingPong)
                                                                     : int(foOriginal));
+    EstimateChanged();
 }
 
 void TSettingForm::LoadSizeAndTiming() {

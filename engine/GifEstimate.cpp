@@ -327,7 +327,11 @@ TGifEstimate TEstimator::Run(const TDecoderFactory& decoderFactory) {
 
 TGifEstimate EstimateGif(const TConversionRequest& request, const std::atomic<bool>& cancel,
                          const TDecoderFactory& decoderFactory) {
-    TEstimator estimator(request, cancel);
+    // Nothing is written: a request without a GIF name is estimated all the same.
+    TConversionRequest named = request;
+    if (named.GifFile.isEmpty())
+        named.GifFile = QDir::temp().filePath(QStringLiteral("estimate.gif"));
+    TEstimator estimator(named, cancel);
     return estimator.Run(decoderFactory);
 }
 

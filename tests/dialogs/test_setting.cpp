@@ -21,6 +21,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -354,6 +355,47 @@ TEST_F(SettingFormTest, UnusableLimitsAreRefusedWithTheDialogOpen) {
     EXPECT_EQ(Project.GifMaxSize, 500'000);
     EXPECT_EQ(Project.GifQuality, 5);
     EXPECT_EQ(Project.GifFPS, 20);
+}
+
+TEST_F(SettingFormTest, TheSizeEstimateFollowsTheValuesAsTheyAreTyped) {
+    Project.VideoFile = QStringLiteral(VG_MEDIA_DIR "/bbb-h264-854x480-30s.mp4");
+    Project.VideoWidth = 854;
+    Project.VideoHeight = 480;
+    Project.CropRect = {0, 0, 854, 480};
+    Project.StartPTS = 5000000;
+    Project.EndPTS = 7000000;
+    const auto form = Open();
+    form->show();
+    const auto shows = [&](const QString& part) {
+        return WaitFor([&] { return form->lblEstimate->text().contains(part); }, 20000);
+    };
+    // 2 s at 8 frames per second, both ends taken, beside the size limit in place of its hint.
+    ASSERT_TRUE(shows(QStringLiteral(" · 17 frames · 2.1 s")))
+        << form->lblEstimate->text().toStdString();
+    EXPECT_TRUE(form->lblEstimate->isVisible());
+    EXPECT_FALSE(form->lblMaxSizeHint->isVisible());
+    const QRegularExpressionMatch size =
+        QRegularExpression(QStringLiteral("^([0-9.]+) (KB|MB)")).match(form->lblEstimate->text());
+    ASSERT_TRUE(size.hasMatch()) << "made whole: no \"about\"";
+    const qint64 bytes = std::llround(size.captured(1).toDouble() *
+                                      (size.captured(2) == QLatin1String("MB") ? 1e6 : 1e3));
+    ASSERT_GT(bytes, 0);
+
+    // A limit of a third of that, typed: estimating at once, then what the limit will choose.
+    QTest::mouseClick(form->edtMaxSize, Qt::LeftButton);
+    QTest::keyClicks(form->edtMaxSize, QString::number(bytes / 3));
+    EXPECT_EQ(form->lblEstimate->text(), QStringLiteral("estimating..."));
+    ASSERT_TRUE(shows(QStringLiteral("; fits: about "))) << form->lblEstimate->text().toStdString();
+
+    // Another frame rate from the keyboard: more frames.
+    form->cbFrameRate->setFocus();
+    form->cbFrameRate->lineEdit()->selectAll();
+    QTest::keyClicks(form->cbFrameRate, QStringLiteral("12"));
+    EXPECT_EQ(form->lblEstimate->text(), QStringLiteral("estimating..."));
+    EXPECT_TRUE(shows(QStringLiteral(" · 25 frames · ")));
+    // Nothing of it reaches the project before OK.
+    EXPECT_EQ(Project.GifMaxSize, 0);
+    EXPECT_EQ(Project.GifFPS, 8);
 }
 
 // The new controls sit in free space of the General page: inside it and over no other control.

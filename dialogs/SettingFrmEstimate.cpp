@@ -1,0 +1,93 @@
+// The output settings dialog's size estimate, beside "Size limit": the GIF the dialog's values
+// would make, worked out again in the background while the user edits the size, frame rate,
+// speed, replays, quality, size limit, flip, rotation and order (captions and logo count as the
+// project has them until OK).
+
+#include "dialogs/DialogRules.h"
+#include "dialogs/SettingFrm.h"
+#include "engine/LiveEstimate.h"
+#include "project/GifSizeText.h"
+#include "project/VGProj.h"
+#include "widgets/NumberEdit.h"
+#include "widgets/RangeSpinBox.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+
+void TSettingForm::BuildEstimate(QWidget* fileGroup) {
+    lblEstimate = new QLabel(fileGroup);
+    lblEstimate->setObjectName(QStringLiteral("lblEstimate"));
+    lblEstimate->setGeometry(190, 14, 260, 30);
+    lblEstimate->setWordWrap(true);
+    lblEstimate->setAccessibleName(QStringLiteral("GIF size estimate"));
+    lblEstimate->hide();
+    FEstimate = new TLiveEstimate(this);
+    // The estimate takes the hint's place once there is one.
+    connect(FEstimate, &TLiveEstimate::TextChanged, this, [this](const QString& text) {
+        lblEstimate->setText(text);
+        lblEstimate->setVisible(!text.isEmpty());
+        lblMaxSizeHint->setVisible(text.isEmpty());
+    });
+}
+
+void TSettingForm::ConnectEstimate() {
+    const auto changed = [this] { EstimateChanged(); };
+    for (QLineEdit* edit :
+         {static_cast<QLineEdit*>(edtW), static_cast<QLineEdit*>(edtH), edtMaxSize,
+          cbFrameRate->lineEdit(), cbSpeed->lineEdit(), cbLoop->lineEdit()})
+        if (edit)
+            connect(edit, &QLineEdit::textChanged, this, changed);
+    for (QComboBox* box : {cbSize, cbFrameRate, cbSpeed, cbLoop, cbRotate})
+        connect(box, &QComboBox::currentIndexChanged, this, changed);
+    connect(edtQuality, &QSpinBox::valueChanged, this, changed);
+    for (QAbstractButton* button : std::initializer_list<QAbstractButton*>{
+             cbxFlipH, cbxFlipV, rbOriginal, rbReverse, rbPingPong})
+        connect(button, &QAbstractButton::toggled, this, changed);
+}
+
+void TSettingForm::EstimateChanged() {
+    if (!FEstimate)
+        return;
+    if (!FProject || !FProject->IsClipValid()) {
+        FEstimate->Clear();
+        return;
+    }
+    FEstimate->Restart([this] { return RequestFromEdits(); });
+}
+
+TConversionRequest TSettingForm::RequestFromEdits() const {
+    if (!FProject)
+        return {};
+    TConversionRequest request = FProject->DetachedRequest();
+    const int style = cbSize->currentIndex();
+    switch (style) {
+    case ssOriginal:
+        request.SizeScale = 1.0;
+        break;
+    case ssHalf:
+        request.SizeScale = 0.5;
+        break;
+    case ssQuarter:
+        request.SizeScale = 0.25;
+        break;
+    default:
+        request.SizeScale = -1;
+        request.CustomWidth = edtW->AsInteger(0);
+        request.CustomHeight = edtH->AsInteger(0);
+    }
+    request.GifFPS = ReadInteger(cbFrameRate->currentText(), 0);
+    request.GifSpeed = ReadSpeedText(cbSpeed->currentText(), cbSpeed->itemText(0));
+    request.GifLoop = ReadReplayText(cbLoop->currentText());
+    request.GifQuality = edtQuality->value();
+    request.GifMaxSize = ParseGifSize(edtMaxSize->text().trimmed()).value_or(0);
+    const bool h = cbxFlipH->isChecked(), v = cbxFlipV->isChecked();
+    request.Flip = TFlipMode((h ? fmHorizontal : fmNone) | (v ? fmVertical : fmNone));
+    request.Rotate = uint8_t(qMax(0, cbRotate->currentIndex()));
+    request.Sequence = rbReverse->isChecked()    ? foReverse
+                       : rbPingPong->isChecked() ? foPingPong
+                                                 : foOriginal;
+    return request;
+}
