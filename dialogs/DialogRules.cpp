@@ -105,3 +105,17 @@ THeldFont THeldFont::FromFont(const QFont& font, TColor color) {
     held.Color = color & 0xFFFFFF;
     return held;
 }
+
+const QStringList& SpeedListItems() {
+    static const QStringList items = {QStringLiteral("Keep Original"), QStringLiteral("20%"),
+                                      QStringLiteral("50%"),           QStringLiteral("150%"),
+                                      QStringLiteral("200%"),          QStringLiteral("300%")};
+    return items;
+}
+
+const QStringList& ReplayListItems() {
+    static const QStringList items = {QStringLiteral("Infinite"), QStringLiteral("0"),
+                                      QStringLiteral("1"), QStringLiteral("2"),
+                                      QStringLiteral("3")};
+    return items;
+}

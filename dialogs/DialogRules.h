@@ -8,6 +8,7 @@
 
 #include <QFont>
 #include <QString>
+#include <QStringList>
 
 class QComboBox;
 
@@ -33,6 +34,9 @@ QString FrameRateProblem(const QString& text);
 // read as a decimal number with "." or "," as separator whatever the locale (100 when it is not
 // a number) and divided by 100.
 double ReadSpeedText(const QString& text, const QString& firstItem);
+// The entries of the speed list and of the replay list, the same in every dialog that offers them.
+const QStringList& SpeedListItems();
+const QStringList& ReplayListItems();
 // The text a speed factor is shown as: the first item for 1.0 (within 1e-12), else the factor in
 // whole percent followed by "%".
 QString SpeedDisplayText(double factor, const QString& firstItem);

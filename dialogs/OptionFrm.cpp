@@ -20,16 +20,12 @@
 #include <tuple>
 
 namespace {
-const QStringList SizeItems = {QStringLiteral("Original size"), QStringLiteral("1/2 Original size"),
-                               QStringLiteral("1/4 Original size")};
-const QStringList FrameRateItems = {QStringLiteral("4"),  QStringLiteral("8"),
-                                    QStringLiteral("12"), QStringLiteral("15"),
-                                    QStringLiteral("20"), QStringLiteral("24")};
-const QStringList SpeedItems = {QStringLiteral("Keep Original"), QStringLiteral("20%"),
-                                QStringLiteral("50%"),           QStringLiteral("150%"),
-                                QStringLiteral("200%"),          QStringLiteral("300%")};
-const QStringList LoopItems = {QStringLiteral("Infinite"), QStringLiteral("0"), QStringLiteral("1"),
-                               QStringLiteral("2"), QStringLiteral("3")};
+const QStringList OptionSizeItems = {QStringLiteral("Original size"),
+                                     QStringLiteral("1/2 Original size"),
+                                     QStringLiteral("1/4 Original size")};
+const QStringList OptionFrameRateItems = {QStringLiteral("4"),  QStringLiteral("8"),
+                                          QStringLiteral("12"), QStringLiteral("15"),
+                                          QStringLiteral("20"), QStringLiteral("24")};
 const QStringList FontSizeItems = {
     QStringLiteral("8"),  QStringLiteral("10"), QStringLiteral("12"), QStringLiteral("14"),
     QStringLiteral("16"), QStringLiteral("18"), QStringLiteral("20"), QStringLiteral("22"),
@@ -69,18 +65,21 @@ void TOptionForm::BuildCropAndGifGroups() {
     TFlatGroupBox* gif =
         MakeGroup(this, QStringLiteral("Default GIF settings"), QRect(16, 110, 463, 92));
     QLabel* sizeStyle = MakeLabel(gif, QStringLiteral("Size style"), 14, 25);
-    cbSize = MakeCombo(gif, QStringLiteral("cbSize"), SizeItems, false, QRect(90, 21, 130, 22));
+    cbSize =
+        MakeCombo(gif, QStringLiteral("cbSize"), OptionSizeItems, false, QRect(90, 21, 130, 22));
     sizeStyle->setBuddy(cbSize);
     QLabel* frameRate = MakeLabel(gif, QStringLiteral("Frame rate"), 250, 25);
-    cbFrameRate =
-        MakeCombo(gif, QStringLiteral("cbFrameRate"), FrameRateItems, true, QRect(330, 21, 80, 22));
+    cbFrameRate = MakeCombo(gif, QStringLiteral("cbFrameRate"), OptionFrameRateItems, true,
+                            QRect(330, 21, 80, 22));
     frameRate->setBuddy(cbFrameRate);
     MakeLabel(gif, QStringLiteral("fps"), 416, 25);
     QLabel* speed = MakeLabel(gif, QStringLiteral("GIF speed"), 14, 59);
-    cbSpeed = MakeCombo(gif, QStringLiteral("cbSpeed"), SpeedItems, true, QRect(90, 55, 130, 22));
+    cbSpeed =
+        MakeCombo(gif, QStringLiteral("cbSpeed"), SpeedListItems(), true, QRect(90, 55, 130, 22));
     speed->setBuddy(cbSpeed);
     QLabel* replay = MakeLabel(gif, QStringLiteral("Replay times"), 250, 59);
-    cbLoop = MakeCombo(gif, QStringLiteral("cbLoop"), LoopItems, true, QRect(330, 55, 80, 22));
+    cbLoop =
+        MakeCombo(gif, QStringLiteral("cbLoop"), ReplayListItems(), true, QRect(330, 55, 80, 22));
     replay->setBuddy(cbLoop);
     connect(cbSpeed->lineEdit(), &QLineEdit::editingFinished, this, &TOptionForm::cbSpeedExit);
     connect(cbLoop->lineEdit(), &QLineEdit::editingFinished, this, &TOptionForm::cbLoopExit);

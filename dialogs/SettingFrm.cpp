@@ -3,6 +3,7 @@
 #include "dialogs/SettingFrm.h"
 
 #include "dialogs/DialogBuild.h"
+#include "dialogs/DialogRules.h"
 #include "widgets/ColorSwatchControl.h"
 #include "widgets/FlatControls.h"
 #include "widgets/NumberEdit.h"
@@ -23,16 +24,12 @@
 
 namespace {
 
-const QStringList SizeItems = {QStringLiteral("Original size"), QStringLiteral("1/2 Original size"),
-                               QStringLiteral("1/4 Original size"), QStringLiteral("Custom")};
-const QStringList FrameRateItems = {
+const QStringList SettingSizeItems = {
+    QStringLiteral("Original size"), QStringLiteral("1/2 Original size"),
+    QStringLiteral("1/4 Original size"), QStringLiteral("Custom")};
+const QStringList SettingFrameRateItems = {
     QStringLiteral("4"),  QStringLiteral("8"),  QStringLiteral("12"), QStringLiteral("15"),
     QStringLiteral("20"), QStringLiteral("24"), QStringLiteral("25"), QStringLiteral("30")};
-const QStringList LoopItems = {QStringLiteral("Infinite"), QStringLiteral("0"), QStringLiteral("1"),
-                               QStringLiteral("2"), QStringLiteral("3")};
-const QStringList SpeedItems = {QStringLiteral("Keep Original"), QStringLiteral("20%"),
-                                QStringLiteral("50%"),           QStringLiteral("150%"),
-                                QStringLiteral("200%"),          QStringLiteral("300%")};
 const QStringList RotateItems = {QStringLiteral("None"), QStringLiteral("90 degrees"),
                                  QStringLiteral("180 degrees"), QStringLiteral("270 degrees")};
 
@@ -114,7 +111,8 @@ void TSettingForm::BuildGeneralPage() {
     edtW = MakeIntEdit(size, QStringLiteral("edtW"), QRect(60, 26, 64, 22));
     MakeLabel(size, QStringLiteral("x"), 131, 30);
     edtH = MakeIntEdit(size, QStringLiteral("edtH"), QRect(144, 26, 64, 22));
-    cbSize = MakeCombo(size, QStringLiteral("cbSize"), SizeItems, false, QRect(230, 26, 170, 22));
+    cbSize =
+        MakeCombo(size, QStringLiteral("cbSize"), SettingSizeItems, false, QRect(230, 26, 170, 22));
     // "Size" names the choice of size; the edits say which side they hold.
     sizeLabel->setBuddy(cbSize);
     edtW->setAccessibleName(QStringLiteral("Width"));
@@ -123,15 +121,17 @@ void TSettingForm::BuildGeneralPage() {
 
     TFlatGroupBox* gif = MakeGroup(page, QStringLiteral("GIF settings"), QRect(10, 88, 456, 100));
     QLabel* frameRate = MakeLabel(gif, QStringLiteral("Frame rate"), 16, 30);
-    cbFrameRate =
-        MakeCombo(gif, QStringLiteral("cbFrameRate"), FrameRateItems, true, QRect(100, 26, 80, 22));
+    cbFrameRate = MakeCombo(gif, QStringLiteral("cbFrameRate"), SettingFrameRateItems, true,
+                            QRect(100, 26, 80, 22));
     frameRate->setBuddy(cbFrameRate);
     MakeLabel(gif, QStringLiteral("fps"), 186, 30);
     QLabel* replay = MakeLabel(gif, QStringLiteral("Replay times"), 230, 30);
-    cbLoop = MakeCombo(gif, QStringLiteral("cbLoop"), LoopItems, true, QRect(320, 26, 110, 22));
+    cbLoop =
+        MakeCombo(gif, QStringLiteral("cbLoop"), ReplayListItems(), true, QRect(320, 26, 110, 22));
     replay->setBuddy(cbLoop);
     QLabel* speed = MakeLabel(gif, QStringLiteral("GIF speed"), 16, 66);
-    cbSpeed = MakeCombo(gif, QStringLiteral("cbSpeed"), SpeedItems, true, QRect(100, 62, 130, 22));
+    cbSpeed =
+        MakeCombo(gif, QStringLiteral("cbSpeed"), SpeedListItems(), true, QRect(100, 62, 130, 22));
     speed->setBuddy(cbSpeed);
     connect(cbSpeed->lineEdit(), &QLineEdit::editingFinished, this, &TSettingForm::cbSpeedExit);
     connect(cbLoop->lineEdit(), &QLineEdit::editingFinished, this, &TSettingForm::cbLoopExit);

@@ -3,7 +3,9 @@
 // five pages (size, frame rate, speed and replay count; captions; logo; flip and rotation with a
 // preview; frame order). It edits the project in place when closed with OK.
 
+#include "common/Bitmaps.h"
 #include "dialogs/DialogRules.h"
+#include "engine/FramePlan.h"
 #include "project/VGElements.h"
 #include "ui/BaseUIFrm.h"
 #include "ui/ValueRefusal.h"
@@ -155,6 +157,10 @@ private:
     void ConnectEstimate();
     void EstimateChanged();
     TConversionRequest RequestFromEdits() const;
+    // What the Flip & Rotate and Sequence pages are set to.
+    TFlipMode EditedFlip() const;
+    uint8_t EditedRotation() const;
+    TFrameOrder EditedOrder() const;
 
     TVGProj* FProject = nullptr;
     TLiveEstimate* FEstimate = nullptr;

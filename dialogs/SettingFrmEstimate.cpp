@@ -62,19 +62,9 @@ TConversionRequest TSettingForm::RequestFromEdits() const {
     if (!FProject)
         return {};
     TConversionRequest request = FProject->DetachedRequest();
-    const int style = cbSize->currentIndex();
-    switch (style) {
-    case ssOriginal:
-        request.SizeScale = 1.0;
-        break;
-    case ssHalf:
-        request.SizeScale = 0.5;
-        break;
-    case ssQuarter:
-        request.SizeScale = 0.25;
-        break;
-    default:
-        request.SizeScale = -1;
+    const TSizeStyle style = TSizeStyle(qMax(0, cbSize->currentIndex()));
+    request.SizeScale = TVGProj::ScaleOfStyle(style);
+    if (style == ssCustom) {
         request.CustomWidth = edtW->AsInteger(0);
         request.CustomHeight = edtH->AsInteger(0);
     }
@@ -83,11 +73,8 @@ TConversionRequest TSettingForm::RequestFromEdits() const {
     request.GifLoop = ReadReplayText(cbLoop->currentText());
     request.GifQuality = edtQuality->value();
     request.GifMaxSize = ParseGifSize(edtMaxSize->text().trimmed()).value_or(0);
-    const bool h = cbxFlipH->isChecked(), v = cbxFlipV->isChecked();
-    request.Flip = TFlipMode((h ? fmHorizontal : fmNone) | (v ? fmVertical : fmNone));
-    request.Rotate = uint8_t(qMax(0, cbRotate->currentIndex()));
-    request.Sequence = rbReverse->isChecked()    ? foReverse
-                       : rbPingPong->isChecked() ? foPingPong
-                                                 : foOriginal;
+    request.Flip = EditedFlip();
+    request.Rotate = EditedRotation();
+    request.Sequence = EditedOrder();
     return request;
 }

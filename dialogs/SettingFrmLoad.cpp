@@ -188,12 +188,22 @@ void TSettingForm::StoreToProject() {
     p.Logo.Height = edtLogoH->AsInteger(0);
     p.Logo.X = edtLogoX->AsInteger(0);
     p.Logo.Y = edtLogoY->AsInteger(0);
+    p.Flip = EditedFlip();
+    p.Rotate = EditedRotation();
+    p.Sequence = EditedOrder();
+}
+
+TFlipMode TSettingForm::EditedFlip() const {
     const bool h = cbxFlipH->isChecked(), v = cbxFlipV->isChecked();
-    p.Flip = TFlipMode((h ? fmHorizontal : fmNone) | (v ? fmVertical : fmNone));
-    p.Rotate = uint8_t(qMax(0, cbRotate->currentIndex()));
-    p.Sequence = rbReverse->isChecked()    ? foReverse
-                 : rbPingPong->isChecked() ? foPingPong
-                                           : foOriginal;
+    return TFlipMode((h ? fmHorizontal : fmNone) | (v ? fmVertical : fmNone));
+}
+
+uint8_t TSettingForm::EditedRotation() const {
+    return uint8_t(qMax(0, cbRotate->currentIndex()));
+}
+
+TFrameOrder TSettingForm::EditedOrder() const {
+    return rbReverse->isChecked() ? foReverse : rbPingPong->isChecked() ? foPingPong : foOriginal;
 }
 
 void TSettingForm::cbSizeChange() {

@@ -118,6 +118,8 @@ public:
 
     // Sizes of the output frames.
     double SizeScale() const;
+    // The scale a size style stands for: 1, 0.5, 0.25, or -1 for a custom size.
+    static double ScaleOfStyle(TSizeStyle style);
     QSize BaseSize() const;
     double ScaleX() const;
     double ScaleY() const;

@@ -113,7 +113,11 @@ QPointF UprightShift(const QTransform& turn, const QRectF& box, const QSizeF& fr
 } // namespace
 
 double TVGProj::SizeScale() const {
-    switch (SizeStyle) {
+    return ScaleOfStyle(SizeStyle);
+}
+
+double TVGProj::ScaleOfStyle(TSizeStyle style) {
+    switch (style) {
     case ssOriginal:
         return 1.0;
     case ssHalf:

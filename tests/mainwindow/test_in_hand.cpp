@@ -42,6 +42,14 @@ protected:
         return w / 2 + int(fraction * (bar->width() - w));
     }
 
+    // Clicks into a time edit, types a whole time over it and confirms it with Return.
+    static void TypeTime(QLineEdit* edit, const char* digits) {
+        QTest::mouseClick(edit, Qt::LeftButton);
+        edit->selectAll();
+        QTest::keyClicks(edit, QString::fromLatin1(digits));
+        QTest::keyClick(edit, Qt::Key_Return);
+    }
+
     // Takes the thumb, drags it to a share of the track and lets it go: while it moves the player
     // shows the frame under it with the time hint; let go, it plays on from there.
     void Scrub(double fraction, const char* state) {
@@ -145,15 +153,9 @@ TEST_F(MainWindowInHand, ClipEditsShowTheTimeTheyStandForAndTheTrackMarksTheClip
     EXPECT_EQ(Form->edtStart->text(), FormatPTS(proj->StartPTS, 3));
 
     // A whole time confirmed with Return is taken at once too.
-    auto type = [&](QLineEdit* edit, const char* digits) {
-        QTest::mouseClick(edit, Qt::LeftButton);
-        edit->selectAll();
-        QTest::keyClicks(edit, QString::fromLatin1(digits));
-        QTest::keyClick(edit, Qt::Key_Return);
-    };
-    type(Form->edtStart, "000005000");
+    TypeTime(Form->edtStart, "000005000");
     EXPECT_EQ(proj->StartPTS, 5000000);
-    type(Form->edtEnd, "000002000");
+    TypeTime(Form->edtEnd, "000002000");
     EXPECT_EQ(proj->EndPTS, 2000000);
     EXPECT_EQ(Form->edtEnd->text(), "00:00:02.000");
 
@@ -165,8 +167,8 @@ TEST_F(MainWindowInHand, ClipEditsShowTheTimeTheyStandForAndTheTrackMarksTheClip
     EXPECT_FALSE(Form->TrackBar->HasMarkedRange());
 
     // A clip from 1 s to 3 s of the 6 s video: a tinted third of the track.
-    type(Form->edtStart, "000001000");
-    type(Form->edtEnd, "000003000");
+    TypeTime(Form->edtStart, "000001000");
+    TypeTime(Form->edtEnd, "000003000");
     ASSERT_TRUE(Form->TrackBar->HasMarkedRange());
     const QRect mark = Form->TrackBar->MarkedRect();
     EXPECT_LE(std::abs(mark.left() - ThumbX(1.0 / 6)), 1);
@@ -190,14 +192,8 @@ TEST_F(MainWindowInHand, TheClipMenuLocatesEitherEndAndPlaysTheClipToItsEnd) {
                           Form->pmToolbar->actionGeometry(item).center());
         ASSERT_TRUE(WaitFor([&] { return !Form->pmToolbar->isVisible(); }));
     };
-    auto type = [&](QLineEdit* edit, const char* digits) {
-        QTest::mouseClick(edit, Qt::LeftButton);
-        edit->selectAll();
-        QTest::keyClicks(edit, QString::fromLatin1(digits));
-        QTest::keyClick(edit, Qt::Key_Return);
-    };
-    type(Form->edtStart, "000001000");
-    type(Form->edtEnd, "000002000");
+    TypeTime(Form->edtStart, "000001000");
+    TypeTime(Form->edtEnd, "000002000");
     const int64_t start = Form->Project()->StartPTS, end = Form->Project()->EndPTS;
     ASSERT_EQ(start, 1000000);
     ASSERT_EQ(end, 2000000);
@@ -245,10 +241,7 @@ TEST_F(MainWindowInHand, TheGifsSizeIsEstimatedAgainAfterEveryEditThatChangesIt)
 
     // A shorter clip typed in: estimating at once, then the shorter GIF, small enough to be made
     // whole (no "about").
-    QTest::mouseClick(Form->edtEnd, Qt::LeftButton);
-    Form->edtEnd->selectAll();
-    QTest::keyClicks(Form->edtEnd, QStringLiteral("000002000"));
-    QTest::keyClick(Form->edtEnd, Qt::Key_Return);
+    TypeTime(Form->edtEnd, "000002000");
     EXPECT_EQ(Form->lblEstimate->text(), QStringLiteral("estimating..."));
     ASSERT_TRUE(settled());
     EXPECT_EQ(frames(), 17);
