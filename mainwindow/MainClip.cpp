@@ -134,6 +134,8 @@ void TMainClip::ToolbarPopup() {
     F.pmiPlaySelect->setEnabled(open && F.Project()->IsClipValid());
     F.pmiLocateStart->setEnabled(open && F.Project()->StartPTS != AV_NOPTS_VALUE);
     F.pmiLocateEnd->setEnabled(open && F.Project()->EndPTS != AV_NOPTS_VALUE);
+    for (QAction* item : {F.pmiLoopEnd, F.pmiLoopStart, F.pmiTrimStill})
+        item->setEnabled(open && F.Project()->IsClipValid());
 }
 
 void TMainClip::LocateStart() {

@@ -39,6 +39,10 @@ public:
     void FrameButtonUp();
     void AutoNextTimer();
     void Convert();
+    // The clip menu's finders (MainClipFind.cpp): the end (or start) whose picture is closest to
+    // the other end's, and the clip without its still ends; what was found is said in the hint.
+    void FindLoopBound(bool end);
+    void TrimStill();
 
 signals:
     // "Locate start": the position moves to the clip's start, where the strip is loaded.
@@ -51,6 +55,10 @@ signals:
     void SelectionPlayRequested(int64_t start);
 
 private:
+    // The bounds moved to `start` and `end`, shown in the edits, the strip and the track bar.
+    void MoveBounds(int64_t start, int64_t end);
+    // Says `text` in the hint under the clip menu's button for a few seconds, and in the log.
+    void Say(const QString& text);
     // The time the Start and End buttons take: the playing position, else the current frame's.
     int64_t PositionForBound(QObject* sender, int64_t current, QObject* stripItem) const;
     bool ApplyEdit(const QString& text, int64_t& bound) const;

@@ -200,6 +200,7 @@ public:
     QAction *pmiDelete, *pmiRestore, *pmiStartTime, *pmiEndTime;
     QMenu* pmToolbar;
     QAction *pmiPlaySelect, *pmiLocateStart, *pmiLocateEnd;
+    QAction *pmiLoopEnd, *pmiLoopStart, *pmiTrimStill; // bounds chosen from the pictures
     QMenu* pmHelp;
     QAction *pmiHelp, *pmiSupport, *pmiRelated, *N1, *Option1, *About1;
     QMenu* pmRelated;

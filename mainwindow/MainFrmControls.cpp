@@ -369,6 +369,10 @@ void TMainForm::BuildMenus() {
     pmiPlaySelect = pmToolbar->addAction(QStringLiteral("Play selection"));
     pmiLocateStart = pmToolbar->addAction(QStringLiteral("Locate start time"));
     pmiLocateEnd = pmToolbar->addAction(QStringLiteral("Locate end time"));
+    pmToolbar->addSeparator();
+    pmiLoopEnd = pmToolbar->addAction(QStringLiteral("Find seamless loop end"));
+    pmiLoopStart = pmToolbar->addAction(QStringLiteral("Find seamless loop start"));
+    pmiTrimStill = pmToolbar->addAction(QStringLiteral("Trim still start and end"));
 
     pmHelp = new QMenu(this);
     pmHelp->setObjectName(QStringLiteral("pmHelp"));

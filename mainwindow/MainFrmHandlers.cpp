@@ -211,6 +211,9 @@ void TMainForm::ConnectControls() {
     connect(pmiPlaySelect, &QAction::triggered, this, [this] { acPlaySelectExecute(); });
     connect(pmiLocateStart, &QAction::triggered, this, [this] { acLocateStartExecute(); });
     connect(pmiLocateEnd, &QAction::triggered, this, [this] { acLocateEndExecute(); });
+    connect(pmiLoopEnd, &QAction::triggered, this, [this] { FClip->FindLoopBound(true); });
+    connect(pmiLoopStart, &QAction::triggered, this, [this] { FClip->FindLoopBound(false); });
+    connect(pmiTrimStill, &QAction::triggered, this, [this] { FClip->TrimStill(); });
     connect(pmiHelp, &QAction::triggered, this, [] { TMainChrome::OpenUrl(TApp::GetGuideUrl()); });
     connect(pmiSupport, &QAction::triggered, this,
             [] { TMainChrome::OpenUrl(TApp::GetSupportUrl()); });

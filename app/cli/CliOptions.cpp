@@ -147,6 +147,16 @@ bool ApplyOrder(const QString& v, TCliOptions& o) {
                              o.Order);
 }
 
+bool ApplyLoopEnd(const QString& v, TCliOptions& o) {
+    o.LoopEnd = v == QLatin1String("auto");
+    return o.LoopEnd;
+}
+
+bool ApplyLoopStart(const QString& v, TCliOptions& o) {
+    o.LoopStart = v == QLatin1String("auto");
+    return o.LoopStart;
+}
+
 bool ApplyMaxFrames(const QString& v, TCliOptions& o) {
     const auto count = ReadInt(v, 1, 100000);
     o.MaxFrames = count.value_or(0);
@@ -296,6 +306,28 @@ const std::vector<TOptionEntry> optionTable = {
      "original, reverse or pingpong",
      ApplyOrder,
      nullptr},
+    {{"loop-end"},
+     "auto",
+     "auto: the end is moved to the frame within 3 s of it most like the start frame, so the GIF "
+     "loops without a jump; the end chosen is printed.",
+     nullptr,
+     "auto",
+     ApplyLoopEnd,
+     nullptr},
+    {{"loop-start"},
+     "auto",
+     "auto: the start is moved to the frame within 3 s of it most like the end frame.",
+     nullptr,
+     "auto",
+     ApplyLoopStart,
+     nullptr},
+    {{"trim-still"},
+     nullptr,
+     "Leaves out the frames at the start and at the end that do not change.",
+     nullptr,
+     nullptr,
+     nullptr,
+     &TCliOptions::TrimStill},
     {{"max-frames"},
      "n",
      "Most frames the GIF holds.",

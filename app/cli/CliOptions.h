@@ -60,7 +60,10 @@ struct TCliOptions {
     QString LogoFile;
     std::optional<QRect> LogoRect;
     bool Quiet = false;
-    bool Estimate = false; // print the GIF's estimated size instead of writing it
+    bool Estimate = false;  // print the GIF's estimated size instead of writing it
+    bool LoopEnd = false;   // the end chosen for a seamless loop ("--loop-end auto")
+    bool LoopStart = false; // the start chosen likewise ("--loop-start auto")
+    bool TrimStill = false; // the still frames at both ends left out
 };
 
 enum class TCliAction { Convert, Help, Version, Usage };

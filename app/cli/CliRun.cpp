@@ -1,6 +1,7 @@
 #include "app/cli/CliRun.h"
 
 #include "decoder/CustomDecoder.h"
+#include "engine/ClipFinder.h"
 #include "engine/GifEstimate.h"
 #include "engine/Video2Gif.h"
 #include "project/VGProject.h"
@@ -54,6 +55,42 @@ TCliExitCode StoppedCode(const TCliStop& stop) {
 }
 
 } // namespace
+
+TCliExitCode ChooseCliBounds(TVGProj& project, const TCliOptions& options, TCustomDecoder& decoder,
+                             const TCliStop& stop, const TCliStreams& streams) {
+    // Where the bounds are said: standard output, unless the GIF goes there.
+    FILE* said = options.ToStdout ? streams.Messages : streams.Output;
+    const auto fail = [&](const QString& error) {
+        if (stop.Requested)
+            return StoppedCode(stop);
+        std::fprintf(streams.Messages, "gifclipmaker-cli: %s\n", qUtf8Printable(error));
+        return ecFailed;
+    };
+    if (options.TrimStill) {
+        const TStillTrim trim =
+            TrimStillEnds(decoder, project.StartPTS, project.EndPTS, stop.Requested);
+        if (!trim.Ok)
+            return fail(trim.Error);
+        std::fprintf(said, "trimmed: start %s, end %s\n", qUtf8Printable(FormatPTS(trim.Start, 3)),
+                     qUtf8Printable(FormatPTS(trim.End, 3)));
+        project.StartPTS = trim.Start;
+        project.EndPTS = trim.End;
+    }
+    for (const bool end : {true, false}) {
+        if (end ? !options.LoopEnd : !options.LoopStart)
+            continue;
+        const TLoopBound bound =
+            end ? FindLoopEnd(decoder, project.StartPTS, project.EndPTS, stop.Requested)
+                : FindLoopStart(decoder, project.StartPTS, project.EndPTS, stop.Requested);
+        if (!bound.Found)
+            return fail(bound.Error);
+        (end ? project.EndPTS : project.StartPTS) = bound.Pts;
+        std::fprintf(said, "loop %s: %s (%s)\n", end ? "end" : "start",
+                     qUtf8Printable(FormatPTS(bound.Pts, 3)),
+                     qUtf8Printable(DescribeLoopBound(bound)));
+    }
+    return ecDone;
+}
 
 TCliExitCode RunCliEstimate(TVGProj& project, const TCliStop& stop, const TCliStreams& streams,
                             std::unique_ptr<TCustomDecoder> opened) {

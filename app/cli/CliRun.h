@@ -29,6 +29,13 @@ struct TCliStop {
 // is copied to the output stream. `opened`, when given, is the decoder that filled the project,
 // still holding the video open: the conversion reads with it instead of opening the video again.
 // Returns the process's exit code.
+// Moves the filled project's clip bounds as --loop-end, --loop-start and --trim-still ask (with
+// `decoder`, holding the video open), printing each bound chosen. Returns ecDone to go on, else the
+// process's exit code.
+[[nodiscard]] TCliExitCode ChooseCliBounds(TVGProj& project, const TCliOptions& options,
+                                           TCustomDecoder& decoder, const TCliStop& stop,
+                                           const TCliStreams& streams);
+
 // Prints the estimate of the GIF the project would make ("about 2.4 MB · 96 frames · 8.0 s"),
 // writing nothing. Returns the process's exit code.
 [[nodiscard]] TCliExitCode RunCliEstimate(TVGProj& project, const TCliStop& stop,

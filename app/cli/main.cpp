@@ -94,6 +94,9 @@ int main(int argc, char* argv[]) {
     TCliStreams streams;
     // The bar redraws itself in place: only on a terminal.
     streams.ShowProgress = !options.Quiet && ::isatty(STDERR_FILENO);
+    if (const TCliExitCode code = ChooseCliBounds(project, options, *decoder, stop, streams);
+        code != ecDone)
+        return code;
     if (options.Estimate)
         return RunCliEstimate(project, stop, streams, std::move(decoder));
     return RunCliConversion(project, options, stop, streams, std::move(decoder));

@@ -50,6 +50,16 @@ protected:
         QTest::keyClick(edit, Qt::Key_Return);
     }
 
+    // Opens the clip menu with the "..." button and clicks `item`, as a user does.
+    void ChooseFromClipMenu(QAction* item) {
+        QTest::mouseClick(Form->btnMore, Qt::LeftButton);
+        ASSERT_TRUE(WaitFor([&] { return Form->pmToolbar->isVisible(); }));
+        ASSERT_TRUE(item->isEnabled());
+        QTest::mouseClick(Form->pmToolbar, Qt::LeftButton, {},
+                          Form->pmToolbar->actionGeometry(item).center());
+        ASSERT_TRUE(WaitFor([&] { return !Form->pmToolbar->isVisible(); }));
+    }
+
     // Takes the thumb, drags it to a share of the track and lets it go: while it moves the player
     // shows the frame under it with the time hint; let go, it plays on from there.
     void Scrub(double fraction, const char* state) {
@@ -183,15 +193,6 @@ TEST_F(MainWindowInHand, ClipEditsShowTheTimeTheyStandForAndTheTrackMarksTheClip
 }
 
 TEST_F(MainWindowInHand, TheClipMenuLocatesEitherEndAndPlaysTheClipToItsEnd) {
-    // The clip menu is opened with the "..." button and its items are clicked, as a user does.
-    auto choose = [&](QAction* item) {
-        QTest::mouseClick(Form->btnMore, Qt::LeftButton);
-        ASSERT_TRUE(WaitFor([&] { return Form->pmToolbar->isVisible(); }));
-        ASSERT_TRUE(item->isEnabled());
-        QTest::mouseClick(Form->pmToolbar, Qt::LeftButton, {},
-                          Form->pmToolbar->actionGeometry(item).center());
-        ASSERT_TRUE(WaitFor([&] { return !Form->pmToolbar->isVisible(); }));
-    };
     TypeTime(Form->edtStart, "000001000");
     TypeTime(Form->edtEnd, "000002000");
     const int64_t start = Form->Project()->StartPTS, end = Form->Project()->EndPTS;
@@ -199,7 +200,7 @@ TEST_F(MainWindowInHand, TheClipMenuLocatesEitherEndAndPlaysTheClipToItsEnd) {
     ASSERT_EQ(end, 2000000);
 
     // Locate end: the strip ends at the clip's end, whose frame the still view shows.
-    choose(Form->pmiLocateEnd);
+    ChooseFromClipMenu(Form->pmiLocateEnd);
     EXPECT_EQ(Form->StripLastPTS(), end);
     ASSERT_NE(Form->CurrentFrame(), nullptr);
     EXPECT_EQ(Form->CurrentFrame()->PTS, end);
@@ -207,13 +208,13 @@ TEST_F(MainWindowInHand, TheClipMenuLocatesEitherEndAndPlaysTheClipToItsEnd) {
     EXPECT_LE(std::abs(Form->TrackBar->value() - Form->TrackBar->maximum() / 3), 1);
 
     // Locate start: the strip begins at the clip's start.
-    choose(Form->pmiLocateStart);
+    ChooseFromClipMenu(Form->pmiLocateStart);
     EXPECT_EQ(Form->StripFirstPTS(), start);
     EXPECT_EQ(Form->CurrentFrame()->PTS, start);
     EXPECT_TRUE(Shows(IndexAt(start)));
 
     // Play selection: plays from the start with the clip locked, stops on the end frame.
-    choose(Form->pmiPlaySelect);
+    ChooseFromClipMenu(Form->pmiPlaySelect);
     EXPECT_TRUE(Form->PlayingSelection());
     EXPECT_TRUE(Form->btnPause->isVisible());
     EXPECT_FALSE(Form->edtEnd->isEnabled());
@@ -255,6 +256,28 @@ TEST_F(MainWindowInHand, TheGifsSizeIsEstimatedAgainAfterEveryEditThatChangesIt)
     EXPECT_EQ(Form->lblEstimate->text(), QStringLiteral("estimating..."));
     ASSERT_TRUE(settled());
     EXPECT_EQ(frames(), 16);
+}
+
+TEST_F(MainWindowInHand, TheClipMenuFindsALoopEndAndTrimsStillEndsAndSaysWhatItFound) {
+    TypeTime(Form->edtStart, "000001000");
+    TypeTime(Form->edtEnd, "000004000");
+    // Every frame of the test video shows another number: the closest end is found all the same,
+    // within 3 s of the end asked, and the hint says how alike it is.
+    ChooseFromClipMenu(Form->pmiLoopEnd);
+    const int64_t end = Form->Project()->EndPTS;
+    EXPECT_GE(end, 2000000);
+    EXPECT_LE(end, 6000000);
+    EXPECT_EQ(Form->edtEnd->text(), FormatPTS(end, 3));
+    ASSERT_TRUE(Form->Hint()->IsShowing());
+    EXPECT_TRUE(Form->Hint()->Window()->text().startsWith(QStringLiteral("loop seam: ")))
+        << Form->Hint()->Window()->text().toStdString();
+    EXPECT_EQ(Form->btnMore->accessibleDescription(), Form->Hint()->Window()->text());
+    // Nothing holds still in it: the trim says so and keeps the clip.
+    ChooseFromClipMenu(Form->pmiTrimStill);
+    EXPECT_EQ(Form->Project()->StartPTS, 1000000);
+    EXPECT_EQ(Form->Project()->EndPTS, end);
+    EXPECT_EQ(Form->Hint()->Window()->text(),
+              QStringLiteral("no still frames at the start or the end"));
 }
 
 TEST_F(MainWindowInHand, ADeletedFrameShowsTheDeletedMarkAloneInsideTheClip) {
