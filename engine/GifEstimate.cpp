@@ -16,8 +16,10 @@
 
 namespace {
 
-// A GIF of at most this many frames is made whole: exact, and about as cheap as a sample.
-constexpr int WholeGifFrames = 24;
+// A GIF of at most this many frames is made whole: exact. A clip that short is decoded mostly or
+// wholly by a sample too (the stretches' key frames lie before them), so a sample would save
+// little and cost accuracy (a warm-up longer than a stretch on slow clips).
+constexpr int WholeGifFrames = 48;
 // Otherwise about a tenth of its frames are made, at least this many, in stretches of about
 // StretchFrames consecutive frames (long enough for the frames after a stretch's first, drawn
 // almost whole, to be the usual differences), spread evenly over the GIF.
