@@ -2,6 +2,7 @@
 
 #include "engine/GifEstimate.h"
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -53,6 +54,10 @@ void TLiveEstimate::CancelJobs(bool wait) {
             ++it;
         }
     }
+}
+
+bool TLiveEstimate::Running() const {
+    return std::any_of(FJobs.begin(), FJobs.end(), [](const auto& job) { return !job->Done; });
 }
 
 void TLiveEstimate::Start() {

@@ -31,6 +31,8 @@ public:
     // The text shown now: "", "estimating..." or the estimate (DescribeEstimate).
     QString Text() const { return FText; }
     static QString Estimating() { return QStringLiteral("estimating..."); }
+    // Whether an estimate is still running (a cancelled one too, until it has stopped).
+    bool Running() const;
 
 signals:
     void TextChanged(const QString& text);

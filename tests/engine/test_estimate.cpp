@@ -2,8 +2,11 @@
 // longer one made from stretches, following deleted frames and a size limit, and writing nothing.
 
 #include "engine/GifEstimate.h"
+#include "engine/LiveEstimate.h"
 #include "engine/SizeFitter.h"
 
+#include "tests/support/TestUtils.h"
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -113,6 +116,40 @@ TEST(GifEstimate, ACancelledOrImpossibleEstimateSaysSo) {
     request = Request(dir.filePath(QStringLiteral("x.gif")), 12);
     request.FrameFilter = [](int64_t) { return true; };
     EXPECT_TRUE(Estimate(request).Error.contains(QStringLiteral("deleted")));
+}
+
+} // namespace
+
+namespace {
+
+TEST(LiveEstimate, OnlyTheLatestChangeIsShownAndAClearedEstimateStaysCleared) {
+    TLiveEstimate live;
+    QStringList shown;
+    QObject::connect(&live, &TLiveEstimate::TextChanged,
+                     [&](const QString& text) { shown << text; });
+    // Three changes in a row: one estimate, of the last.
+    for (const int fps : {5, 6, 10})
+        live.Restart([fps] {
+            TConversionRequest request = Request(QString(), 1.5);
+            request.GifFPS = fps;
+            return request;
+        });
+    EXPECT_EQ(live.Text(), TLiveEstimate::Estimating());
+    ASSERT_TRUE(WaitFor([&] { return live.Text() != TLiveEstimate::Estimating(); }, 20000));
+    EXPECT_TRUE(live.Text().contains(QStringLiteral(" · 16 frames · ")))
+        << live.Text().toStdString();
+    EXPECT_EQ(shown, QStringList({TLiveEstimate::Estimating(), live.Text()}));
+
+    // A change, then nothing to estimate before its figure came: nothing is shown, then or after
+    // the cancelled estimate has stopped and anything it sent has arrived.
+    live.Restart([] { return Request(QString(), 12); });
+    ASSERT_TRUE(WaitFor([&] { return live.Running(); }));
+    live.Clear();
+    EXPECT_TRUE(live.Text().isEmpty());
+    ASSERT_TRUE(WaitFor([&] { return !live.Running(); }));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(live.Text().isEmpty());
+    EXPECT_EQ(shown.size(), 4) << shown.join(QLatin1Char('|')).toStdString();
 }
 
 } // namespace
