@@ -11,6 +11,7 @@
 class QLineEdit;
 class TMainForm;
 class TPhotoData;
+class TVGProj;
 
 class TMainClip : public QObject {
     Q_OBJECT
@@ -55,6 +56,8 @@ signals:
     void SelectionPlayRequested(int64_t start);
 
 private:
+    // The project, once playback has stopped and typed times are taken, when its clip is valid.
+    TVGProj* ClipToSearch();
     // The bounds moved to `start` and `end`, shown in the edits, the strip and the track bar.
     void MoveBounds(int64_t start, int64_t end);
     // Says `text` in the hint under the clip menu's button for a few seconds, and in the log.

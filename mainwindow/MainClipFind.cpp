@@ -36,14 +36,19 @@ template <typename TFind> auto WithOwnDecoder(const TVGProj& proj, TFind find) {
 
 } // namespace
 
-void TMainClip::FindLoopBound(bool end) {
+TVGProj* TMainClip::ClipToSearch() {
     TVGProj* proj = F.Project();
     if (!proj)
-        return;
+        return nullptr;
     if (F.IsPlaying())
         F.StopPlayback();
     ClipTimer();
-    if (!proj->IsClipValid())
+    return proj->IsClipValid() ? proj : nullptr;
+}
+
+void TMainClip::FindLoopBound(bool end) {
+    TVGProj* proj = ClipToSearch();
+    if (!proj)
         return;
     const TLoopBound bound =
         WithOwnDecoder(*proj, [&](TCustomDecoder& decoder, const std::atomic<bool>& cancel) {
@@ -60,13 +65,8 @@ void TMainClip::FindLoopBound(bool end) {
 }
 
 void TMainClip::TrimStill() {
-    TVGProj* proj = F.Project();
+    TVGProj* proj = ClipToSearch();
     if (!proj)
-        return;
-    if (F.IsPlaying())
-        F.StopPlayback();
-    ClipTimer();
-    if (!proj->IsClipValid())
         return;
     const TStillTrim trim =
         WithOwnDecoder(*proj, [&](TCustomDecoder& decoder, const std::atomic<bool>& cancel) {
