@@ -40,8 +40,9 @@ TVGProj* TMainClip::ClipToSearch() {
     TVGProj* proj = F.Project();
     if (!proj)
         return nullptr;
+    // Paused as the Pause button does: the still view and the strip show where playback stood.
     if (F.IsPlaying())
-        F.StopPlayback();
+        F.acPauseExecute(F.btnMore);
     ClipTimer();
     return proj->IsClipValid() ? proj : nullptr;
 }

@@ -278,6 +278,17 @@ TEST_F(MainWindowInHand, TheClipMenuFindsALoopEndAndTrimsStillEndsAndSaysWhatItF
     EXPECT_EQ(Form->Project()->EndPTS, end);
     EXPECT_EQ(Form->Hint()->Window()->text(),
               QStringLiteral("no still frames at the start or the end"));
+
+    // Chosen while the video plays: it pauses as the Pause button does, the still view and the
+    // strip showing where playback stood.
+    QTest::mouseClick(Form->btnPlay, Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return Form->CurPTS() >= 1500000; }));
+    ChooseFromClipMenu(Form->pmiTrimStill);
+    EXPECT_FALSE(Form->IsPlaying());
+    ASSERT_NE(Form->CurrentFrame(), nullptr);
+    EXPECT_GE(Form->CurrentFrame()->PTS, 1500000);
+    EXPECT_EQ(Form->StripFirstPTS(), Form->CurrentFrame()->PTS);
+    EXPECT_TRUE(Shows(IndexAt(Form->CurrentFrame()->PTS)));
 }
 
 TEST_F(MainWindowInHand, ADeletedFrameShowsTheDeletedMarkAloneInsideTheClip) {
