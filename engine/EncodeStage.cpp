@@ -27,7 +27,8 @@ TStop EncodeGif(const TConversionContext& context, const TPreparedFrames& frames
     for (int index : sequence.Frames)
         sourceOfPosition.push_back(frames.PtsOf[static_cast<size_t>(index)]);
     std::vector<uchar> frame(static_cast<size_t>(reader.FrameBytes()));
-    for (const TImageRun& run : MergeRepeatedFrames(sourceOfPosition, sequence.PeriodCs)) {
+    const std::vector<TImageRun> runs = MergeRepeatedFrames(sourceOfPosition, sequence.PeriodCs);
+    for (const TImageRun& run : runs) {
         if (context.Cancel)
             return CancelledResult();
         const int index = sequence.Frames[static_cast<size_t>(run.Position)];
@@ -43,6 +44,12 @@ TStop EncodeGif(const TConversionContext& context, const TPreparedFrames& frames
     if (!encoder.Finish())
         return WriteFailure(context, device);
     encoded.Images = encoder.ImagesWritten();
+    // One frame drawn per run: its bytes stand for each position of the run.
+    const std::vector<qint64>& drawn = encoder.BytesAfterFrame();
+    encoded.BytesAfterPosition.clear();
+    for (size_t i = 0; i < runs.size() && i < drawn.size(); ++i)
+        encoded.BytesAfterPosition.insert(encoded.BytesAfterPosition.end(),
+                                          static_cast<size_t>(runs[i].Frames), drawn[i]);
     return {};
 }
 

@@ -13,6 +13,9 @@ class QIODevice;
 // What the encoding wrote.
 struct TEncoded {
     int Images = 0; // GIF images, after merging frames that show the same picture
+    // Per position of the sequence: the bytes of the images drawn up to and including it, the
+    // file's header and trailer aside.
+    std::vector<qint64> BytesAfterPosition;
 };
 
 // Writes the whole GIF of `sequence` to `device` (open for writing).

@@ -200,6 +200,16 @@ TGifEncoder::TDrawing TGifEncoder::DrawingFor(const uchar* rgb) {
                : TDrawing{FOptions.DiffThreshold, FOptions.KeepDistance, true, FOptions.NoiseLimit};
 }
 
+qint64 TGifEncoder::ImageBytes(const TJob& job) const {
+    // The graphic control extension (8 bytes), the image descriptor (10), a colour table of its
+    // own (a palette other than the first) and the compressed data.
+    qint64 bytes = 18 + job.Data.size();
+    if (job.Palette != 0)
+        bytes += 3LL << GifCodeSize(
+                     static_cast<int>(FPalettes[static_cast<size_t>(job.Palette)].Colors.size()));
+    return bytes;
+}
+
 void TGifEncoder::Submit(int palette, const QRect& rect, std::vector<uchar>& indices,
                          const std::vector<uchar>& wanted, const uchar* shown, int delayCs) {
     const TPaletteSlot& slot = FPalettes[static_cast<size_t>(palette)];
@@ -211,6 +221,7 @@ void TGifEncoder::Submit(int palette, const QRect& rect, std::vector<uchar>& ind
     if (!FDrawing.Lossy) {
         job.Data = GifLzwEncode(indices.data(), static_cast<qsizetype>(indices.size()),
                                 GifCodeSize(static_cast<int>(slot.Colors.size())));
+        FImageBytes += ImageBytes(job);
         FJobs.push_back(std::move(job));
         return;
     }
@@ -232,6 +243,7 @@ void TGifEncoder::Submit(int palette, const QRect& rect, std::vector<uchar>& ind
     choice.Width = rect.width();
     job.Data = GifLossyLzwEncode(indices.data(), static_cast<qsizetype>(indices.size()),
                                  GifCodeSize(static_cast<int>(slot.Colors.size())), choice, runner);
+    FImageBytes += ImageBytes(job);
     FJobs.push_back(std::move(job));
 }
 
@@ -320,6 +332,12 @@ bool TGifEncoder::DrawHeld(THeldFrame& frame) {
 }
 
 bool TGifEncoder::DrawFrame(const uchar* rgb, int delayCs, int palette, const TDrawing& drawing) {
+    const bool ok = DrawPicture(rgb, delayCs, palette, drawing);
+    FBytesAfterFrame.push_back(FImageBytes);
+    return ok;
+}
+
+bool TGifEncoder::DrawPicture(const uchar* rgb, int delayCs, int palette, const TDrawing& drawing) {
     delayCs = std::clamp(delayCs, 0, maxDelayCs);
     TRemapper& remapper = RemapperOf(palette);
     if (!remapper.IsValid()) {
@@ -510,6 +528,7 @@ bool TGifEncoder::SubmitDrawn(const uchar* rgb, const QRect& changed, const QRec
     }
     Submit(palette, drawn, indices, FWanted, FShownBox.data(), delayCs);
     if (!ChangesWhatIsSeen(indices, palette, remapper)) {
+        FImageBytes -= ImageBytes(FJobs.back());
         FJobs.pop_back();
         return false;
     }

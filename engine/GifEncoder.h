@@ -88,6 +88,9 @@ public:
 
     // GIF images written so far (unchanged frames are merged into the one before).
     int ImagesWritten() const { return FImagesWritten; }
+    // The bytes of the images drawn up to and including each frame added so far (the file's
+    // header and trailer aside), one entry per frame once it is drawn: what each frame costs.
+    const std::vector<qint64>& BytesAfterFrame() const { return FBytesAfterFrame; }
     bool Ok() const { return FOk && FWriter.Ok(); }
     int TransparentIndex(int palette = 0) const {
         return FPalettes[static_cast<size_t>(palette)].TransparentIndex;
@@ -134,6 +137,8 @@ private:
     // FNearest its pixels' nearest palette entries, if looked up.
     [[nodiscard]] bool DrawFrame(const uchar* rgb, int delayCs, int palette,
                                  const TDrawing& drawing);
+    [[nodiscard]] bool DrawPicture(const uchar* rgb, int delayCs, int palette,
+                                   const TDrawing& drawing);
     // Keeps a copy of frame `rgb` in `frame` until the next one comes, and starts looking up its
     // colours when it will be remapped.
     void Hold(THeldFrame& frame, const uchar* rgb, int delayCs, int palette);
@@ -164,6 +169,8 @@ private:
                    int palette, const TRemapper& remapper);
     // Compresses the indices of `rect` (choosing others where the options allow) and queues the
     // image; `wanted` and `shown` hold the rectangle's source and on-screen colours.
+    // The bytes image `job` takes in the file.
+    qint64 ImageBytes(const TJob& job) const;
     void Submit(int palette, const QRect& rect, std::vector<uchar>& indices,
                 const std::vector<uchar>& wanted, const uchar* shown, int delayCs);
     [[nodiscard]] bool WriteFront();
@@ -186,6 +193,8 @@ private:
     std::deque<TJob> FJobs;
     TRowHelper FHelper; // takes a share of the work on the rows of a frame
     int FImagesWritten = 0;
+    qint64 FImageBytes = 0; // of every image made so far, written or queued
+    std::vector<qint64> FBytesAfterFrame;
     bool FOk = true;
     bool FStarted = false;
     // Looks up the coming frame's colours; declared last, so it is done before what it uses goes.

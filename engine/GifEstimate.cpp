@@ -103,7 +103,10 @@ private:
     // frames there.
     TStop Prepare(TCustomDecoder& decoder, const TConversionPlan& part);
     TConversionPlan StretchPlan(const TStretch& stretch) const;
-    TStop Measure(const TGifSequence& sequence, int quality, qint64& bytes);
+    // The bytes of the GIF of `sequence`; with `bytesAfterPosition`, what its frames cost (see
+    // TEncoded).
+    TStop Measure(const TGifSequence& sequence, int quality, qint64& bytes,
+                  std::vector<qint64>* bytesAfterPosition = nullptr);
     TStop MakeWhole(TGifEstimate& estimate);
     TStop Extrapolate(const std::vector<std::pair<int, int>>& prepared, TGifEstimate& estimate);
     // What the size limit chooses, on the prepared frames scaled by `scale` to the whole GIF.
@@ -153,7 +156,8 @@ TStop TEstimator::Prepare(TCustomDecoder& decoder, const TConversionPlan& stretc
     return {};
 }
 
-TStop TEstimator::Measure(const TGifSequence& sequence, int quality, qint64& bytes) {
+TStop TEstimator::Measure(const TGifSequence& sequence, int quality, qint64& bytes,
+                          std::vector<qint64>* bytesAfterPosition) {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     TEncoded encoded;
@@ -161,6 +165,8 @@ TStop TEstimator::Measure(const TGifSequence& sequence, int quality, qint64& byt
             MakeGif(Context(FRequest), FFrames, sequence, quality, buffer, encoded, &FPalettes))
         return stop;
     bytes = buffer.size();
+    if (bytesAfterPosition)
+        *bytesAfterPosition = std::move(encoded.BytesAfterPosition);
     return {};
 }
 
@@ -180,9 +186,9 @@ TStop TEstimator::Extrapolate(const std::vector<std::pair<int, int>>& prepared,
                               TGifEstimate& estimate) {
     // A GIF's first frame is drawn whole; the frames after it draw what changed, little at first
     // (a pixel stays as drawn until its colour moves far enough from it) and more as the picture
-    // moves on, until the cost per frame settles. Per stretch: its first frame alone, its first
-    // WarmUpFrames, and all of it, so the whole GIF is one first frame, one warm-up and then
-    // frames at the settled cost.
+    // moves on, until the cost per frame settles. Per stretch, from one encoding of it: its first
+    // frame, its first WarmUpFrames and all of it, so the whole GIF is one first frame, one
+    // warm-up and then frames at the settled cost.
     const TGifSequence model = PlannedSequence(FSamplePlan, FFrames, FRequest.GifSpeed);
     double firstBytes = 0, warmBytes = 0, settledBytes = 0;
     int stretches = 0, warmFrames = 0, settledFrames = 0;
@@ -192,16 +198,15 @@ TStop TEstimator::Extrapolate(const std::vector<std::pair<int, int>>& prepared,
         if (count < 2)
             continue;
         const int warm = std::clamp(WarmUpFrames, 1, count - 1);
-        qint64 whole = 0, alone = 0, warmed = 0;
-        TGifSequence part = sequence;
-        part.Frames.resize(1);
-        if (TStop stop = Measure(part, FRequest.GifQuality, alone))
+        qint64 whole = 0;
+        std::vector<qint64> after;
+        if (TStop stop = Measure(sequence, FRequest.GifQuality, whole, &after))
             return stop;
-        part.Frames.assign(sequence.Frames.begin(), sequence.Frames.begin() + warm);
-        if (TStop stop = Measure(part, FRequest.GifQuality, warmed))
-            return stop;
-        if (TStop stop = Measure(sequence, FRequest.GifQuality, whole))
-            return stop;
+        if (after.size() != static_cast<size_t>(count))
+            continue;
+        // The first frame with the file's header and trailer, as in a GIF of its own.
+        const qint64 alone = whole - (after.back() - after.front());
+        const qint64 warmed = alone + after[static_cast<size_t>(warm - 1)] - after.front();
         firstBytes += static_cast<double>(alone);
         warmBytes += static_cast<double>(std::max<qint64>(0, warmed - alone));
         warmFrames += warm - 1;

@@ -188,3 +188,34 @@ TEST(GifEncoder, FramesOfAnotherSceneCarryTheirOwnColourTable) {
                   3.0)
             << i;
 }
+
+TEST(GifEncoder, WhatEachFrameCostsAddsUpToTheFileAndNothingForAnUnchangedFrame) {
+    // Moving frames, an unchanged one and a frame in a second palette (a colour table of its
+    // own): the per-frame bytes must account for every image byte of the file.
+    std::vector<QImage> frames = {Scene(160, 90, 5), Scene(160, 90, 30), Scene(160, 90, 30),
+                                  Scene(160, 90, 60)};
+    const std::vector<QVector<QRgb>> palettes{RgbaPaletteOf(frames), RgbaPaletteOf({frames[3]})};
+    const int paletteOf[] = {0, 0, 0, 1};
+    auto encode = [&](size_t count, std::vector<qint64>* after) {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        TGifEncoder encoder(&buffer, frames[0].size(), 0, palettes);
+        EXPECT_TRUE(encoder.Start());
+        for (size_t i = 0; i < count; ++i)
+            EXPECT_TRUE(encoder.AddFrame(Packed(frames[i]).data(), 10, paletteOf[i]));
+        EXPECT_TRUE(encoder.Finish());
+        if (after)
+            *after = encoder.BytesAfterFrame();
+        return bytes.size();
+    };
+    const qint64 headerAndTrailer = encode(0, nullptr);
+    std::vector<qint64> after;
+    const qint64 whole = encode(frames.size(), &after);
+    ASSERT_EQ(after.size(), frames.size());
+    EXPECT_EQ(after.back(), whole - headerAndTrailer);
+    EXPECT_GT(after[0], after[1] - after[0]); // the first frame is drawn whole
+    EXPECT_GT(after[1], after[0]);
+    EXPECT_EQ(after[2], after[1]);           // unchanged: the frame before stays longer
+    EXPECT_GT(after[3] - after[2], 3 * 256); // at least its own colour table
+}
