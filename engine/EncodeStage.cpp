@@ -6,15 +6,12 @@
 #include <QDir>
 #include <QSaveFile>
 
-namespace {
-
 TConversionResult WriteFailure(const TConversionContext& context, const QIODevice& device) {
-    return Failure(QStringLiteral("Writing the GIF file \"%1\" failed: %2. Is the disk full?")
-                       .arg(QDir::toNativeSeparators(context.Request.GifFile),
+    return Failure(QStringLiteral("Writing the %1 file \"%2\" failed: %3. Is the disk full?")
+                       .arg(FormatName(context.Request.Format),
+                            QDir::toNativeSeparators(context.Request.GifFile),
                             ShortWriteReason(device, -1, 0)));
 }
-
-} // namespace
 
 TStop EncodeGif(const TConversionContext& context, const TPreparedFrames& frames,
                 const TGifSequence& sequence, const TPalettePlan& palettes,
@@ -74,13 +71,14 @@ TStop MakeGif(const TConversionContext& context, const TPreparedFrames& frames,
     return EncodeGif(context, frames, sequence, plan, settings.Encoder, reader, device, encoded);
 }
 
-TStop WriteGifFile(const TConversionContext& context,
-                   const std::function<TStop(QIODevice&)>& make) {
+TStop WriteOutputFile(const TConversionContext& context,
+                      const std::function<TStop(QIODevice&)>& make) {
     QSaveFile output(context.Request.GifFile);
     if (!output.open(QIODevice::WriteOnly))
-        return Failure(
-            QStringLiteral("The GIF file \"%1\" cannot be written: %2")
-                .arg(QDir::toNativeSeparators(context.Request.GifFile), output.errorString()));
+        return Failure(QStringLiteral("The %1 file \"%2\" cannot be written: %3")
+                           .arg(FormatName(context.Request.Format),
+                                QDir::toNativeSeparators(context.Request.GifFile),
+                                output.errorString()));
     if (TStop stop = make(output)) {
         output.cancelWriting();
         return stop;

@@ -18,6 +18,9 @@ struct TEncoded {
     std::vector<qint64> BytesAfterPosition;
 };
 
+// Writing the output file to `device` failed: what to tell the user.
+TConversionResult WriteFailure(const TConversionContext& context, const QIODevice& device);
+
 // Writes the whole GIF of `sequence` to `device` (open for writing).
 [[nodiscard]] TStop EncodeGif(const TConversionContext& context, const TPreparedFrames& frames,
                               const TGifSequence& sequence, const TPalettePlan& palettes,
@@ -33,5 +36,5 @@ struct TEncoded {
 
 // The GIF that `make` writes, to the request's file, which replaces
 // what is there only once it is whole.
-[[nodiscard]] TStop WriteGifFile(const TConversionContext& context,
-                                 const std::function<TStop(QIODevice&)>& make);
+[[nodiscard]] TStop WriteOutputFile(const TConversionContext& context,
+                                    const std::function<TStop(QIODevice&)>& make);

@@ -2,9 +2,9 @@
 
 #include "decoder/FFDecoder.h"
 #include "engine/ConversionStage.h"
-#include "engine/EncodeStage.h"
 #include "engine/FrameSampler.h"
 #include "engine/GifSequence.h"
+#include "engine/OutputEncode.h"
 #include "engine/PrepareStage.h"
 #include "engine/SizeFitter.h"
 
@@ -162,7 +162,7 @@ TStop TEstimator::Measure(const TGifSequence& sequence, int quality, qint64& byt
     buffer.open(QIODevice::WriteOnly);
     TEncoded encoded;
     if (TStop stop =
-            MakeGif(Context(FRequest), FFrames, sequence, quality, buffer, encoded, &FPalettes))
+            MakeOutput(Context(FRequest), FFrames, sequence, quality, buffer, encoded, &FPalettes))
         return stop;
     bytes = buffer.size();
     if (bytesAfterPosition)
@@ -202,8 +202,12 @@ TStop TEstimator::Extrapolate(const std::vector<std::pair<int, int>>& prepared,
         std::vector<qint64> after;
         if (TStop stop = Measure(sequence, FRequest.GifQuality, whole, &after))
             return stop;
-        if (after.size() != static_cast<size_t>(count))
-            continue;
+        if (after.size() != static_cast<size_t>(count)) {
+            // An encoder that does not tell what each frame costs: all alike.
+            after.resize(static_cast<size_t>(count));
+            for (int i = 0; i < count; ++i)
+                after[static_cast<size_t>(i)] = whole * (i + 1) / count;
+        }
         // The first frame with the file's header and trailer, as in a GIF of its own.
         const qint64 alone = whole - (after.back() - after.front());
         const qint64 warmed = alone + after[static_cast<size_t>(warm - 1)] - after.front();
@@ -284,6 +288,8 @@ TGifEstimate TEstimator::Run(const TDecoderFactory& decoderFactory) {
     FPlan = PlanConversion(FRequest, facts);
     if (!FPlan.Ok())
         return Estimated(Failure(FPlan.Error));
+    if (const QString limit = CheckFormatSize(FRequest.Format, FPlan.FinalSize); !limit.isEmpty())
+        return Estimated(Failure(limit));
     const std::vector<int64_t> times = FPlan.SampleTimes();
     const int grid = static_cast<int>(times.size());
     TGifEstimate estimate;

@@ -1,6 +1,6 @@
 #include "engine/SizeFitter.h"
 
-#include "engine/EncodeStage.h"
+#include "engine/OutputEncode.h"
 
 #include <QBuffer>
 #include <cmath>
@@ -99,7 +99,7 @@ TStop TSizeFitter::Encode(const TGifSequence& sequence, int quality, QByteArray&
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     TEncoded encoded;
-    TStop stop = MakeGif(FContext, FFrames, sequence, quality, buffer, encoded, &FPalettes);
+    TStop stop = MakeOutput(FContext, FFrames, sequence, quality, buffer, encoded, &FPalettes);
     images = encoded.Images;
     return stop;
 }

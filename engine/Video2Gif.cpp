@@ -5,6 +5,7 @@
 #include "engine/ConversionStage.h"
 #include "engine/EncodeStage.h"
 #include "engine/FrameSampler.h"
+#include "engine/OutputEncode.h"
 #include "engine/PalettePlanner.h"
 #include "engine/PrepareStage.h"
 #include "engine/SizeFitter.h"
@@ -55,13 +56,14 @@ TStop StartSampling(const TConversionContext& context, TFrameSampler& sampler) {
                             FormatPTS(context.Request.StartPTS, 3)));
 }
 
-TConversionResult Success(const TFittedGif& gif, const QString& warning) {
+TConversionResult Success(const TFittedGif& gif, TOutputFormat format, const QString& warning) {
     TConversionResult result;
     result.Ok = true;
     result.FramesWritten = static_cast<int>(gif.Sequence.Frames.size());
     result.ImagesWritten = gif.Images;
-    result.Width = gif.Sequence.Size.width();
-    result.Height = gif.Sequence.Size.height();
+    const QSize size = EncodedSize(format, gif.Sequence.Size);
+    result.Width = size.width();
+    result.Height = size.height();
     result.Fps = gif.Sequence.Fps;
     for (int position = 0; position < result.FramesWritten; ++position)
         result.DurationCs += FrameDelayCs(position, gif.Sequence.PeriodCs);
@@ -109,6 +111,8 @@ TConversionResult RunConversion(const TConversionRequest& request,
     const TConversionPlan plan = PlanConversion(request, facts);
     if (!plan.Ok())
         return Failure(plan.Error);
+    if (const QString limit = CheckFormatSize(request.Format, plan.FinalSize); !limit.isEmpty())
+        return Failure(limit);
     const QString folder = QFileInfo(request.GifFile).absolutePath();
     TFrameSpill spill(folder, plan.FrameBytes, plan.SpillSlots);
     if (!spill.Open())
@@ -148,21 +152,18 @@ TConversionResult RunConversion(const TConversionRequest& request,
     const auto write = [&](QIODevice& device) -> TStop {
         if (!gif.Bytes.isEmpty()) {
             if (device.write(gif.Bytes) != gif.Bytes.size())
-                return Failure(
-                    QStringLiteral("Writing the GIF file \"%1\" failed: %2. Is the disk "
-                                   "full?")
-                        .arg(QDir::toNativeSeparators(request.GifFile), device.errorString()));
+                return WriteFailure(context, device);
             return {};
         }
         TEncoded encoded;
-        TStop stop = MakeGif(context, frames, gif.Sequence, gif.Quality, device, encoded);
+        TStop stop = MakeOutput(context, frames, gif.Sequence, gif.Quality, device, encoded);
         gif.Images = encoded.Images;
         return stop;
     };
-    if (TStop stop = WriteGifFile(context, write))
+    if (TStop stop = WriteOutputFile(context, write))
         return *stop;
     progress.Enter(100, 100);
-    return Success(gif, warning);
+    return Success(gif, request.Format, warning);
 }
 
 TVideo2GifThread::TVideo2GifThread(const TConversionRequest& request,

@@ -3,6 +3,7 @@
 
 #include "common/Bitmaps.h"
 #include "engine/FramePlan.h"
+#include "engine/OutputFormat.h"
 
 #include <QPointer>
 #include <QString>
@@ -52,6 +53,8 @@ struct TConversionRequest {
     // The largest file the GIF may be, in bytes; 0: no limit. The engine lowers the quality, then
     // the frame rate, then the size, each as little as it can, until the GIF fits.
     int64_t GifMaxSize = 0;
+    // What is made at GifFile: the GIF, or the same frames as an animated WebP or an MP4 video.
+    TOutputFormat Format = TOutputFormat::Gif;
     TOverlayCallback DrawOverlays;
     TFrameFilter FrameFilter;
     QPointer<QObject> Window;

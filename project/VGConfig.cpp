@@ -9,6 +9,10 @@ const TEnumInfo SizeStyleEnum{QStringLiteral("TSizeStyle"),
                               {QStringLiteral("ssOriginal"), QStringLiteral("ssHalf"),
                                QStringLiteral("ssQuarter"), QStringLiteral("ssCustom")}};
 
+const TEnumInfo OutputFormatEnum{
+    QStringLiteral("TOutputFormat"),
+    {QStringLiteral("ofGif"), QStringLiteral("ofWebP"), QStringLiteral("ofMp4")}};
+
 const TEnumInfo FontStyleEnum{QStringLiteral("TFontStyle"),
                               {QStringLiteral("fsBold"), QStringLiteral("fsItalic"),
                                QStringLiteral("fsUnderline"), QStringLiteral("fsStrikeOut")}};
@@ -41,7 +45,8 @@ void TVGConfig::DeclareProps(TPropDecl<TVGConfig>& p) {
         .Set("FontStyles", FontStyleEnum, &TVGConfig::FontStyles)
         // Added later: a file without them reads as the defaults.
         .Integer("GifQuality", &TVGConfig::GifQuality)
-        .Int64("GifMaxSize", &TVGConfig::GifMaxSize);
+        .Int64("GifMaxSize", &TVGConfig::GifMaxSize)
+        .Enumeration<TOutputFormat>("OutputFormat", OutputFormatEnum, &TVGConfig::OutputFormat);
 }
 
 void TVGConfig::SetPropText(const QString& name, const QString& text, TPropKind kind) {

@@ -3,6 +3,7 @@
 // how the crop rectangle is shown, and the installation bookkeeping. Kept in "ConfigSet.vgset"
 // in the per-user data folder.
 
+#include "engine/OutputFormat.h"
 #include "persistence/BaseProj.h"
 #include "project/VGSizeStyle.h"
 
@@ -12,6 +13,8 @@
 
 // Identifiers of the output size styles, by ordinal.
 extern const TEnumInfo SizeStyleEnum;
+// Identifiers of the output formats: "ofGif", "ofWebP", "ofMp4".
+extern const TEnumInfo OutputFormatEnum;
 
 // The styles of a caption font; a set of them is kept as bits by ordinal (bit 0 bold, bit 1
 // italic, bit 2 underline, bit 3 strike-out).
@@ -86,6 +89,8 @@ public:
     int GifQuality = 90; // the engine's DefaultGifQuality
     // The largest file new projects' GIFs may be, in bytes; 0: no limit.
     qint64 GifMaxSize = DefaultGifMaxSize;
+    // What new projects make: a GIF, an animated WebP or an MP4.
+    TOutputFormat OutputFormat = TOutputFormat::Gif;
 
     bool IsPartnerUnknown() const { return PartnerStatus == 0; }
     bool IsPartner() const { return PartnerStatus == 2; }

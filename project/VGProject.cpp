@@ -27,6 +27,7 @@ TProjectDefaults ProjectDefaultsFromConfig() {
     d.GifMaxFrame = Config->GifMaxFrame;
     d.GifQuality = Config->GifQuality;
     d.GifMaxSize = Config->GifMaxSize;
+    d.OutputFormat = Config->OutputFormat;
     return d;
 }
 
@@ -45,6 +46,7 @@ void TVGProj::ApplyDefaults() {
     SizeStyle = d.SizeStyle;
     GifQuality = d.GifQuality;
     GifMaxSize = d.GifMaxSize;
+    OutputFormat = d.OutputFormat;
     for (int i = 0; i < Texts.Count(); ++i)
         ApplyFontTo(Texts[i]);
 }
@@ -264,6 +266,7 @@ TConversionRequest TVGProj::DetachedRequest() const {
     copy->Sequence = Sequence;
     copy->GifQuality = GifQuality;
     copy->GifMaxSize = GifMaxSize;
+    copy->OutputFormat = OutputFormat;
     TConversionRequest request = copy->ConversionRequest(nullptr);
     if (request.DrawOverlays)
         request.DrawOverlays = [copy](QPainter& painter, int width, int height,
@@ -302,6 +305,7 @@ TConversionRequest TVGProj::ConversionRequest(QObject* window) {
     request.Sequence = Sequence;
     request.GifQuality = GifQuality;
     request.GifMaxSize = GifMaxSize;
+    request.Format = OutputFormat;
     // Without captions or a logo frames go to the GIF untouched (no painting pass per frame).
     if (Texts.Count() > 0 || Logo.Enabled)
         request.DrawOverlays = [this](QPainter& painter, int width, int height,

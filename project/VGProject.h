@@ -4,6 +4,7 @@
 
 #include "common/Bitmaps.h"
 #include "engine/FramePlan.h"
+#include "engine/OutputFormat.h"
 #include "project/VGElements.h"
 #include "project/VGFrames.h"
 #include "project/VGSizeStyle.h"
@@ -40,6 +41,7 @@ struct TProjectDefaults {
     int GifMaxFrame = 1000;
     int GifQuality = 90;
     int64_t GifMaxSize = 0;
+    TOutputFormat OutputFormat = TOutputFormat::Gif;
 };
 
 // The defaults of the global settings object (built-in values while there is none).
@@ -81,6 +83,8 @@ public:
     int GifQuality = 90;
     // The largest file the GIF may be, in bytes; 0: no limit.
     int64_t GifMaxSize = 0;
+    // What Convert makes of the edit: a GIF, an animated WebP or an MP4.
+    TOutputFormat OutputFormat = TOutputFormat::Gif;
 
     // Project life.
     void ApplyDefaults();

@@ -170,6 +170,13 @@ bool ApplyQuality(const QString& v, TCliOptions& o) {
 }
 
 // A size limit must leave room for the smallest GIF; 0 (no limit) is not asked for this way.
+bool ApplyFormat(const QString& v, TCliOptions& o) {
+    const std::optional<TOutputFormat> format = FormatNamed(v.trimmed());
+    o.Format = format.value_or(TOutputFormat::Gif);
+    o.FormatGiven = format.has_value();
+    return format.has_value();
+}
+
 bool ApplyMaxSize(const QString& v, TCliOptions& o) {
     const std::optional<int64_t> bytes = ParseGifSize(v);
     o.MaxSize = bytes.value_or(0);
@@ -342,6 +349,14 @@ const std::vector<TOptionEntry> optionTable = {
      "a whole number from 1 to 100",
      ApplyQuality,
      nullptr},
+    {{"format"},
+     "format",
+     "What is made of the clip: gif, webp (animated WebP) or mp4 (H.264 video). Default: from the "
+     "output file's extension.",
+     nullptr,
+     "gif, webp or mp4",
+     ApplyFormat,
+     nullptr},
     {{"max-size"},
      "size",
      "The largest the GIF may be, e.g. 8M: K and M are 1000 and 1,000,000 bytes (as upload limits "
@@ -486,6 +501,15 @@ TCliParse ParseCliArguments(const QStringList& arguments) {
     options.ToStdout = files[1] == QLatin1String("-");
     if (!options.ToStdout)
         options.GifFile = QFileInfo(files[1]).absoluteFilePath();
+    if (!options.FormatGiven && !options.ToStdout) {
+        const std::optional<TOutputFormat> format = FormatOfFile(files[1]);
+        if (!format)
+            return UsageError(
+                QStringLiteral("the output file \"%1\" has no extension of a format "
+                               "this program makes (%2); name it so, or give --format")
+                    .arg(files[1], FormatList()));
+        options.Format = *format;
+    }
     if (const QString problem = CheckCombinations(options); !problem.isEmpty())
         return UsageError(problem);
     result.Action = TCliAction::Convert;

@@ -4,6 +4,7 @@
 
 #include "common/Bitmaps.h"
 #include "engine/FramePlan.h"
+#include "engine/OutputFormat.h"
 #include "project/VGElements.h"
 #include "project/VGSizeStyle.h"
 
@@ -50,6 +51,9 @@ struct TCliOptions {
     int MaxFrames = 1000;
     int Quality = 90;    // 1 (smallest) to 100 (most faithful)
     int64_t MaxSize = 0; // the largest GIF in bytes; 0: no limit
+    // What is made: from --format, else the output file's extension (standard output: a GIF).
+    TOutputFormat Format = TOutputFormat::Gif;
+    bool FormatGiven = false;
     std::vector<TCliCaption> Captions;
     QString FontName = QStringLiteral("Arial");
     int FontSize = 14;

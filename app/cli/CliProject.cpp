@@ -72,6 +72,7 @@ void FillOutput(const TCliOptions& options, TVGProj& project) {
     project.Sequence = options.Order;
     project.GifQuality = options.Quality;
     project.GifMaxSize = options.MaxSize;
+    project.OutputFormat = options.Format;
 }
 
 void FillOverlays(const TCliOptions& options, TVGProj& project) {

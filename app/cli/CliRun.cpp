@@ -33,17 +33,21 @@ bool CopyToStream(const QString& fileName, FILE* stream) {
     return std::fflush(stream) == 0;
 }
 
-// "out.gif: 320 × 180, 24 frames (20 images), 2.00 s at 12 frames per second", then, with a size
-// limit, what was given up to meet it. The rate and length are the GIF's own: a size limit may
-// have lowered the rate asked for.
+// "out.gif: GIF 320 × 180, 24 frames (20 images), 2.00 s at 12 frames per second" (a WebP or
+// MP4 without the images, which only a GIF counts), then, with a size limit, what was given up
+// to meet it. The rate and length are the file's own: a size limit may have lowered the rate
+// asked for.
 void PrintSummary(const TCliOptions& options, const TVGProj& project,
                   const TConversionResult& result, const TCliStreams& streams) {
     const QString where = options.ToStdout ? QStringLiteral("standard output") : project.GifFile;
     FILE* stream = options.ToStdout ? streams.Messages : streams.Output;
+    const QString images = options.Format == TOutputFormat::Gif
+                               ? QStringLiteral(" (%1 images)").arg(result.ImagesWritten)
+                               : QString();
     std::fprintf(
-        stream, "%s: %d × %d, %d frames (%d images), %.2f s at %s frames per second%s\n",
-        qUtf8Printable(where), result.Width, result.Height, result.FramesWritten,
-        result.ImagesWritten, result.DurationCs / 100.0,
+        stream, "%s: %s %d × %d, %d frames%s, %.2f s at %s frames per second%s\n",
+        qUtf8Printable(where), qUtf8Printable(FormatName(options.Format)), result.Width,
+        result.Height, result.FramesWritten, qUtf8Printable(images), result.DurationCs / 100.0,
         qUtf8Printable(QString::number(result.Fps, 'g', 4)),
         result.FramesWritten >= options.MaxFrames ? " - the maximum frame count was reached" : "");
     if (!result.SizeReport.isEmpty())

@@ -235,6 +235,9 @@ TEST(CliProcess, UnusableClipsCropsCaptionsAndNamesExitWithUsage) {
         {{missing, ""}, "must not be empty"},
         {{"--crop", "0,0,1,1", "--size", "quarter", missing, out}, "--crop (1 × 1)"},
         {{"--start", "1", "--end", "1.05", missing, out}, "shorter than one frame"},
+        // what to make: from the name's extension, else --format
+        {{missing, dir.filePath(QStringLiteral("o.png"))}, "(gif, webp, mp4)"},
+        {{"--format", "avi", missing, out}, "is not gif, webp or mp4"},
     };
     for (const auto& [arguments, cause] : early) {
         const TRun run = RunConverter(arguments);
@@ -259,15 +262,18 @@ TEST(CliProcess, NeverOverwritesTheVideoOrAnythingButAFile) {
     const QString video = dir.filePath(QStringLiteral("c.ogv"));
     ASSERT_TRUE(QFile::copy(bear, video));
     const QByteArray before = Digest(video);
-    const TRun same = RunConverter({video, video});
+    // (--format: a name without the extension of a format is refused before anything else)
+    const TRun same = RunConverter({"--format", "gif", video, video});
     EXPECT_EQ(same.ExitCode, ecUsage);
     EXPECT_TRUE(same.Err.contains("video file itself"));
     EXPECT_EQ(Digest(video), before);
     const QString fifo = dir.filePath(QStringLiteral("pipe"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    EXPECT_EQ(RunConverter({video, fifo}).ExitCode, ecUsage);
-    EXPECT_EQ(RunConverter({video, QStringLiteral("/dev/null")}).ExitCode, ecUsage);
-    EXPECT_EQ(RunConverter({video, dir.path()}).ExitCode, ecUsage);
+    for (const QString& target : {fifo, QStringLiteral("/dev/null"), dir.path()}) {
+        const TRun refused = RunConverter({"--format", "gif", video, target});
+        EXPECT_EQ(refused.ExitCode, ecUsage);
+        EXPECT_TRUE(refused.Err.contains("not a regular file")) << refused.Err.constData();
+    }
 }
 
 TEST(CliProcess, EndIsExclusiveAndTheSummaryGivesTheRealRate) {
@@ -313,7 +319,7 @@ TEST(CliProcess, DashWritesOnlyTheGifToStandardOutput) {
     const TDecodedGif gif = DecodeGifBytes(run.Out);
     EXPECT_TRUE(gif.Ok);
     EXPECT_EQ(gif.Width, 160);
-    EXPECT_TRUE(run.Err.contains("standard output: 160 × 90"));
+    EXPECT_TRUE(run.Err.contains("standard output: GIF 160 × 90"));
 
     // A reader that goes away: the failed write is reported (1), the process is not killed by
     // the broken pipe (141).
