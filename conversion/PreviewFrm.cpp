@@ -5,6 +5,7 @@
 #include "common/Messages.h"
 #include "common/MsgBox.h"
 #include "conversion/FileCopy.h"
+#include "conversion/VideoPreview.h"
 #include "gifimage/GIFView.h"
 #include "project/VGProject.h"
 #include "widgets/Anchors.h"
@@ -142,8 +143,18 @@ void TPreviewForm::SetProject(TVGProj* project) {
     FGifWidth = size.width();
     FGifHeight = size.height();
     const QFileInfo video(project->VideoFile);
-    FSaveFileName =
-        video.absolutePath() + QLatin1Char('/') + video.completeBaseName() + QLatin1String(".gif");
+    FSaveFileName = video.absolutePath() + QLatin1Char('/') + video.completeBaseName() +
+                    QLatin1Char('.') + FormatExtension(Format());
+    if (Format() != TOutputFormat::Gif)
+        SetCaption(QStringLiteral("Preview %1").arg(FormatName(Format())));
+}
+
+TOutputFormat TPreviewForm::Format() const {
+    return FProject ? FProject->OutputFormat : TOutputFormat::Gif;
+}
+
+QWidget* TPreviewForm::ShownView() const {
+    return FVideo ? static_cast<QWidget*>(FVideo) : static_cast<QWidget*>(Image1);
 }
 
 void TPreviewForm::SizeWindow() {
@@ -162,7 +173,7 @@ void TPreviewForm::FitPicture() {
     // misleads about what was made); a bigger one shrinks to fit.
     const QSize fitted =
         GetFillSize(pnlGIF->width() - 48, pnlGIF->height() - 48, FGifWidth, FGifHeight, false);
-    Image1->setGeometry(CenteredRect(pnlGIF->size(), fitted));
+    ShownView()->setGeometry(CenteredRect(pnlGIF->size(), fitted));
     CenterProgress();
 }
 
@@ -177,10 +188,31 @@ void TPreviewForm::ShowProgress(const QString& stage, int percent) {
     lblProgress->repaint();
 }
 
+void TPreviewForm::LoadVideo() {
+    FVideo = new TVideoPreview(pnlGIF);
+    FVideo->setObjectName(QStringLiteral("VideoPreview"));
+    FVideo->setAccessibleName(QStringLiteral("%1 preview").arg(FormatName(Format())));
+    Image1->hide();
+    QString error;
+    if (!FVideo->Open(FProject->GifFile, Format(), error)) {
+        MsgBox(error, mbOK, miError, 1);
+        return;
+    }
+    // An MP4 of an odd size has lost its last column or row.
+    FGifWidth = FVideo->PictureSize().width();
+    FGifHeight = FVideo->PictureSize().height();
+    FitPicture();
+    FVideo->show();
+}
+
 void TPreviewForm::LoadGif() {
     if (FGif || FLoadTried || !FProject)
         return;
     FLoadTried = true;
+    if (Format() != TOutputFormat::Gif) {
+        LoadVideo();
+        return;
+    }
     auto gif = std::make_shared<TGIFImage>();
     gif->OnProgress = [this](const QString& stage, int percent) { ShowProgress(stage, percent); };
     lblProgress->show();
@@ -204,15 +236,17 @@ void TPreviewForm::LoadGif() {
 void TPreviewForm::btnSaveClick() {
     if (!FProject)
         return;
-    const TSaveDialogRequest request{QStringLiteral("Save GIF File"), FSaveFileName,
-                                     QStringLiteral("GIF files (*.gif)"), QStringLiteral("gif")};
+    const QString name = FormatName(Format()), suffix = FormatExtension(Format());
+    const TSaveDialogRequest request{QStringLiteral("Save %1 File").arg(name), FSaveFileName,
+                                     QStringLiteral("%1 files (*.%2)").arg(name, suffix), suffix};
     const QString target = SaveDialog() ? SaveDialog()(this, request) : QString();
     if (target.isEmpty())
         return;
     FSaveFileName = target;
     QString error;
     if (!CopyFileReplacing(FProject->GifFile, target, &error)) {
-        MsgBox(QStringLiteral("The GIF file could not be saved as \"%1\": %2.").arg(target, error),
+        MsgBox(QStringLiteral("The %1 file could not be saved as \"%2\": %3.")
+                   .arg(FormatName(Format()), target, error),
                mbOK, miError, 1);
         return;
     }
@@ -231,8 +265,11 @@ void TPreviewForm::ceBKChange() {
 
 void TPreviewForm::closeEvent(QCloseEvent* e) {
     // Nothing saved yet: the GIF would be lost with the work folder.
-    if (!btnOpenFolder->isEnabled() && MsgBox(QStringLiteral("Close without saving gif file?"),
-                                              mbOKCancel, miQuestion, 1) != mrOK) {
+    const QString question =
+        Format() == TOutputFormat::Gif
+            ? QStringLiteral("Close without saving gif file?")
+            : QStringLiteral("Close without saving the %1 file?").arg(FormatName(Format()));
+    if (!btnOpenFolder->isEnabled() && MsgBox(question, mbOKCancel, miQuestion, 1) != mrOK) {
         e->ignore();
         return;
     }

@@ -3,6 +3,7 @@
 // folder) and lets the user save copies of it, open the folder he saved to and choose the colour
 // behind the animation. It asks before closing while nothing was saved.
 
+#include "engine/OutputFormat.h"
 #include "ui/BaseUIFrm.h"
 
 #include <QSize>
@@ -16,6 +17,7 @@ class TGIFImage;
 class TGIFView;
 class TSkinButton;
 class TVGProj;
+class TVideoPreview;
 
 // What the save dialog is asked.
 struct TSaveDialogRequest {
@@ -77,11 +79,17 @@ private:
     void CenterProgress();
     void ShowProgress(const QString& stage, int percent);
 
+    // A WebP or an MP4 plays in a view of its own in Image1's place.
+    void LoadVideo();
+    TOutputFormat Format() const;
+    QWidget* ShownView() const;
+
     TVGProj* FProject = nullptr;
+    TVideoPreview* FVideo = nullptr; // made for a WebP or an MP4
     int FGifWidth = 0;
     int FGifHeight = 0;
     std::shared_ptr<TGIFImage> FGif;
-    bool FLoadPosted = false;
+    bool FLoadPosted = false; // the picture's loading is under way or done
     bool FLoadTried = false;
     bool FCentred = false;
     QString FSaveFileName; // the save dialog's start, then the path last chosen

@@ -103,6 +103,16 @@ TPublishForm::~TPublishForm() {
     FThread.reset();
 }
 
+void TPublishForm::SetProject(TVGProj* project) {
+    FProject = project;
+    if (!project || project->OutputFormat == TOutputFormat::Gif)
+        return;
+    const QString format = FormatName(project->OutputFormat);
+    setWindowTitle(QStringLiteral("Converting to %1").arg(format));
+    lblInfo->setText(QStringLiteral("Converting to %1...please wait...").arg(format));
+    lblInfo->adjustSize();
+}
+
 void TPublishForm::StartConversion() {
     if (FProject)
         SetThread(FProject->StartConversion(this));
@@ -173,9 +183,14 @@ void TPublishForm::ShowEndNotes(bool maxFramesReached, const QString& sizeReport
                               "You can go to <Options> to modify it."),
                mbOK, miInformation, 1);
     // What the engine gave up to meet the size limit is information, not a warning.
-    if (!sizeReport.isEmpty())
-        MsgBox(QStringLiteral("The GIF fits its size limit.\n") + sizeReport, mbOK, miInformation,
+    if (!sizeReport.isEmpty()) {
+        const TOutputFormat format = FProject ? FProject->OutputFormat : TOutputFormat::Gif;
+        const QString what = format == TOutputFormat::Gif
+                                 ? QStringLiteral("The GIF")
+                                 : QStringLiteral("The %1 file").arg(FormatName(format));
+        MsgBox(what + QStringLiteral(" fits its size limit.\n") + sizeReport, mbOK, miInformation,
                1);
+    }
     // The GIF is made, but shorter than asked or without damaged frames of the video.
     if (!warning.isEmpty())
         MsgBox(warning, mbOK, miWarning, 1);

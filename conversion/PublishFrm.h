@@ -27,7 +27,8 @@ public:
     // Stops the engine, if it still runs, and waits for its thread to end.
     ~TPublishForm() override;
 
-    void SetProject(TVGProj* project) { FProject = project; }
+    // The project to convert; the window says what it makes when that is not a GIF.
+    void SetProject(TVGProj* project);
     // Has the project start the engine, which reports to this window.
     void StartConversion();
     // Takes an engine thread that reports to this window (tests hand in their own).

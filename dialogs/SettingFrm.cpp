@@ -93,12 +93,12 @@ TSettingForm::TSettingForm(QWidget* parent) : TBaseUIForm(parent) {
     BuildSequencePage();
     ConnectEstimate();
     // Reading order, page by page; Tab passes over the pages that are not shown.
-    SetTabChain({PageControl1, edtW,        edtH,       cbSize,       cbFrameRate,    cbLoop,
-                 cbSpeed,      edtQuality,  edtMaxSize, lbText,       mmText,         btnAddText,
-                 btnDelText,   btnTextFont, cgText,     btnAlignLeft, btnAlignCenter, btnAlignRight,
-                 edtTextX,     edtTextY,    cbxLogo,    edtLogo,      edtLogoButton,  edtLogoW,
-                 edtLogoH,     edtLogoX,    edtLogoY,   cbxFlipH,     cbxFlipV,       cbRotate,
-                 rbOriginal,   rbReverse,   rbPingPong, btnOkMe,      btnCancelMe});
+    SetTabChain({PageControl1,  edtW,       edtH,        cbSize,     cbFrameRate,  cbLoop,
+                 cbSpeed,       edtQuality, cbFormat,    edtMaxSize, lbText,       mmText,
+                 btnAddText,    btnDelText, btnTextFont, cgText,     btnAlignLeft, btnAlignCenter,
+                 btnAlignRight, edtTextX,   edtTextY,    cbxLogo,    edtLogo,      edtLogoButton,
+                 edtLogoW,      edtLogoH,   edtLogoX,    edtLogoY,   cbxFlipH,     cbxFlipV,
+                 cbRotate,      rbOriginal, rbReverse,   rbPingPong, btnOkMe,      btnCancelMe});
     FormCreate();
     PageControl1->setCurrentIndex(LastPage());
 }
@@ -138,7 +138,8 @@ void TSettingForm::BuildGeneralPage() {
     BuildLimitControls(page, gif);
 }
 
-// The quality beside the GIF speed, and the size limit in the free row under the GIF settings.
+// The quality beside the GIF speed; the format, the size limit and the estimate in the free row
+// under the GIF settings.
 void TSettingForm::BuildLimitControls(QWidget* page, QWidget* gifGroup) {
     QLabel* quality = MakeLabel(gifGroup, QStringLiteral("Quality"), 244, 66);
     edtQuality = new TRangeSpinBox(gifGroup);
@@ -148,16 +149,26 @@ void TSettingForm::BuildLimitControls(QWidget* page, QWidget* gifGroup) {
     edtQuality->setGeometry(320, 62, 110, 22);
     edtQuality->setToolTip(QStringLiteral("1 gives the smallest GIF, 100 the most faithful"));
 
-    TFlatGroupBox* file = MakeGroup(page, QStringLiteral("File size"), QRect(10, 196, 456, 48));
-    QLabel* limit = MakeLabel(file, QStringLiteral("Size limit"), 16, 22);
+    TFlatGroupBox* file = MakeGroup(page, QStringLiteral("File"), QRect(10, 196, 456, 48));
+    QLabel* format = MakeLabel(file, QStringLiteral("Format"), 16, 22);
+    QStringList formats;
+    for (const TOutputFormat kind : OutputFormats)
+        formats << FormatName(kind);
+    cbFormat = MakeCombo(file, QStringLiteral("cbFormat"), formats, false, QRect(66, 18, 70, 22));
+    cbFormat->setToolTip(QStringLiteral("GIF; animated WebP, a third of the size or less; MP4 "
+                                        "(H.264 video), a tenth or less"));
+    format->setBuddy(cbFormat);
+    QLabel* limit = MakeLabel(file, QStringLiteral("Size limit"), 148, 22);
     edtMaxSize = new QLineEdit(file);
     limit->setBuddy(edtMaxSize);
     edtMaxSize->setObjectName(QStringLiteral("edtMaxSize"));
-    edtMaxSize->setGeometry(100, 18, 80, 22);
+    edtMaxSize->setGeometry(208, 18, 66, 22);
     edtMaxSize->setPlaceholderText(QStringLiteral("none"));
-    edtMaxSize->setToolTip(QStringLiteral("The largest the GIF may be, e.g. 8M; empty: no limit"));
+    edtMaxSize->setToolTip(QStringLiteral("The largest the file may be, e.g. 8M; empty: no limit"));
     lblMaxSizeHint = MakeLabel(file, QStringLiteral("e.g. 8M, 2.5MB, 500KB or 8MiB; empty: none"),
-                               190, 22, QStringLiteral("lblMaxSizeHint"));
+                               282, 12, QStringLiteral("lblMaxSizeHint"));
+    lblMaxSizeHint->setWordWrap(true);
+    lblMaxSizeHint->setGeometry(282, 12, 168, 32);
     BuildEstimate(file);
 }
 

@@ -6,6 +6,7 @@
 #include "common/Bitmaps.h"
 #include "dialogs/DialogRules.h"
 #include "engine/FramePlan.h"
+#include "engine/OutputFormat.h"
 #include "project/VGElements.h"
 #include "ui/BaseUIFrm.h"
 #include "ui/ValueRefusal.h"
@@ -90,6 +91,7 @@ public:
     QComboBox* cbLoop;
     QComboBox* cbSpeed;
     TRangeSpinBox* edtQuality;
+    QComboBox* cbFormat;   // GIF, WebP, MP4, in the order of TOutputFormat
     QLineEdit* edtMaxSize; // empty: no limit
     QLabel* lblMaxSizeHint;
     QLabel* lblEstimate; // the size of the GIF these values make, in place of the hint
@@ -157,7 +159,8 @@ private:
     void ConnectEstimate();
     void EstimateChanged();
     TConversionRequest RequestFromEdits() const;
-    // What the Flip & Rotate and Sequence pages are set to.
+    // The format chosen, and what the Flip & Rotate and Sequence pages are set to.
+    TOutputFormat EditedFormat() const;
     TFlipMode EditedFlip() const;
     uint8_t EditedRotation() const;
     TFrameOrder EditedOrder() const;

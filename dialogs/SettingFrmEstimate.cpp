@@ -20,9 +20,12 @@
 void TSettingForm::BuildEstimate(QWidget* fileGroup) {
     lblEstimate = new QLabel(fileGroup);
     lblEstimate->setObjectName(QStringLiteral("lblEstimate"));
-    lblEstimate->setGeometry(190, 14, 260, 30);
+    lblEstimate->setGeometry(282, 4, 168, 42);
     lblEstimate->setWordWrap(true);
-    lblEstimate->setAccessibleName(QStringLiteral("GIF size estimate"));
+    QFont small = lblEstimate->font();
+    small.setPointSizeF(small.pointSizeF() * 0.9);
+    lblEstimate->setFont(small);
+    lblEstimate->setAccessibleName(QStringLiteral("File size estimate"));
     lblEstimate->hide();
     FEstimate = new TLiveEstimate(this);
     // The estimate takes the hint's place once there is one.
@@ -40,7 +43,7 @@ void TSettingForm::ConnectEstimate() {
           cbFrameRate->lineEdit(), cbSpeed->lineEdit(), cbLoop->lineEdit()})
         if (edit)
             connect(edit, &QLineEdit::textChanged, this, changed);
-    for (QComboBox* box : {cbSize, cbFrameRate, cbSpeed, cbLoop, cbRotate})
+    for (QComboBox* box : {cbSize, cbFrameRate, cbSpeed, cbLoop, cbRotate, cbFormat})
         connect(box, &QComboBox::currentIndexChanged, this, changed);
     connect(edtQuality, &QSpinBox::valueChanged, this, changed);
     for (QAbstractButton* button : std::initializer_list<QAbstractButton*>{
@@ -73,6 +76,7 @@ TConversionRequest TSettingForm::RequestFromEdits() const {
     request.GifLoop = ReadReplayText(cbLoop->currentText());
     request.GifQuality = edtQuality->value();
     request.GifMaxSize = ParseGifSize(edtMaxSize->text().trimmed()).value_or(0);
+    request.Format = EditedFormat();
     request.Flip = EditedFlip();
     request.Rotate = EditedRotation();
     request.Sequence = EditedOrder();

@@ -6,6 +6,7 @@
 #include "dialogs/SettingFrm.h"
 #include "engine/FramePlan.h"
 #include "project/GifSizeText.h"
+#include "project/VGConfig.h"
 #include "project/VGProject.h"
 #include "ui/UIUtils.h"
 #include "ui/ValueRefusal.h"
@@ -118,6 +119,7 @@ void TSettingForm::LoadSizeAndTiming() {
     SetValueNoChange(cbLoop, ReplayDisplayText(FProject->GifLoop, cbLoop->itemText(0)));
     edtQuality->setValue(FProject->GifQuality);
     edtMaxSize->setText(FormatGifSize(FProject->GifMaxSize));
+    SetValueNoChange(cbFormat, int(FProject->OutputFormat));
 }
 
 QString TSettingForm::MaxSizeProblem() const {
@@ -180,6 +182,7 @@ void TSettingForm::StoreToProject() {
     p.GifLoop = ReadReplayText(cbLoop->currentText());
     p.GifQuality = edtQuality->value();
     p.GifMaxSize = ParseGifSize(edtMaxSize->text().trimmed()).value_or(0);
+    p.OutputFormat = EditedFormat();
     StoreCurrentText();
     AdoptNewTexts();
     p.Logo.Enabled = cbxLogo->isChecked();
@@ -191,6 +194,12 @@ void TSettingForm::StoreToProject() {
     p.Flip = EditedFlip();
     p.Rotate = EditedRotation();
     p.Sequence = EditedOrder();
+}
+
+TOutputFormat TSettingForm::EditedFormat() const {
+    const int index = cbFormat->currentIndex();
+    return index >= 0 && index < int(std::size(OutputFormats)) ? OutputFormats[index]
+                                                               : TOutputFormat::Gif;
 }
 
 TFlipMode TSettingForm::EditedFlip() const {
@@ -281,6 +290,11 @@ void TSettingForm::btnOkMeClick() {
     if (RefuseValue(UnusableValue()))
         return;
     StoreToProject();
+    // The format chosen is what new projects make too.
+    if (Config && Config->OutputFormat != FProject->OutputFormat) {
+        Config->OutputFormat = FProject->OutputFormat;
+        (void)Config->Save(true);
+    }
     SetLastPage(PageControl1->currentIndex());
     TBaseUIForm::btnOkMeClick();
 }

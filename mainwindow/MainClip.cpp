@@ -1,5 +1,6 @@
 #include "mainwindow/MainClip.h"
 
+#include "app/VGApp.h"
 #include "common/CommonFunctions.h"
 #include "conversion/PreviewFrm.h"
 #include "conversion/PublishFrm.h"
@@ -220,6 +221,10 @@ void TMainClip::Convert() {
     }
     if (F.IsPlaying())
         F.acPauseExecute(F.btnConvert);
+    // Made in the work folder under the name of its format, until the preview saves it.
+    if (App)
+        F.Project()->GifFile =
+            App->TempPath + QStringLiteral("preview.") + FormatExtension(F.Project()->OutputFormat);
     if (ExecutePublishForm(F.Project()))
         ExecutePreviewForm(F.Project());
 }

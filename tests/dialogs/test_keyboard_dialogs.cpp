@@ -124,7 +124,8 @@ TEST_F(SettingKeyboard, TabWalksEachPageInReadingOrderAndTheArrowsTurnThePages) 
     EXPECT_EQ(FocusedControl(), "PageControl1");
     // A group of buttons of which one is down (the alignments, the frame orders) is one stop.
     const TNames pages[] = {
-        {"edtW", "edtH", "cbSize", "cbFrameRate", "cbLoop", "cbSpeed", "edtQuality", "edtMaxSize"},
+        {"edtW", "edtH", "cbSize", "cbFrameRate", "cbLoop", "cbSpeed", "edtQuality", "cbFormat",
+         "edtMaxSize"},
         {"lbText", "mmText", "btnAddText", "btnDelText", "btnTextFont", "cgText", "btnAlignLeft",
          "edtTextX", "edtTextY"},
         {"cbxLogo", "edtLogo", "edtLogoButton", "edtLogoW", "edtLogoH", "edtLogoX", "edtLogoY"},
@@ -141,19 +142,31 @@ TEST_F(SettingKeyboard, TabWalksEachPageInReadingOrderAndTheArrowsTurnThePages) 
 
 TEST_F(SettingKeyboard, EveryControlHasAName) {
     TSettingForm form;
-    const std::pair<const char*, const char*> names[] = {
-        {"edtW", "Width"},          {"edtH", "Height"},
-        {"cbSize", "Size"},         {"cbFrameRate", "Frame rate"},
-        {"cbLoop", "Replay times"}, {"cbSpeed", "GIF speed"},
-        {"edtQuality", "Quality"},  {"edtMaxSize", "Size limit"},
-        {"lbText", "Text list"},    {"mmText", "Text"},
-        {"btnAddText", "Add"},      {"btnDelText", "Delete"},
-        {"btnTextFont", "Font"},    {"cgText", "Color"},
-        {"btnAlignLeft", "Left"},   {"edtTextX", "Position X"},
-        {"edtTextY", "Position Y"}, {"cbxLogo", "Use custom logo"},
-        {"edtLogo", "Logo"},        {"edtLogoButton", "Browse"},
-        {"edtLogoW", "Logo width"}, {"edtLogoY", "Logo position Y"},
-        {"cbRotate", "Rotate:"},    {"rbPingPong", "Ping-Pong Seamless Loop"}};
+    const std::pair<const char*, const char*> names[] = {{"edtW", "Width"},
+                                                         {"edtH", "Height"},
+                                                         {"cbSize", "Size"},
+                                                         {"cbFrameRate", "Frame rate"},
+                                                         {"cbLoop", "Replay times"},
+                                                         {"cbSpeed", "GIF speed"},
+                                                         {"edtQuality", "Quality"},
+                                                         {"cbFormat", "Format"},
+                                                         {"edtMaxSize", "Size limit"},
+                                                         {"lbText", "Text list"},
+                                                         {"mmText", "Text"},
+                                                         {"btnAddText", "Add"},
+                                                         {"btnDelText", "Delete"},
+                                                         {"btnTextFont", "Font"},
+                                                         {"cgText", "Color"},
+                                                         {"btnAlignLeft", "Left"},
+                                                         {"edtTextX", "Position X"},
+                                                         {"edtTextY", "Position Y"},
+                                                         {"cbxLogo", "Use custom logo"},
+                                                         {"edtLogo", "Logo"},
+                                                         {"edtLogoButton", "Browse"},
+                                                         {"edtLogoW", "Logo width"},
+                                                         {"edtLogoY", "Logo position Y"},
+                                                         {"cbRotate", "Rotate:"},
+                                                         {"rbPingPong", "Ping-Pong Seamless Loop"}};
     for (const auto& [control, name] : names)
         EXPECT_EQ(AccessibleName(form.findChild<QWidget*>(QString::fromLatin1(control))), name)
             << control;

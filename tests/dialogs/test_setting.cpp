@@ -407,7 +407,8 @@ TEST_F(SettingFormTest, LimitControlsOverlapNothing) {
     const auto onPage = [page](const QWidget* widget) {
         return QRect(widget->mapTo(page, QPoint(0, 0)), widget->size());
     };
-    const QList<QWidget*> added = {form->edtQuality, form->edtMaxSize, form->lblMaxSizeHint};
+    const QList<QWidget*> added = {form->edtQuality, form->cbFormat, form->edtMaxSize,
+                                   form->lblMaxSizeHint, form->lblEstimate};
     const QList<QWidget*> specified = {form->edtW,        form->edtH,   form->cbSize,
                                        form->cbFrameRate, form->cbLoop, form->cbSpeed};
     for (QWidget* widget : added) {

@@ -4,6 +4,7 @@
 #include "decoder/FFDecoder.h"
 #include "engine/Video2Gif.h"
 #include "tests/fixtures/generator/FramePattern.h"
+#include "tests/support/AnimDecode.h"
 #include "tests/support/GifDecode.h"
 #include "tests/support/TestUtils.h"
 
@@ -35,24 +36,6 @@ TConversionRequest Request(const QString& gif) {
 TConversionResult Convert(const TConversionRequest& request) {
     std::atomic<bool> cancel{false};
     return RunConversion(request, {}, cancel);
-}
-
-// The mean difference of the colour channels of two pictures of the same size.
-double MeanDifference(const QImage& a, const QImage& b) {
-    const QImage x = a.convertToFormat(QImage::Format_RGB32);
-    const QImage y = b.convertToFormat(QImage::Format_RGB32);
-    if (x.size() != y.size() || x.isNull())
-        return 255;
-    double sum = 0;
-    for (int row = 0; row < x.height(); ++row) {
-        const QRgb* p = reinterpret_cast<const QRgb*>(x.constScanLine(row));
-        const QRgb* q = reinterpret_cast<const QRgb*>(y.constScanLine(row));
-        for (int col = 0; col < x.width(); ++col)
-            sum += std::abs(qRed(p[col]) - qRed(q[col])) +
-                   std::abs(qGreen(p[col]) - qGreen(q[col])) +
-                   std::abs(qBlue(p[col]) - qBlue(q[col]));
-    }
-    return sum / (3.0 * x.width() * x.height());
 }
 
 QStringList FilesIn(const QString& folder) {
@@ -117,12 +100,13 @@ TEST(Conversion, SizesTurnsOrderAndTimingOfARealClip) {
             shown.push_back(gif.Composed[i]);
     ASSERT_EQ(shown.size(), 20u);
     for (int p = 1; p <= 9; ++p)
-        EXPECT_LT(MeanDifference(shown[static_cast<size_t>(p)], shown[static_cast<size_t>(20 - p)]),
-                  2.0)
+        EXPECT_LT(
+            MeanColourDifference(shown[static_cast<size_t>(p)], shown[static_cast<size_t>(20 - p)]),
+            2.0)
             << "position " << p;
     // The clip moves: neighbouring frames differ clearly, so an order off by one would fail above.
     for (size_t p = 1; p <= 9; ++p)
-        EXPECT_GT(MeanDifference(shown[p], shown[p + 1]), 5.0) << "position " << p;
+        EXPECT_GT(MeanColourDifference(shown[p], shown[p + 1]), 5.0) << "position " << p;
     EXPECT_EQ(FilesIn(dir.path()), QStringList{QStringLiteral("out.gif")});
 }
 
