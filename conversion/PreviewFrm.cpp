@@ -145,8 +145,10 @@ void TPreviewForm::SetProject(TVGProj* project) {
     const QFileInfo video(project->VideoFile);
     FSaveFileName = video.absolutePath() + QLatin1Char('/') + video.completeBaseName() +
                     QLatin1Char('.') + FormatExtension(Format());
-    if (Format() != TOutputFormat::Gif)
+    if (Format() != TOutputFormat::Gif) {
         SetCaption(QStringLiteral("Preview %1").arg(FormatName(Format())));
+        btnSave->setText(QStringLiteral("Save %1 File").arg(FormatName(Format())));
+    }
 }
 
 TOutputFormat TPreviewForm::Format() const {

@@ -10,6 +10,7 @@
 #include "widgets/RangeSpinBox.h"
 #include "widgets/SkinButton.h"
 
+#include <QAbstractItemView>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -158,6 +159,8 @@ void TSettingForm::BuildLimitControls(QWidget* page, QWidget* gifGroup) {
     cbFormat->setToolTip(QStringLiteral("GIF; animated WebP, a third of the size or less; MP4 "
                                         "(H.264 video), a tenth or less"));
     format->setBuddy(cbFormat);
+    // The list is as wide as its names, wider than the box.
+    cbFormat->view()->setMinimumWidth(cbFormat->view()->sizeHintForColumn(0) + 24);
     QLabel* limit = MakeLabel(file, QStringLiteral("Size limit"), 148, 22);
     edtMaxSize = new QLineEdit(file);
     limit->setBuddy(edtMaxSize);

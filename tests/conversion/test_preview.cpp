@@ -3,9 +3,12 @@
 // unsaved, and GIFs that cannot be shown.
 
 #include "conversion/PreviewFrm.h"
+#include "conversion/PublishFrm.h"
+#include "conversion/VideoPreview.h"
 #include "gifimage/GIFView.h"
 #include "tests/conversion/ConversionTestUtils.h"
 #include "tests/gifimage/GifMaker.h"
+#include "tests/support/AnimDecode.h"
 #include "tests/support/DesktopRecorder.h"
 #include "tests/support/TestUtils.h"
 #include "widgets/ColorSwatchControl.h"
@@ -315,4 +318,61 @@ TEST_F(PreviewTest, ExecutePreviewFormShowsTheGifUntilClosed) {
     EXPECT_TRUE(loaded);
     EXPECT_EQ(boxes.Texts(), QStringList{QStringLiteral("Close without saving gif file?")});
     EXPECT_EQ(FindVisibleWindow<TPreviewForm>(), nullptr);
+}
+
+// A WebP and an MP4 made from a real clip: the progress window names the format, the preview
+// plays the file (its pictures change), and saving offers the format's own name and filter and
+// copies the file as made.
+TEST(PreviewFormats, AWebPAndAnMp4PlayInThePreviewAndSaveUnderTheirOwnNames) {
+    QTemporaryDir dir;
+    for (const TOutputFormat format : {TOutputFormat::WebP, TOutputFormat::Mp4}) {
+        const QString name = FormatName(format), suffix = FormatExtension(format);
+        SCOPED_TRACE(name.toStdString());
+        const auto project = ClipProject(dir.filePath("preview." + suffix));
+        project->OutputFormat = format;
+        {
+            TPublishForm progress;
+            progress.SetProject(project.get());
+            EXPECT_EQ(progress.lblInfo->text(), "Converting to " + name + "...please wait...");
+        }
+        ASSERT_TRUE(ExecutePublishForm(project.get()));
+        std::vector<TSaveDialogRequest> requests;
+        const QString target = dir.filePath("saved." + suffix);
+        const auto oldDialog =
+            TPreviewForm::SetSaveDialog([&](QWidget*, const TSaveDialogRequest& request) {
+                requests.push_back(request);
+                return target;
+            });
+        QSize shownSize;
+        QImage first, later;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* form = FindVisibleWindow<TPreviewForm>();
+            auto* view = form ? form->findChild<TVideoPreview*>() : nullptr;
+            if (!view || !view->isVisible() || view->PicturesShown() < 1)
+                return;
+            if (first.isNull())
+                first = view->grab().toImage();
+            if (view->PicturesShown() < 4)
+                return;
+            later = view->grab().toImage();
+            shownSize = view->PictureSize();
+            poll.stop();
+            EXPECT_EQ(form->btnSave->text(), "Save " + name + " File");
+            QTest::mouseClick(form->btnSave, Qt::LeftButton);
+            QTest::mouseClick(form->btnClose, Qt::LeftButton);
+        });
+        poll.start(10);
+        ExecutePreviewForm(project.get());
+        TPreviewForm::SetSaveDialog(oldDialog);
+        // 1280 × 720 at a quarter: 320 × 180, even, the same in both formats.
+        EXPECT_EQ(shownSize, QSize(320, 180));
+        EXPECT_GT(MeanColourDifference(first, later), 1.0); // it plays
+        ASSERT_EQ(requests.size(), 1u);
+        EXPECT_EQ(requests[0].Caption, "Save " + name + " File");
+        EXPECT_TRUE(requests[0].FileName.endsWith("bear-h264-1280x720." + suffix));
+        EXPECT_EQ(requests[0].Filter, name + " files (*." + suffix + ")");
+        EXPECT_EQ(requests[0].DefaultSuffix, suffix);
+        EXPECT_EQ(ReadFileBytes(target), ReadFileBytes(project->GifFile));
+    }
 }

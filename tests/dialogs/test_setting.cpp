@@ -398,6 +398,55 @@ TEST_F(SettingFormTest, TheSizeEstimateFollowsTheValuesAsTheyAreTyped) {
     EXPECT_EQ(Project.GifFPS, 8);
 }
 
+// The format, chosen from the keyboard: the estimate follows it at once, OK gives it to the project
+// and keeps it in the settings file for new projects; Cancel keeps nothing.
+TEST_F(SettingFormTest, TheFormatChosenIsEstimatedAndKeptForNewProjects) {
+    Project.VideoFile = QStringLiteral(VG_MEDIA_DIR "/bbb-h264-854x480-30s.mp4");
+    Project.VideoWidth = 854;
+    Project.VideoHeight = 480;
+    Project.CropRect = {0, 0, 854, 480};
+    Project.StartPTS = 5000000;
+    Project.EndPTS = 7000000;
+    const auto estimated = [](const TSettingForm& form) -> qint64 {
+        const QRegularExpressionMatch size =
+            QRegularExpression(QStringLiteral("^([0-9.]+) (KB|MB) · 17 frames"))
+                .match(form.lblEstimate->text());
+        if (!size.hasMatch())
+            return 0;
+        return std::llround(size.captured(1).toDouble() *
+                            (size.captured(2) == QLatin1String("MB") ? 1e6 : 1e3));
+    };
+    const auto form = Open();
+    form->show();
+    EXPECT_EQ(form->cbFormat->currentText(), QStringLiteral("GIF"));
+    ASSERT_TRUE(WaitFor([&] { return estimated(*form) > 0; }, 20000));
+    const qint64 gif = estimated(*form);
+    form->cbFormat->setFocus();
+    QTest::keyClick(form->cbFormat, Qt::Key_Down);
+    QTest::keyClick(form->cbFormat, Qt::Key_Down);
+    EXPECT_EQ(form->cbFormat->currentText(), QStringLiteral("MP4"));
+    EXPECT_EQ(form->lblEstimate->text(), QStringLiteral("estimating..."));
+    ASSERT_TRUE(WaitFor([&] { return estimated(*form) > 0; }, 20000));
+    EXPECT_LT(estimated(*form), gif / 4) << form->lblEstimate->text().toStdString();
+    QTest::mouseClick(form->btnOkMe, Qt::LeftButton);
+    EXPECT_EQ(Project.OutputFormat, TOutputFormat::Mp4);
+    TVGConfig stored;
+    ASSERT_EQ(stored.ConfigFile, Config->ConfigFile);
+    stored.Load();
+    ASSERT_TRUE(stored.Loaded);
+    EXPECT_EQ(stored.OutputFormat, TOutputFormat::Mp4);
+    TVGProj fresh([] { return ProjectDefaultsFromConfig(); });
+    EXPECT_EQ(fresh.OutputFormat, TOutputFormat::Mp4);
+
+    const auto again = Open();
+    EXPECT_EQ(again->cbFormat->currentText(), QStringLiteral("MP4"));
+    again->cbFormat->setFocus();
+    QTest::keyClick(again->cbFormat, Qt::Key_Home);
+    QTest::mouseClick(again->btnCancelMe, Qt::LeftButton);
+    EXPECT_EQ(Project.OutputFormat, TOutputFormat::Mp4);
+    EXPECT_EQ(Config->OutputFormat, TOutputFormat::Mp4);
+}
+
 // The new controls sit in free space of the General page: inside it and over no other control.
 TEST_F(SettingFormTest, LimitControlsOverlapNothing) {
     const auto form = Open();
