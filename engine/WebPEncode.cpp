@@ -4,6 +4,7 @@
 
 #include "engine/OutputEncode.h"
 
+#include <webp/demux.h>
 #include <webp/encode.h>
 #include <webp/mux.h>
 
@@ -37,6 +38,33 @@ struct TPictureFree {
         delete picture;
     }
 };
+
+// Per position of the sequence, the bytes of the pictures up to it (TEncoded), read from the
+// file's frames: the encoder merges pictures that do not change, so each frame is placed by the
+// time it appears.
+std::vector<qint64> BytesAfterPosition(const WebPData& data, const TGifSequence& sequence) {
+    std::vector<qint64> after(sequence.Frames.size(), 0);
+    WebPDemuxer* demuxer = WebPDemux(&data);
+    WebPIterator frame;
+    if (!demuxer || after.empty() || sequence.PeriodCs <= 0 ||
+        !WebPDemuxGetFrame(demuxer, 1, &frame)) {
+        WebPDemuxDelete(demuxer);
+        return {};
+    }
+    int64_t startMs = 0;
+    do {
+        const auto position = static_cast<size_t>(std::clamp<int64_t>(
+            std::llround(static_cast<double>(startMs) / (sequence.PeriodCs * 10.0)), 0,
+            static_cast<int64_t>(after.size()) - 1));
+        after[position] += static_cast<qint64>(frame.fragment.size);
+        startMs += frame.duration;
+    } while (WebPDemuxNextFrame(&frame));
+    WebPDemuxReleaseIterator(&frame);
+    WebPDemuxDelete(demuxer);
+    for (size_t i = 1; i < after.size(); ++i)
+        after[i] += after[i - 1];
+    return after;
+}
 
 } // namespace
 
@@ -96,6 +124,8 @@ TStop MakeWebP(const TConversionContext& context, const TPreparedFrames& frames,
     const bool made =
         WebPAnimEncoderAdd(encoder.get(), nullptr, static_cast<int>(endMs), nullptr) &&
         WebPAnimEncoderAssemble(encoder.get(), &data);
+    if (made)
+        encoded.BytesAfterPosition = BytesAfterPosition(data, sequence);
     const QByteArray bytes = made ? QByteArray(reinterpret_cast<const char*>(data.bytes),
                                                static_cast<qsizetype>(data.size))
                                   : QByteArray();

@@ -70,6 +70,7 @@ TEST(VGConfig, AFreshSaveWritesEverySettingWithItsDefaultInTableOrder) {
         QStringLiteral("  <FontStyles/>"),
         QStringLiteral("  <GifQuality>90</GifQuality>"),
         QStringLiteral("  <GifMaxSize>0</GifMaxSize>"),
+        QStringLiteral("  <OutputFormat>ofGif</OutputFormat>"),
         QStringLiteral("</Config>"),
     };
     EXPECT_EQ(Utf16FileText(config.ConfigFile).split(QLatin1Char('\n'), Qt::SkipEmptyParts),
