@@ -28,10 +28,11 @@ cmake --build "$top/build-asan" --target test_mainwindow -j "$(nproc)"
 QT_QPA_PLATFORM=offscreen "$top/build-asan/tests/mainwindow/test_mainwindow"
 
 # The GIF writer and encoder in the same build: compression writes its codes straight into
-# buffers sized beforehand, and rows are shared between two threads.
+# buffers sized beforehand, and rows are shared between two threads; and the WebP and MP4 writers,
+# which hand our frames to libwebp and libavcodec.
 cmake --build "$top/build-asan" --target test_engine -j "$(nproc)"
 QT_QPA_PLATFORM=offscreen "$top/build-asan/tests/engine/test_engine" \
-  --gtest_filter='GifLzw.*:GifWriter.*:GifLossyLzw.*:GifEncoder.*:Remapper.*:Conversion.*'
+  --gtest_filter='GifLzw.*:GifWriter.*:GifLossyLzw.*:GifEncoder.*:Remapper.*:Conversion.*:OutputFormats.*'
 
 # The worker threads' tests once more under ThreadSanitizer, in a small build of just those test
 # programs. The system's FFmpeg is not built for the sanitizer; the suppressions leave out only the

@@ -222,20 +222,17 @@ TStop MakeMp4(const TConversionContext& context, const TPreparedFrames& frames,
                            .arg(QDir::toNativeSeparators(folder), file.errorString()));
     file.close();
     TMp4Writer writer(sequence, quality);
-    QString error = writer.Open(file.fileName());
-    if (error.isEmpty())
-        if (TStop stop = ForEachShownFrame(context, frames, sequence,
-                                           [&](const TShownFrame& shown) -> TStop {
-                                               const QString why = writer.Add(shown);
-                                               if (!why.isEmpty())
-                                                   return EncoderFailure(TOutputFormat::Mp4, why);
-                                               ++encoded.Images;
-                                               return {};
-                                           }))
-            return stop;
-    if (error.isEmpty())
-        error = writer.Finish();
-    if (!error.isEmpty())
+    if (const QString error = writer.Open(file.fileName()); !error.isEmpty())
+        return EncoderFailure(TOutputFormat::Mp4, error);
+    const auto add = [&](const TShownFrame& shown) -> TStop {
+        if (const QString error = writer.Add(shown); !error.isEmpty())
+            return EncoderFailure(TOutputFormat::Mp4, error);
+        ++encoded.Images;
+        return {};
+    };
+    if (TStop stop = ForEachShownFrame(context, frames, sequence, add))
+        return stop;
+    if (const QString error = writer.Finish(); !error.isEmpty())
         return EncoderFailure(TOutputFormat::Mp4, error);
     encoded.BytesAfterPosition = writer.BytesAfterPosition();
     if (!file.open())
