@@ -344,7 +344,8 @@ const std::vector<TOptionEntry> optionTable = {
      nullptr},
     {{"quality"},
      "1..100",
-     "Fidelity against file size: 1 gives the smallest GIF, 100 the most faithful.",
+     "Fidelity against file size: 1 gives the smallest file, 100 the most faithful (each format on "
+     "its own scale).",
      "90",
      "a whole number from 1 to 100",
      ApplyQuality,
@@ -359,7 +360,7 @@ const std::vector<TOptionEntry> optionTable = {
      nullptr},
     {{"max-size"},
      "size",
-     "The largest the GIF may be, e.g. 8M: K and M are 1000 and 1,000,000 bytes (as upload limits "
+     "The largest the file may be, e.g. 8M: K and M are 1000 and 1,000,000 bytes (as upload limits "
      "are stated), KiB and MiB 1024 and 1,048,576; a plain number is bytes. Quality, then frame "
      "rate, then size are lowered as little as needed to fit. Default: no limit.",
      nullptr,
