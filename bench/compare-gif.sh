@@ -18,6 +18,8 @@
 # folder from the same 10 s of the film (bbb, 5 s to 15 s): VP8 and VP9 (libvpx), ffv1, an odd size
 # (853 × 479, VP9 4:2:0, since H.264 4:2:0 needs even sizes) to 427 × 239, and 5 s upscaled to
 # 3840 × 2160 (H.264) made 960 px wide and, for memory, 2 s of it at full size; and a 60 fps clip.
+# The clip list, the clips made, the references and their SSIM are shared with compare-formats.sh
+# (bench-common.sh).
 #
 # Quality: every GIF frame is compared with a lossless reference of the same clip, frame rate and
 # size, both through fps=F so frames line up by time, with FFmpeg's ssim and psnr filters on RGB
@@ -58,28 +60,11 @@ if [ "${1:-}" = "--memory" ]; then
 fi
 top="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$top/build}"
-cli="${OURS:-$build/program/gifclipmaker-cli}"
+# shellcheck source=bench/bench-common.sh
+. "$top/bench/bench-common.sh"
 quality_tool="${QUALITY:-$build/bench/engine/vg_bench_gif_quality}"
-media="${MEDIA:-$top/../shared/media}"
 gifski="${GIFSKI:-$(command -v gifski || true)}"
-rounds="${ROUNDS:-1}"
 mem_limit=300
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-
-measure() { # measure <label> <command...>: sets T (median seconds) and MEM (largest peak, MB)
-  local label="$1"; shift
-  local times=() kb peak=0 t r
-  for ((r = 0; r < rounds; r++)); do
-    if ! /usr/bin/time -f "%e %M" -o "$work/time" "$@" >/dev/null 2>"$work/err"; then
-      echo "$label failed: $(tail -2 "$work/err")" >&2; T=nan; MEM=nan; return 1
-    fi
-    read -r t kb < "$work/time"
-    times+=("$t"); [ "$kb" -gt "$peak" ] && peak=$kb
-  done
-  T=$(printf "%s\n" "${times[@]}" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }')
-  MEM=$((peak / 1024))
-}
 
 if [ "$memory" = 1 ]; then
   # 1000 GIF frames of 1280 × 720 from 30 s of video (the source is upscaled): 34 fps forwards and
@@ -96,83 +81,7 @@ if [ "$memory" = 1 ]; then
   exit 0
 fi
 
-wanted() { [ -z "${CLIPS:-}" ] || [[ " $CLIPS " == *" $1 "* ]]; }
-
-# Clips made from the film, each only when asked for.
-bbb="$media/bbb-h264-854x480-30s.mp4"
-make_clip() { # make_clip <name> <file> <ffmpeg output options...>
-  local name="$1" file="$2"; shift 2
-  wanted "$name" && [ -f "$bbb" ] && [ ! -f "$file" ] || return 0
-  ffmpeg -v error -y "${input[@]}" -an "$@" "$file" || echo "making the $name clip failed" >&2
-}
-# A 60 fps source: 25 s of the film played 2.5 times faster, so every frame differs.
-input=(-ss 5 -t 25 -i "$bbb")
-make_clip fps60 "$work/bbb-60fps.mp4" -vf "setpts=PTS/2.5" -r 60 -c:v libx264 -preset veryfast -crf 18 -pix_fmt yuv420p
-input=(-ss 5 -t 10 -i "$bbb")
-make_clip vp8 "$work/bbb-vp8.webm" -c:v libvpx -deadline good -cpu-used 4 -b:v 2M -threads 2
-make_clip vp9 "$work/bbb-vp9.webm" -c:v libvpx-vp9 -deadline good -cpu-used 4 -row-mt 1 -b:v 1500k -threads 2
-make_clip odd "$work/bbb-853x479.webm" -vf scale=853:479 -c:v libvpx-vp9 -deadline good -cpu-used 4 -row-mt 1 -b:v 1500k -threads 2 -pix_fmt yuv420p
-make_clip ffv1 "$work/bbb-ffv1.mkv" -c:v ffv1 -pix_fmt yuv420p
-input=(-ss 5 -t 5 -i "$bbb")
-# square pixels, as cameras make 4K (854 × 480 scaled to 16:9 would get pixels 1281:1280 wide)
-uhd="$work/bbb-3840x2160.mp4"
-if wanted 4k960 || wanted 4kfull; then
-  CLIPS="${CLIPS:-} uhd" make_clip uhd "$uhd" -vf scale=3840:2160:flags=lanczos,setsar=1 -c:v libx264 -preset veryfast -crf 20 -pix_fmt yuv420p
-fi
-
-# HDR (PQ or HLG) pictures as a standard-range screen shows them, the way our decoder maps them:
-# linear light at 100 cd/m², Hable's curve, BT.709. Every converter and the references get the
-# same pictures; without it the references would hold the PQ signal read as if it were BT.709.
-tonemap="zscale=t=linear:p=bt709:npl=100,format=gbrpf32le,tonemap=tonemap=hable:desat=0,zscale=t=bt709:m=bt709:r=full,format=gbrp,"
-
-# name | file | start | duration | fps | width | height [| filter before the frame rate]
-clips=(
-  "bbb|$bbb|5|10|8|427|240"
-  "bear720|$media/bear-h264-1280x720.mp4|0|2.7|10|640|360"
-  "tractor|$media/tractor-vp9-512x288.webm|0|9.9|10|256|144"
-  "apollo|$media/apollo15-mjpeg-176x144-47s.mov|10|10|10|98|72"
-  "iphone|$media/iphone4s-rotated-h264-568x320.mov|0|2.1|10|160|284"
-  "hdr|$media/bear-hevc-main10-hdr10-640x360.mp4|0|2.8|10|320|180|$tonemap"
-  "mpeg2|$media/bear-mpeg2video-320x192.ts|0|0.95|10|160|96"
-  "theora|$media/bear-theora-320x180.ogv|0|0.95|10|160|90"
-  "fps60|$work/bbb-60fps.mp4|0|10|20|427|240"
-  "screencast|$media/screencast-jupyterlab-github-1616x1568.mp4|0|20|8|808|784"
-  "vp8|$work/bbb-vp8.webm|0|10|8|427|240"
-  "vp9|$work/bbb-vp9.webm|0|10|8|427|240"
-  "odd|$work/bbb-853x479.webm|0|10|8|427|239"
-  "ffv1|$work/bbb-ffv1.mkv|0|10|8|427|240"
-  "4k960|$uhd|0|5|10|960|540"
-  "4kfull|$uhd|0|2|5|3840|2160"
-)
-
-quality() { # quality <gif> <fps> <reference> [same clip on other grids...]: prints "ssim psnr ssimT grid"
-  # ssim and psnr against the reference; ssimT takes per frame the best ssim over all references;
-  # grid is the number (from 0) of the reference the GIF matches best as a whole
-  local gif="$1" rate="$2" i=0 out ssim psnr files=()
-  shift 2
-  for reference in "$@"; do
-    [ -s "$reference" ] || continue
-    out=$(ffmpeg -hide_banner -nostats -i "$gif" -i "$reference" -lavfi \
-      "[0:v]fps=$rate,format=rgb24,split[a1][a2];[1:v]fps=$rate,format=rgb24,split[b1][b2];[a1][b1]ssim=shortest=1:stats_file=$work/ssim$i.txt;[a2][b2]psnr=shortest=1" \
-      -f null - 2>&1)
-    if [ "$i" = 0 ]; then
-      ssim=$(echo "$out" | grep -o 'All:[0-9.]*' | head -1 | cut -d: -f2)
-      psnr=$(echo "$out" | grep -o 'average:[0-9.inf]*' | head -1 | cut -d: -f2)
-    fi
-    [ -s "$work/ssim$i.txt" ] && files+=("$work/ssim$i.txt")
-    i=$((i + 1))
-  done
-  local any
-  any=$(awk '{ n = $1; sub(/^n:/, "", n); for (f = 2; f <= NF; f++) if ($f ~ /^All:/) v = substr($f, 5)
-      if (FNR == 1) files++
-      file = files - 1; whole[file] += v; counted[file]++
-      if (FILENAME == ARGV[1]) { frames[n] = 1; best[n] = v } else if ((n in frames) && v > best[n]) best[n] = v }
-    END { for (n in frames) { sum += best[n]; count++ }
-      grid = 0; for (f in whole) if (whole[f] / counted[f] > whole[grid] / counted[grid]) grid = f
-      if (count) printf "%.6f %d", sum / count, grid }' "${files[@]}")
-  rm -f "${files[@]}"
-  echo "${ssim:-nan} ${psnr:-nan} ${any:-nan 0}"
-}
+make_clips
 
 per_second() { # per_second <bytes> <gif>: bytes a second of playing the GIF once (its delays' sum)
   local seconds
@@ -231,26 +140,9 @@ for clip in "${clips[@]}"; do
   wanted "$name" || continue
   [ -f "$src" ] || { echo "$name: no $src" >&2; continue; }
   end=$(echo "$start + $dur" | bc -l)
-  ref="$work/$name-ref.mkv"
+  make_references "$name" "$src" "$start" "$dur" "$fps" "$w" "$h" "$pre"
   ref420="$work/$name-ref420.mkv"
-  ffmpeg -v error -y -ss "$start" -t "$dur" -i "$src" -vf "${pre}fps=$fps,format=gbrp,scale=$w:$h:flags=lanczos,setsar=1" -an -c:v ffv1 "$ref"
   ffmpeg -v error -y -ss "$start" -t "$dur" -i "$src" -vf "${pre:+${pre}format=yuv420p,}fps=$fps,scale=$w:$h:flags=lanczos,setsar=1" -an -c:v ffv1 "$ref420"
-  # the same reference with every step one source frame earlier and one later
-  # (Ogg streams state no average rate: their r_frame_rate is the period)
-  period=$(ffprobe -v error -select_streams v:0 -show_entries stream=avg_frame_rate,r_frame_rate -of csv=p=0 "$src" |
-    awk -F'[/,]' 'NR == 1 { if ($3 > 0) { printf "%.9f", ($4 ? $4 : 1) / $3 } else if ($1 > 0) { printf "%.9f", ($2 ? $2 : 1) / $1 } }')
-  refup="$work/$name-refnext.mkv"
-  refdown="$work/$name-refprev.mkv"
-  for shift in "-" "+"; do
-    [ -n "$period" ] || break
-    out="$refup"; [ "$shift" = + ] && out="$refdown"
-    ffmpeg -v error -y -ss "$start" -t "$dur" -i "$src" -vf "settb=AVTB,setpts=PTS${shift}${period}/TB,${pre}fps=$fps:start_time=0,format=gbrp,scale=$w:$h:flags=lanczos,setsar=1" -an -c:v ffv1 "$out"
-  done
-  # and with every step taking the source frame nearest its time: the latest frame at most half a
-  # frame period after it (timestamps moved half a period earlier, rounded up to the step)
-  refnear="$work/$name-refnear.mkv"
-  rm -f "$refnear"
-  [ -n "$period" ] && ffmpeg -v error -y -ss "$start" -t "$dur" -i "$src" -vf "settb=AVTB,setpts=PTS-${period}/2/TB,${pre}fps=$fps:start_time=0:round=up,format=gbrp,scale=$w:$h:flags=lanczos,setsar=1" -an -c:v ffv1 "$refnear"
   # decoding alone: the floor
   measure decode ffmpeg -v error -y -ss "$start" -t "$dur" -i "$src" -an -f null -; tdec=$T
 
