@@ -85,7 +85,7 @@ check() { # check <clip> <gif: bytes ssimT time> <webp: bytes ssimT time> <mp4: 
   awk -v n="$1" -v sg="$2" -v qg="$3" -v tg="$4" -v sw="$5" -v qw="$6" -v tw="$7" \
     -v sm="$8" -v qm="$9" -v tm="${10}" -v out="$verdicts" '
     function known(x) { return x != "nan" && x != "" }
-    function ratio(a, b) { return (known(a) && known(b) && b > 0) ? sprintf("%.2f", a / b) : "nan" }
+    function ratio(a, b, digits) { return (known(a) && known(b) && b > 0) ? sprintf("%." digits "f", a / b) : "nan" }
     function verdict(name, value, ok) {
       line = line sprintf("  %s %s %s", name, value, ok ? "PASS" : "FAIL")
       print name, n, (ok ? "PASS" : "FAIL") >> out
@@ -93,17 +93,17 @@ check() { # check <clip> <gif: bytes ssimT time> <webp: bytes ssimT time> <mp4: 
     function difference(a, b) { return (known(a) && known(b)) ? sprintf("%+.4f", a - b) : "nan" }
     BEGIN {
       line = sprintf("%-11s", n)
-      verdict("webp-size/gif", ratio(sw, sg), known(sw) && sw > 0 && sg > 0 && sw <= 0.4 * sg)
+      verdict("webp-size/gif", ratio(sw, sg, 3), known(sw) && sw > 0 && sg > 0 && sw <= 0.4 * sg)
       verdict("webp-ssimT-gif", difference(qw, qg), known(qw) && known(qg) && qw + 0 >= qg + 0)
-      verdict("webp-time/gif", ratio(tw, tg), known(tw) && known(tg) && tw + 0 <= 1.5 * tg)
-      verdict("mp4-size/gif", ratio(sm, sg), known(sm) && sm > 0 && sg > 0 && sm <= 0.1 * sg)
+      verdict("webp-time/gif", ratio(tw, tg, 2), known(tw) && known(tg) && tw + 0 <= 1.5 * tg)
+      verdict("mp4-size/gif", ratio(sm, sg, 3), known(sm) && sm > 0 && sg > 0 && sm <= 0.1 * sg)
       verdict("mp4-ssimT-gif", difference(qm, qg), known(qm) && known(qg) && qm + 0 >= qg + 0)
-      verdict("mp4-time/gif", ratio(tm, tg), known(tm) && known(tg) && tm + 0 <= tg + 0)
+      verdict("mp4-time/gif", ratio(tm, tg, 2), known(tm) && known(tg) && tm + 0 <= tg + 0)
       print line
     }'
 }
 
-sweep_format="%-11s %-6s %7s %7s %9s %8s %8s %8s\n"
+sweep_format="%-11s %-6s %7s %8s %9s %8s %8s %9s %5s %5s\n"
 sweep_rows=""
 printf "$format" clip tool time_s mem_MB size_KB ssim ssimT psnr
 for clip in "${clips[@]}"; do
@@ -158,7 +158,8 @@ for clip in "${clips[@]}"; do
         -v qt="$qt" -v qg="$qgif" -v limit="$limit" -v f="$sweep_format" 'BEGIN {
           known = qt != "nan" && qt != "" && qg != "nan" && qg != ""
           printf f, n, k, q, (tg > 0 ? sprintf("%.2f", t / tg) : "nan"), sprintf("%.1f", s / 1024),
-            (sg > 0 ? sprintf("%.3f", s / sg) : "nan"), qt, (known ? sprintf("%+.4f", qt - qg) : "nan")
+            (sg > 0 ? sprintf("%.3f", s / sg) : "nan"), qt, (known ? sprintf("%+.4f", qt - qg) : "nan"),
+            (s > 0 && sg > 0 && s <= limit * sg) ? "PASS" : "FAIL", (known && qt + 0 >= qg + 0) ? "PASS" : "FAIL"
         }')$'\n'
     done
   done
@@ -173,9 +174,10 @@ awk '{ total[$1]++; if ($3 == "PASS") pass[$1]++; else fail[$1] = fail[$1] " " $
   END { for (i = 1; i <= n; i++) { t = order[i]; printf "  %-15s %2d / %-2d %s\n", t, pass[t], total[t], fail[t] } }' "$verdicts"
 
 if [ -n "$sweep_rows" ]; then
-  # size/gif target: WebP ≤ 0.4, MP4 ≤ 0.1; ssimT-gif target: ≥ 0 (time/gif: WebP ≤ 1.5, MP4 ≤ 1)
+  # the last two columns: the size target (WebP ≤ 0.4 × the GIF's size, MP4 ≤ 0.1 ×) and the
+  # ssimT target (≥ the GIF's); time/gif is there to see (WebP ≤ 1.5, MP4 ≤ 1)
   echo
   echo "our WebP and MP4 by --quality, against our GIF at the default"
-  printf "$sweep_format" clip format quality time/gif size_KB size/gif ssimT ssimT-gif
+  printf "$sweep_format" clip format quality time/gif size_KB size/gif ssimT ssimT-gif size ssimT
   printf "%s" "$sweep_rows"
 fi
