@@ -37,6 +37,8 @@
 # WebP ssimT ≥ the GIF's, WebP time ≤ 1.5 × the GIF's; MP4 size ≤ 0.1 × the GIF's, MP4 ssimT ≥ the
 # GIF's, MP4 time ≤ the GIF's. All three files cover the same stretch at the same frame rate, so
 # sizes compare as they are.
+# Times of the short clips (under half a second) move by tens of percent from run to run: take
+# ROUNDS=3 or more before reading their time targets.
 set -uo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$top/build}"
