@@ -28,7 +28,9 @@ TStop ForEachShownFrame(const TConversionContext& context, const TPreparedFrames
     const auto atMs = [&](int position) {
         return static_cast<int64_t>(std::llround(position * sequence.PeriodCs * 10.0));
     };
-    std::vector<uchar> rgb(static_cast<size_t>(reader.FrameBytes()));
+    // The colour conversion reads whole SIMD words: a few bytes past the last pixel stay ours.
+    constexpr size_t ReadSlack = 64;
+    std::vector<uchar> rgb(static_cast<size_t>(reader.FrameBytes()) + ReadSlack);
     // Runs of one picture, however long: a video holds a frame as long as it likes.
     for (const TImageRun& run : MergeRepeatedFrames(sourceOfPosition, sequence.PeriodCs,
                                                     std::numeric_limits<int>::max())) {
