@@ -11,11 +11,10 @@
 #include <map>
 #include <memory>
 
+#include "decoder/FFmpegPtr.h"
+
 extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
 #include <libavutil/opt.h>
-#include <libswscale/swscale.h>
 }
 
 namespace {
@@ -29,32 +28,6 @@ int Mp4Crf(int quality) {
                (AtDefault - 12) * (quality - DefaultGifQuality) / (100 - DefaultGifQuality);
     return AtDefault + (45 - AtDefault) * (DefaultGifQuality - quality) / (DefaultGifQuality - 1);
 }
-
-QString AvError(int code) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return QString::fromUtf8(text);
-}
-
-struct TOutputFree {
-    void operator()(AVFormatContext* format) const {
-        if (format->pb)
-            avio_closep(&format->pb);
-        avformat_free_context(format);
-    }
-};
-struct TCodecFree {
-    void operator()(AVCodecContext* codec) const { avcodec_free_context(&codec); }
-};
-struct TFrameFree {
-    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
-struct TPacketFree {
-    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-struct TScalerFree {
-    void operator()(SwsContext* scaler) const { sws_freeContext(scaler); }
-};
 
 // One MP4 being written to a file.
 class TMp4Writer {
@@ -76,11 +49,11 @@ private:
     const TGifSequence& FSequence;
     const int FQuality;
     int FWidth = 0, FHeight = 0;
-    std::unique_ptr<AVFormatContext, TOutputFree> FFormat;
-    std::unique_ptr<AVCodecContext, TCodecFree> FCodec;
-    std::unique_ptr<AVFrame, TFrameFree> FFrame{av_frame_alloc()};
-    std::unique_ptr<AVPacket, TPacketFree> FPacket{av_packet_alloc()};
-    std::unique_ptr<SwsContext, TScalerFree> FScaler;
+    ffmpeg::TOutputPtr FFormat;
+    ffmpeg::TCodecPtr FCodec;
+    ffmpeg::TFramePtr FFrame{av_frame_alloc()};
+    ffmpeg::TPacketPtr FPacket{av_packet_alloc()};
+    ffmpeg::TSwsPtr FScaler;
     AVStream* FStream = nullptr;
     std::map<int64_t, int64_t> FDurationOf; // per time stamp (ms), how long it shows
     std::map<int64_t, int> FPositionOf;     // per time stamp, its first position
@@ -97,7 +70,7 @@ QString TMp4Writer::Open(const QString& fileName) {
     const QByteArray name = QFile::encodeName(fileName);
     if (int code = avformat_alloc_output_context2(&format, nullptr, "mp4", name.constData());
         code < 0)
-        return AvError(code);
+        return ffmpeg::ErrorText(code);
     FFormat.reset(format);
     FCodec.reset(avcodec_alloc_context3(h264));
     if (!FCodec || !FFrame || !FPacket)
@@ -119,21 +92,21 @@ QString TMp4Writer::Open(const QString& fileName) {
     av_opt_set_double(c.priv_data, "crf", Mp4Crf(FQuality), 0);
     av_opt_set(c.priv_data, "profile", "high", 0);
     if (int code = avcodec_open2(&c, h264, nullptr); code < 0)
-        return AvError(code);
+        return ffmpeg::ErrorText(code);
     FStream = avformat_new_stream(FFormat.get(), nullptr);
     if (!FStream)
         return QStringLiteral("out of memory.");
     FStream->time_base = c.time_base;
     if (int code = avcodec_parameters_from_context(FStream->codecpar, &c); code < 0)
-        return AvError(code);
+        return ffmpeg::ErrorText(code);
     if (int code = avio_open(&FFormat->pb, name.constData(), AVIO_FLAG_WRITE); code < 0)
-        return AvError(code);
+        return ffmpeg::ErrorText(code);
     AVDictionary* options = nullptr;
     av_dict_set(&options, "movflags", "+faststart", 0);
     const int code = avformat_write_header(FFormat.get(), &options);
     av_dict_free(&options);
     if (code < 0)
-        return AvError(code);
+        return ffmpeg::ErrorText(code);
     FFrame->format = c.pix_fmt;
     FFrame->width = c.width;
     FFrame->height = c.height;
@@ -160,7 +133,7 @@ QString TMp4Writer::Add(const TShownFrame& shown) {
     FDurationOf[shown.StartMs] = shown.EndMs - shown.StartMs;
     FPositionOf[shown.StartMs] = shown.Position;
     if (int code = avcodec_send_frame(FCodec.get(), FFrame.get()); code < 0)
-        return AvError(code);
+        return ffmpeg::ErrorText(code);
     return Drain(false);
 }
 
@@ -170,7 +143,7 @@ QString TMp4Writer::Drain(bool flushing) {
         if (code == AVERROR(EAGAIN) || (flushing && code == AVERROR_EOF))
             return {};
         if (code < 0)
-            return AvError(code);
+            return ffmpeg::ErrorText(code);
         const auto duration = FDurationOf.find(FPacket->pts);
         if (duration != FDurationOf.end())
             FPacket->duration = duration->second;
@@ -179,19 +152,19 @@ QString TMp4Writer::Drain(bool flushing) {
         av_packet_rescale_ts(FPacket.get(), FCodec->time_base, FStream->time_base);
         FPacket->stream_index = FStream->index;
         if (int written = av_interleaved_write_frame(FFormat.get(), FPacket.get()); written < 0)
-            return AvError(written);
+            return ffmpeg::ErrorText(written);
     }
 }
 
 QString TMp4Writer::Finish() {
     if (int code = avcodec_send_frame(FCodec.get(), nullptr); code < 0)
-        return AvError(code);
+        return ffmpeg::ErrorText(code);
     if (QString error = Drain(true); !error.isEmpty())
         return error;
     if (int code = av_write_trailer(FFormat.get()); code < 0)
-        return AvError(code);
+        return ffmpeg::ErrorText(code);
     if (int code = avio_closep(&FFormat->pb); code < 0)
-        return AvError(code);
+        return ffmpeg::ErrorText(code);
     return {};
 }
 
