@@ -30,7 +30,18 @@
 
 namespace {
 
-class SettingFormTest : public SettingDialogTest {};
+class SettingFormTest : public SettingDialogTest {
+protected:
+    // 2 s of the film, which the estimates are worked out on.
+    void UseFilmClip() {
+        Project.VideoFile = QStringLiteral(VG_MEDIA_DIR "/bbb-h264-854x480-30s.mp4");
+        Project.VideoWidth = 854;
+        Project.VideoHeight = 480;
+        Project.CropRect = {0, 0, 854, 480};
+        Project.StartPTS = 5000000;
+        Project.EndPTS = 7000000;
+    }
+};
 
 } // namespace
 
@@ -358,12 +369,7 @@ TEST_F(SettingFormTest, UnusableLimitsAreRefusedWithTheDialogOpen) {
 }
 
 TEST_F(SettingFormTest, TheSizeEstimateFollowsTheValuesAsTheyAreTyped) {
-    Project.VideoFile = QStringLiteral(VG_MEDIA_DIR "/bbb-h264-854x480-30s.mp4");
-    Project.VideoWidth = 854;
-    Project.VideoHeight = 480;
-    Project.CropRect = {0, 0, 854, 480};
-    Project.StartPTS = 5000000;
-    Project.EndPTS = 7000000;
+    UseFilmClip();
     const auto form = Open();
     form->show();
     const auto shows = [&](const QString& part) {
@@ -401,12 +407,7 @@ TEST_F(SettingFormTest, TheSizeEstimateFollowsTheValuesAsTheyAreTyped) {
 // The format, chosen from the keyboard: the estimate follows it at once, OK gives it to the project
 // and keeps it in the settings file for new projects; Cancel keeps nothing.
 TEST_F(SettingFormTest, TheFormatChosenIsEstimatedAndKeptForNewProjects) {
-    Project.VideoFile = QStringLiteral(VG_MEDIA_DIR "/bbb-h264-854x480-30s.mp4");
-    Project.VideoWidth = 854;
-    Project.VideoHeight = 480;
-    Project.CropRect = {0, 0, 854, 480};
-    Project.StartPTS = 5000000;
-    Project.EndPTS = 7000000;
+    UseFilmClip();
     const auto estimated = [](const TSettingForm& form) -> qint64 {
         const QRegularExpressionMatch size =
             QRegularExpression(QStringLiteral("^([0-9.]+) (KB|MB) · 17 frames"))
