@@ -47,11 +47,11 @@ tsan_options="suppressions=$top/tests/playback/tsan.supp halt_on_error=1"
 TSAN_OPTIONS="$tsan_options" QT_QPA_PLATFORM=offscreen "$top/build-tsan/tests/playback/test_playback"
 TSAN_OPTIONS="$tsan_options" QT_QPA_PLATFORM=offscreen "$top/build-tsan/tests/common/test_common" \
   --gtest_filter='SafeThread.*'
-# The encoder's rows shared between two threads: the same indices and bytes as one thread, with
-# nothing written by both; decoded frames handed from the sampling thread to the one that makes
-# their pictures; and the scenes' palettes made two at a time.
+# The engine's pool of threads: rows and jobs handed over, withdrawn and nested; the encoder's rows
+# shared among threads: the same indices and bytes as one thread, with nothing written by both; decoded frames handed from the sampling thread to the one that makes
+# their pictures; and the scenes' palettes made side by side.
 TSAN_OPTIONS="$tsan_options" QT_QPA_PLATFORM=offscreen "$top/build-tsan/tests/engine/test_engine" \
-  --gtest_filter='RowHelper.*:BackgroundJob.*:Remapper.*:GifEncoder.SharingRows*:GifEncoder.EachImage*:GifLzw.*:ConversionFrames.*:DamagedSource.*:PalettePlanner.*'
+  --gtest_filter='WorkPool.*:PoolJob.*:Remapper.*:GifEncoder.SharingRows*:GifEncoder.EachImage*:GifLzw.*:ConversionFrames.*:DamagedSource.*:PalettePlanner.*'
 
 # Fuzzing: the readers of what users hand the program (the settings file, a language file, a GIF,
 # a clip time text, the converter's command line) under libFuzzer with AddressSanitizer and

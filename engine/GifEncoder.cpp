@@ -47,7 +47,7 @@ struct TMarkedBox {
 // One box per range of rows, filled on whichever thread takes the range, then put together.
 struct TChunkBoxes {
     explicit TChunkBoxes(int rows, int chunkRows)
-        : ChunkRows(chunkRows), Boxes(static_cast<size_t>(TRowHelper::Chunks(rows, chunkRows))) {}
+        : ChunkRows(chunkRows), Boxes(static_cast<size_t>(TWorkPool::Chunks(rows, chunkRows))) {}
     TMarkedBox& Of(int begin) { return Boxes[static_cast<size_t>(begin / ChunkRows)]; }
     TMarkedBox All() const {
         TMarkedBox all;
@@ -134,7 +134,10 @@ TGifEncoder::TGifEncoder(QIODevice* device, QSize size, std::optional<int> loopC
                          const std::vector<QVector<QRgb>>& palettes,
                          const TGifEncoderOptions& options)
     : FWriter(device), FSize(size), FLoopCount(loopCount), FOptions(options),
-      FHelper(options.ShareRows) {
+      FPool(!options.ShareRows ? TWorkPool::Serial()
+            : options.Pool     ? *options.Pool
+                               : TWorkPool::Shared()),
+      FLookAhead(FPool) {
     for (const QVector<QRgb>& palette : palettes) {
         TPaletteSlot slot;
         slot.Colors = palette.mid(0, 255);
@@ -163,7 +166,7 @@ TRemapper& TGifEncoder::RemapperOf(int palette) {
     if (!slot.Remapper) {
         slot.Remapper =
             std::make_unique<TRemapper>(slot.Colors, slot.TransparentIndex, FOptions.Dither);
-        slot.Remapper->ShareRowsWith(FOptions.ShareRows ? &FHelper : nullptr);
+        slot.Remapper->ShareRowsWith(FOptions.ShareRows ? &FPool : nullptr);
     }
     return *slot.Remapper;
 }
@@ -171,9 +174,9 @@ TRemapper& TGifEncoder::RemapperOf(int palette) {
 float TGifEncoder::FlatShare(const uchar* rgb) {
     // The share of pixels (on every fourth row) exactly like their right-hand neighbour.
     const int width = FSize.width();
-    const int chunkRows = TRowHelper::ChunkRowsFor(width, flatShareChunkPixels);
-    std::vector<qint64> flat(static_cast<size_t>(TRowHelper::Chunks(FSize.height(), chunkRows)));
-    FHelper.ForRows(FSize.height(), chunkRows, [&](int begin, int end) {
+    const int chunkRows = TWorkPool::ChunkRowsFor(width, flatShareChunkPixels);
+    std::vector<qint64> flat(static_cast<size_t>(TWorkPool::Chunks(FSize.height(), chunkRows)));
+    FPool.ForRows(FSize.height(), chunkRows, [&](int begin, int end) {
         qint64 count = 0;
         for (int y = (begin + 3) / 4 * 4; y < end; y += 4) {
             const uchar* row = rgb + static_cast<qsizetype>(y) * width * rgbBytes;
@@ -227,7 +230,7 @@ void TGifEncoder::Submit(int palette, const QRect& rect, std::vector<uchar>& ind
     }
     // The halves of a big filmed picture are compressed on both threads.
     const TLzwPartRunner runner = [this](int parts, const std::function<void(int)>& part) {
-        FHelper.ForRows(parts, 1, [&](int begin, int end) {
+        FPool.ForRows(parts, 1, [&](int begin, int end) {
             for (int which = begin; which < end; ++which)
                 part(which);
         });
@@ -313,7 +316,7 @@ void TGifEncoder::Hold(THeldFrame& frame, const uchar* rgb, int delayCs, int pal
     // exactly changes in few pixels, and error diffusion looks up colours it has made itself.
     const bool first = !FHaveReference && !FHeld[static_cast<size_t>(FHeldSlot)].Valid;
     const qsizetype pixels = static_cast<qsizetype>(frame.Rgb.size() / 3);
-    if (!FOptions.ShareRows || pixels >= GifLzwSplitPixels || first || !frame.Drawing.Lossy ||
+    if (FPool.Threads() < 2 || pixels >= GifLzwSplitPixels || first || !frame.Drawing.Lossy ||
         !remapper.IsValid() || remapper.Dithers())
         return;
     frame.Nearest.resize(static_cast<size_t>(pixels));
@@ -362,7 +365,7 @@ void TGifEncoder::MarkDrawn(const uchar* rgb, const QRect& rect, const std::vect
                             int palette, const TRemapper& remapper) {
     const int width = FSize.width();
     const int clear = FPalettes[static_cast<size_t>(palette)].TransparentIndex;
-    FHelper.ForRows(rect.height(), TRowHelper::ChunkRowsFor(rect.width()), [&](int begin, int end) {
+    FPool.ForRows(rect.height(), TWorkPool::ChunkRowsFor(rect.width()), [&](int begin, int end) {
         for (int y = begin; y < end; ++y) {
             const uchar* index = indices.data() + static_cast<qsizetype>(y) * rect.width();
             const qsizetype row = static_cast<qsizetype>(rect.top() + y) * width + rect.left();
@@ -390,8 +393,8 @@ bool TGifEncoder::AddFirstFrame(const uchar* rgb, int delayCs, int palette, TRem
     FChanged.assign(static_cast<size_t>(pixels), 1);
     FBox.resize(static_cast<size_t>(pixels) * rgbaBytes);
     const QRect whole(0, 0, width, height);
-    FHelper.ForRows(height, TRowHelper::ChunkRowsFor(width),
-                    [&](int begin, int end) { FillBoxRows(rgb, whole, begin, end); });
+    FPool.ForRows(height, TWorkPool::ChunkRowsFor(width),
+                  [&](int begin, int end) { FillBoxRows(rgb, whole, begin, end); });
     std::vector<uchar> indices(static_cast<size_t>(pixels));
     if (!remapper.Remap(FBox.data(), width, height, width * rgbaBytes, indices.data())) {
         FOk = false;
@@ -408,8 +411,8 @@ QRect TGifEncoder::FindChanged(const uchar* rgb, int threshold) {
     // Which pixels changed in the source since they were last drawn, and the box around them.
     const int width = FSize.width(), height = FSize.height();
     FChanged.resize(static_cast<size_t>(width) * height);
-    TChunkBoxes boxes(height, TRowHelper::ChunkRowsFor(width));
-    FHelper.ForRows(height, boxes.ChunkRows, [&](int begin, int end) {
+    TChunkBoxes boxes(height, TWorkPool::ChunkRowsFor(width));
+    FPool.ForRows(height, boxes.ChunkRows, [&](int begin, int end) {
         TMarkedBox& box = boxes.Of(begin);
         for (int y = begin; y < end; ++y) {
             const qsizetype row = static_cast<qsizetype>(y) * width;
@@ -467,18 +470,18 @@ bool TGifEncoder::RemapChanged(const uchar* rgb, const QRect& changed, int palet
             box.AddRow(y, rowLeft, rowRight);
         }
     };
-    TChunkBoxes boxes(boxHeight, TRowHelper::ChunkRowsFor(boxWidth));
+    TChunkBoxes boxes(boxHeight, TWorkPool::ChunkRowsFor(boxWidth));
     bool ok = true;
     if (remapper.Dithers()) {
-        FHelper.ForRows(boxHeight, boxes.ChunkRows,
-                        [&](int begin, int end) { FillBoxRows(rgb, changed, begin, end); });
+        FPool.ForRows(boxHeight, boxes.ChunkRows,
+                      [&](int begin, int end) { FillBoxRows(rgb, changed, begin, end); });
         ok = remapper.Remap(FBox.data(), boxWidth, boxHeight, boxWidth * rgbaBytes, FIndices.data(),
                             shown, width * rgbBytes, FDrawing.KeepDistance);
         if (ok)
             drawnRows(0, boxHeight, boxes.Boxes.front());
     } else {
         std::atomic<bool> remapped{true};
-        FHelper.ForRows(boxHeight, boxes.ChunkRows, [&](int begin, int end) {
+        FPool.ForRows(boxHeight, boxes.ChunkRows, [&](int begin, int end) {
             FillBoxRows(rgb, changed, begin, end);
             if (!remapper.RemapRows(FBox.data(), boxWidth, begin, end, boxWidth * rgbaBytes,
                                     FIndices.data(), shown, width * rgbBytes, FDrawing.KeepDistance,

@@ -25,10 +25,9 @@
 // too (the encoder looks one frame ahead): on filmed pictures that is sensor or compression noise,
 // which would otherwise make still pixels switch between palette colours.
 
-#include "engine/BackgroundJob.h"
 #include "engine/GifWriter.h"
 #include "engine/Quantizer.h"
-#include "engine/RowHelper.h"
+#include "engine/WorkPool.h"
 
 #include <QSize>
 #include <array>
@@ -59,9 +58,11 @@ struct TGifEncoderOptions {
     // done. Above 1: never.
     float ScreenFlatShare = ::ScreenFlatShare;
     int ScreenDiffThreshold = 1; // the difference threshold there
-    // Whether the work on the rows of a frame is shared with a helper thread (false: everything
-    // runs on the calling thread, say when several encoders run at once). The GIF is the same.
+    // Whether the work on the rows of a frame is shared with the threads of `Pool` (false:
+    // everything runs on the calling thread, say when several encoders run at once). The GIF is
+    // the same either way, and on any number of threads.
     bool ShareRows = true;
+    TWorkPool* Pool = nullptr; // null: the program's pool
 };
 
 class TGifEncoder {
@@ -191,12 +192,12 @@ private:
     bool FHaveReference = false;
     std::vector<uchar> FChanged, FBox, FIndices, FWanted, FShownBox; // work buffers of one frame
     std::deque<TJob> FJobs;
-    TRowHelper FHelper; // takes a share of the work on the rows of a frame
+    TWorkPool& FPool; // its threads take a share of the work on the rows of a frame
     int FImagesWritten = 0;
     qint64 FImageBytes = 0; // of every image made so far, written or queued
     std::vector<qint64> FBytesAfterFrame;
     bool FOk = true;
     bool FStarted = false;
     // Looks up the coming frame's colours; declared last, so it is done before what it uses goes.
-    TBackgroundJob FLookAhead;
+    TPoolJob FLookAhead;
 };

@@ -2,7 +2,7 @@
 
 #include "engine/GifSequence.h"
 #include "engine/Quantizer.h"
-#include "engine/RowHelper.h"
+#include "engine/WorkPool.h"
 
 #include <algorithm>
 #include <mutex>
@@ -22,8 +22,8 @@ std::vector<std::pair<int, int>> ScenesByFrameCount(const std::vector<int>& scen
 
 namespace {
 
-// The palettes of the scenes, two at a time: the calling thread and a helper each take the next
-// scene not yet taken, read its frames (one reader at a time: the spill has one file position)
+// The palettes of the scenes, side by side: the calling thread and the pool's threads each take the
+// next scene not yet taken, read its frames (one reader at a time: the spill has one file position)
 // and run the library's search for it. Each search has its own builder, so nothing of the
 // library is shared, and no more searches run at once than there are threads. The outcome is the
 // one of taking the scenes one after the other: each scene's palette lands in its own place, and
@@ -39,9 +39,8 @@ public:
           FStops(FScenes.size()), FFirstStop(FScenes.size()), FCaller(std::this_thread::get_id()) {}
 
     TStop Run(TPalettePlan& plan) {
-        TRowHelper helper; // its thread ends with this function
-        helper.ForRows(static_cast<int>(FScenes.size()), 1,
-                       [this](int s, int) { PlanScene(static_cast<size_t>(s)); });
+        TWorkPool::Shared().ForRows(static_cast<int>(FScenes.size()), 1,
+                                    [this](int s, int) { PlanScene(static_cast<size_t>(s)); });
         if (FFirstStop < FScenes.size())
             return FStops[FFirstStop];
         for (size_t s = 0; s < FScenes.size(); ++s) {

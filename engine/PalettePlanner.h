@@ -1,7 +1,7 @@
 #pragma once
 // The palette stage: one palette per scene, from the scene's frames in the spill. The scene with
 // the most frames in the GIF gets the file's global palette; the others are written with their
-// frames. Two scenes' palettes are made at a time, on two threads.
+// frames. Scenes' palettes are made side by side, one on each thread of the engine's pool.
 
 #include "engine/ConversionStage.h"
 

@@ -3,7 +3,7 @@
 #include "common/SysInfo.h"
 
 #include "engine/ImageQuantPtr.h"
-#include "engine/RowHelper.h"
+#include "engine/WorkPool.h"
 
 #include <algorithm>
 #include <climits>
@@ -281,10 +281,10 @@ bool TRemapper::Remap(const uchar* rgba, int width, int height, int bytesPerLine
     if (FDither > 0)
         return RemapDiffused(rgba, width, height, bytesPerLine, indices, shown, shownBytesPerLine,
                              keepDistance);
-    if (!FHelper)
+    if (!FPool)
         return RemapRows(rgba, width, 0, height, bytesPerLine, indices, shown, shownBytesPerLine,
                          keepDistance);
-    FHelper->ForRows(height, TRowHelper::ChunkRowsFor(width), [&](int begin, int end) {
+    FPool->ForRows(height, TWorkPool::ChunkRowsFor(width), [&](int begin, int end) {
         (void)RemapRows(rgba, width, begin, end, bytesPerLine, indices, shown, shownBytesPerLine,
                         keepDistance);
     });

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-class TRowHelper;
+class TWorkPool;
 
 // Screen recordings and drawings are told from filmed pictures by their flat areas: at least this
 // share of their pixels is exactly like the neighbour on its left (filmed pictures have well under
@@ -129,9 +129,9 @@ public:
 
     bool IsValid() const { return !FEntries.empty(); }
     bool Dithers() const { return FDither > 0; }
-    // Rows of Remap go to both this thread and `helper` (none: null) when there is no error
+    // Rows of Remap are shared with the threads of `pool` (none: null) when there is no error
     // diffusion.
-    void ShareRowsWith(TRowHelper* helper) { FHelper = helper; }
+    void ShareRowsWith(TWorkPool* pool) { FPool = pool; }
     // Writes one palette index per pixel of the RGBA rectangle to `indices` (width × height).
     // With `shown` (red-green-blue bytes of what the viewer already sees there, `shownBytesPerLine`
     // apart), an opaque pixel whose wanted colour is no more than `keepDistance` (squared RGB
@@ -207,5 +207,5 @@ private:
     std::mutex FCellMutex;
     std::unique_ptr<std::atomic<uint16_t>[]> FKnown;
     std::vector<int> FErrors; // two rows of diffused error, per channel
-    TRowHelper* FHelper = nullptr;
+    TWorkPool* FPool = nullptr;
 };

@@ -1,6 +1,6 @@
-// The palettes of the scenes, made two at a time: the same palettes in the same order as made one
-// after the other, progress that only grows and comes from the calling thread, and a cancel or a
-// failed read that ends the stage with nothing planned.
+// The palettes of the scenes, made side by side on the engine's threads: the same palettes in the
+// same order as made one after the other, progress that only grows and comes from the calling
+// thread, and a cancel or a failed read that ends the stage with nothing planned.
 
 #include "engine/GifSequence.h"
 #include "engine/PalettePlanner.h"

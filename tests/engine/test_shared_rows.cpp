@@ -4,15 +4,15 @@
 // every awkward shape.
 
 #include "decoder/FFDecoder.h"
-#include "engine/BackgroundJob.h"
 #include "engine/FrameScaler.h"
 #include "engine/GifEncoder.h"
 #include "engine/Quantizer.h"
-#include "engine/RowHelper.h"
+#include "engine/WorkPool.h"
 #include "tests/support/GifDecode.h"
 
 #include <QBuffer>
 #include <QImage>
+#include <QThread>
 #include <atomic>
 #include <chrono>
 #include <climits>
@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 #include <mutex>
 #include <random>
+#include <set>
 #include <thread>
 
 namespace {
@@ -106,78 +107,143 @@ void ExpectFollowsTheRule(const QImage& rgba, const TBox& box, const QVector<QRg
 
 } // namespace
 
-TEST(RowHelper, EveryRowIsDoneOnceInRangesOfTheGivenSize) {
-    TRowHelper helper;
+TEST(WorkPool, EveryRowIsDoneOnceInRangesOfTheGivenSize) {
     const std::vector<std::pair<int, int>> cases = {{0, 3},   {1, 1},    {1, 100}, {7, 3},
                                                     {100, 1}, {1000, 7}, {5, 5},   {6, 5}};
-    // Many calls one after another: a job handed over twice, or taken back too early, shows as
-    // a row done twice or not at all.
-    for (int round = 0; round < 300; ++round)
-        for (const auto& [rows, chunkRows] : cases) {
-            std::vector<std::atomic<int>> done(static_cast<size_t>(rows));
-            std::atomic<int> badRanges{0};
-            helper.ForRows(rows, chunkRows, [&](int begin, int end) {
-                if (begin % chunkRows != 0 || end <= begin || end - begin > chunkRows ||
-                    (end - begin < chunkRows && end != rows))
-                    ++badRanges;
-                for (int y = begin; y < end; ++y)
-                    ++done[static_cast<size_t>(y)];
-            });
-            ASSERT_EQ(badRanges, 0) << rows << " rows by " << chunkRows;
-            for (int y = 0; y < rows; ++y)
-                ASSERT_EQ(done[static_cast<size_t>(y)], 1) << "row " << y << " of " << rows;
-            ASSERT_EQ(TRowHelper::Chunks(rows, chunkRows), (rows + chunkRows - 1) / chunkRows);
-        }
-}
-
-TEST(RowHelper, TheHelperThreadTakesRangesAndAHelperThatMayNotShareDoesNot) {
-    // The first range waits until another thread has started a range: it can only go on when the
-    // helper really works alongside (the wait is a guard against hanging, not a measure of time).
-    for (const bool share : {true, false}) {
-        TRowHelper helper(share);
-        std::mutex mutex;
-        std::condition_variable started;
-        std::vector<std::thread::id> threads;
-        const std::thread::id caller = std::this_thread::get_id();
-        helper.ForRows(8, 1, [&](int begin, int) {
-            std::unique_lock lock(mutex);
-            threads.push_back(std::this_thread::get_id());
-            started.notify_all();
-            if (begin == 0 && share)
-                started.wait_for(lock, std::chrono::seconds(60), [&] {
-                    return std::any_of(threads.begin(), threads.end(),
-                                       [&](std::thread::id id) { return id != caller; });
+    for (const int threads : {1, 2, 4}) {
+        TWorkPool pool(threads);
+        ASSERT_EQ(pool.Threads(), threads);
+        // Many calls one after another: a range handed out twice, or a call that returns while
+        // a thread still works on it, shows as a row done twice or not at all.
+        for (int round = 0; round < 200; ++round)
+            for (const auto& [rows, chunkRows] : cases) {
+                std::vector<std::atomic<int>> done(static_cast<size_t>(rows));
+                std::atomic<int> badRanges{0};
+                pool.ForRows(rows, chunkRows, [&](int begin, int end) {
+                    if (begin % chunkRows != 0 || end <= begin || end - begin > chunkRows ||
+                        (end - begin < chunkRows && end != rows))
+                        ++badRanges;
+                    for (int y = begin; y < end; ++y)
+                        ++done[static_cast<size_t>(y)];
                 });
-        });
-        const bool helped = std::any_of(threads.begin(), threads.end(),
-                                        [&](std::thread::id id) { return id != caller; });
-        EXPECT_EQ(threads.size(), 8u);
-        EXPECT_EQ(helped, share);
+                ASSERT_EQ(badRanges, 0) << rows << " rows by " << chunkRows;
+                for (int y = 0; y < rows; ++y)
+                    ASSERT_EQ(done[static_cast<size_t>(y)], 1) << "row " << y << " of " << rows;
+                ASSERT_EQ(TWorkPool::Chunks(rows, chunkRows), (rows + chunkRows - 1) / chunkRows);
+            }
     }
 }
 
-// Jobs run one at a time on a thread other than the caller's, each once, and what a job wrote is
-// there when Wait returns (plain, unsynchronised data: a missing wait shows under the thread
-// sanitizer and as a wrong count). Start does not wait for the job it starts: the job below
-// only ends once the caller, back from Start, lets it. The destructor waits for the last job.
-TEST(BackgroundJob, JobsRunInTurnOnAnotherThreadAndWaitSeesWhatTheyWrote) {
+TEST(WorkPool, EveryThreadOfThePoolTakesRangesAndAPoolOfOneIsTheCaller) {
+    // The first range waits until every other thread of the pool has started a range: it can
+    // only go on when they really work alongside (the wait is a guard against hanging, not a
+    // measure of time).
+    for (const int threads : {1, 2, 4}) {
+        TWorkPool pool(threads);
+        std::mutex mutex;
+        std::condition_variable started;
+        std::set<std::thread::id> seen;
+        int ranges = 0;
+        pool.ForRows(16, 1, [&](int begin, int) {
+            std::unique_lock lock(mutex);
+            seen.insert(std::this_thread::get_id());
+            ++ranges;
+            started.notify_all();
+            if (begin == 0)
+                started.wait_for(lock, std::chrono::seconds(60),
+                                 [&] { return static_cast<int>(seen.size()) == threads; });
+        });
+        EXPECT_EQ(ranges, 16);
+        EXPECT_EQ(static_cast<int>(seen.size()), threads);
+        EXPECT_TRUE(seen.count(std::this_thread::get_id()));
+    }
+}
+
+TEST(WorkPool, TheMachinesThreadCountCanBeOverridden) {
+    const QByteArray before = qgetenv("VG_THREADS");
+    qputenv("VG_THREADS", "3");
+    EXPECT_EQ(TWorkPool::MachineThreads(), 3);
+    for (const char* ignored : {"0", "-2", "many", "100000"}) {
+        qputenv("VG_THREADS", ignored);
+        EXPECT_EQ(TWorkPool::MachineThreads(), std::max(1, QThread::idealThreadCount())) << ignored;
+    }
+    if (before.isNull())
+        qunsetenv("VG_THREADS");
+    else
+        qputenv("VG_THREADS", before);
+}
+
+// A caller never waits for work no thread has taken: with every thread of the pool held up by a
+// job, rows shared and a second job waited for are all done by the caller; and a job on the pool
+// may share rows itself while the caller shares its own.
+TEST(WorkPool, ABusyPoolOnlyMeansLessHelpAndWorkMayNest) {
+    TWorkPool pool(2);
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool holding = false, release = false;
+    TPoolJob holder(pool);
+    holder.Start([&] {
+        std::unique_lock lock(mutex);
+        holding = true;
+        changed.notify_all();
+        changed.wait_for(lock, std::chrono::seconds(60), [&] { return release; });
+    });
+    {
+        std::unique_lock lock(mutex);
+        ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(60), [&] { return holding; }));
+    }
+    std::set<std::thread::id> rowThreads;
+    pool.ForRows(50, 1, [&](int, int) { rowThreads.insert(std::this_thread::get_id()); });
+    EXPECT_EQ(rowThreads, std::set<std::thread::id>{std::this_thread::get_id()});
+    TPoolJob second(pool);
+    std::thread::id ranOn;
+    second.Start([&] { ranOn = std::this_thread::get_id(); });
+    second.Wait();
+    EXPECT_EQ(ranOn, std::this_thread::get_id());
+    {
+        const std::lock_guard lock(mutex);
+        release = true;
+    }
+    changed.notify_all();
+    holder.Wait();
+
+    for (int round = 0; round < 200; ++round) {
+        std::vector<std::atomic<int>> inner(64), outer(64);
+        TPoolJob nested(pool);
+        nested.Start([&] {
+            pool.ForRows(64, 3, [&](int begin, int end) {
+                for (int i = begin; i < end; ++i)
+                    ++inner[static_cast<size_t>(i)];
+            });
+        });
+        pool.ForRows(64, 5, [&](int begin, int end) {
+            for (int i = begin; i < end; ++i)
+                ++outer[static_cast<size_t>(i)];
+        });
+        nested.Wait();
+        for (size_t i = 0; i < 64; ++i)
+            ASSERT_TRUE(inner[i] == 1 && outer[i] == 1) << "round " << round << " row " << i;
+    }
+}
+
+// Jobs run one at a time, each once, and what a job wrote is there when Wait returns (plain,
+// unsynchronised data: a missing wait shows under the thread sanitizer and as a wrong count).
+// Start does not wait for the job it starts: the job below only ends once the caller, back from
+// Start, lets it. The destructor waits for the last job.
+TEST(PoolJob, JobsRunInTurnBesideTheCallerAndWaitSeesWhatTheyWrote) {
+    TWorkPool pool(2);
     bool lastDone = false;
     {
-        TBackgroundJob job;
+        TPoolJob job(pool);
         job.Wait(); // nothing started: returns at once
         int count = 0;
-        std::thread::id worker;
         for (int i = 0; i < 500; ++i) {
-            job.Start([&] {
-                ++count;
-                worker = std::this_thread::get_id();
-            });
+            job.Start([&] { ++count; });
             if (i % 2 == 0) // the other half: Start waits for the job before
                 job.Wait();
         }
         job.Wait();
         EXPECT_EQ(count, 500);
-        EXPECT_NE(worker, std::this_thread::get_id());
 
         std::mutex mutex;
         std::condition_variable released;
@@ -207,9 +273,9 @@ TEST(Remapper, SharedRowsGiveExactlyTheIndicesOfOneThreadOnRealFrames) {
     palette = palette.mid(0, 255);
     const int transparent = static_cast<int>(palette.size());
     palette.append(qRgb(0, 0, 0));
-    TRowHelper helper;
+    TWorkPool pool(4);
     TRemapper alone(palette, transparent, 0.0f), shared(palette, transparent, 0.0f);
-    shared.ShareRowsWith(&helper);
+    shared.ShareRowsWith(&pool);
     const std::vector<TBox> boxes = {{0, 0, 320, 180}, {0, 0, 1, 180},   {319, 0, 1, 180},
                                      {0, 0, 320, 1},   {0, 179, 320, 1}, {283, 143, 37, 37},
                                      {1, 2, 317, 177}, {150, 60, 1, 1}};
@@ -256,9 +322,9 @@ TEST(Remapper, ATallColumnSharedByRowsMatchesTheWholePaletteSearch) {
         palette.append(qRgb(static_cast<int>(random() % 256), static_cast<int>(random() % 256),
                             static_cast<int>(random() % 256)));
     palette.append(qRgb(0, 0, 0));
-    TRowHelper helper;
+    TWorkPool pool(4);
     TRemapper remapper(palette, 200, 0.0f);
-    remapper.ShareRowsWith(&helper);
+    remapper.ShareRowsWith(&pool);
     std::vector<uchar> indices(20000);
     ASSERT_TRUE(remapper.Remap(column.constBits(), 1, 20000,
                                static_cast<int>(column.bytesPerLine()), indices.data()));
@@ -317,9 +383,9 @@ TEST(Remapper, ErrorDiffusionStaysOnOneThreadAndMixesColours) {
     QImage grey(64, 64, QImage::Format_RGBA8888);
     grey.fill(qRgba(64, 64, 64, 255));
     const QVector<QRgb> palette = {qRgb(0, 0, 0), qRgb(255, 255, 255), qRgb(0, 0, 0)};
-    TRowHelper helper;
+    TWorkPool pool(2);
     TRemapper alone(palette, 2, 1.0f), shared(palette, 2, 1.0f);
-    shared.ShareRowsWith(&helper);
+    shared.ShareRowsWith(&pool);
     std::vector<uchar> one(64 * 64), two(64 * 64);
     ASSERT_TRUE(alone.Remap(grey.constBits(), 64, 64, 64 * 4, one.data()));
     ASSERT_TRUE(shared.Remap(grey.constBits(), 64, 64, 64 * 4, two.data()));
@@ -330,8 +396,8 @@ TEST(Remapper, ErrorDiffusionStaysOnOneThreadAndMixesColours) {
 }
 
 // The encoder gives the same bytes whether or not it shares rows and looks up the colours of the
-// frame coming while it draws the one before: real frames of two scenes (two palettes),
-// screen-like frames (flat colours, a moving box) and dithered ones.
+// frame coming while it draws the one before, on any number of threads: real frames of two scenes
+// (two palettes), screen-like frames (flat colours, a moving box) and dithered ones.
 TEST(GifEncoder, SharingRowsChangesNoByteOfTheGif) {
     std::vector<QImage> filmed = BearFrames(6, QSize(256, 144));
     ASSERT_EQ(filmed.size(), 6u);
@@ -346,12 +412,15 @@ TEST(GifEncoder, SharingRowsChangesNoByteOfTheGif) {
     }
     const std::vector<QVector<QRgb>> palettes = {PaletteOf(filmed), PaletteOf(screen)};
     for (const float dither : {0.0f, 0.6f}) {
-        QByteArray gifs[2];
-        for (int share = 0; share < 2; ++share) {
+        TWorkPool two(2), five(5);
+        TWorkPool* const pools[] = {nullptr, &two, &five};
+        QByteArray gifs[3];
+        for (int share = 0; share < 3; ++share) {
             QBuffer buffer(&gifs[share]);
             buffer.open(QIODevice::WriteOnly);
             TGifEncoderOptions options;
-            options.ShareRows = share == 1;
+            options.ShareRows = share > 0;
+            options.Pool = pools[share];
             options.Dither = dither;
             TGifEncoder encoder(&buffer, QSize(256, 144), 0, palettes, options);
             ASSERT_TRUE(encoder.Start());
@@ -367,6 +436,7 @@ TEST(GifEncoder, SharingRowsChangesNoByteOfTheGif) {
         }
         EXPECT_GT(gifs[0].size(), 10000);
         EXPECT_EQ(gifs[0], gifs[1]) << "dither " << dither;
+        EXPECT_EQ(gifs[0], gifs[2]) << "dither " << dither;
     }
 }
 

@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# How the converter scales with cores: the same conversions as compare-gif.sh (same clips, start,
+# length, frame rate and size) run with `taskset` on one core and on two, with the converter's
+# pool sized to the cores it is given (VG_THREADS follows the core count). Prints per clip the
+# median time on each, the speed-up, the same for decoding alone (ffmpeg to null, the floor), and
+# whether the two GIFs are byte for byte the same (they must be: the number of threads changes
+# no byte). Target: a speed-up of at least 1.7 on clips whose source is 640 × 360 or larger.
+#
+# Usage: bench/core-scaling.sh [build folder]   (ROUNDS=3 default here, CLIPS, OURS, MEDIA as in
+# compare-gif.sh; CORES="0 0,1" picks the core sets, the first being the baseline)
+set -uo pipefail
+top="$(cd "$(dirname "$0")/.." && pwd)"
+build="${1:-$top/build}"
+ROUNDS="${ROUNDS:-3}"
+# shellcheck source=bench/bench-common.sh
+. "$top/bench/bench-common.sh"
+read -r -a sets <<< "${CORES:-0 0,1}"
+make_clips
+
+count_cores() { # count_cores <list>: how many cores a taskset list names ("0,1" or "0-3")
+  local n=0 part
+  IFS=, read -r -a parts <<< "$1"
+  for part in "${parts[@]}"; do
+    if [[ "$part" == *-* ]]; then n=$((n + ${part#*-} - ${part%-*} + 1)); else n=$((n + 1)); fi
+  done
+  echo "$n"
+}
+
+printf "%-11s %9s" clip source
+for set in "${sets[@]}"; do printf " %9s" "t[$set]"; done
+printf " %8s" speed-up
+for set in "${sets[@]}"; do printf " %9s" "dec[$set]"; done
+printf " %8s %5s %s\n" dec-up same target
+pass=0 fail=0
+for entry in "${clips[@]}"; do
+  IFS='|' read -r name src start dur fps w h _ <<< "$entry"
+  wanted "$name" || continue
+  [ -f "$src" ] || { echo "$name: no $src" >&2; continue; }
+  size=$(ffprobe -v error -select_streams v:0 -show_entries stream=width,height -of csv=p=0:s=x "$src")
+  end=$(awk -v s="$start" -v d="$dur" 'BEGIN { printf "%.3f", s + d }')
+  times=() decodes=() sums=()
+  for set in "${sets[@]}"; do
+    threads=$(count_cores "$set")
+    out="$work/$name-$threads.gif"
+    measure "$name on $set" env VG_THREADS="$threads" taskset -c "$set" "$cli" -q "$src" "$out" \
+      --start "$start" --end "$end" --fps "$fps" --size "${w}x${h}"
+    times+=("$T")
+    sums+=("$(md5sum < "$out" | cut -c1-32)")
+    measure "decoding $name on $set" taskset -c "$set" ffmpeg -v error -y -threads "$threads" \
+      -ss "$start" -t "$dur" -i "$src" -an -f null -
+    decodes+=("$T")
+  done
+  up=$(awk -v a="${times[0]}" -v b="${times[-1]}" 'BEGIN { printf "%.2f", b > 0 ? a / b : 0 }')
+  decup=$(awk -v a="${decodes[0]}" -v b="${decodes[-1]}" 'BEGIN { printf "%.2f", b > 0 ? a / b : 0 }')
+  same=yes
+  for sum in "${sums[@]}"; do [ "$sum" = "${sums[0]}" ] || same=NO; done
+  big=$(awk -v s="$size" 'BEGIN { split(s, d, "x"); print (d[1] * d[2] >= 640 * 360) ? 1 : 0 }')
+  verdict="-"
+  if [ "$big" = 1 ]; then
+    if awk -v u="$up" 'BEGIN { exit !(u >= 1.7) }' && [ "$same" = yes ]; then
+      verdict=PASS; pass=$((pass + 1))
+    else
+      verdict=FAIL; fail=$((fail + 1))
+    fi
+  fi
+  printf "%-11s %9s" "$name" "$size"
+  for t in "${times[@]}"; do printf " %9s" "$t"; done
+  printf " %8s" "$up"
+  for t in "${decodes[@]}"; do printf " %9s" "$t"; done
+  printf " %8s %5s %s\n" "$decup" "$same" "$verdict"
+done
+echo "speed-up >= 1.7 on sources of 640 x 360 and above, same bytes: $pass passed, $fail failed"
