@@ -36,7 +36,8 @@ for entry in "${clips[@]}"; do
   IFS='|' read -r name src start dur fps w h _ <<< "$entry"
   wanted "$name" || continue
   [ -f "$src" ] || { echo "$name: no $src" >&2; continue; }
-  size=$(ffprobe -v error -select_streams v:0 -show_entries stream=width,height -of csv=p=0:s=x "$src")
+  size=$(ffprobe -v error -select_streams v:0 -show_entries stream=width,height -of csv=p=0:s=x "$src" |
+    head -1 | cut -dx -f1,2)
   end=$(awk -v s="$start" -v d="$dur" 'BEGIN { printf "%.3f", s + d }')
   times=() decodes=() sums=()
   for set in "${sets[@]}"; do
@@ -50,8 +51,8 @@ for entry in "${clips[@]}"; do
       -ss "$start" -t "$dur" -i "$src" -an -f null -
     decodes+=("$T")
   done
-  up=$(awk -v a="${times[0]}" -v b="${times[-1]}" 'BEGIN { printf "%.2f", b > 0 ? a / b : 0 }')
-  decup=$(awk -v a="${decodes[0]}" -v b="${decodes[-1]}" 'BEGIN { printf "%.2f", b > 0 ? a / b : 0 }')
+  up=$(awk -v a="${times[0]}" -v b="${times[-1]}" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')
+  decup=$(awk -v a="${decodes[0]}" -v b="${decodes[-1]}" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')
   same=yes
   for sum in "${sums[@]}"; do [ "$sum" = "${sums[0]}" ] || same=NO; done
   big=$(awk -v s="$size" 'BEGIN { split(s, d, "x"); print (d[1] * d[2] >= 640 * 360) ? 1 : 0 }')

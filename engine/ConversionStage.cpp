@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <algorithm>
+#include <cstdio>
 
 TConversionResult Failure(const QString& text) {
     TConversionResult result;
@@ -15,6 +16,37 @@ TConversionResult CancelledResult() {
     TConversionResult result;
     result.Cancelled = true;
     return result;
+}
+
+TStageProgress::TStageProgress(const std::function<void(int)>& report)
+    : FReport(report), FTimed(qEnvironmentVariableIsSet("VG_STAGE_TIMES")) {
+    if (FTimed)
+        FStageTimer.start();
+}
+
+TStageProgress::~TStageProgress() {
+    TellTime();
+}
+
+void TStageProgress::TellTime() {
+    if (!FTimed || !FStageTimer.isValid())
+        return;
+    const double ms = static_cast<double>(FStageTimer.nsecsElapsed()) / 1e6;
+    if (FEntered)
+        std::fprintf(stderr, "stage %.0f-%.0f: %.1f ms\n", FBegin, FEnd, ms);
+    else
+        std::fprintf(stderr, "stage open: %.1f ms\n", ms);
+    FStageTimer.restart();
+}
+
+void TStageProgress::Enter(double begin, double end) {
+    if (FEntered && begin == FBegin && end == FEnd)
+        return Done(0);
+    TellTime();
+    FEntered = true;
+    FBegin = begin;
+    FEnd = end;
+    Done(0);
 }
 
 void TStageProgress::Done(double share) {
