@@ -5,6 +5,8 @@
 # median time on each, the speed-up, the same for decoding alone (ffmpeg to null, the floor), and
 # whether the two GIFs are byte for byte the same (they must be: the number of threads changes
 # no byte). Target: a speed-up of at least 1.7 on clips whose source is 640 × 360 or larger.
+# Below the table, the converter's own stage times (VG_STAGE_TIMES) on each core set, in ms:
+# decoding and preparing, palettes, encoding: what of each stage scales and what stays serial.
 #
 # Usage: bench/core-scaling.sh [build folder]   (ROUNDS=3 default here, CLIPS, OURS, MEDIA as in
 # compare-gif.sh; CORES="0 0,1" picks the core sets, the first being the baseline)
@@ -31,7 +33,7 @@ for set in "${sets[@]}"; do printf " %9s" "t[$set]"; done
 printf " %8s" speed-up
 for set in "${sets[@]}"; do printf " %9s" "dec[$set]"; done
 printf " %8s %5s %s\n" dec-up same target
-pass=0 fail=0
+pass=0 fail=0 stages=()
 for entry in "${clips[@]}"; do
   IFS='|' read -r name src start dur fps w h _ <<< "$entry"
   wanted "$name" || continue
@@ -39,13 +41,16 @@ for entry in "${clips[@]}"; do
   size=$(ffprobe -v error -select_streams v:0 -show_entries stream=width,height -of csv=p=0:s=x "$src" |
     head -1 | cut -dx -f1,2)
   end=$(awk -v s="$start" -v d="$dur" 'BEGIN { printf "%.3f", s + d }')
-  times=() decodes=() sums=()
+  times=() decodes=() sums=() stagelines=()
   for set in "${sets[@]}"; do
     threads=$(count_cores "$set")
     out="$work/$name-$threads.gif"
-    measure "$name on $set" env VG_THREADS="$threads" taskset -c "$set" "$cli" -q "$src" "$out" \
-      --start "$start" --end "$end" --fps "$fps" --size "${w}x${h}"
+    measure "$name on $set" env VG_STAGE_TIMES=1 VG_THREADS="$threads" taskset -c "$set" "$cli" -q \
+      "$src" "$out" --start "$start" --end "$end" --fps "$fps" --size "${w}x${h}"
     times+=("$T")
+    # (the last round's: "stage 0-60: 812.3 ms" and so on; the encoding stage is 73-100)
+    stagelines+=("$(printf "%-11s %-5s" "$name" "$set"; awk '/^stage 0-60:/ { p = $3 } /^stage 60-73:/ { q = $3 }
+      /^stage 73-100:/ { e = $3 } END { printf " prepare %7.0f  palettes %6.0f  encode %7.0f", p, q, e }' "$work/err")")
     sums+=("$(md5sum < "$out" | cut -c1-32)")
     measure "decoding $name on $set" taskset -c "$set" ffmpeg -v error -y -threads "$threads" \
       -ss "$start" -t "$dur" -i "$src" -an -f null -
@@ -69,5 +74,8 @@ for entry in "${clips[@]}"; do
   printf " %8s" "$up"
   for t in "${decodes[@]}"; do printf " %9s" "$t"; done
   printf " %8s %5s %s\n" "$decup" "$same" "$verdict"
+  stages+=("${stagelines[@]}")
 done
 echo "speed-up >= 1.7 on sources of 640 x 360 and above, same bytes: $pass passed, $fail failed"
+echo "stage times (ms, the last round):"
+printf "%s\n" "${stages[@]}"

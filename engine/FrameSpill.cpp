@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QFileDevice>
+#include <cerrno>
+#include <unistd.h>
 
 TFrameSpill::TFrameSpill(const QString& folder, qint64 frameBytes, int capacity)
     : FFile(QDir(folder).filePath(QStringLiteral(".gif-frames-XXXXXX"))), FFrameBytes(frameBytes),
@@ -41,4 +43,21 @@ bool TFrameSpill::Write(int index, const uchar* data) {
 bool TFrameSpill::Read(int index, uchar* data) {
     return FFile.seek(Offset(index)) &&
            FFile.read(reinterpret_cast<char*>(data), FFrameBytes) == FFrameBytes;
+}
+
+bool TFrameSpill::ReadAt(int index, uchar* data) const {
+    const int handle = FFile.handle();
+    if (handle < 0)
+        return false;
+    const qint64 at = Offset(index);
+    for (qint64 done = 0; done < FFrameBytes;) {
+        const ssize_t got = ::pread(handle, data + done, static_cast<size_t>(FFrameBytes - done),
+                                    static_cast<off_t>(at + done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        done += got;
+    }
+    return true;
 }

@@ -24,6 +24,10 @@ public:
     qint64 FrameBytes() const { return FFrameBytes; }
     [[nodiscard]] bool Write(int index, const uchar* data);
     [[nodiscard]] bool Read(int index, uchar* data);
+    // Reads that may run on several threads at once (they share no file position), once what
+    // was written is handed to the system with Flush.
+    [[nodiscard]] bool Flush() { return FFile.flush(); }
+    [[nodiscard]] bool ReadAt(int index, uchar* data) const;
 
 private:
     qint64 Offset(int index) const;

@@ -228,7 +228,7 @@ void TGifEncoder::Submit(int palette, const QRect& rect, std::vector<uchar>& ind
         FJobs.push_back(std::move(job));
         return;
     }
-    // The halves of a big filmed picture are compressed on both threads.
+    // The parts of a big filmed picture are compressed on the pool's threads.
     const TLzwPartRunner runner = [this](int parts, const std::function<void(int)>& part) {
         FPool.ForRows(parts, 1, [&](int begin, int end) {
             for (int which = begin; which < end; ++which)

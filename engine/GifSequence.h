@@ -32,6 +32,11 @@ public:
     qint64 FrameBytes() const { return static_cast<qint64>(FSize.width()) * FSize.height() * 3; }
     // The frame at spill index `index` into `rgb` (FrameBytes() bytes).
     [[nodiscard]] bool Read(int index, uchar* rgb);
+    // Whether ReadShared may be used: the frames are read as they were spilled, and the spill
+    // has handed what it wrote to the system.
+    [[nodiscard]] bool PrepareSharedReads() { return FSize == FPreparedSize && FSpill.Flush(); }
+    // Read on any number of threads at once, after PrepareSharedReads said yes.
+    [[nodiscard]] bool ReadShared(int index, uchar* rgb) const { return FSpill.ReadAt(index, rgb); }
     QString ErrorString() const { return FSpill.ErrorString(); }
 
 private:

@@ -319,36 +319,49 @@ private:
     const int FCodeSize, FClearCode, FEndCode;
 };
 
-// Bigger pictures are compressed in two halves, each with a table of its own, so the halves can
-// be compressed at the same time. On filmed pictures the table fills and starts again every few
-// thousand codes anyway, so one more fresh start costs little (0.1 to 0.3 %); on screen pictures,
-// whose strings grow long, it costs several per cent (they are compressed whole).
+// Bigger pictures are compressed in parts, each with a table of its own, so the parts can be
+// compressed at the same time: two, and one more for every further megapixel (up to sixteen), so
+// that many threads share the frames of a 4K video. The count follows the picture's size alone:
+// the file is the same on any machine. On filmed pictures the table fills and starts again every
+// few thousand codes anyway, so one more fresh start costs little (0.1 to 0.3 %); on screen
+// pictures, whose strings grow long, it costs several per cent (they are compressed whole).
 constexpr qsizetype splitPixels = GifLzwSplitPixels;
+
+int LzwParts(qsizetype count) {
+    constexpr qsizetype pixelsPerPart = qsizetype{1} << 20;
+    return count < splitPixels
+               ? 1
+               : static_cast<int>(std::clamp<qsizetype>(count / pixelsPerPart, 2, 16));
+}
 
 QByteArray Compress(uchar* indices, qsizetype count, int codeSize, const TLossyChoice* lossy,
                     const TLzwPartRunner& runner) {
-    const int parts = runner && count >= splitPixels ? 2 : 1;
-    const qsizetype middle = parts == 2 ? count / 2 : count;
-    // The first part's buffer takes the second part's bits too.
-    thread_local std::vector<uchar> firstBuffer, secondBuffer;
-    uchar* const first = ScratchBytes(firstBuffer, CodeBytesBound(count));
-    uchar* const second =
-        parts == 2 ? ScratchBytes(secondBuffer, CodeBytesBound(count - middle)) : nullptr;
-    TBitSink sink(first), secondSink(second);
-    const auto part = [&](int which) {
-        if (which == 0)
-            sink = TLzwCompressor(codeSize, lossy).Compress(indices, 0, middle, count, sink);
-        else
-            secondSink =
-                TLzwCompressor(codeSize, lossy).Compress(indices, middle, count, count, secondSink);
+    const int parts = runner ? LzwParts(count) : 1;
+    const auto begin = [&](int part) { return count * part / parts; };
+    // The first part's buffer takes the other parts' bits too.
+    thread_local std::vector<std::vector<uchar>> buffers;
+    if (buffers.size() < static_cast<size_t>(parts))
+        buffers.resize(static_cast<size_t>(parts));
+    std::vector<TBitSink> sinks;
+    sinks.reserve(static_cast<size_t>(parts));
+    for (int part = 0; part < parts; ++part)
+        sinks.emplace_back(
+            ScratchBytes(buffers[static_cast<size_t>(part)],
+                         CodeBytesBound(part == 0 ? count : begin(part + 1) - begin(part))));
+    uchar* const first = buffers[0].data();
+    const auto compress = [&](int part) {
+        sinks[static_cast<size_t>(part)] = TLzwCompressor(codeSize, lossy)
+                                               .Compress(indices, begin(part), begin(part + 1),
+                                                         count, sinks[static_cast<size_t>(part)]);
     };
-    if (parts == 2)
-        runner(parts, part);
+    if (parts > 1)
+        runner(parts, compress);
     else
-        part(0);
-    if (parts == 2)
-        sink.Append(second, secondSink);
-    const uchar* const end = sink.Flush();
+        compress(0);
+    for (int part = 1; part < parts; ++part)
+        sinks[0].Append(buffers[static_cast<size_t>(part)].data(),
+                        sinks[static_cast<size_t>(part)]);
+    const uchar* const end = sinks[0].Flush();
     return InSubBlocks(first, end - first, codeSize);
 }
 

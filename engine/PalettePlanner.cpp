@@ -5,6 +5,7 @@
 #include "engine/WorkPool.h"
 
 #include <algorithm>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -22,25 +23,34 @@ std::vector<std::pair<int, int>> ScenesByFrameCount(const std::vector<int>& scen
 
 namespace {
 
-// The palettes of the scenes, side by side: the calling thread and the pool's threads each take the
-// next scene not yet taken, read its frames (one reader at a time: the spill has one file position)
-// and run the library's search for it. Each search has its own builder, so nothing of the
-// library is shared, and no more searches run at once than there are threads. The outcome is the
-// one of taking the scenes one after the other: each scene's palette lands in its own place, and
-// the stage ends with the stop (failure or cancel) of the first scene in order that had one.
+// The palettes of the scenes. First the colours: each scene's frames (every second one of a long
+// scene) are cut into parts of consecutive frames, as many parts in all as the pool has threads
+// or a little more, and the calling thread and the pool's threads each take the next part not yet
+// taken, read its frames (at once when the spill allows, else one reader at a time) into a
+// builder of the part's own. Then each scene's parts are merged in order and the library's search
+// runs for each scene, scenes side by side, each with its own builder: nothing of the library is
+// shared. Merged builders choose what one builder of all the scene's frames chooses, so the
+// outcome is the one of taking the frames one after the other: each scene's palette lands in its
+// own place, and the stage ends with the stop (failure or cancel) of the first scene in order
+// that had one.
 class TScenePalettes {
 public:
     TScenePalettes(const TConversionContext& context, const TPreparedFrames& frames,
                    const TGifSequence& sequence, const TPaletteOptions& options,
                    TSequenceReader& reader)
-        : FContext(context), FFrames(frames), FOptions(options), FReader(reader),
-          FDistinct(sequence.Frames.begin(), sequence.Frames.end()),
+        : FContext(context), FFrames(frames), FOptions(options),
+          FPool(options.Pool ? *options.Pool : TWorkPool::Shared()), FReader(reader),
           FScenes(ScenesByFrameCount(frames.SceneOf, sequence.Frames)), FPalettes(FScenes.size()),
-          FStops(FScenes.size()), FFirstStop(FScenes.size()), FCaller(std::this_thread::get_id()) {}
+          FStops(FScenes.size()), FFirstStop(FScenes.size()), FCaller(std::this_thread::get_id()) {
+        CutParts(std::set<int>(sequence.Frames.begin(), sequence.Frames.end()));
+    }
 
     TStop Run(TPalettePlan& plan) {
-        TWorkPool::Shared().ForRows(static_cast<int>(FScenes.size()), 1,
-                                    [this](int s, int) { PlanScene(static_cast<size_t>(s)); });
+        FShared = FReader.PrepareSharedReads();
+        FPool.ForRows(static_cast<int>(FParts.size()), 1,
+                      [this](int p, int) { FillPart(static_cast<size_t>(p)); });
+        FPool.ForRows(static_cast<int>(FScenes.size()), 1,
+                      [this](int s, int) { BuildScene(static_cast<size_t>(s)); });
         if (FFirstStop < FScenes.size())
             return FStops[FFirstStop];
         for (size_t s = 0; s < FScenes.size(); ++s) {
@@ -51,54 +61,111 @@ public:
     }
 
 private:
-    void PlanScene(size_t s) {
-        if (s > FFirstStop)
-            return; // an earlier scene has ended the stage
-        TPaletteBuilder builder(FOptions.MaxColors, FOptions.Speed);
-        TStop stop = Fill(s, builder);
-        if (!stop) {
-            FPalettes[s] = builder.Build(&FContext.Cancel);
-            if (FPalettes[s].isEmpty())
-                stop = FContext.Cancel
-                           ? CancelledResult()
-                           : Failure(QStringLiteral("No palette could be made for the GIF."));
+    struct TPart {
+        size_t Scene = 0;
+        std::vector<int> Frames; // spill indices, in order
+        std::unique_ptr<TPaletteBuilder> Builder;
+    };
+
+    // The frames each scene reads, in parts: no part smaller than a few frames (a builder costs
+    // its clearing and merging), and enough parts for every thread.
+    void CutParts(const std::set<int>& distinct) {
+        std::vector<std::vector<int>> read(FScenes.size());
+        std::map<int, size_t> order;
+        for (size_t s = 0; s < FScenes.size(); ++s)
+            order[FScenes[s].first] = s;
+        for (int i : distinct)
+            read[order.at(FFrames.SceneOf[static_cast<size_t>(i)])].push_back(i);
+        size_t total = 0;
+        for (size_t s = 0; s < FScenes.size(); ++s) {
+            // Every second frame of a long scene is enough to know its colours.
+            if (FScenes[s].second > 24) {
+                std::vector<int> every;
+                for (size_t k = 0; k < read[s].size(); k += 2)
+                    every.push_back(read[s][k]);
+                read[s] = std::move(every);
+            }
+            total += read[s].size();
         }
-        if (!stop)
-            return;
+        FFramesToRead = static_cast<int>(total);
+        constexpr size_t fewestFrames = 4;
+        const size_t wanted = static_cast<size_t>(FPool.Threads());
+        for (size_t s = 0; s < FScenes.size(); ++s) {
+            const size_t frames = read[s].size();
+            // This scene's share of the parts, by its frames.
+            size_t parts = total > 0 ? (wanted * frames + total - 1) / total : 1;
+            parts = std::clamp<size_t>(std::min(parts, frames / fewestFrames), 1, wanted);
+            FFirstPart.push_back(FParts.size());
+            for (size_t p = 0; p < parts; ++p) {
+                TPart part;
+                part.Scene = s;
+                part.Frames.assign(read[s].begin() + static_cast<qsizetype>(frames * p / parts),
+                                   read[s].begin() +
+                                       static_cast<qsizetype>(frames * (p + 1) / parts));
+                FParts.push_back(std::move(part));
+            }
+        }
+        FFirstPart.push_back(FParts.size());
+    }
+
+    void FillPart(size_t p) {
+        TPart& part = FParts[p];
+        if (part.Scene > FFirstStop)
+            return; // an earlier scene has ended the stage
+        part.Builder = std::make_unique<TPaletteBuilder>(FOptions.MaxColors, FOptions.Speed);
+        if (TStop stop = Fill(part))
+            Stop(part.Scene, std::move(stop));
+    }
+
+    void BuildScene(size_t s) {
+        if (s >= FFirstStop)
+            return; // this scene or an earlier one has ended the stage
+        TPaletteBuilder& builder = *FParts[FFirstPart[s]].Builder;
+        for (size_t p = FFirstPart[s] + 1; p < FFirstPart[s + 1]; ++p)
+            builder.Merge(*FParts[p].Builder);
+        FPalettes[s] = builder.Build(&FContext.Cancel);
+        for (size_t p = FFirstPart[s]; p < FFirstPart[s + 1]; ++p)
+            FParts[p].Builder.reset();
+        if (FPalettes[s].isEmpty())
+            Stop(s, FContext.Cancel
+                        ? CancelledResult()
+                        : Failure(QStringLiteral("No palette could be made for the GIF.")));
+    }
+
+    void Stop(size_t s, TStop stop) {
+        const std::lock_guard lock(FStopping);
+        if (FStops[s])
+            return; // the scene's first stop stands
         FStops[s] = std::move(stop);
         size_t first = FFirstStop;
         while (s < first && !FFirstStop.compare_exchange_weak(first, s)) {
         }
     }
 
-    // Adds the colours of the scene's frames to `builder`.
-    TStop Fill(size_t s, TPaletteBuilder& builder) {
-        const auto [scene, gifFrames] = FScenes[s];
+    // Adds the colours of the part's frames to its builder.
+    TStop Fill(TPart& part) {
         std::vector<uchar> frame(static_cast<size_t>(FReader.FrameBytes()));
-        // Every second frame of a long scene is enough to know its colours.
-        const int stride = gifFrames > 24 ? 2 : 1;
-        int seen = 0;
-        for (int i : FDistinct) {
-            if (FFrames.SceneOf[static_cast<size_t>(i)] != scene || seen++ % stride != 0)
-                continue;
+        for (int i : part.Frames) {
             if (FContext.Cancel)
                 return CancelledResult();
-            if (s > FFirstStop)
+            if (part.Scene > FFirstStop)
                 return CancelledResult(); // never reported: the earlier scene's stop wins
             if (!Read(i, frame.data()))
                 return Failure(QStringLiteral("Reading back the frames failed: %1.")
                                    .arg(FReader.ErrorString()));
-            builder.AddRgb(frame.data(), static_cast<qsizetype>(frame.size() / 3));
-            FFramesRead += stride;
+            part.Builder->AddRgb(frame.data(), static_cast<qsizetype>(frame.size() / 3));
+            const int read = ++FFramesRead;
             // Progress is told by the thread it belongs to; the count only grows.
             if (std::this_thread::get_id() == FCaller)
-                FContext.Progress.Done(static_cast<double>(FFramesRead) /
-                                       static_cast<double>(std::max<size_t>(FDistinct.size(), 1)));
+                FContext.Progress.Done(static_cast<double>(read) /
+                                       static_cast<double>(std::max(FFramesToRead, 1)));
         }
         return {};
     }
 
     bool Read(int index, uchar* rgb) {
+        if (FShared)
+            return FReader.ReadShared(index, rgb);
         const std::lock_guard lock(FReading);
         return FReader.Read(index, rgb);
     }
@@ -106,14 +173,18 @@ private:
     const TConversionContext& FContext;
     const TPreparedFrames& FFrames;
     const TPaletteOptions& FOptions;
+    TWorkPool& FPool;
     TSequenceReader& FReader;
-    const std::set<int> FDistinct;
     const std::vector<std::pair<int, int>> FScenes; // the global palette's scene first
+    std::vector<TPart> FParts;                      // each scene's parts one after the other
+    std::vector<size_t> FFirstPart;                 // of each scene, and the end
     std::vector<QVector<QRgb>> FPalettes;           // each written by the thread of its scene
     std::vector<TStop> FStops;
     std::atomic<size_t> FFirstStop; // the first scene in order that ended the stage
     std::atomic<int> FFramesRead{0};
-    std::mutex FReading;
+    int FFramesToRead = 0;
+    bool FShared = false;
+    std::mutex FReading, FStopping;
     const std::thread::id FCaller;
 };
 

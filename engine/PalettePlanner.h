@@ -1,7 +1,8 @@
 #pragma once
 // The palette stage: one palette per scene, from the scene's frames in the spill. The scene with
 // the most frames in the GIF gets the file's global palette; the others are written with their
-// frames. Scenes' palettes are made side by side, one on each thread of the engine's pool.
+// frames. The frames' colours are gathered in parts side by side on the threads of the engine's
+// pool (a long scene in several parts), then each scene's palette is chosen, scenes side by side.
 
 #include "engine/ConversionStage.h"
 
@@ -10,6 +11,7 @@
 #include <map>
 
 struct TGifSequence;
+class TWorkPool;
 class TSequenceReader;
 
 struct TPalettePlan {
@@ -21,7 +23,8 @@ struct TPalettePlan {
 // How a palette is chosen: how many colours at most (of 255) and how hard the search works.
 struct TPaletteOptions {
     int MaxColors = 255;
-    int Speed = 5; // 1 (best) to 10 (fastest)
+    int Speed = 5;             // 1 (best) to 10 (fastest)
+    TWorkPool* Pool = nullptr; // whose threads share the work; null: the program's pool
 };
 
 // The scenes of the frames shown (spill indices, a frame shown twice counting twice) with how

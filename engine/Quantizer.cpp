@@ -30,6 +30,21 @@ void TExactColorCounter::Add(int r, int g, int b, uint32_t n) {
     count += std::min(n, UINT32_MAX - count); // the library counts in 32 bits
 }
 
+void TExactColorCounter::Merge(const TExactColorCounter& other) {
+    if (FOverflowed)
+        return;
+    if (other.FOverflowed) {
+        FOverflowed = true;
+        FKeys = {};
+        FCounts = {};
+        return;
+    }
+    other.ForEach([this](int r, int g, int b, uint32_t n) {
+        if (!FOverflowed)
+            Add(r, g, b, n);
+    });
+}
+
 int TExactColorCounter::Find(uint32_t key) {
     const uint32_t mask = (1u << slotBits) - 1;
     for (uint32_t slot = (key * 2654435761u) >> (32 - slotBits);; slot = (slot + 1) & mask) {
@@ -109,6 +124,30 @@ void TPaletteBuilder::AddRgb(const uchar* rgb, qsizetype count, int step) {
     FNeighbours += count - 1;
 }
 
+void TPaletteBuilder::Merge(const TPaletteBuilder& other) {
+    if (other.FCubes.empty())
+        return;
+    if (FCubes.empty())
+        FCubes.resize(other.FCubes.size());
+    for (size_t i = 0; i < FCubes.size(); ++i) {
+        const TCube& from = other.FCubes[i];
+        if (from.Count == 0)
+            continue;
+        TCube& cube = FCubes[i];
+        // As Add counts: a cube stops at the library's 32 bits, keeping the mean of what it has.
+        const uint32_t counted = std::min(from.Count, UINT32_MAX - cube.Count);
+        const double share = static_cast<double>(counted) / static_cast<double>(from.Count);
+        cube.R += counted == from.Count ? from.R : static_cast<uint64_t>(from.R * share);
+        cube.G += counted == from.Count ? from.G : static_cast<uint64_t>(from.G * share);
+        cube.B += counted == from.Count ? from.B : static_cast<uint64_t>(from.B * share);
+        cube.Count += counted;
+    }
+    FExact.Merge(other.FExact);
+    FAdded += other.FAdded;
+    FNeighbours += other.FNeighbours;
+    FFlatNeighbours += other.FFlatNeighbours;
+}
+
 std::vector<std::pair<QRgb, uint32_t>> TPaletteBuilder::Histogram() const {
     std::vector<std::pair<QRgb, uint32_t>> colors;
     if (Exact()) {
@@ -116,6 +155,9 @@ std::vector<std::pair<QRgb, uint32_t>> TPaletteBuilder::Histogram() const {
         FExact.ForEach([&](int r, int g, int b, uint32_t count) {
             colors.emplace_back(qRgb(r, g, b), count);
         });
+        // In the order of the colours, not of where the table keeps them (which depends on the
+        // order they came in): builders merged in any order choose the same palette.
+        std::sort(colors.begin(), colors.end());
         return colors;
     }
     for (const TCube& cube : FCubes) {

@@ -26,6 +26,8 @@ class TExactColorCounter {
 public:
     static constexpr int Limit = 1 << 16;
     void Add(int r, int g, int b, uint32_t n = 1);
+    // Adds every colour `other` counted (and gives up as it would, past the limit).
+    void Merge(const TExactColorCounter& other);
     bool Overflowed() const { return FOverflowed; }
     int Distinct() const { return FDistinct; }
     // Calls `visit(r, g, b, count)` for every colour counted.
@@ -67,6 +69,9 @@ public:
     void AddPixels(const uchar* rgba, int width, int height, int bytesPerLine);
     // Adds `count` pixels of red-green-blue bytes, taking every `step`th.
     void AddRgb(const uchar* rgb, qsizetype count, int step = 1);
+    // Adds what `other` gathered: builders that each took some of the frames, merged, choose the
+    // palette one builder of all the frames chooses.
+    void Merge(const TPaletteBuilder& other);
     // The chosen opaque colours; empty when nothing was added or the library failed, or when
     // `cancel` (if given) was set during the search, which then ends early.
     QVector<QRgb> Build(const std::atomic<bool>* cancel = nullptr);

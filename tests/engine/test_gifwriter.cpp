@@ -85,21 +85,28 @@ TEST(GifLzw, EveryPatternDecodesBackExactly) {
     }
 }
 
-// Big pictures are compressed in halves that may run at once: the data is the same whether they
+// Big pictures are compressed in parts that may run at once: the data is the same whether they
 // run one after the other or together, and decodes back exactly, on both sides of the size
-// where the split starts, with narrow and wide codes; lossy compression chooses the same
-// indices either way.
-TEST(GifLzw, HalvesCompressedAtOnceGiveTheSameData) {
+// where the split starts and in more than two parts (above two megapixels), with narrow and wide
+// codes; lossy compression chooses the same indices either way.
+TEST(GifLzw, PartsCompressedAtOnceGiveTheSameData) {
     std::mt19937 random(77);
-    const QSize sizes[] = {{255, 257}, {256, 256}, {331, 199}, {513, 511}};
+    const QSize sizes[] = {{255, 257}, {256, 256}, {331, 199}, {513, 511}, {2048, 1537}};
     for (const QSize& size : sizes) {
+        int parts = 0;
+        const TLzwPartRunner counting = [&](int count, const std::function<void(int)>& part) {
+            parts = count;
+            RunPartsAtOnce(count, part);
+        };
         for (const int palette : {3, 32, 256}) {
             std::vector<uchar> indices(static_cast<size_t>(size.width()) * size.height());
             for (size_t i = 0; i < indices.size(); ++i)
                 indices[i] =
                     static_cast<uchar>(i % 5000 < 2500 ? random() % palette : (i / 300) % palette);
             const QByteArray together = WriteSingleFrameGif(size.width(), size.height(), indices,
-                                                            palette, std::nullopt, RunPartsAtOnce);
+                                                            palette, std::nullopt, counting);
+            EXPECT_EQ(parts, size.width() * size.height() > 3'000'000 ? 3 : 2)
+                << indices.size() << " px";
             EXPECT_EQ(WriteSingleFrameGif(size.width(), size.height(), indices, palette,
                                           std::nullopt, RunPartsInTurn),
                       together)

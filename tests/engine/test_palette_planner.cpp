@@ -5,6 +5,7 @@
 #include "engine/GifSequence.h"
 #include "engine/PalettePlanner.h"
 #include "engine/Quantizer.h"
+#include "engine/WorkPool.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -49,6 +50,7 @@ struct TPlanningSetup {
     std::function<void(int)> Report;
     TStageProgress Progress{Report};
     TSequenceReader Reader{Spill, Size, Size};
+    TWorkPool* Pool = nullptr;
     std::vector<std::vector<int>> FramesOfScene; // spill indices
 
     // `counts[s]` frames of scene s, scene after scene (of `size`, their first pixels).
@@ -70,7 +72,9 @@ struct TPlanningSetup {
     TStop Run(TPalettePlan& plan) {
         const TConversionContext context{Request, Plan, Spill, Cancel, Progress};
         Progress.Enter(0, 100);
-        return PlanPalettes(context, Frames, Sequence, TPaletteOptions(), Reader, plan);
+        TPaletteOptions options;
+        options.Pool = Pool;
+        return PlanPalettes(context, Frames, Sequence, options, Reader, plan);
     }
 };
 
@@ -86,17 +90,23 @@ QVector<QRgb> PaletteAlone(int scene, int end, int step) {
 } // namespace
 
 // Four scenes: the longest (30 frames, of which every second is read) gets the global palette
-// although it comes second; a frame shown twice counts twice but is read once.
+// although it comes first but one; a frame shown twice counts twice but is read once. The
+// colours of a scene gathered in parts on several threads and merged give the palette of one
+// builder taking its frames in order, counted in cubes (filmed scenes) or exactly (the flat one).
 TEST(PalettePlanner, ScenesMadeTogetherGetThePalettesMadeOneByOne) {
-    TPlanningSetup setup({10, 30, 5, 3});
+    TPlanningSetup setup({10, 30, 5, 12});
     setup.Sequence.Frames.push_back(setup.FramesOfScene[2][0]);
-    const std::vector<QVector<QRgb>> expected = {PaletteAlone(1, 30, 2), PaletteAlone(0, 10, 1),
-                                                 PaletteAlone(2, 5, 1), PaletteAlone(3, 3, 1)};
+    const std::vector<QVector<QRgb>> expected = {PaletteAlone(1, 30, 2), PaletteAlone(3, 12, 1),
+                                                 PaletteAlone(0, 10, 1), PaletteAlone(2, 5, 1)};
     // The flat scene's palette holds its exact colours; the others differ from each other.
-    EXPECT_TRUE(expected[3].contains(qRgb(40, 200, 17)));
-    EXPECT_NE(expected[0], expected[1]);
-    // Whichever thread takes which scene, the outcome is the same every time.
-    for (int run = 0; run < 4; ++run) {
+    EXPECT_TRUE(expected[1].contains(qRgb(40, 200, 17)));
+    EXPECT_NE(expected[0], expected[2]);
+    // Whichever thread takes which part or scene, and however many there are, the outcome is the
+    // same every time.
+    TWorkPool one(1), three(3), eight(8);
+    TWorkPool* const pools[] = {nullptr, &one, &three, &eight, &eight};
+    for (int run = 0; run < 5; ++run) {
+        setup.Pool = pools[run];
         std::vector<int> reported;
         std::vector<std::thread::id> reporters;
         setup.Report = [&](int percent) {
@@ -109,7 +119,7 @@ TEST(PalettePlanner, ScenesMadeTogetherGetThePalettesMadeOneByOne) {
         ASSERT_EQ(plan.Palettes.size(), expected.size());
         for (size_t p = 0; p < expected.size(); ++p)
             EXPECT_EQ(plan.Palettes[p], expected[p]) << "palette " << p << ", run " << run;
-        EXPECT_EQ(plan.PaletteOfScene, (std::map<int, int>{{1, 0}, {0, 1}, {2, 2}, {3, 3}}));
+        EXPECT_EQ(plan.PaletteOfScene, (std::map<int, int>{{1, 0}, {3, 1}, {0, 2}, {2, 3}}));
         EXPECT_TRUE(std::is_sorted(reported.begin(), reported.end()));
         for (const std::thread::id& id : reporters)
             EXPECT_EQ(id, std::this_thread::get_id());

@@ -135,23 +135,21 @@ TEST(WorkPool, EveryRowIsDoneOnceInRangesOfTheGivenSize) {
 }
 
 TEST(WorkPool, EveryThreadOfThePoolTakesRangesAndAPoolOfOneIsTheCaller) {
-    // The first range waits until every other thread of the pool has started a range: it can
-    // only go on when they really work alongside (the wait is a guard against hanging, not a
-    // measure of time).
+    // Each range waits until every thread of the pool has started one: they can only go on when
+    // all really work alongside (the wait is a guard against hanging, not a measure of time).
     for (const int threads : {1, 2, 4}) {
         TWorkPool pool(threads);
         std::mutex mutex;
         std::condition_variable started;
         std::set<std::thread::id> seen;
         int ranges = 0;
-        pool.ForRows(16, 1, [&](int begin, int) {
+        pool.ForRows(16, 1, [&](int, int) {
             std::unique_lock lock(mutex);
             seen.insert(std::this_thread::get_id());
             ++ranges;
             started.notify_all();
-            if (begin == 0)
-                started.wait_for(lock, std::chrono::seconds(60),
-                                 [&] { return static_cast<int>(seen.size()) == threads; });
+            started.wait_for(lock, std::chrono::seconds(60),
+                             [&] { return static_cast<int>(seen.size()) == threads; });
         });
         EXPECT_EQ(ranges, 16);
         EXPECT_EQ(static_cast<int>(seen.size()), threads);
