@@ -222,9 +222,9 @@ void TGifEncoder::Submit(int palette, const QRect& rect, std::vector<uchar>& ind
     job.Palette = palette;
     job.TransparentIndex = shown ? slot.TransparentIndex : -1;
     if (!FDrawing.Lossy) {
-        job.Data = GifLzwEncode(indices.data(), static_cast<qsizetype>(indices.size()),
-                                GifCodeSize(static_cast<int>(slot.Colors.size())));
-        FImageBytes += ImageBytes(job);
+        job.Indices = indices;
+        job.CodeSize = GifCodeSize(static_cast<int>(slot.Colors.size()));
+        job.FirstEntry = FBytesAfterFrame.size();
         FJobs.push_back(std::move(job));
         return;
     }
@@ -247,10 +247,40 @@ void TGifEncoder::Submit(int palette, const QRect& rect, std::vector<uchar>& ind
     job.Data = GifLossyLzwEncode(indices.data(), static_cast<qsizetype>(indices.size()),
                                  GifCodeSize(static_cast<int>(slot.Colors.size())), choice, runner);
     FImageBytes += ImageBytes(job);
+    job.Counted = true;
     FJobs.push_back(std::move(job));
 }
 
+void TGifEncoder::StartCompressing() {
+    if (FJobs.empty() || FJobs.back().Counted || FJobs.back().Compressing)
+        return;
+    TJob& job = FJobs.back(); // stays in place: the queue only grows at its back
+    job.Compressing = std::make_unique<TPoolJob>(FPool);
+    job.Compressing->Start([&job] {
+        job.Data = GifLzwEncode(job.Indices.data(), static_cast<qsizetype>(job.Indices.size()),
+                                job.CodeSize);
+    });
+}
+
+void TGifEncoder::Settle(TJob& job) {
+    if (job.Counted)
+        return;
+    if (job.Compressing)
+        job.Compressing->Wait();
+    else
+        job.Data = GifLzwEncode(job.Indices.data(), static_cast<qsizetype>(job.Indices.size()),
+                                job.CodeSize);
+    job.Compressing.reset();
+    job.Indices = {};
+    const qint64 bytes = ImageBytes(job);
+    FImageBytes += bytes;
+    for (size_t entry = job.FirstEntry; entry < FBytesAfterFrame.size(); ++entry)
+        FBytesAfterFrame[entry] += bytes;
+    job.Counted = true;
+}
+
 bool TGifEncoder::WriteFront() {
+    Settle(FJobs.front());
     TJob job = std::move(FJobs.front());
     FJobs.pop_front();
     const QByteArray& data = job.Data;
@@ -531,7 +561,8 @@ bool TGifEncoder::SubmitDrawn(const uchar* rgb, const QRect& changed, const QRec
     }
     Submit(palette, drawn, indices, FWanted, FShownBox.data(), delayCs);
     if (!ChangesWhatIsSeen(indices, palette, remapper)) {
-        FImageBytes -= ImageBytes(FJobs.back());
+        if (FJobs.back().Counted)
+            FImageBytes -= ImageBytes(FJobs.back());
         FJobs.pop_back();
         return false;
     }
@@ -559,10 +590,12 @@ bool TGifEncoder::ChangesWhatIsSeen(const std::vector<uchar>& indices, int palet
 }
 
 bool TGifEncoder::WritePending() {
-    // The last image stays queued: the next frames may lengthen it.
+    // The last image stays queued: the next frames may lengthen it. An exact one is compressed
+    // meanwhile.
     while (FJobs.size() > 1)
         if (!WriteFront())
             return false;
+    StartCompressing();
     return true;
 }
 

@@ -91,6 +91,7 @@ public:
     int ImagesWritten() const { return FImagesWritten; }
     // The bytes of the images drawn up to and including each frame added so far (the file's
     // header and trailer aside), one entry per frame once it is drawn: what each frame costs.
+    // Complete once Finish has returned (an image may still be compressed until then).
     const std::vector<qint64>& BytesAfterFrame() const { return FBytesAfterFrame; }
     bool Ok() const { return FOk && FWriter.Ok(); }
     int TransparentIndex(int palette = 0) const {
@@ -104,6 +105,14 @@ private:
         int TransparentIndex = -1;
         int Palette = 0;
         QByteArray Data;
+        // An exact image is compressed on the pool while the next frame is drawn (compressing
+        // it exactly changes nothing on screen): its indices wait here until then, and its
+        // bytes are counted, from the entry of BytesAfterFrame of its frame on, once known.
+        std::vector<uchar> Indices;
+        int CodeSize = 0;
+        size_t FirstEntry = 0;
+        bool Counted = false;
+        std::unique_ptr<TPoolJob> Compressing;
     };
     // How a frame is drawn.
     struct TDrawing {
@@ -174,6 +183,10 @@ private:
     qint64 ImageBytes(const TJob& job) const;
     void Submit(int palette, const QRect& rect, std::vector<uchar>& indices,
                 const std::vector<uchar>& wanted, const uchar* shown, int delayCs);
+    // Starts compressing the last image queued, when it waits for that.
+    void StartCompressing();
+    // Waits for (or does) the compression of `job`, and counts its bytes.
+    void Settle(TJob& job);
     [[nodiscard]] bool WriteFront();
     [[nodiscard]] bool WritePending();
 
