@@ -393,8 +393,9 @@ TEST(Remapper, ErrorDiffusionStaysOnOneThreadAndMixesColours) {
     EXPECT_FALSE(shared.RemapRows(grey.constBits(), 64, 0, 64, 64 * 4, two.data()));
 }
 
-// The encoder gives the same bytes whether or not it shares rows and looks up the colours of the
-// frame coming while it draws the one before, on any number of threads: real frames of two scenes
+// The encoder gives the same bytes whether or not it shares rows, looks up the colours of the
+// frame coming while it draws the one before and compresses exact images while it draws the next,
+// on any number of threads, and counts the same bytes for each frame: real frames of two scenes
 // (two palettes), screen-like frames (flat colours, a moving box) and dithered ones.
 TEST(GifEncoder, SharingRowsChangesNoByteOfTheGif) {
     std::vector<QImage> filmed = BearFrames(6, QSize(256, 144));
@@ -413,6 +414,7 @@ TEST(GifEncoder, SharingRowsChangesNoByteOfTheGif) {
         TWorkPool two(2), five(5);
         TWorkPool* const pools[] = {nullptr, &two, &five};
         QByteArray gifs[3];
+        std::vector<qint64> costs[3];
         for (int share = 0; share < 3; ++share) {
             QBuffer buffer(&gifs[share]);
             buffer.open(QIODevice::WriteOnly);
@@ -429,10 +431,23 @@ TEST(GifEncoder, SharingRowsChangesNoByteOfTheGif) {
             // Filmed frames again, in the other palette: looked up by another remapper.
             for (size_t i = 0; i < 3; ++i)
                 ASSERT_TRUE(encoder.AddFrame(Rgb(filmed[i]).data(), 10, 1));
+            // And a screen frame last: still being compressed when Finish is called.
+            ASSERT_TRUE(encoder.AddFrame(Rgb(screen[0]).data(), 10, 1));
             ASSERT_TRUE(encoder.Finish());
             EXPECT_GE(encoder.ImagesWritten(), 8);
+            costs[share] = encoder.BytesAfterFrame();
         }
         EXPECT_GT(gifs[0].size(), 10000);
+        ASSERT_EQ(costs[0].size(), 14u);
+        EXPECT_TRUE(std::is_sorted(costs[0].begin(), costs[0].end()));
+        QByteArray empty;
+        QBuffer emptyBuffer(&empty);
+        emptyBuffer.open(QIODevice::WriteOnly);
+        TGifEncoder nothing(&emptyBuffer, QSize(256, 144), 0, palettes);
+        ASSERT_TRUE(nothing.Start() && nothing.Finish());
+        EXPECT_EQ(costs[0].back(), gifs[0].size() - empty.size()); // header and trailer aside
+        EXPECT_EQ(costs[0], costs[1]) << "dither " << dither;
+        EXPECT_EQ(costs[0], costs[2]) << "dither " << dither;
         EXPECT_EQ(gifs[0], gifs[1]) << "dither " << dither;
         EXPECT_EQ(gifs[0], gifs[2]) << "dither " << dither;
     }
