@@ -28,7 +28,7 @@ cmake --build "$top/build-asan" --target test_mainwindow -j "$(nproc)"
 QT_QPA_PLATFORM=offscreen "$top/build-asan/tests/mainwindow/test_mainwindow"
 
 # The GIF writer and encoder in the same build: compression writes its codes straight into
-# buffers sized beforehand, and rows are shared between two threads; and the WebP and MP4 writers,
+# buffers sized beforehand, and rows are shared among the pool's threads; and the WebP and MP4 writers,
 # which hand our frames to libwebp and libavcodec.
 cmake --build "$top/build-asan" --target test_engine -j "$(nproc)"
 QT_QPA_PLATFORM=offscreen "$top/build-asan/tests/engine/test_engine" \

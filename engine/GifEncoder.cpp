@@ -340,10 +340,10 @@ void TGifEncoder::Hold(THeldFrame& frame, const uchar* rgb, int delayCs, int pal
     frame.Drawing = DrawingFor(frame.Rgb.data());
     frame.Nearest.clear();
     TRemapper& remapper = RemapperOf(palette);
-    // Worth it while the frame before is compressed on one thread and the other core waits: on
-    // small frames. Bigger ones are compressed in halves on both cores, which the look-ups would
-    // only slow down. The first frame is drawn whole, by rows on both threads; a frame drawn
-    // exactly changes in few pixels, and error diffusion looks up colours it has made itself.
+    // Worth it while the frame before is compressed on one thread and the others wait: on small
+    // frames. Bigger ones are compressed in parts on the pool's threads, which the look-ups would
+    // only slow down. The first frame is drawn whole, by rows on the pool; a frame drawn exactly
+    // changes in few pixels, and error diffusion looks up colours it has made itself.
     const bool first = !FHaveReference && !FHeld[static_cast<size_t>(FHeldSlot)].Valid;
     const qsizetype pixels = static_cast<qsizetype>(frame.Rgb.size() / 3);
     if (FPool.Threads() < 2 || pixels >= GifLzwSplitPixels || first || !frame.Drawing.Lossy ||
