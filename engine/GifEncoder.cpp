@@ -252,7 +252,11 @@ void TGifEncoder::Submit(int palette, const QRect& rect, std::vector<uchar>& ind
 }
 
 void TGifEncoder::StartCompressing() {
-    if (FJobs.empty() || FJobs.back().Counted || FJobs.back().Compressing)
+    // Up to a megapixel: the thread that compresses keeps a buffer of the image's size for the
+    // next time, and a bigger one on every thread of the pool would add up.
+    constexpr size_t mostPixels = size_t{1} << 20;
+    if (FJobs.empty() || FJobs.back().Counted || FJobs.back().Compressing ||
+        FJobs.back().Indices.size() > mostPixels)
         return;
     TJob& job = FJobs.back(); // stays in place: the queue only grows at its back
     job.Compressing = std::make_unique<TPoolJob>(FPool);

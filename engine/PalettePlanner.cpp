@@ -89,7 +89,12 @@ private:
         }
         FFramesToRead = static_cast<int>(total);
         constexpr size_t fewestFrames = 4;
-        const size_t wanted = static_cast<size_t>(FPool.Threads());
+        // Each part in hand holds a frame and a builder: no more parts than fit in this many
+        // bytes (two for 4K frames), so that many threads do not add up to much memory.
+        constexpr qint64 partsBytes = 96 << 20;
+        const qint64 partBytes = FReader.FrameBytes() + TPaletteBuilder::GatheringBytes;
+        const size_t wanted = static_cast<size_t>(
+            std::clamp<qint64>(partsBytes / std::max<qint64>(partBytes, 1), 1, FPool.Threads()));
         for (size_t s = 0; s < FScenes.size(); ++s) {
             const size_t frames = read[s].size();
             // This scene's share of the parts, by its frames.

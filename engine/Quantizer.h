@@ -72,6 +72,8 @@ public:
     // Adds what `other` gathered: builders that each took some of the frames, merged, choose the
     // palette one builder of all the frames chooses.
     void Merge(const TPaletteBuilder& other);
+    // About the memory a builder takes once it has colours: its cubes and its exact counts.
+    static constexpr qint64 GatheringBytes = (qint64{1} << 18) * 32 + (qint64{1} << 17) * 8;
     // The chosen opaque colours; empty when nothing was added or the library failed, or when
     // `cancel` (if given) was set during the search, which then ends early.
     QVector<QRgb> Build(const std::atomic<bool>* cancel = nullptr);
