@@ -23,16 +23,17 @@ std::vector<std::pair<int, int>> ScenesByFrameCount(const std::vector<int>& scen
 
 namespace {
 
-// The palettes of the scenes. First the colours: each scene's frames (every second one of a long
-// scene) are cut into parts of consecutive frames, as many parts in all as the pool has threads
-// or a little more, and the calling thread and the pool's threads each take the next part not yet
-// taken, read its frames (at once when the spill allows, else one reader at a time) into a
-// builder of the part's own. Then each scene's parts are merged in order and the library's search
-// runs for each scene, scenes side by side, each with its own builder: nothing of the library is
-// shared. Merged builders choose what one builder of all the scene's frames chooses, so the
-// outcome is the one of taking the frames one after the other: each scene's palette lands in its
-// own place, and the stage ends with the stop (failure or cancel) of the first scene in order
-// that had one.
+// The palettes of the scenes. Each scene's frames (every second one of a long scene) are cut into
+// parts of consecutive frames, as many in all as the pool has threads (fewer for big frames or
+// short scenes, and one a scene at least), and the calling thread and the pool's threads each take
+// the next part not yet taken, read its frames (at once when the spill allows, else one reader at
+// a time) into a builder of the part's own and merge it into its scene's. The thread that merges
+// a scene's last part runs the library's search for the scene: scenes' searches too run side by
+// side, each on a builder of its own, and nothing of the library is shared. Merged builders choose
+// what one builder of all the scene's frames chooses, so the outcome is the one of taking the
+// frames one after the other: each scene's palette lands in its own place, and the stage ends
+// with the stop (failure or cancel) of the first scene in order that had one. Builders in hand are
+// about one a thread and one a scene begun.
 class TScenePalettes {
 public:
     TScenePalettes(const TConversionContext& context, const TPreparedFrames& frames,
@@ -40,8 +41,9 @@ public:
                    TSequenceReader& reader)
         : FContext(context), FFrames(frames), FOptions(options),
           FPool(options.Pool ? *options.Pool : TWorkPool::Shared()), FReader(reader),
-          FScenes(ScenesByFrameCount(frames.SceneOf, sequence.Frames)), FPalettes(FScenes.size()),
-          FStops(FScenes.size()), FFirstStop(FScenes.size()), FCaller(std::this_thread::get_id()) {
+          FScenes(ScenesByFrameCount(frames.SceneOf, sequence.Frames)), FColours(FScenes.size()),
+          FPalettes(FScenes.size()), FStops(FScenes.size()), FFirstStop(FScenes.size()),
+          FCaller(std::this_thread::get_id()) {
         CutParts(std::set<int>(sequence.Frames.begin(), sequence.Frames.end()));
     }
 
@@ -49,8 +51,6 @@ public:
         FShared = FReader.PrepareSharedReads();
         FPool.ForRows(static_cast<int>(FParts.size()), 1,
                       [this](int p, int) { FillPart(static_cast<size_t>(p)); });
-        FPool.ForRows(static_cast<int>(FScenes.size()), 1,
-                      [this](int s, int) { BuildScene(static_cast<size_t>(s)); });
         if (FFirstStop < FScenes.size())
             return FStops[FFirstStop];
         for (size_t s = 0; s < FScenes.size(); ++s) {
@@ -64,7 +64,12 @@ private:
     struct TPart {
         size_t Scene = 0;
         std::vector<int> Frames; // spill indices, in order
+    };
+    // A scene's colours as its parts come in.
+    struct TSceneColours {
+        std::mutex Lock;
         std::unique_ptr<TPaletteBuilder> Builder;
+        int PartsLeft = 0;
     };
 
     // The frames each scene reads, in parts: no part smaller than a few frames (a builder costs
@@ -88,7 +93,11 @@ private:
             total += read[s].size();
         }
         FFramesToRead = static_cast<int>(total);
-        constexpr size_t fewestFrames = 4;
+        // A part of at least a megapixel's frames: smaller ones cost more in builders than they
+        // save (a builder clears and merges 8 MB).
+        const qint64 framePixels = std::max<qint64>(FReader.FrameBytes() / 3, 1);
+        const size_t fewestFrames = static_cast<size_t>(
+            std::max<qint64>(4, ((qint64{1} << 20) + framePixels - 1) / framePixels));
         // Each part in hand holds a frame and a builder: no more parts than fit in this many
         // bytes (two for 4K frames), so that many threads do not add up to much memory.
         constexpr qint64 partsBytes = 96 << 20;
@@ -100,7 +109,7 @@ private:
             // This scene's share of the parts, by its frames.
             size_t parts = total > 0 ? (wanted * frames + total - 1) / total : 1;
             parts = std::clamp<size_t>(std::min(parts, frames / fewestFrames), 1, wanted);
-            FFirstPart.push_back(FParts.size());
+            FColours[s].PartsLeft = static_cast<int>(parts);
             for (size_t p = 0; p < parts; ++p) {
                 TPart part;
                 part.Scene = s;
@@ -110,27 +119,35 @@ private:
                 FParts.push_back(std::move(part));
             }
         }
-        FFirstPart.push_back(FParts.size());
     }
 
     void FillPart(size_t p) {
-        TPart& part = FParts[p];
-        if (part.Scene > FFirstStop)
-            return; // an earlier scene has ended the stage
-        part.Builder = std::make_unique<TPaletteBuilder>(FOptions.MaxColors, FOptions.Speed);
-        if (TStop stop = Fill(part))
-            Stop(part.Scene, std::move(stop));
+        const TPart& part = FParts[p];
+        auto builder = std::make_unique<TPaletteBuilder>(FOptions.MaxColors, FOptions.Speed);
+        // Past an earlier scene's stop there is nothing to gather, but the part still counts.
+        if (part.Scene < FFirstStop)
+            if (TStop stop = Fill(part, *builder))
+                Stop(part.Scene, std::move(stop));
+        TSceneColours& scene = FColours[part.Scene];
+        int left = 0;
+        {
+            const std::lock_guard lock(scene.Lock);
+            if (!scene.Builder)
+                scene.Builder = std::move(builder);
+            else
+                scene.Builder->Merge(*builder);
+            left = --scene.PartsLeft;
+        }
+        builder.reset();
+        if (left == 0)
+            BuildScene(part.Scene);
     }
 
     void BuildScene(size_t s) {
+        const std::unique_ptr<TPaletteBuilder> builder = std::move(FColours[s].Builder);
         if (s >= FFirstStop)
             return; // this scene or an earlier one has ended the stage
-        TPaletteBuilder& builder = *FParts[FFirstPart[s]].Builder;
-        for (size_t p = FFirstPart[s] + 1; p < FFirstPart[s + 1]; ++p)
-            builder.Merge(*FParts[p].Builder);
-        FPalettes[s] = builder.Build(&FContext.Cancel);
-        for (size_t p = FFirstPart[s]; p < FFirstPart[s + 1]; ++p)
-            FParts[p].Builder.reset();
+        FPalettes[s] = builder->Build(&FContext.Cancel);
         if (FPalettes[s].isEmpty())
             Stop(s, FContext.Cancel
                         ? CancelledResult()
@@ -148,7 +165,7 @@ private:
     }
 
     // Adds the colours of the part's frames to its builder.
-    TStop Fill(TPart& part) {
+    TStop Fill(const TPart& part, TPaletteBuilder& builder) {
         std::vector<uchar> frame(static_cast<size_t>(FReader.FrameBytes()));
         for (int i : part.Frames) {
             if (FContext.Cancel)
@@ -158,7 +175,7 @@ private:
             if (!Read(i, frame.data()))
                 return Failure(QStringLiteral("Reading back the frames failed: %1.")
                                    .arg(FReader.ErrorString()));
-            part.Builder->AddRgb(frame.data(), static_cast<qsizetype>(frame.size() / 3));
+            builder.AddRgb(frame.data(), static_cast<qsizetype>(frame.size() / 3));
             const int read = ++FFramesRead;
             // Progress is told by the thread it belongs to; the count only grows.
             if (std::this_thread::get_id() == FCaller)
@@ -182,7 +199,7 @@ private:
     TSequenceReader& FReader;
     const std::vector<std::pair<int, int>> FScenes; // the global palette's scene first
     std::vector<TPart> FParts;                      // each scene's parts one after the other
-    std::vector<size_t> FFirstPart;                 // of each scene, and the end
+    std::vector<TSceneColours> FColours;            // of each scene
     std::vector<QVector<QRgb>> FPalettes;           // each written by the thread of its scene
     std::vector<TStop> FStops;
     std::atomic<size_t> FFirstStop; // the first scene in order that ended the stage
