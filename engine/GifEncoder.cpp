@@ -243,6 +243,11 @@ void TGifEncoder::Submit(int palette, const QRect& rect, std::vector<uchar>& ind
     choice.Tolerance = FOptions.LossyTolerance;
     choice.Relative = FOptions.LossyRelative;
     choice.TextureShare = FOptions.TextureTolerance;
+    if (!shown) { // the first image, drawn whole
+        choice.Tolerance = std::min(choice.Tolerance, FOptions.FirstLossyTolerance);
+        choice.Relative = std::min(choice.Relative, FOptions.FirstLossyRelative);
+        choice.TextureShare = std::min(choice.TextureShare, FOptions.FirstTextureTolerance);
+    }
     choice.Width = rect.width();
     job.Data = GifLossyLzwEncode(indices.data(), static_cast<qsizetype>(indices.size()),
                                  GifCodeSize(static_cast<int>(slot.Colors.size())), choice, runner);

@@ -46,6 +46,14 @@ struct TGifEncoderOptions {
     float LossyRelative = 1.0f; // plus this share of its own distance to the nearest colour
     float TextureTolerance = 0.15f; // and how much more, as a share of the colour differences
                                     // between the pixel and its neighbours
+    // The first image, drawn whole, stays on screen wherever later frames do not change, so its
+    // errors last: it is compressed with no bigger tolerances than these (the default
+    // quality's), whatever the ones above allow the changes after it. On filmed clips at low
+    // qualities that buys up to 0.05 SSIM (a still phone clip; 0.015 on the film) for up to 2.5 %
+    // in size.
+    int FirstLossyTolerance = 4;
+    float FirstLossyRelative = 1.0f;
+    float FirstTextureTolerance = 0.15f;
     // A change up to this large (largest channel difference) is drawn only when the next frame
     // still shows it: sensor and compression noise that leaves the threshold for one frame and
     // comes back leaves the pixel as it is. Larger changes are drawn at once; at or below

@@ -219,3 +219,33 @@ TEST(GifEncoder, WhatEachFrameCostsAddsUpToTheFileAndNothingForAnUnchangedFrame)
     EXPECT_EQ(after[2], after[1]);           // unchanged: the frame before stays longer
     EXPECT_GT(after[3] - after[2], 3 * 256); // at least its own colour table
 }
+
+// A low quality's tolerances leave the first image, which stays on screen wherever nothing
+// changes, as the default compresses it, and only make the changes after it smaller.
+TEST(GifEncoder, TheFirstImageKeepsTheDefaultTolerances) {
+    const std::vector<QImage> frames = {Scene(160, 90, 5), Scene(160, 90, 30)};
+    const std::vector<QVector<QRgb>> palettes{RgbaPaletteOf(frames)};
+    TGifEncoderOptions low;
+    low.LossyTolerance = 250;
+    low.LossyRelative = 3.0f;
+    low.TextureTolerance = 0.75f;
+    const auto encode = [&](const TGifEncoderOptions& options, size_t count) {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        TGifEncoder encoder(&buffer, frames[0].size(), 0, palettes, options);
+        EXPECT_TRUE(encoder.Start());
+        for (size_t i = 0; i < count; ++i)
+            EXPECT_TRUE(encoder.AddFrame(Packed(frames[i]).data(), 10));
+        EXPECT_TRUE(encoder.Finish());
+        return bytes;
+    };
+    EXPECT_EQ(encode(low, 1), encode(TGifEncoderOptions(), 1));
+    const QByteArray lowTwo = encode(low, 2), defaultTwo = encode(TGifEncoderOptions(), 2);
+    EXPECT_LT(lowTwo.size(), defaultTwo.size());
+    // Without the rule the low tolerances make the first image smaller too.
+    low.FirstLossyTolerance = low.LossyTolerance;
+    low.FirstLossyRelative = low.LossyRelative;
+    low.FirstTextureTolerance = low.TextureTolerance;
+    EXPECT_LT(encode(low, 1).size(), encode(TGifEncoderOptions(), 1).size());
+}
