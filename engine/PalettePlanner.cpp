@@ -49,8 +49,10 @@ public:
 
     TStop Run(TPalettePlan& plan) {
         FShared = FReader.PrepareSharedReads();
-        FPool.ForRows(static_cast<int>(FParts.size()), 1,
-                      [this](int p, int) { FillPart(static_cast<size_t>(p)); });
+        // No more parts in hand at once than the memory allows, however many scenes there are.
+        FPool.ForRows(
+            static_cast<int>(FParts.size()), 1,
+            [this](int p, int) { FillPart(static_cast<size_t>(p)); }, FMostInHand);
         if (FFirstStop < FScenes.size())
             return FStops[FFirstStop];
         for (size_t s = 0; s < FScenes.size(); ++s) {
@@ -104,6 +106,7 @@ private:
         const qint64 partBytes = FReader.FrameBytes() + TPaletteBuilder::GatheringBytes;
         const size_t wanted = static_cast<size_t>(
             std::clamp<qint64>(partsBytes / std::max<qint64>(partBytes, 1), 1, FPool.Threads()));
+        FMostInHand = static_cast<int>(wanted);
         for (size_t s = 0; s < FScenes.size(); ++s) {
             const size_t frames = read[s].size();
             // This scene's share of the parts, by its frames.
@@ -205,6 +208,7 @@ private:
     std::atomic<size_t> FFirstStop; // the first scene in order that ended the stage
     std::atomic<int> FFramesRead{0};
     int FFramesToRead = 0;
+    int FMostInHand = 1; // parts being gathered at once
     bool FShared = false;
     std::mutex FReading, FStopping;
     const std::thread::id FCaller;

@@ -102,10 +102,10 @@ struct TRowsTask : TWorkPool::TTask {
 } // namespace
 
 void TWorkPool::ForRows(int rows, int chunkRows,
-                        const std::function<void(int begin, int end)>& work) {
+                        const std::function<void(int begin, int end)>& work, int mostThreads) {
     chunkRows = std::max(chunkRows, 1);
     const int chunks = Chunks(rows, chunkRows);
-    if (chunks <= 1 || FWorkers.empty()) {
+    if (chunks <= 1 || FWorkers.empty() || mostThreads == 1) {
         for (int begin = 0; begin < rows; begin += chunkRows)
             work(begin, std::min(rows, begin + chunkRows));
         return;
@@ -116,7 +116,7 @@ void TWorkPool::ForRows(int rows, int chunkRows,
     task->ChunkRows = chunkRows;
     task->Chunks = chunks;
     // The caller takes ranges too: one helper fewer than ranges is all that can be of use.
-    Post(task, chunks - 1);
+    Post(task, mostThreads > 1 ? std::min(chunks, mostThreads) - 1 : chunks - 1);
     task->Run();
     // Every range is taken: withdraw the tickets not yet taken, and wait for the ranges still
     // running on the pool's threads.

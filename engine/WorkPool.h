@@ -37,8 +37,10 @@ public:
     // Calls `work(begin, end)` for consecutive ranges of `chunkRows` rows (the last may be
     // shorter) until all of [0, rows) is done, and returns then. The caller and the pool's idle
     // threads each take the next range not yet taken. Ranges may run at the same time: `work`
-    // must only write what belongs to its rows.
-    void ForRows(int rows, int chunkRows, const std::function<void(int begin, int end)>& work);
+    // must only write what belongs to its rows. `mostThreads` bounds how many threads (the
+    // caller's included) work on them at once, for work whose ranges each hold much memory.
+    void ForRows(int rows, int chunkRows, const std::function<void(int begin, int end)>& work,
+                 int mostThreads = 0);
     // How many ranges ForRows makes: their number is begin / chunkRows.
     static int Chunks(int rows, int chunkRows) {
         return chunkRows > 0 && rows > 0 ? (rows + chunkRows - 1) / chunkRows : 0;

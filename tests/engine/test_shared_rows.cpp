@@ -157,6 +157,29 @@ TEST(WorkPool, EveryThreadOfThePoolTakesRangesAndAPoolOfOneIsTheCaller) {
     }
 }
 
+// Work whose ranges each hold much memory is given to no more threads than asked: ranges wait for
+// a third one to come in alongside (it would with four threads taking them), which never happens;
+// the wait's end is the expected way out, and every range is still done.
+TEST(WorkPool, RangesGoToNoMoreThreadsThanAsked) {
+    TWorkPool pool(4);
+    std::mutex mutex;
+    std::condition_variable changed;
+    int inside = 0, most = 0, done = 0;
+    pool.ForRows(
+        6, 1,
+        [&](int, int) {
+            std::unique_lock lock(mutex);
+            most = std::max(most, ++inside);
+            changed.notify_all();
+            changed.wait_for(lock, std::chrono::milliseconds(200), [&] { return inside > 2; });
+            --inside;
+            ++done;
+        },
+        2);
+    EXPECT_EQ(done, 6);
+    EXPECT_LE(most, 2);
+}
+
 TEST(WorkPool, TheMachinesThreadCountCanBeOverridden) {
     const QByteArray before = qgetenv("VG_THREADS");
     qputenv("VG_THREADS", "3");
