@@ -29,6 +29,15 @@ measure() { # measure <label> <command...>: sets T (median seconds) and MEM (lar
 
 wanted() { [ -z "${CLIPS:-}" ] || [[ " $CLIPS " == *" $1 "* ]]; }
 
+# read_clip <entry of the list below>: sets name, src, start, dur, fps, w, h, pre and end; false
+# for a clip CLIPS does not pick or whose file is not there (said on standard error).
+read_clip() {
+  IFS='|' read -r name src start dur fps w h pre <<< "$1"
+  wanted "$name" || return 1
+  [ -f "$src" ] || { echo "$name: no $src" >&2; return 1; }
+  end=$(echo "$start + $dur" | bc -l)
+}
+
 # Clips made from the film, each only when asked for.
 bbb="$media/bbb-h264-854x480-30s.mp4"
 make_clip() { # make_clip <name> <file> <ffmpeg output options...>: reads the film as `input` says

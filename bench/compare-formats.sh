@@ -109,10 +109,7 @@ sweep_format="%-11s %-6s %7s %8s %9s %8s %8s %9s %5s %5s\n"
 sweep_rows=""
 printf "$format" clip tool time_s mem_MB size_KB ssim ssimT psnr
 for clip in "${clips[@]}"; do
-  IFS='|' read -r name src start dur fps w h pre <<< "$clip"
-  wanted "$name" || continue
-  [ -f "$src" ] || { echo "$name: no $src" >&2; continue; }
-  end=$(echo "$start + $dur" | bc -l)
+  read_clip "$clip" || continue
   make_references "$name" "$src" "$start" "$dur" "$fps" "$w" "$h" "$pre"
   # H.264's even size: the clip's size less its odd last column or row, both for our MP4 (which
   # drops them) and FFmpeg's (cropped after scaling, the same pictures); the references are cropped

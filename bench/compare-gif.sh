@@ -136,10 +136,7 @@ check() { # check <clip> <ours: bytes/s ssim time flicker mem> <gifski: bytes/s 
 
 printf "$format" clip tool time_s mem_MB size_KB ssim ssimT psnr ssim420 flicker
 for clip in "${clips[@]}"; do
-  IFS='|' read -r name src start dur fps w h pre <<< "$clip"
-  wanted "$name" || continue
-  [ -f "$src" ] || { echo "$name: no $src" >&2; continue; }
-  end=$(echo "$start + $dur" | bc -l)
+  read_clip "$clip" || continue
   make_references "$name" "$src" "$start" "$dur" "$fps" "$w" "$h" "$pre"
   ref420="$work/$name-ref420.mkv"
   ffmpeg -v error -y -ss "$start" -t "$dur" -i "$src" -vf "${pre:+${pre}format=yuv420p,}fps=$fps,scale=$w:$h:flags=lanczos,setsar=1" -an -c:v ffv1 "$ref420"

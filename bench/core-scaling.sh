@@ -35,12 +35,9 @@ for set in "${sets[@]}"; do printf " %9s" "dec[$set]"; done
 printf " %8s %5s %s\n" dec-up same target
 pass=0 fail=0 stages=()
 for entry in "${clips[@]}"; do
-  IFS='|' read -r name src start dur fps w h _ <<< "$entry"
-  wanted "$name" || continue
-  [ -f "$src" ] || { echo "$name: no $src" >&2; continue; }
+  read_clip "$entry" || continue
   size=$(ffprobe -v error -select_streams v:0 -show_entries stream=width,height -of csv=p=0:s=x "$src" |
     head -1 | cut -dx -f1,2)
-  end=$(awk -v s="$start" -v d="$dur" 'BEGIN { printf "%.3f", s + d }')
   times=() decodes=() sums=() stagelines=()
   for set in "${sets[@]}"; do
     threads=$(count_cores "$set")
