@@ -248,6 +248,7 @@ void TGifEncoder::Submit(int palette, const QRect& rect, std::vector<uchar>& ind
         choice.Relative = std::min(choice.Relative, FOptions.FirstLossyRelative);
         choice.TextureShare = std::min(choice.TextureShare, FOptions.FirstTextureTolerance);
     }
+    choice.KeptNoWorse = !FOptions.KeptMayWorsen;
     choice.Width = rect.width();
     job.Data = GifLossyLzwEncode(indices.data(), static_cast<qsizetype>(indices.size()),
                                  GifCodeSize(static_cast<int>(slot.Colors.size())), choice, runner);

@@ -54,6 +54,11 @@ struct TGifEncoderOptions {
     int FirstLossyTolerance = 4;
     float FirstLossyRelative = 1.0f;
     float FirstTextureTolerance = 0.15f;
+    // Whether a pixel left as it is on screen may be drawn a little worse to let the compressed
+    // string go on, like a drawn one. Its error then builds on the one left by earlier frames;
+    // with the default tolerances that buys size cheaply, with the larger ones it does not (at
+    // quality 50: 2 % bigger files and 0.003 SSIM better without it, on a still phone clip 0.009).
+    bool KeptMayWorsen = true;
     // A change up to this large (largest channel difference) is drawn only when the next frame
     // still shows it: sensor and compression noise that leaves the threshold for one frame and
     // comes back leaves the pixel as it is. Larger changes are drawn at once; at or below

@@ -198,6 +198,8 @@ int LossyContinuation(const TLossyChoice& choice, const TLzwChildren& children, 
     if (bestCost == INT_MAX)
         return -1;
     const int own = cost(pixel);
+    if (choice.KeptNoWorse && pixel == choice.TransparentIndex)
+        return bestCost <= own ? best : -1;
     const int64_t allowedOwn =
         static_cast<int64_t>(own) + static_cast<int64_t>(static_cast<float>(own) * choice.Relative);
     if (!choice.Tolerances && bestCost <= allowedOwn + choice.Tolerance)

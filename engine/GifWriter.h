@@ -51,6 +51,11 @@ struct TLossyChoice {
     // up to 48)², in a picture `Width` pixels wide.
     float TextureShare = 0;
     int Width = 0;
+    // Whether a pixel that shows what is on screen (its index is the transparent one) may only
+    // take an index that looks at least as good. Otherwise the allowances above apply to it too:
+    // measured from what is on screen, which earlier frames' allowances made worse already, so on
+    // a still picture its errors add up frame after frame.
+    bool KeptNoWorse = false;
 };
 
 // Like GifLzwEncode, choosing other indices where `choice` allows; `indices` receives the indices

@@ -45,6 +45,9 @@ TQualitySettings SettingsForQuality(int quality) {
         e.LossyRelative = Toward(balance.LossyRelative, 3.0f, share);
         e.TextureTolerance = Toward(balance.TextureTolerance, 0.75f, share);
         e.KeepDistance = TowardInt(balance.KeepDistance, 450, share);
+        // With these tolerances, errors added to what is on screen would add up frame after
+        // frame: a pixel left as it is may only be drawn as well.
+        e.KeptMayWorsen = false;
         e.DiffThreshold = TowardInt(balance.DiffThreshold, 20, share);
         // The noise limit stays, as the sources' noise does: once the threshold passes it, a
         // change that counts is drawn at once (dropping larger one-frame changes loses motion).

@@ -26,6 +26,14 @@ int TDecodedGif::TotalDelayCs() const {
     return total;
 }
 
+std::vector<QImage> TDecodedGif::FramesShown(int stepCs) const {
+    std::vector<QImage> shown;
+    for (size_t i = 0; i < Composed.size() && i < Images.size() && stepCs > 0; ++i)
+        for (int cs = 0; cs < Images[i].DelayCs; cs += stepCs)
+            shown.push_back(Composed[i]);
+    return shown;
+}
+
 TDecodedGif DecodeGifBytes(const QByteArray& bytes) {
     TDecodedGif result;
     TReadState state{&bytes};

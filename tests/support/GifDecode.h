@@ -26,6 +26,9 @@ struct TDecodedGif {
     // What a viewer shows after each image (ARGB32, transparent where nothing was drawn).
     std::vector<QImage> Composed;
     int TotalDelayCs() const;
+    // What the viewer sees at every `stepCs` hundredths of a second: each composed picture as
+    // many times as its delay holds steps (a merged run of unchanged frames comes back whole).
+    std::vector<QImage> FramesShown(int stepCs) const;
 };
 
 TDecodedGif DecodeGifFile(const QString& fileName);
