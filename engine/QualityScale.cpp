@@ -32,7 +32,9 @@ TQualitySettings SettingsForQuality(int quality) {
         e.LossyRelative = Toward(balance.LossyRelative, 0, share);
         e.TextureTolerance = Toward(balance.TextureTolerance, 0, share);
         e.KeepDistance = TowardInt(balance.KeepDistance, 8, share);
-        e.DiffThreshold = TowardInt(balance.DiffThreshold, 2, share);
+        // At 100 a change of one level is all that is left out: noisy still pictures need it
+        // to reach their best (the phone clip: SSIM 0.9805 at 2, 0.9846 at 1, for 10 % more).
+        e.DiffThreshold = TowardInt(balance.DiffThreshold, 1, share);
         e.NoiseLimit = TowardInt(balance.NoiseLimit, 0, share); // at 100 every change is drawn
     } else if (quality < DefaultGifQuality) {
         // Towards small: longer strings, more of the picture left as it is on screen.
