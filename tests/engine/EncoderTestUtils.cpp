@@ -14,8 +14,8 @@ std::vector<uchar> Packed(const QImage& image) {
     return out;
 }
 
-QVector<QRgb> PaletteOf(const std::vector<QImage>& frames) {
-    TPaletteBuilder builder;
+QVector<QRgb> PaletteOf(const std::vector<QImage>& frames, int maxColors) {
+    TPaletteBuilder builder(maxColors);
     for (const QImage& frame : frames)
         builder.AddRgb(Packed(frame).data(),
                        static_cast<qsizetype>(frame.width()) * frame.height());

@@ -10,8 +10,8 @@
 
 // The red-green-blue bytes of an RGB888 picture, rows packed.
 std::vector<uchar> Packed(const QImage& image);
-// One palette for all of `frames` (RGB888).
-QVector<QRgb> PaletteOf(const std::vector<QImage>& frames);
+// One palette of up to `maxColors` for all of `frames` (RGB888).
+QVector<QRgb> PaletteOf(const std::vector<QImage>& frames, int maxColors = 255);
 // `frames` (RGB888) encoded with one palette at 10 cs a frame, then decoded; `images` gets how
 // many images were written.
 TDecodedGif EncodeAndDecode(const std::vector<QImage>& frames,
