@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QSaveFile>
+#include <numeric>
 
 TConversionResult WriteFailure(const TConversionContext& context, const QIODevice& device) {
     return Failure(QStringLiteral("Writing the %1 file \"%2\" failed: %3. Is the disk full?")
@@ -50,16 +51,28 @@ TStop EncodeGif(const TConversionContext& context, const TPreparedFrames& frames
     return {};
 }
 
-TStop MakeGif(const TConversionContext& context, const TPreparedFrames& frames,
+namespace {
+// `frames` with each frame a scene of its own, in `copy`.
+const TPreparedFrames& EachFrameAScene(const TPreparedFrames& frames, TPreparedFrames& copy) {
+    copy = frames;
+    std::iota(copy.SceneOf.begin(), copy.SceneOf.end(), 0);
+    return copy;
+}
+} // namespace
+
+TStop MakeGif(const TConversionContext& context, const TPreparedFrames& sampled,
               const TGifSequence& sequence, int quality, QIODevice& device, TEncoded& encoded,
               std::map<int, TPalettePlan>* palettes) {
     const TQualitySettings settings = SettingsForQuality(quality);
+    TPreparedFrames ownScenes;
+    const TPreparedFrames& frames =
+        settings.Palette.PerFrame ? EachFrameAScene(sampled, ownScenes) : sampled;
     TSequenceReader reader(context.Spill, context.Plan.FinalSize, sequence.Size);
     const double begin = context.Progress.Begin(), end = context.Progress.End();
     // A third of the stage for the palettes, the rest for the encoding.
     context.Progress.Enter(begin, begin + (end - begin) / 3);
     std::map<int, TPalettePlan> own;
-    TPalettePlan& plan = (palettes ? *palettes : own)[settings.Palette.MaxColors];
+    TPalettePlan& plan = (palettes ? *palettes : own)[settings.Palette.PlanKey()];
     if (plan.Palettes.empty()) {
         // From every frame at full size, so fewer frames or smaller pictures share them.
         TSequenceReader full(context.Spill, context.Plan.FinalSize, context.Plan.FinalSize);

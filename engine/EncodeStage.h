@@ -28,8 +28,8 @@ TConversionResult WriteFailure(const TConversionContext& context, const QIODevic
                               QIODevice& device, TEncoded& encoded);
 
 // Palettes and encoding of `sequence` at `quality` into `device`. The palettes come from every
-// prepared frame at full size; with `palettes`, those planned before for the same number of
-// colours are used (and kept there when new).
+// prepared frame at full size; with `palettes`, those planned before with the same palette
+// options (their PlanKey) are used, and kept there when new.
 [[nodiscard]] TStop MakeGif(const TConversionContext& context, const TPreparedFrames& frames,
                             const TGifSequence& sequence, int quality, QIODevice& device,
                             TEncoded& encoded, std::map<int, TPalettePlan>* palettes = nullptr);

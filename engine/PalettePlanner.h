@@ -25,6 +25,11 @@ struct TPaletteOptions {
     int MaxColors = 255;
     int Speed = 5;             // 1 (best) to 10 (fastest)
     TWorkPool* Pool = nullptr; // whose threads share the work; null: the program's pool
+    // Each frame gets colours of its own, as if it were a scene: the most faithful colours, for
+    // a colour table a frame (768 bytes) and a palette search a frame.
+    bool PerFrame = false;
+    // Plans made with equal options are equal: the key a plan is kept under for another use.
+    int PlanKey() const { return PerFrame ? -MaxColors : MaxColors; }
 };
 
 // The scenes of the frames shown (spill indices, a frame shown twice counting twice) with how

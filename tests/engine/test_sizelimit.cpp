@@ -76,6 +76,15 @@ TEST(Quality, LowerQualityIsSmallerAndFurtherFromTheMostFaithful) {
     // Measured against the most faithful GIF, each step down strays further.
     EXPECT_LT(MeanDifference(gifs[0], gifs[1]), MeanDifference(gifs[0], gifs[2]));
     EXPECT_LT(MeanDifference(gifs[0], gifs[2]), MeanDifference(gifs[0], gifs[3]));
+    // The most faithful gives each frame colours of its own (one of them is the file's global
+    // table); the default shares them by scene.
+    const auto ownTables = [](const TDecodedGif& gif) {
+        return std::count_if(
+            gif.Images.begin(), gif.Images.end(),
+            [](const TDecodedGif::TImage& image) { return image.LocalColors > 0; });
+    };
+    EXPECT_GE(ownTables(gifs[0]), static_cast<qsizetype>(gifs[0].Images.size()) - 1);
+    EXPECT_LT(ownTables(gifs[1]), static_cast<qsizetype>(gifs[1].Images.size()) / 4);
 }
 
 TEST(SizeLimit, TheGifFitsByLowerQualityThenFewerFramesAndKeepsItsTiming) {

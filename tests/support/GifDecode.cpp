@@ -86,6 +86,8 @@ TDecodedGif DecodeGifBytes(const QByteArray& bytes) {
         }
         const qsizetype count = static_cast<qsizetype>(image.Width) * image.Height;
         image.Indices.assign(saved.RasterBits, saved.RasterBits + count);
+        if (saved.ImageDesc.ColorMap)
+            image.LocalColors = saved.ImageDesc.ColorMap->ColorCount;
         const ColorMapObject* map =
             saved.ImageDesc.ColorMap ? saved.ImageDesc.ColorMap : gif->SColorMap;
         for (int y = 0; y < image.Height; ++y)

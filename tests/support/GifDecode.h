@@ -19,6 +19,7 @@ struct TDecodedGif {
         int DelayCs = 0;
         int Disposal = 0;
         int TransparentIndex = -1;
+        int LocalColors = 0; // entries of its own colour table; 0: it uses the global one
         std::vector<unsigned char> Indices;
     };
     std::vector<TImage> Images;
