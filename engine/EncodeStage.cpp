@@ -58,6 +58,13 @@ const TPreparedFrames& EachFrameAScene(const TPreparedFrames& frames, TPreparedF
     std::iota(copy.SceneOf.begin(), copy.SceneOf.end(), 0);
     return copy;
 }
+// A plan of `plans` that kept the colours its palettes came from; null when none did.
+const TPalettePlan* WithColours(const std::map<int, TPalettePlan>& plans) {
+    for (const auto& [key, plan] : plans)
+        if (!plan.Colours.empty())
+            return &plan;
+    return nullptr;
+}
 } // namespace
 
 TStop MakeGif(const TConversionContext& context, const TPreparedFrames& sampled,
@@ -74,11 +81,22 @@ TStop MakeGif(const TConversionContext& context, const TPreparedFrames& sampled,
     std::map<int, TPalettePlan> own;
     TPalettePlan& plan = (palettes ? *palettes : own)[settings.Palette.PlanKey()];
     if (plan.Palettes.empty()) {
-        // From every frame at full size, so fewer frames or smaller pictures share them.
-        TSequenceReader full(context.Spill, context.Plan.FinalSize, context.Plan.FinalSize);
-        const TGifSequence all = PlannedSequence(context.Plan, frames, context.Request.GifSpeed);
-        if (TStop stop = PlanPalettes(context, frames, all, settings.Palette, full, plan))
-            return stop;
+        // A plan kept before with its colours gives palettes of another size without reading
+        // the frames again (a size limit tries several qualities).
+        const TPalettePlan* gathered = palettes ? WithColours(*palettes) : nullptr;
+        if (gathered && !settings.Palette.PerFrame) {
+            if (TStop stop = ReplanPalettes(context, *gathered, settings.Palette, plan))
+                return stop;
+        } else {
+            // From every frame at full size, so fewer frames or smaller pictures share them.
+            TPaletteOptions options = settings.Palette;
+            options.KeepColours = palettes && !options.PerFrame;
+            TSequenceReader full(context.Spill, context.Plan.FinalSize, context.Plan.FinalSize);
+            const TGifSequence all =
+                PlannedSequence(context.Plan, frames, context.Request.GifSpeed);
+            if (TStop stop = PlanPalettes(context, frames, all, options, full, plan))
+                return stop;
+        }
     }
     context.Progress.Enter(begin + (end - begin) / 3, end);
     return EncodeGif(context, frames, sequence, plan, settings.Encoder, reader, device, encoded);

@@ -42,8 +42,8 @@ public:
         : FContext(context), FFrames(frames), FOptions(options),
           FPool(options.Pool ? *options.Pool : TWorkPool::Shared()), FReader(reader),
           FScenes(ScenesByFrameCount(frames.SceneOf, sequence.Frames)), FColours(FScenes.size()),
-          FPalettes(FScenes.size()), FStops(FScenes.size()), FFirstStop(FScenes.size()),
-          FCaller(std::this_thread::get_id()) {
+          FPalettes(FScenes.size()), FKept(FScenes.size()), FStops(FScenes.size()),
+          FFirstStop(FScenes.size()), FCaller(std::this_thread::get_id()) {
         CutParts(std::set<int>(sequence.Frames.begin(), sequence.Frames.end()));
     }
 
@@ -59,6 +59,8 @@ public:
             plan.PaletteOfScene[FScenes[s].first] = static_cast<int>(plan.Palettes.size());
             plan.Palettes.push_back(std::move(FPalettes[s]));
         }
+        if (FOptions.KeepColours)
+            plan.Colours = std::move(FKept);
         return {};
     }
 
@@ -150,7 +152,13 @@ private:
         const std::unique_ptr<TPaletteBuilder> builder = std::move(FColours[s].Builder);
         if (s >= FFirstStop)
             return; // this scene or an earlier one has ended the stage
-        FPalettes[s] = builder->Build(&FContext.Cancel);
+        if (FOptions.KeepColours) {
+            FKept[s] = builder->Colours();
+            FPalettes[s] = TPaletteBuilder::Search(FKept[s], FOptions.MaxColors, FOptions.Speed,
+                                                   &FContext.Cancel);
+        } else {
+            FPalettes[s] = builder->Build(&FContext.Cancel);
+        }
         if (FPalettes[s].isEmpty())
             Stop(s, FContext.Cancel
                         ? CancelledResult()
@@ -204,6 +212,7 @@ private:
     std::vector<TPart> FParts;                      // each scene's parts one after the other
     std::vector<TSceneColours> FColours;            // of each scene
     std::vector<QVector<QRgb>> FPalettes;           // each written by the thread of its scene
+    std::vector<TWeightedColours> FKept;            // the same, when the colours are kept
     std::vector<TStop> FStops;
     std::atomic<size_t> FFirstStop; // the first scene in order that ended the stage
     std::atomic<int> FFramesRead{0};
@@ -220,4 +229,26 @@ TStop PlanPalettes(const TConversionContext& context, const TPreparedFrames& fra
                    const TGifSequence& sequence, const TPaletteOptions& options,
                    TSequenceReader& reader, TPalettePlan& plan) {
     return TScenePalettes(context, frames, sequence, options, reader).Run(plan);
+}
+
+TStop ReplanPalettes(const TConversionContext& context, const TPalettePlan& from,
+                     const TPaletteOptions& options, TPalettePlan& plan) {
+    // Each scene's search on a thread of the pool, as PlanPalettes runs them.
+    std::vector<QVector<QRgb>> palettes(from.Colours.size());
+    TWorkPool& pool = options.Pool ? *options.Pool : TWorkPool::Shared();
+    pool.ForRows(static_cast<int>(palettes.size()), 1, [&](int begin, int end) {
+        for (int s = begin; s < end; ++s)
+            palettes[static_cast<size_t>(s)] =
+                TPaletteBuilder::Search(from.Colours[static_cast<size_t>(s)], options.MaxColors,
+                                        options.Speed, &context.Cancel);
+    });
+    if (context.Cancel)
+        return CancelledResult();
+    if (palettes.empty() || std::any_of(palettes.begin(), palettes.end(),
+                                        [](const QVector<QRgb>& p) { return p.isEmpty(); }))
+        return Failure(QStringLiteral("No palette could be made for the GIF."));
+    plan.Palettes = std::move(palettes);
+    plan.PaletteOfScene = from.PaletteOfScene;
+    context.Progress.Done(1.0);
+    return {};
 }

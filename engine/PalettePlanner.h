@@ -5,6 +5,7 @@
 // pool (a long scene in several parts), then each scene's palette is chosen, scenes side by side.
 
 #include "engine/ConversionStage.h"
+#include "engine/Quantizer.h"
 
 #include <QRgb>
 #include <QVector>
@@ -17,6 +18,9 @@ class TSequenceReader;
 struct TPalettePlan {
     std::vector<QVector<QRgb>> Palettes; // the global palette first
     std::map<int, int> PaletteOfScene;
+    // The colours each palette was searched from, when kept (TPaletteOptions::KeepColours):
+    // palettes of another size come from them without reading a frame again.
+    std::vector<TWeightedColours> Colours;
     int PaletteOf(int scene) const { return PaletteOfScene.at(scene); }
 };
 
@@ -28,6 +32,9 @@ struct TPaletteOptions {
     // Each frame gets colours of its own, as if it were a scene: the most faithful colours, for
     // a colour table a frame (768 bytes) and a palette search a frame.
     bool PerFrame = false;
+    // Whether the plan keeps the colours each palette was searched from (a few hundred kB a
+    // scene): for a size limit, which tries several qualities and so several colour counts.
+    bool KeepColours = false;
     // Plans made with equal options are equal: the key a plan is kept under for another use.
     int PlanKey() const { return PerFrame ? -MaxColors : MaxColors; }
 };
@@ -42,3 +49,7 @@ std::vector<std::pair<int, int>> ScenesByFrameCount(const std::vector<int>& scen
 [[nodiscard]] TStop PlanPalettes(const TConversionContext& context, const TPreparedFrames& frames,
                                  const TGifSequence& sequence, const TPaletteOptions& options,
                                  TSequenceReader& reader, TPalettePlan& plan);
+// The palettes of `from`'s scenes searched again with `options` from the colours `from` kept:
+// what PlanPalettes makes with those options from the same frames, without reading them.
+[[nodiscard]] TStop ReplanPalettes(const TConversionContext& context, const TPalettePlan& from,
+                                   const TPaletteOptions& options, TPalettePlan& plan);

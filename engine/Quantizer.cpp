@@ -148,8 +148,8 @@ void TPaletteBuilder::Merge(const TPaletteBuilder& other) {
     FFlatNeighbours += other.FFlatNeighbours;
 }
 
-std::vector<std::pair<QRgb, uint32_t>> TPaletteBuilder::Histogram() const {
-    std::vector<std::pair<QRgb, uint32_t>> colors;
+TWeightedColours TPaletteBuilder::Colours() const {
+    TWeightedColours colors;
     if (Exact()) {
         colors.reserve(static_cast<size_t>(FExact.Distinct()));
         FExact.ForEach([&](int r, int g, int b, uint32_t count) {
@@ -173,11 +173,18 @@ std::vector<std::pair<QRgb, uint32_t>> TPaletteBuilder::Histogram() const {
 }
 
 QVector<QRgb> TPaletteBuilder::Build(const std::atomic<bool>* cancel) {
-    QVector<QRgb> colors;
     if (FAdded == 0)
+        return {};
+    return Search(Colours(), FMaxColors, FSpeed, cancel);
+}
+
+QVector<QRgb> TPaletteBuilder::Search(const TWeightedColours& weighted, int maxColors, int speed,
+                                      const std::atomic<bool>* cancel) {
+    QVector<QRgb> colors;
+    if (weighted.empty())
         return colors;
     std::vector<liq_histogram_entry> entries;
-    for (const auto& [color, count] : Histogram())
+    for (const auto& [color, count] : weighted)
         entries.push_back({liq_color{static_cast<unsigned char>(qRed(color)),
                                      static_cast<unsigned char>(qGreen(color)),
                                      static_cast<unsigned char>(qBlue(color)), 255},
@@ -190,8 +197,8 @@ QVector<QRgb> TPaletteBuilder::Build(const std::atomic<bool>* cancel) {
     const imagequant::TAttrPtr attr(liq_attr_create());
     if (!attr)
         return colors;
-    liq_set_max_colors(attr.get(), FMaxColors);
-    liq_set_speed(attr.get(), FSpeed);
+    liq_set_max_colors(attr.get(), std::clamp(maxColors, 2, 256));
+    liq_set_speed(attr.get(), std::clamp(speed, 1, 10));
     if (cancel) // the library only reads the flag, through its untyped pointer
         liq_attr_set_progress_callback(attr.get(), GoOnSearching,
                                        const_cast<std::atomic<bool>*>(cancel));

@@ -56,6 +56,9 @@ private:
 // screen recording get their exact colour. Otherwise colours are counted in small cubes (4 levels a
 // side) that remember the mean colour of their pixels, so the library's search works on tens of
 // thousands of weighted colours rather than every distinct one, at no visible cost.
+// Colours with how many pixels each stands for: what a palette is searched from.
+using TWeightedColours = std::vector<std::pair<QRgb, uint32_t>>;
+
 class TPaletteBuilder {
 public:
     // `maxColors` opaque colours at most (255 leaves one index of 256 for transparency);
@@ -77,6 +80,12 @@ public:
     // The chosen opaque colours; empty when nothing was added or the library failed, or when
     // `cancel` (if given) was set during the search, which then ends early.
     QVector<QRgb> Build(const std::atomic<bool>* cancel = nullptr);
+    // The weighted colours gathered so far, which Build searches: the exact ones, or the cubes'
+    // means.
+    TWeightedColours Colours() const;
+    // The palette of up to `maxColors` chosen from `colours` at `speed`, as Build chooses it.
+    static QVector<QRgb> Search(const TWeightedColours& colours, int maxColors, int speed,
+                                const std::atomic<bool>* cancel = nullptr);
     // Whether the palette comes from the exact colours (so far).
     bool Exact() const {
         return !FExact.Overflowed() && FNeighbours > 0 &&
@@ -108,8 +117,6 @@ private:
         if (!FExact.Overflowed())
             FExact.Add(r, g, b, n);
     }
-    // The weighted colours the library chooses from.
-    std::vector<std::pair<QRgb, uint32_t>> Histogram() const;
     int FMaxColors;
     int FSpeed;
     std::vector<TCube> FCubes; // 64 × 64 × 64, made when the first colours come

@@ -69,12 +69,17 @@ struct TPlanningSetup {
             }
         Sequence.Size = Plan.FinalSize;
     }
-    TStop Run(TPalettePlan& plan) {
+    TStop Run(TPalettePlan& plan, TPaletteOptions options = {}) {
         const TConversionContext context{Request, Plan, Spill, Cancel, Progress};
         Progress.Enter(0, 100);
-        TPaletteOptions options;
         options.Pool = Pool;
         return PlanPalettes(context, Frames, Sequence, options, Reader, plan);
+    }
+    TStop Replan(const TPalettePlan& from, TPaletteOptions options, TPalettePlan& plan) {
+        const TConversionContext context{Request, Plan, Spill, Cancel, Progress};
+        Progress.Enter(0, 100);
+        options.Pool = Pool;
+        return ReplanPalettes(context, from, options, plan);
     }
 };
 
@@ -134,6 +139,36 @@ TEST(PalettePlanner, OneSceneGetsOnePalette) {
     ASSERT_EQ(plan.Palettes.size(), 1u);
     EXPECT_EQ(plan.Palettes[0], PaletteAlone(0, 7, 1));
     EXPECT_EQ(plan.PaletteOf(0), 0);
+}
+
+// A plan that kept its colours gives the palettes of another colour count without the frames:
+// the ones a plan made from the frames with that count has (a size limit tries several).
+TEST(PalettePlanner, PalettesOfAnotherSizeFromKeptColoursAreThoseFromTheFrames) {
+    TPlanningSetup setup({10, 30, 5, 12});
+    TPaletteOptions keeping;
+    keeping.KeepColours = true;
+    TPalettePlan kept;
+    ASSERT_FALSE(setup.Run(kept, keeping));
+    ASSERT_EQ(kept.Colours.size(), kept.Palettes.size());
+    TPalettePlan plain;
+    ASSERT_FALSE(setup.Run(plain));
+    EXPECT_EQ(kept.Palettes, plain.Palettes); // keeping the colours changes nothing
+    EXPECT_TRUE(plain.Colours.empty());
+
+    TPaletteOptions fewer;
+    fewer.MaxColors = 24;
+    TPalettePlan fromFrames, fromColours;
+    ASSERT_FALSE(setup.Run(fromFrames, fewer));
+    ASSERT_FALSE(setup.Replan(kept, fewer, fromColours));
+    EXPECT_EQ(fromColours.Palettes, fromFrames.Palettes);
+    EXPECT_EQ(fromColours.PaletteOfScene, fromFrames.PaletteOfScene);
+    for (const QVector<QRgb>& palette : fromColours.Palettes)
+        EXPECT_LE(palette.size(), 24);
+    // A cancel ends it with nothing planned.
+    setup.Cancel = true;
+    TPalettePlan cancelled;
+    EXPECT_TRUE(setup.Replan(kept, fewer, cancelled));
+    EXPECT_TRUE(cancelled.Palettes.empty());
 }
 
 // A cancel while frames are read, or before, ends the stage as cancelled with nothing planned;
