@@ -51,14 +51,14 @@ private:
     bool FOverflowed = false;
 };
 
+// Colours with how many pixels each stands for: what a palette is searched from.
+using TWeightedColours = std::vector<std::pair<QRgb, uint32_t>>;
+
 // Gathers the colours of the frames and chooses the palette. When the frames are screen-like and
 // have few distinct colours, the library sees each of them exactly, so the large flat areas of a
 // screen recording get their exact colour. Otherwise colours are counted in small cubes (4 levels a
 // side) that remember the mean colour of their pixels, so the library's search works on tens of
 // thousands of weighted colours rather than every distinct one, at no visible cost.
-// Colours with how many pixels each stands for: what a palette is searched from.
-using TWeightedColours = std::vector<std::pair<QRgb, uint32_t>>;
-
 class TPaletteBuilder {
 public:
     // `maxColors` opaque colours at most (255 leaves one index of 256 for transparency);
