@@ -9,15 +9,18 @@
 #include <gtest/gtest.h>
 
 namespace {
-// A PATH whose "xdg-open" writes its argument to a file and ends with the given code.
+// A PATH whose "xdg-open" writes its argument to a file and ends with the given code. The file
+// is written beside and moved into place, so a test that sees it also sees what it holds.
 class TStandInOpener {
 public:
     explicit TStandInOpener(int exitCode) : FOldPath(qgetenv("PATH")) {
         const QString script = FDir.path() + QLatin1String("/xdg-open");
-        WriteFile(script, QStringLiteral("#!/bin/sh\nprintf '%s' \"$1\" > '%1'\nexit %2\n")
-                              .arg(ArgumentFile())
-                              .arg(exitCode)
-                              .toUtf8());
+        WriteFile(script,
+                  QStringLiteral(
+                      "#!/bin/sh\nprintf '%s' \"$1\" > '%1.part' && mv '%1.part' '%1'\nexit %2\n")
+                      .arg(ArgumentFile())
+                      .arg(exitCode)
+                      .toUtf8());
         QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         qputenv("PATH", FDir.path().toUtf8() + ":/usr/bin:/bin");
         FOldBox = SetMsgBoxHandler([this](const TMsgBoxRequest& request) {
